@@ -1,0 +1,3 @@
+#include "common/engine_ref.h"
+
+Engine* hge = nullptr;

@@ -1,0 +1,157 @@
+// The engine layer: window, frame loop, keyboard, timer, random numbers,
+// textured quads, sound effects, tracker music and the log.
+//
+// This is the only door from the game to the platform. Game code obtains the
+// one engine with hgeCreate(EngineVersion) and calls the operations below; it
+// never includes SDL or OpenAL. The operation names follow the engine the game
+// was first designed against, so the game code reads the same on every layer.
+//
+// Everything runs on the thread that calls System_Start.
+#pragma once
+
+#include <cstdint>
+
+// Handles are small integers; 0 is the null handle, and every operation given a
+// null handle does nothing (or answers 0).
+using TextureHandle = std::uint32_t;
+using EffectHandle = std::uint32_t;
+using MusicHandle = std::uint32_t;
+using ChannelHandle = std::uint32_t;
+
+// The interface version the game asks for.
+inline constexpr int EngineVersion = 0x180;
+
+// The one blend mode the game uses: alpha blending, texture colour multiplied
+// by the vertex colour.
+inline constexpr int BlendDefault = 2;
+
+// One corner of a quad. x, y in scene pixels (origin top-left, y down),
+// z the depth (unused by the drawing order), colour 0xAARRGGBB, u and v the
+// texture coordinates (0..1 across the whole texture).
+struct Vertex {
+    float x = 0, y = 0, z = 0.5f;
+    std::uint32_t colour = 0xFFFFFFFF;
+    float u = 0, v = 0;
+};
+
+// A textured quad: corners top-left, top-right, bottom-right, bottom-left of
+// the unrotated rectangle. Texture 0 draws the vertex colours alone.
+struct Quad {
+    Vertex v[4];
+    TextureHandle texture = 0;
+    int blend = BlendDefault;
+};
+
+// States set with System_SetState before System_Initiate. The numbers are the
+// ones the start-up sequence is written with.
+enum BoolState { StateWindowed = 1, StateShowSplash = 7 };
+enum FuncState { StateFrameFunc = 8, StateRenderFunc = 9 };
+enum IntState { StateScreenWidth = 17, StateScreenHeight = 18, StateScreenBpp = 19, StateFps = 23 };
+enum StringState { StateTitle = 26, StateLogFile = 28 };
+
+// Frame and render callbacks. The frame callback returns true to end the loop.
+using FrameCallback = bool (*)();
+
+// Windows virtual-key codes: the game's key numbers on every platform.
+namespace Key {
+inline constexpr int Backspace = 8, Enter = 13, Shift = 16, Escape = 27, Space = 32;
+inline constexpr int Left = 37, Up = 38, Right = 39, Down = 40, Delete = 46;
+inline constexpr int Digit0 = 48, A = 65, Z = 90, Numpad0 = 96, F1 = 112, F2 = 113;
+}  // namespace Key
+
+struct HeadlessOptions;
+struct FrameInput;
+struct FrameRecord;
+struct EngineImpl;
+
+struct Engine {
+    // --- System ---------------------------------------------------------
+    void System_SetState(BoolState state, bool value);
+    void System_SetState(FuncState state, FrameCallback value);
+    void System_SetState(IntState state, int value);
+    void System_SetState(StringState state, const char* value);
+    // Opens the window (or, headless, nothing) and the sound device. False when
+    // the window cannot be made; the reason is logged and kept for
+    // System_GetErrorMessage.
+    bool System_Initiate();
+    // Runs the frame loop until the frame callback returns true (headless: or
+    // until the scripted frames run out).
+    bool System_Start();
+    void System_Shutdown();
+    // printf-style; one line to the log file and to stderr.
+    void System_Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    const char* System_GetErrorMessage() const;
+    // Drops one reference taken by hgeCreate; the last one destroys the engine.
+    void Release();
+
+    // --- Random numbers (one generator, same sequence on every machine) ---
+    void Random_Seed(int seed);
+    // Uniform in [min, max], both bounds included.
+    int Random_Int(int min, int max);
+    float Random_Float(float min, float max);
+
+    // --- Timer ----------------------------------------------------------
+    // Seconds since the previous frame; always above 0 during a frame.
+    float Timer_GetDelta();
+
+    // --- Input ----------------------------------------------------------
+    // True while the key (virtual-key code) is held.
+    bool Input_GetKeyState(int key);
+    // The key pressed during this frame, else 0; the same for every call in a frame.
+    int Input_GetKey();
+    // The character typed during this frame when it is one byte 32..126, else 0.
+    int Input_GetChar();
+
+    // --- Files ----------------------------------------------------------
+    // The whole file, owned by the caller until Resource_Free; null when it
+    // cannot be read. size (optional) receives its length in bytes.
+    void* Resource_Load(const char* path, std::uint32_t* size = nullptr);
+    void Resource_Free(void* data);
+
+    // --- Textures -------------------------------------------------------
+    // PNG (and whatever else SDL_image reads). 0 and a log line on failure.
+    TextureHandle Texture_Load(const char* path, std::uint32_t size = 0, bool mipmap = false);
+    int Texture_GetWidth(TextureHandle texture, bool original = false);
+    int Texture_GetHeight(TextureHandle texture, bool original = false);
+
+    // --- Sound ----------------------------------------------------------
+    // WAV or OGG Vorbis, decoded whole. 0 and a log line on failure.
+    EffectHandle Effect_Load(const char* path, std::uint32_t size = 0);
+    // volume 0..100, pan -100 (left) .. 100 (right), pitch a playback-rate factor.
+    ChannelHandle Effect_PlayEx(EffectHandle effect, int volume = 100, int pan = 0, float pitch = 1.0f,
+                                bool loop = false);
+    // A tracker module (XM, MOD, IT, S3M). 0 and a log line on failure.
+    MusicHandle Music_Load(const char* path, std::uint32_t size = 0);
+    ChannelHandle Music_Play(MusicHandle music, bool loop, int volume = 100, int order = -1, int row = -1);
+    // Glides the channel to volume (0..100) over time seconds; pan -101 and
+    // pitch -1 keep those as they are.
+    void Channel_SlideTo(ChannelHandle channel, float time, int volume, int pan = -101, float pitch = -1.0f);
+    bool Channel_IsSliding(ChannelHandle channel);
+
+    // --- Drawing (only between Gfx_BeginScene and Gfx_EndScene) ----------
+    bool Gfx_BeginScene(TextureHandle target = 0);
+    void Gfx_Clear(std::uint32_t colour);
+    void Gfx_EndScene();
+    // Queued into a batch; the batch is drawn on a texture or blend change and
+    // at the end of the scene. The quad is copied, so the caller may reuse it.
+    void Gfx_RenderQuad(const Quad* quad);
+
+    // --- Headless mode (tests and tools) --------------------------------
+    // Before System_Initiate: no window and no sound device; a fixed frame
+    // time; input scripted per frame; every frame recorded.
+    void Headless_Enable(const HeadlessOptions& options);
+    bool Headless_IsEnabled() const;
+    // Runs one frame: applies the input, calls the frame callback and then
+    // the render callback. Returns the frame callback's answer.
+    bool Headless_RunFrame(const FrameInput& input);
+    // What the last frame drew and played.
+    const FrameRecord& Headless_LastFrame() const;
+    // Draws the last frame's quads with the real quad code into a PNG file.
+    bool Headless_Screenshot(const char* pngPath);
+
+    EngineImpl* impl = nullptr;
+};
+
+// Returns the one engine, creating it on the first call; each call takes a
+// reference that Release gives back. Null for an unknown version.
+Engine* hgeCreate(int version);

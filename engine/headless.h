@@ -1,0 +1,69 @@
+// Headless mode: the engine with its window and sound device replaced by
+// recorders. Tests and tools drive the real game through it, one scripted frame
+// at a time, and read back what each frame drew and played.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+
+struct HeadlessOptions {
+    // The frame time every Timer_GetDelta returns, seconds (above 0).
+    float frameTime = 0.01f;
+    // Open OpenAL Soft's loopback device so sound is really mixed (for sound
+    // tests); otherwise sound calls are only recorded.
+    bool loopbackAudio = false;
+};
+
+// Keys and characters of one scripted frame.
+struct FrameInput {
+    // Virtual-key codes held during the frame.
+    std::vector<int> held;
+    int pressedKey = 0;  // what Input_GetKey answers
+    int typedChar = 0;   // what Input_GetChar answers
+
+    FrameInput& Hold(int key) {
+        held.push_back(key);
+        return *this;
+    }
+    // A key that goes down in this frame: held and reported by Input_GetKey.
+    FrameInput& Press(int key) {
+        pressedKey = key;
+        return Hold(key);
+    }
+    FrameInput& Type(char c) {
+        typedChar = static_cast<unsigned char>(c);
+        return *this;
+    }
+};
+
+// One Effect_PlayEx call.
+struct SoundEvent {
+    EffectHandle effect = 0;
+    int volume = 0;
+    int pan = 0;
+    float pitch = 0;
+    bool loop = false;
+};
+
+// One music or channel call, in the order made.
+struct ChannelEvent {
+    enum Kind { MusicPlay, SlideTo } kind = MusicPlay;
+    ChannelHandle channel = 0;
+    MusicHandle music = 0;  // MusicPlay
+    bool loop = false;      // MusicPlay
+    int volume = 0;
+    float time = 0;  // SlideTo
+    int pan = 0;     // SlideTo
+    float pitch = 0; // SlideTo
+};
+
+// What one frame did, from its frame callback to the end of its scene.
+struct FrameRecord {
+    std::vector<Quad> quads;
+    std::vector<SoundEvent> sounds;
+    std::vector<ChannelEvent> channels;
+    std::uint32_t clearColour = 0;
+    bool cleared = false;
+};

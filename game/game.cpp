@@ -1,0 +1,159 @@
+#include "game/game.h"
+
+#include "common/engine_ref.h"
+#include "game/sounds.h"
+
+namespace {
+
+// Characters a name may hold: printable ASCII without the score server's
+// field separator and without angle brackets.
+bool isNameCharacter(int c) {
+    return c >= 32 && c <= 126 && c != ';' && c != '<' && c != '>';
+}
+
+}  // namespace
+
+Game::Game() {
+    // Sized once for the largest split burst a frame is likely to see, so a
+    // steady frame allocates nothing.
+    newborns.reserve(64);
+}
+
+bool Game::Frame() {
+    const float dt = hge->Timer_GetDelta();
+    if (hge->Input_GetKeyState(Key::Escape)) return true;
+
+    // Munchets wander and their split timers run in every state; the
+    // children join the list only while the game is played.
+    newborns.clear();
+    for (std::size_t i = 0; i < munchetList.size(); ++i) {
+        munchetList[i].move(dt, level);
+        munchetList[i].trySplit(newborns, *this);
+    }
+
+    if (hge->Input_GetKeyState(Key::F1)) {
+        playerCount = 1;
+        NewGame();
+    }
+    if (hge->Input_GetKeyState(Key::F2)) {
+        playerCount = 2;
+        NewGame();
+    }
+
+    gameTime += dt;
+    levelTime += dt;
+
+    if (gameOver) {
+        if (nameEntry)
+            HandleNameEntry();
+        else
+            HandleTableKeys();
+    } else {
+        PlayStep(dt);
+    }
+
+    SpawnFood();
+    HandleVolumeKey();
+    return false;
+}
+
+void Game::HandleNameEntry() {
+    const int key = hge->Input_GetKey();
+    if (key == Key::Enter) {
+        nameEntry = false;
+        firstRow = 0;
+        SubmitScore();
+    } else if (key == Key::Backspace || key == Key::Delete) {
+        if (!playerName.empty()) playerName.pop_back();
+    } else if (playerName.size() < MaxNameLength) {
+        const int c = hge->Input_GetChar();
+        if (isNameCharacter(c)) playerName.push_back(static_cast<char>(c));
+    }
+}
+
+void Game::HandleTableKeys() {
+    if (hge->Input_GetKeyState('R') || hge->Input_GetKeyState(Key::Space)) NewGame();
+    if (hge->Input_GetKey() == Key::Left) PreviousPage();
+    if (hge->Input_GetKey() == Key::Right) NextPage();
+}
+
+void Game::PlayStep(float dt) {
+    munchetList.insert(munchetList.end(), newborns.begin(), newborns.end());
+    for (Player& player : activePlayers()) player.update(dt);
+    ContactPass();
+    EatingPass();
+    GoalPass();
+    // The list may change length only through the passes above; each item
+    // sees the items before it already moved.
+    for (std::size_t i = 0; i < foodList.size(); ++i) foodList[i].update(dt, foodList, activePlayers());
+}
+
+void Game::SpawnFood() {
+    const std::size_t count = foodList.size();
+    const float r = hge->Random_Float(0.0f, 1.0f);
+    // Fewer items spawn as the field fills. The threshold is kept in double:
+    // rounding it to float would already change the answer at two items.
+    const double threshold = static_cast<double>(0.9f) + static_cast<double>(0.0002f) * static_cast<double>(count);
+    if (static_cast<double>(r) > threshold) {
+        const int k = hge->Random_Int(0, static_cast<int>(foodSources.size()) - 1);
+        if (k < 0 || k >= static_cast<int>(foodSources.size())) return;
+        FoodSource& source = foodSources[static_cast<std::size_t>(k)];
+        source.Step();
+        foodList.emplace_back(static_cast<float>(source.x), static_cast<float>(source.y));
+    }
+}
+
+void Game::HandleVolumeKey() {
+    if (hge->Input_GetKey() == 'M' && !nameEntry) {
+        musicVolume = (musicVolume + 20) % 120;
+        hge->Channel_SlideTo(musicChannel, 0.5f, musicVolume, -101, -1.0f);
+    }
+}
+
+void Game::NewGame() {
+    Reset();
+    StartGame();
+}
+
+void Game::Reset() {
+    munchetList.clear();
+    foodList.clear();
+    foodSources.clear();
+    for (Player& player : players) player.reset();
+    level = 0;
+    score = 0;
+    food = 0;
+    munchets = 0;
+    gameOver = false;
+    nameEntry = false;
+    gameTime = 0;
+    levelTime = 0;
+}
+
+void Game::StartGame() {
+    SetupLevel();
+    gameTime = 0;
+    levelTime = 0;
+    gameOver = false;
+    nameEntry = false;
+    score = 0;
+    level = 0;
+    food = 0;
+    munchets = 0;
+}
+
+void Game::NextLevel() {
+    level += 1;
+    levelTime = 0;
+    score += level * 10000;
+    munchetList.clear();
+    foodList.clear();
+    foodSources.clear();
+    for (Player& player : activePlayers()) player.resetForLevel();
+    SetupLevel();
+}
+
+void Game::StartMusic() {
+    musicVolume = 60;
+    musicChannel = hge->Music_Play(music, true, 60, -1, -1);
+}

@@ -1,0 +1,98 @@
+// The whole state of the game and its flow from frame to frame.
+//
+// The engine calls Frame, then Render, once per frame. Frame advances
+// everything in one fixed order (munchets, restart keys, timers, the name
+// entry or table keys, or one step of play, then food spawning and the volume
+// key); Render only reads.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "game/food.h"
+#include "game/food_source.h"
+#include "game/munchet.h"
+#include "game/player.h"
+#include "scores/highscore_entry.h"
+
+struct Game {
+    static constexpr int MaxNameLength = 20;
+    static constexpr int PageSize = 10;
+
+    // Both records always exist; only the first playerCount take part.
+    std::array<Player, 2> players{};
+    std::vector<Munchet> munchetList;   // live munchets, creation order
+    std::vector<Food> foodList;         // live food items, creation order
+    std::vector<FoodSource> foodSources;  // two after every level set-up
+    std::int32_t level = 0;             // counted from 0
+    bool gameOver = false;              // a munchet caught a vulnerable ghost
+    bool nameEntry = false;             // typing a name; implies gameOver
+    float gameTime = 0;                 // seconds since the game began
+    float levelTime = 0;                // seconds since the level began
+    std::int32_t playerCount = 1;       // 1 or 2; changed only by F1 and F2
+    std::int32_t score = 0;
+    std::string playerName;             // at most 20 characters, kept between games
+    std::int32_t food = 0;              // food tally sent to the score server
+    std::int32_t munchets = 0;          // munchets eaten, each weighted by level + 1
+    std::vector<HighscoreEntry> highscores;  // the table last fetched, rank order
+    std::int32_t firstRow = 0;          // first table row on the page shown
+    ChannelHandle musicChannel = 0;
+    std::int32_t musicVolume = 0;       // 0, 20, ..., 100
+    // True when the last table request failed (no answer or an error status):
+    // the table screen then says so instead of showing an empty table silently.
+    bool highscoresUnavailable = false;
+
+    Game();
+
+    // The engine's frame callback: true ends the run.
+    bool Frame();
+    // The engine's render callback: draws the frame (render/), returns false.
+    bool Render();
+
+    // A new game is Reset followed by StartGame.
+    void Reset();
+    void StartGame();
+    // The last munchet is gone: bonus, then the next level's set-up.
+    void NextLevel();
+    // Starts the looping music at volume 60.
+    void StartMusic();
+
+    // Places the players, lines up 2 * level + 1 munchets and creates the two
+    // food sources. Only appends: callers empty the lists first.
+    void SetupLevel();
+
+    // The three passes of one frame of play, in this order.
+    void ContactPass();  // ghosts eat munchets or are caught by them
+    void EatingPass();   // munchets eat food
+    void GoalPass();     // food in the goal is saved
+
+    // The score server: send the finished game (unless the name is empty),
+    // then fetch the table.
+    void SubmitScore();
+    void FetchHighscores();
+    // Paging of the table, ten rows a page, wrapping around.
+    void NextPage();
+    void PreviousPage();
+
+    // The players taking part.
+    std::span<Player> activePlayers() { return {players.data(), static_cast<std::size_t>(playerCount)}; }
+    std::span<const Player> activePlayers() const {
+        return {players.data(), static_cast<std::size_t>(playerCount)};
+    }
+
+private:
+    void NewGame();
+    void HandleNameEntry();
+    void HandleTableKeys();
+    void PlayStep(float dt);
+    void SpawnFood();
+    void HandleVolumeKey();
+
+    // Munchets born during this frame's munchet pass; kept between frames so
+    // a steady frame allocates nothing.
+    std::vector<Munchet> newborns;
+};
