@@ -144,6 +144,9 @@ struct Engine {
     // Runs one frame: applies the input, calls the frame callback and then
     // the render callback. Returns the frame callback's answer.
     bool Headless_RunFrame(const FrameInput& input);
+    // Frames for System_Start to run, in order; it returns when the frame
+    // callback ends the run or the frames run out.
+    void Headless_QueueFrame(const FrameInput& input);
     // What the last frame drew and played.
     const FrameRecord& Headless_LastFrame() const;
     // Draws the last frame's quads with the real quad code into a PNG file.

@@ -14,6 +14,8 @@ struct HeadlessOptions {
     // Open OpenAL Soft's loopback device so sound is really mixed (for sound
     // tests); otherwise sound calls are only recorded.
     bool loopbackAudio = false;
+    // Make System_Initiate fail, as a machine without a display would.
+    bool failInitiate = false;
 };
 
 // Keys and characters of one scripted frame.

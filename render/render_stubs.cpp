@@ -5,3 +5,4 @@ bool Game::Render() { return false; }
 void Player::Draw() const {}
 void Munchet::Draw() const {}
 void Food::Draw() const {}
+void LoadResources() {}

@@ -1,0 +1,70 @@
+#include "app/program.h"
+
+#include <cctype>
+#include <cstdio>
+#include <ctime>
+
+#include "app/load_resources.h"
+#include "common/engine_ref.h"
+#include "common/split_first.h"
+#include "game/game.h"
+
+// The one game, built before main runs and destroyed after it returns.
+Game game;
+
+namespace {
+
+bool FrameFunc() { return game.Frame(); }
+bool RenderFunc() { return game.Render(); }
+
+}  // namespace
+
+CommandLineOptions ParseCommandLine(std::string commandLine) {
+    CommandLineOptions options;
+    std::string token;
+    while (SplitFirst(commandLine, " ", token)) {
+        for (char& c : token)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (token == "/WINDOW") options.fullscreen = false;
+    }
+    return options;
+}
+
+int RunProgram(const std::string& commandLine) {
+    const CommandLineOptions options = ParseCommandLine(commandLine);
+
+    hge = hgeCreate(EngineVersion);
+    if (!hge) {
+        std::fprintf(stderr, "munchet: the engine is not available\n");
+        return 1;
+    }
+    hge->Random_Seed(static_cast<int>(static_cast<std::uint32_t>(std::time(nullptr))));
+
+    hge->System_SetState(StateLogFile, "error.log");
+    hge->System_SetState(StateFrameFunc, FrameFunc);
+    hge->System_SetState(StateRenderFunc, RenderFunc);
+    hge->System_SetState(StateTitle, "Munchet Fast Prototype");
+    hge->System_SetState(StateFps, 100);
+    hge->System_SetState(StateWindowed, !options.fullscreen);
+    hge->System_SetState(StateScreenWidth, 1024);
+    hge->System_SetState(StateScreenHeight, 768);
+    hge->System_SetState(StateScreenBpp, 32);
+    hge->System_SetState(StateShowSplash, false);
+
+    int exitCode = 0;
+    if (hge->System_Initiate()) {
+        LoadResources();
+        game.StartMusic();
+        game.StartGame();
+        hge->System_Start();
+    } else {
+        // Reported, not swallowed: a game that cannot open its window has failed.
+        std::fprintf(stderr, "munchet: cannot start: %s\n", hge->System_GetErrorMessage());
+        exitCode = 1;
+    }
+
+    hge->System_Shutdown();
+    hge->Release();
+    hge = nullptr;
+    return exitCode;
+}

@@ -1,0 +1,40 @@
+#include "engine/textures.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+
+TextureHandle TextureTable::Load(const char* path, std::string& error) {
+    SDL_Surface* loaded = IMG_Load(path);
+    if (!loaded) {
+        error = IMG_GetError();
+        return 0;
+    }
+    SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ABGR8888, 0);
+    SDL_FreeSurface(loaded);
+    if (!rgba) {
+        error = SDL_GetError();
+        return 0;
+    }
+    entries.push_back({rgba, path});
+    return static_cast<TextureHandle>(entries.size());
+}
+
+const TextureTable::Entry* TextureTable::Find(TextureHandle texture) const {
+    if (texture == 0 || texture > entries.size()) return nullptr;
+    return &entries[texture - 1];
+}
+
+int TextureTable::Width(TextureHandle texture) const {
+    const Entry* entry = Find(texture);
+    return entry ? entry->pixels->w : 0;
+}
+
+int TextureTable::Height(TextureHandle texture) const {
+    const Entry* entry = Find(texture);
+    return entry ? entry->pixels->h : 0;
+}
+
+void TextureTable::Clear() {
+    for (Entry& entry : entries) SDL_FreeSurface(entry.pixels);
+    entries.clear();
+}
