@@ -1,0 +1,80 @@
+#include <cmath>
+
+#include "common/constants.h"
+#include "common/play_panned.h"
+#include "game/game.h"
+#include "game/sounds.h"
+
+// Every scan below walks its list from the end, so erasing the element at
+// hand leaves the ones still to visit where they were.
+
+namespace {
+
+constexpr float ghostContact = (playerRadius + munchetRadius) * (playerRadius + munchetRadius);  // 576
+constexpr float mealContact = (munchetRadius + foodRadius) * (munchetRadius + foodRadius);      // 100
+constexpr float goalX = 0.0f, goalY = -320.0f;
+constexpr float goalHalfSize = 34.0f;
+
+float squaredDistance(float ax, float ay, float bx, float by) {
+    const float dx = ax - bx;
+    const float dy = ay - by;
+    return dx * dx + dy * dy;
+}
+
+}  // namespace
+
+void Game::ContactPass() {
+    for (Player& player : activePlayers()) {
+        for (std::size_t i = munchetList.size(); i-- > 0;) {
+            const Munchet& munchet = munchetList[i];
+            if (!(squaredDistance(munchet.x, munchet.y, player.x, player.y) < ghostContact)) continue;
+            const float at = munchet.x;
+            if (player.isVulnerable()) {
+                // The munchet stays; further catches in this frame play again.
+                gameOver = true;
+                nameEntry = score > 0;
+                if (score <= 0) FetchHighscores();
+                playPanned(deadSound, at, 1.0f);
+            } else {
+                playPanned(munchetEatenSound, at, 1.0f);
+                munchetList.erase(munchetList.begin() + static_cast<std::ptrdiff_t>(i));
+                score += 100 * (level + 1);
+                munchets += level + 1;
+            }
+        }
+    }
+    if (munchetList.empty()) {
+        playPanned(nextLevelSound, 0.0f, 1.0f);
+        NextLevel();
+    }
+}
+
+void Game::EatingPass() {
+    for (std::size_t m = munchetList.size(); m-- > 0;) {
+        Munchet& munchet = munchetList[m];
+        for (std::size_t f = foodList.size(); f-- > 0;) {
+            const Food& item = foodList[f];
+            if (!(squaredDistance(munchet.x, munchet.y, item.x, item.y) < mealContact)) continue;
+            playPanned(foodSound, munchet.x, 1.0f);
+            foodList.erase(foodList.begin() + static_cast<std::ptrdiff_t>(f));
+            munchet.feed();
+            // Eating costs nothing while the score is not positive.
+            if (score > 0) {
+                food += 1;
+                score -= 3;
+            }
+        }
+    }
+}
+
+void Game::GoalPass() {
+    for (std::size_t f = foodList.size(); f-- > 0;) {
+        const Food& item = foodList[f];
+        // Same as comparing the truncated absolute values with 34.
+        if (!(std::fabs(item.x - goalX) < goalHalfSize && std::fabs(item.y - goalY) < goalHalfSize)) continue;
+        playPanned(savedSound, item.x, 1.0f);
+        foodList.erase(foodList.begin() + static_cast<std::ptrdiff_t>(f));
+        score += 15 * (level + 1);
+        food -= 5 * (level + 1);
+    }
+}

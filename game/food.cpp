@@ -1,0 +1,114 @@
+#include "game/food.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "common/clamp.h"
+#include "common/constants.h"
+#include "game/player.h"
+
+namespace {
+
+constexpr float neighbourRadius = 23.5f;
+constexpr float neighbourRadiusSquared = neighbourRadius * neighbourRadius;  // 552.25
+constexpr float lookAhead = 0.0625f;      // seconds
+constexpr float cohesionGain = 0.125f;
+constexpr float separationGain = 3.75f;
+constexpr float drainRadius = 2.5f * playerRadius;  // 40 units
+constexpr float edgeMargin = 8.0f * foodRadius;      // 16 units
+constexpr float edgePush = 16.0f;
+constexpr float minSteering = 0.05f;  // weaker steering is ignored
+constexpr float acceleration = 200.0f;  // units/s^2 at full steering
+constexpr float friction = 0.75f;       // velocity factor per second
+constexpr float maxSpeed = 100.0f;      // units/s
+
+}  // namespace
+
+void Food::update(float dt, const std::vector<Food>& foods, std::span<Player> players) {
+    // Neighbours in list order: the sums must be added in the same order on
+    // every run, and the first of two equally near items wins.
+    int count = 0;
+    float sumX = 0, sumY = 0;
+    float best = neighbourRadiusSquared;
+    float nearestX = neighbourRadius, nearestY = neighbourRadius;
+    for (const Food& other : foods) {
+        const float ox = other.x - x;
+        const float oy = other.y - y;
+        const float d2 = ox * ox + oy * oy;
+        if (!(d2 <= neighbourRadiusSquared) || &other == this) continue;
+        count += 1;
+        sumX += other.x + other.vx * lookAhead;
+        sumY += other.y + other.vy * lookAhead;
+        if (d2 < best) {
+            best = d2;
+            nearestX = other.x;
+            nearestY = other.y;
+        }
+    }
+
+    float sx = 0, sy = 0;
+    if (count >= 1) {
+        const float n = static_cast<float>(count);
+        sx = (sumX / n - x) * cohesionGain;
+        sy = (sumY / n - y) * cohesionGain;
+    }
+
+    // A zero distance has no direction: the steering of this frame is void,
+    // everything else (drain, friction, cap, move, clamp) still happens.
+    bool steeringVoid = false;
+    const float gap = std::sqrt(best);
+    if (gap == 0) {
+        steeringVoid = true;
+    } else {
+        const float weight = 1.0f - gap / neighbourRadius;
+        sx += (x - nearestX) / gap * weight * separationGain;
+        sy += (y - nearestY) / gap * weight * separationGain;
+    }
+
+    for (Player& player : players) {
+        const float radius = player.attractRadius();
+        const float dx = player.x - x;
+        const float dy = player.y - y;
+        const float dist = std::sqrt(dx * dx + dy * dy);
+        if (dist < drainRadius) player.drain(dt);
+        if (dist < radius) {
+            if (dist == 0) {
+                steeringVoid = true;
+            } else {
+                const float pull = 1.0f - dist / radius;
+                sx += dx / dist * pull;
+                sy += dy / dist * pull;
+            }
+        }
+    }
+
+    const float aheadX = x + vx * lookAhead;
+    if (aheadX > halfWidth - edgeMargin) sx -= edgePush;
+    if (aheadX < edgeMargin - halfWidth) sx += edgePush;
+    const float aheadY = y + vy * lookAhead;
+    if (aheadY > halfHeight - edgeMargin) sy -= edgePush;
+    if (aheadY < edgeMargin - halfHeight) sy += edgePush;
+
+    const float steering = std::sqrt(sx * sx + sy * sy);
+    if (!steeringVoid && steering > minSteering) {
+        const float q = std::max(steering, 1.0f);
+        vx += sx * (acceleration * dt) / q;
+        vy += sy * (acceleration * dt) / q;
+    }
+
+    const float k = std::pow(friction, dt);
+    vx *= k;
+    vy *= k;
+
+    const float speed = std::sqrt(vx * vx + vy * vy);
+    if (speed > maxSpeed) {
+        const float scale = maxSpeed / speed;
+        vx *= scale;
+        vy *= scale;
+    }
+
+    x += vx * dt;
+    y += vy * dt;
+    clampTo(x, foodRadius - halfWidth, halfWidth - foodRadius);
+    clampTo(y, foodRadius - halfHeight, halfHeight - foodRadius);
+}
