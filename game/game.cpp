@@ -1,6 +1,7 @@
 #include "game/game.h"
 
 #include "common/engine_ref.h"
+#include "game/food_spawn.h"
 #include "game/sounds.h"
 
 namespace {
@@ -12,6 +13,11 @@ bool isNameCharacter(int c) {
 }
 
 }  // namespace
+
+bool FoodSpawnDrawSucceeds(float r, std::size_t count) {
+    const double threshold = static_cast<double>(0.9f) + static_cast<double>(0.0002f) * static_cast<double>(count);
+    return static_cast<double>(r) > threshold;
+}
 
 Game::Game() {
     // Sized once for the largest split burst a frame is likely to see, so a
@@ -89,12 +95,8 @@ void Game::PlayStep(float dt) {
 }
 
 void Game::SpawnFood() {
-    const std::size_t count = foodList.size();
     const float r = hge->Random_Float(0.0f, 1.0f);
-    // Fewer items spawn as the field fills. The threshold is kept in double:
-    // rounding it to float would already change the answer at two items.
-    const double threshold = static_cast<double>(0.9f) + static_cast<double>(0.0002f) * static_cast<double>(count);
-    if (static_cast<double>(r) > threshold) {
+    if (FoodSpawnDrawSucceeds(r, foodList.size())) {
         const int k = hge->Random_Int(0, static_cast<int>(foodSources.size()) - 1);
         if (k < 0 || k >= static_cast<int>(foodSources.size())) return;
         FoodSource& source = foodSources[static_cast<std::size_t>(k)];

@@ -1,5 +1,6 @@
 // A real Game driven through the headless engine: a fixed seed, a fixed frame
-// time and scripted keys make every run the same.
+// time and scripted keys make every run the same. The engine is one per
+// process, so only one HeadlessGame may live at a time.
 #pragma once
 
 #include "common/engine_ref.h"
