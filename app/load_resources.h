@@ -1,6 +1,9 @@
 #pragma once
 
-// Loads every sound, the music, the textures with their sprites and the font,
-// once, after the engine has started. Nothing is checked: a file that cannot
-// be loaded leaves a null handle (and a line in the log), and the game runs on.
+// Loads, once after the engine is initiated, the six sound effects, the music,
+// the five pictures with their sprites and the font, in that order, from
+// data/ under the working directory. Nothing is checked: a file that cannot be
+// loaded leaves a null handle (and whatever is built on it) and the game runs
+// on. Calling it again replaces the sprites and the font (tests recreate the
+// engine); nothing loaded before is freed, the engine's shutdown does that.
 void LoadResources();

@@ -1,0 +1,41 @@
+#include "app/load_resources.h"
+
+#include <memory>
+
+#include "common/engine_ref.h"
+#include "game/sounds.h"
+#include "render/scene.h"
+
+namespace {
+
+constexpr std::uint32_t NoColour = 0;  // leave the sprite's own opaque white
+
+// One picture: its texture, then its sprite on the rectangle (0, 0, w, h)
+// with the colour and the hot spot at the rectangle's centre.
+void loadPicture(const char* path, TextureHandle& texture, std::unique_ptr<Sprite>& sprite, float w, float h,
+                 std::uint32_t colour) {
+    texture = hge->Texture_Load(path, 0, false);
+    sprite = std::make_unique<Sprite>(texture, 0.0f, 0.0f, w, h);
+    if (colour != NoColour) sprite->SetColor(colour);
+    sprite->SetHotSpot(w / 2, h / 2);
+}
+
+}  // namespace
+
+void LoadResources() {
+    energySound = hge->Effect_Load("data/energy.ogg", 0);
+    munchetEatenSound = hge->Effect_Load("data/muncheteaten.wav", 0);
+    foodSound = hge->Effect_Load("data/food.wav", 0);
+    deadSound = hge->Effect_Load("data/dead.wav", 0);
+    nextLevelSound = hge->Effect_Load("data/nextlevel.wav", 0);
+    savedSound = hge->Effect_Load("data/safed.wav", 0);
+    music = hge->Music_Load("data/stardust.xm", 0);
+
+    loadPicture("data/ghost.png", ghostTexture, ghostSprite, 32, 32, 0xFFFF0000);
+    loadPicture("data/ghost_energy.png", ghostEnergyTexture, ghostEnergySprite, 48, 48, 0xFFFF0000);
+    loadPicture("data/munchet.png", munchetTexture, munchetSprite, 16, 16, 0xFFFFFF00);
+    loadPicture("data/food.png", foodTexture, foodSprite, 6, 4, 0xFF00A000);
+    loadPicture("data/door.png", doorTexture, doorSprite, 32, 32, NoColour);
+
+    font = std::make_unique<BitmapFont>("data/font1.fnt", false);
+}

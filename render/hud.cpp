@@ -1,0 +1,95 @@
+#include "render/hud.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "common/constants.h"
+#include "game/game.h"
+#include "render/bitmap_font.h"
+
+namespace {
+
+constexpr std::uint32_t White = 0xFFFFFFFF;
+constexpr std::uint32_t Orange = 0xFFFFA040;
+constexpr std::string_view PromptHead = "Enter your name:\n";
+
+}  // namespace
+
+void DrawLevelBonus(BitmapFont& font, const Game& game) {
+    font.DrawFormatted(512, 384, AlignCenter, "Next Level!\nBonus: %d Points", game.level * 10000);
+}
+
+void DrawHelp(BitmapFont& font, const Game& game) {
+    font.DrawText(512, 40, AlignCenter, "F1 - one player mode\nF2 - coop mode");
+    if (game.playerCount == 1) {
+        font.DrawText(512, 384, AlignCenter, "move with CURSOR\nFocus with SHIFT");
+    } else {
+        // The first player's cursor keys sit on the right of the keyboard.
+        font.DrawText(712, 384, AlignCenter, "move with CURSOR\nFocus with Numpad 0");
+        font.DrawText(312, 384, AlignCenter, "move with WASD\nFocus with G");
+    }
+    font.DrawText(512, 604, AlignCenter, "M - change music volume\n\ncode: VLKN\nsoundtrack: Ostrel - Stardust");
+}
+
+bool CursorVisible(float gameTime) { return std::fmod(std::trunc(gameTime * 5.0f), 2.0f) == 0.0f; }
+
+const char* BuildNamePrompt(char* out, std::size_t size, std::string_view name, bool cursor) {
+    std::size_t used = 0;
+    auto append = [&](std::string_view part) {
+        const std::size_t n = std::min(part.size(), size - 1 - used);
+        std::memcpy(out + used, part.data(), n);
+        used += n;
+    };
+    append(PromptHead);
+    append(name);
+    if (cursor) append("|");
+    out[used] = '\0';
+    return out;
+}
+
+void DrawNamePrompt(BitmapFont& font, const Game& game) {
+    // Rebuilt every frame in place: typed names are drawn, never formatted.
+    static char prompt[PromptHead.size() + 4 * Game::MaxNameLength + 2];
+    BuildNamePrompt(prompt, sizeof prompt, game.playerName, CursorVisible(game.gameTime));
+    font.DrawText(512, 384, AlignCenter, prompt);
+}
+
+void DrawHighscoreTable(BitmapFont& font, const Game& game) {
+    font.DrawText(512, 134, AlignCenter, "HIGHSCORES");
+    if (game.highscoresUnavailable) font.DrawText(512, 174, AlignCenter, "Highscores unavailable");
+
+    const std::int64_t rows = static_cast<std::int64_t>(game.highscores.size());
+    for (std::int64_t i = game.firstRow; i >= 0 && i < game.firstRow + std::int64_t{Game::PageSize} && i < rows;
+         ++i) {
+        const HighscoreEntry& row = game.highscores[static_cast<std::size_t>(i)];
+        const float rowY = static_cast<float>((i - game.firstRow) * 30 + 204);
+        font.DrawFormatted(272, rowY, AlignRight, "%3d.", static_cast<int>(i + 1));
+        if (row.name == game.playerName) font.SetColor(Orange);
+        font.DrawText(282, rowY, AlignLeft, row.name.c_str());
+        font.SetColor(White);
+        font.DrawFormatted(782, rowY, AlignRight, "%07d", row.score);
+    }
+
+    if (game.firstRow > 0) font.DrawText(112, 384, AlignLeft, "Scroll\n<< Left");
+    font.DrawText(912, 384, AlignRight, "Scroll\nRight >>");
+    font.DrawText(512, 634, AlignCenter, "Game Over!\nRestart with R or SPACE");
+}
+
+void DrawScoreLine(BitmapFont& font, const Game& game) {
+    font.DrawFormatted(5, 5, AlignLeft, "Score: %07d", game.score);
+    font.DrawFormatted(2 * halfWidth - 5, 5, AlignRight, "Level: %02d", game.level + 1);
+}
+
+const char* BuildVolumeBar(char (&out)[8], std::int32_t musicVolume) {
+    out[0] = '[';
+    for (int step = 0; step < 5; ++step) out[1 + step] = step * 20 < musicVolume ? 'I' : ' ';
+    out[6] = ']';
+    out[7] = '\0';
+    return out;
+}
+
+void DrawVolumeBar(BitmapFont& font, std::int32_t musicVolume) {
+    char bar[8];
+    font.DrawText(512, 734, AlignCenter, BuildVolumeBar(bar, musicVolume));
+}

@@ -1,0 +1,79 @@
+// One frame of the scene: the play field, then the texts over it.
+#include <cmath>
+
+#include "common/clamp.h"
+#include "common/constants.h"
+#include "common/engine_ref.h"
+#include "game/game.h"
+#include "render/hud.h"
+#include "render/scene.h"
+
+namespace {
+
+// The aura shows how far the charge is from zero: brown-orange while the
+// ghost can eat (charge <= 0, full at -15), green while it cannot (full at 3).
+std::uint32_t auraColour(float charge) {
+    float strength = std::fabs(charge * 255.0f / 15.0f);
+    if (charge > 0) strength = strength * 5.0f;
+    clampTo(strength, 0.0f, 255.0f);
+    const std::uint32_t alpha = static_cast<std::uint32_t>(strength);
+    return (alpha << 24) + (charge > 0 ? 0x008040u : 0xA05000u);
+}
+
+// Blue while the charge is 0 or more, red as it falls to -3; a focusing
+// ghost (which cannot eat) stays blue.
+std::uint32_t bodyColour(float charge, bool focusing) {
+    float red = -charge * 255.0f / 3.0f;
+    clampTo(red, 0.0f, 255.0f);
+    if (focusing) red = 0;
+    const std::uint32_t r = static_cast<std::uint32_t>(red);
+    const std::uint32_t b = static_cast<std::uint32_t>(255.0f - red);
+    return 0xFF000000u | (r << 16) | b;
+}
+
+}  // namespace
+
+void Food::Draw() const {
+    if (foodSprite) foodSprite->Draw(x + halfWidth, y + halfHeight, 0, foodRadius * 0.5f, 0);
+}
+
+void Munchet::Draw() const {
+    if (munchetSprite) munchetSprite->Draw(x + halfWidth, y + halfHeight, heading, munchetRadius * 0.125f, 0);
+}
+
+void Player::Draw() const {
+    if (ghostEnergySprite) {
+        ghostEnergySprite->SetColor(auraColour(charge));
+        ghostEnergySprite->Draw(x + halfWidth, y + halfHeight, 0, 1.0f, 0);
+    }
+    if (ghostSprite) {
+        ghostSprite->SetColor(bodyColour(charge, focusing));
+        ghostSprite->Draw(x + halfWidth, y + halfHeight, 0, playerRadius * 0.0625f, 0);
+    }
+}
+
+bool Game::Render() {
+    hge->Gfx_BeginScene(0);
+    hge->Gfx_Clear(0);
+
+    if (doorSprite) doorSprite->Draw(halfWidth, halfHeight - 320, 0, 2.0f, 0);
+    for (const Food& item : foodList) item.Draw();
+    for (const Munchet& munchet : munchetList) munchet.Draw();
+    for (const Player& player : activePlayers()) player.Draw();
+
+    if (font) {
+        BitmapFont& text = *font;
+        if (level >= 1 && levelTime < 3.0f) DrawLevelBonus(text, *this);
+        if (gameOver && nameEntry)
+            DrawNamePrompt(text, *this);
+        else if (gameOver)
+            DrawHighscoreTable(text, *this);
+        else if (gameTime < 3.0f)
+            DrawHelp(text, *this);
+        DrawScoreLine(text, *this);
+        if (hge->Channel_IsSliding(musicChannel)) DrawVolumeBar(text, musicVolume);
+    }
+
+    hge->Gfx_EndScene();
+    return false;
+}
