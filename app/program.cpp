@@ -8,6 +8,7 @@
 #include "common/engine_ref.h"
 #include "common/split_first.h"
 #include "game/game.h"
+#include "scores/score_server.h"
 
 // The one game, built before main runs and destroyed after it returns.
 Game game;
@@ -23,15 +24,18 @@ CommandLineOptions ParseCommandLine(std::string commandLine) {
     CommandLineOptions options;
     std::string token;
     while (SplitFirst(commandLine, " ", token)) {
+        const std::string given = token;
         for (char& c : token)
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         if (token == "/WINDOW") options.fullscreen = false;
+        if (token.starts_with("/SERVER=")) options.scoreServer = given.substr(8);
     }
     return options;
 }
 
 int RunProgram(const std::string& commandLine) {
     const CommandLineOptions options = ParseCommandLine(commandLine);
+    if (options.scoreServer) SetScoreServerHost(*options.scoreServer);
 
     hge = hgeCreate(EngineVersion);
     if (!hge) {

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "game/game.h"
+
+namespace {
+
+Game withRows(int count, std::int32_t firstRow = 0) {
+    Game game;
+    for (int i = 0; i < count; ++i) game.highscores.push_back({"p" + std::to_string(i), 100 - i});
+    game.firstRow = firstRow;
+    return game;
+}
+
+std::vector<std::int32_t> pageStarts(Game& game, void (Game::*turn)(), int turns) {
+    std::vector<std::int32_t> starts;
+    for (int i = 0; i < turns; ++i) {
+        (game.*turn)();
+        starts.push_back(game.firstRow);
+    }
+    return starts;
+}
+
+}  // namespace
+
+TEST(HighscorePaging, WrapsBothWaysOnAPartLastPage) {
+    Game game = withRows(25);
+    EXPECT_EQ(pageStarts(game, &Game::NextPage, 4), (std::vector<std::int32_t>{10, 20, 0, 10}));
+    game.firstRow = 0;
+    EXPECT_EQ(pageStarts(game, &Game::PreviousPage, 4), (std::vector<std::int32_t>{20, 10, 0, 20}));
+}
+
+TEST(HighscorePaging, WrapsOnAFullLastPage) {
+    Game game = withRows(30);
+    game.PreviousPage();
+    EXPECT_EQ(game.firstRow, 20);
+    game.NextPage();
+    EXPECT_EQ(game.firstRow, 0);
+}
+
+TEST(HighscorePaging, The101stRowHasAPageOfItsOwn) {
+    Game game = withRows(101);
+    game.PreviousPage();
+    EXPECT_EQ(game.firstRow, 100);
+    game.NextPage();
+    EXPECT_EQ(game.firstRow, 0);
+    EXPECT_EQ(pageStarts(game, &Game::NextPage, 11).back(), 0);
+}
+
+TEST(HighscorePaging, AnEmptyTableStaysOnTheFirstPage) {
+    Game game = withRows(0);
+    game.NextPage();
+    EXPECT_EQ(game.firstRow, 0);
+    game.PreviousPage();
+    EXPECT_EQ(game.firstRow, 0);
+}
+
+TEST(HighscorePaging, APageLeftPastAShortenedTableComesBack) {
+    // A table of 25 rows fetched while page 40 of a longer one was shown.
+    Game game = withRows(25, 40);
+    game.NextPage();
+    EXPECT_EQ(game.firstRow, 0);
+    game.firstRow = 40;
+    EXPECT_EQ(pageStarts(game, &Game::PreviousPage, 3), (std::vector<std::int32_t>{30, 20, 10}));
+}
+
+TEST(HighscorePaging, ANewGameKeepsTheTableAndThePage) {
+    Game game = withRows(25, 20);
+    game.Reset();
+    EXPECT_EQ(game.highscores.size(), 25u);
+    EXPECT_EQ(game.firstRow, 20);
+}

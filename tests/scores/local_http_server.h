@@ -1,0 +1,147 @@
+// A tiny HTTP server on an ephemeral loopback port for the score client's
+// tests. It records the request line of every request and answers each one
+// as its handler says: a status and a body, or nothing at all (the
+// connection is held open, as by a server that hangs).
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+struct HttpReply {
+    int status = 200;
+    std::string body;
+    bool silent = false;  // read the request, never answer
+};
+
+inline HttpReply SilentReply() {
+    HttpReply reply;
+    reply.silent = true;
+    return reply;
+}
+
+class LocalHttpServer {
+public:
+    // handler gets the request line ("GET /path?query HTTP/1.1").
+    explicit LocalHttpServer(std::function<HttpReply(const std::string&)> handler)
+        : handler_(std::move(handler)) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = 0;
+        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(listener_, 16) != 0)
+            return;
+        socklen_t length = sizeof address;
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    // Always the same reply.
+    explicit LocalHttpServer(HttpReply reply)
+        : LocalHttpServer([reply](const std::string&) { return reply; }) {}
+
+    ~LocalHttpServer() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        for (int fd : heldOpen_) ::close(fd);
+        if (listener_ >= 0) ::close(listener_);
+    }
+    LocalHttpServer(const LocalHttpServer&) = delete;
+    LocalHttpServer& operator=(const LocalHttpServer&) = delete;
+
+    // 0 when the socket could not be set up.
+    int port() const { return port_; }
+    std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
+
+    std::vector<std::string> requestLines() const {
+        std::lock_guard lock(mutex_);
+        return requestLines_;
+    }
+
+private:
+    void serve() {
+        while (!stop_) {
+            pollfd waiting{listener_, POLLIN, 0};
+            if (::poll(&waiting, 1, 20) <= 0) continue;
+            const int connection = ::accept(listener_, nullptr, nullptr);
+            if (connection < 0) continue;
+            const std::string requestLine = readRequestLine(connection);
+            {
+                std::lock_guard lock(mutex_);
+                requestLines_.push_back(requestLine);
+            }
+            const HttpReply reply = handler_(requestLine);
+            if (reply.silent) {
+                heldOpen_.push_back(connection);
+                continue;
+            }
+            std::string answer = "HTTP/1.1 " + std::to_string(reply.status) +
+                                 " Test\r\nContent-Type: text/plain\r\n" +
+                                 "Content-Length: " + std::to_string(reply.body.size()) +
+                                 "\r\nConnection: close\r\n\r\n" + reply.body;
+            sendAll(connection, answer);
+            ::close(connection);
+        }
+    }
+
+    // Reads up to the end of the request head (or 2 s, or 64 KiB) and gives
+    // its first line.
+    std::string readRequestLine(int connection) {
+        std::string head;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        char buffer[4096];
+        while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536 &&
+               std::chrono::steady_clock::now() < deadline && !stop_) {
+            pollfd readable{connection, POLLIN, 0};
+            if (::poll(&readable, 1, 20) <= 0) continue;
+            const ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
+            if (got <= 0) break;
+            head.append(buffer, static_cast<std::size_t>(got));
+        }
+        return head.substr(0, head.find("\r\n"));
+    }
+
+    static void sendAll(int connection, std::string_view data) {
+        while (!data.empty()) {
+            const ssize_t sent = ::send(connection, data.data(), data.size(), MSG_NOSIGNAL);
+            if (sent <= 0) return;
+            data.remove_prefix(static_cast<std::size_t>(sent));
+        }
+    }
+
+    std::function<HttpReply(const std::string&)> handler_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::vector<int> heldOpen_;  // silent connections, touched only by the thread until it is joined
+    mutable std::mutex mutex_;
+    std::vector<std::string> requestLines_;
+};
+
+// A loopback port that nothing listens on: bound once to learn a free port,
+// then released.
+inline int UnusedLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
