@@ -1,0 +1,102 @@
+#include "server/server_options.h"
+
+#include <charconv>
+
+namespace {
+
+bool ParseBoundedInt(std::string_view text, int low, int high, int& value) {
+    int parsed = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, parsed);
+    if (ec != std::errc() || ptr != end || text.empty() || parsed < low || parsed > high) return false;
+    value = parsed;
+    return true;
+}
+
+}  // namespace
+
+bool ParseListenAddress(std::string_view text, std::string& host, int& port) {
+    std::string_view hostPart;
+    std::string_view portPart;
+    if (text.starts_with('[')) {
+        const std::size_t close = text.find(']');
+        if (close == std::string_view::npos || close + 1 >= text.size() || text[close + 1] != ':') return false;
+        hostPart = text.substr(1, close - 1);
+        portPart = text.substr(close + 2);
+    } else {
+        const std::size_t colon = text.rfind(':');
+        if (colon == std::string_view::npos) return false;
+        hostPart = text.substr(0, colon);
+        portPart = text.substr(colon + 1);
+        // An unbracketed IPv6 address would be ambiguous.
+        if (hostPart.find(':') != std::string_view::npos) return false;
+    }
+    if (hostPart.empty() || !ParseBoundedInt(portPart, 0, 65535, port)) return false;
+    host = std::string(hostPart);
+    return true;
+}
+
+bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions& options, std::string& error) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (arg == "--trust-proxy") {
+            options.trustProxy = true;
+            continue;
+        }
+        const bool takesValue = arg == "--listen" || arg == "--db" || arg == "--rate-limit" || arg == "--threads" ||
+                                arg == "--timeout" || arg == "--port-file";
+        if (!takesValue) {
+            error = "unknown option: " + std::string(arg);
+            return false;
+        }
+        if (i + 1 >= args.size()) {
+            error = std::string(arg) + " needs a value";
+            return false;
+        }
+        const std::string_view value = args[++i];
+        bool ok = true;
+        if (arg == "--listen") {
+            ok = ParseListenAddress(value, options.host, options.port);
+        } else if (arg == "--db") {
+            ok = !value.empty();
+            options.dbPath = value;
+        } else if (arg == "--rate-limit") {
+            ok = ParseBoundedInt(value, 0, 1000000, options.rateLimit);
+        } else if (arg == "--threads") {
+            ok = ParseBoundedInt(value, 1, 256, options.threads);
+        } else if (arg == "--timeout") {
+            ok = ParseBoundedInt(value, 1, 3600, options.timeoutSeconds);
+        } else if (arg == "--port-file") {
+            ok = !value.empty();
+            options.portFile = value;
+        }
+        if (!ok) {
+            error = "bad value for " + std::string(arg) + ": " + std::string(value);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string ServerUsage() {
+    return "usage: munchet-scores [options]\n"
+           "Serves the Munchet Fast Prototype highscore table over HTTP.\n"
+           "\n"
+           "  --listen HOST:PORT   address to listen on (default 127.0.0.1:8642;\n"
+           "                       [::1]:8642 for IPv6; port 0 picks a free port)\n"
+           "  --db PATH            SQLite database file (default munchet-scores.db in the\n"
+           "                       working directory; created if absent)\n"
+           "  --rate-limit N       submissions per minute per client address (default 30;\n"
+           "                       0 turns the limit off)\n"
+           "  --trust-proxy        take the client address from X-Forwarded-For (only behind\n"
+           "                       a reverse proxy that sets it)\n"
+           "  --threads N          worker threads (default 8)\n"
+           "  --timeout SECONDS    time allowed to send one request or receive a reply\n"
+           "                       (default 5)\n"
+           "  --port-file PATH     write the bound port to PATH once listening\n"
+           "  --help               show this text\n";
+}

@@ -1,0 +1,267 @@
+#include "server/score_server.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <mutex>
+#include <thread>
+
+#include "tests/server/server_test_support.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::string_view goodQuery = "name=ab%20c&score=30249&level=2&munchets=3&food=17";
+
+// A server on an ephemeral loopback port, with short time-outs and the log captured.
+struct ScoreServerTest : testing::Test {
+    ScratchDir dir;
+    ScoreStore store;
+    std::mutex logMutex;
+    std::vector<std::string> logLines;
+    std::unique_ptr<ScoreServer> server;
+    int port = -1;
+
+    void Start(ScoreServerConfig config) {
+        std::string error;
+        ASSERT_TRUE(store.Open(dir.File("scores.db"), error)) << error;
+        config.log = [this](std::string_view line) {
+            std::lock_guard lock(logMutex);
+            logLines.emplace_back(line);
+        };
+        server = std::make_unique<ScoreServer>(store, std::move(config));
+        port = server->Start("127.0.0.1", 0);
+        ASSERT_GT(port, 0);
+    }
+
+    static ScoreServerConfig Quick() {
+        ScoreServerConfig config;
+        config.rateLimit = 0;
+        config.threads = 4;
+        config.ioTimeout = 600ms;
+        config.idleTimeout = 300ms;
+        return config;
+    }
+
+    std::vector<std::string> Log() {
+        std::lock_guard lock(logMutex);
+        return logLines;
+    }
+
+    void TearDown() override {
+        if (server) server->Stop();
+    }
+};
+
+TEST_F(ScoreServerTest, ServesSubmissionsAndTheTableOverHttp) {
+    Start(Quick());
+    const RawReply added = RawGet(port, AddTarget(goodQuery));
+    EXPECT_EQ(added.status, 200);
+    EXPECT_EQ(added.body, "OK\n");
+    EXPECT_NE(added.headers.find("Content-Type: text/plain"), std::string::npos);
+
+    const RawReply refused = RawGet(port, AddTarget("name=ab%20c&name=x&score=30249&level=2&munchets=3&food=17"));
+    EXPECT_EQ(refused.status, 400);
+    EXPECT_EQ(refused.body, "duplicate key: name\n");
+
+    const RawReply view = RawGet(port, viewTarget);
+    EXPECT_EQ(view.status, 200);
+    EXPECT_EQ(view.body, "ab c;30249\n");
+    EXPECT_NE(view.headers.find("Content-Type: text/plain"), std::string::npos);
+
+    EXPECT_EQ(RawGet(port, "/index.html").status, 404);
+    EXPECT_EQ(RawGet(port, "/hosted/vlkn/scores/pr/add.php?" + std::string(goodQuery) + "?x").status, 400);
+
+    // Another method on a known path is not served either.
+    LoopbackSocket post(port);
+    ASSERT_TRUE(post.Send("POST /hosted/vlkn/scores/pr/add.php HTTP/1.1\r\nHost: x\r\nContent-Length: 3\r\n"
+                          "Connection: close\r\n\r\nabc"));
+    EXPECT_EQ(ParseRawReply(post.ReadAll(5s)).status, 404);
+    EXPECT_EQ(store.RowCount(), 1);
+}
+
+TEST_F(ScoreServerTest, LogsOneLinePerRequest) {
+    Start(Quick());
+    RawGet(port, AddTarget(goodQuery));
+    RawGet(port, "/missing?name=secret");
+    const std::vector<std::string> log = Log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_NE(log[0].find(" 127.0.0.1 GET /hosted/vlkn/scores/pr/add.php 200 "), std::string::npos) << log[0];
+    EXPECT_TRUE(log[0].ends_with("ms")) << log[0];
+    EXPECT_NE(log[1].find(" 127.0.0.1 GET /missing 404 "), std::string::npos) << log[1];
+    EXPECT_EQ(log[1].find("secret"), std::string::npos);
+}
+
+TEST_F(ScoreServerTest, LimitsSubmissionsByForwardedAddressOnlyWhenTrusted) {
+    ScoreServerConfig config = Quick();
+    config.rateLimit = 2;
+    config.trustProxy = true;
+    Start(std::move(config));
+    const std::string viaA = "X-Forwarded-For: 6.6.6.6, 198.51.100.1\r\n";
+    EXPECT_EQ(RawGet(port, AddTarget(goodQuery), viaA).status, 200);
+    EXPECT_EQ(RawGet(port, AddTarget(goodQuery), viaA).status, 200);
+    EXPECT_EQ(RawGet(port, AddTarget(goodQuery), viaA).status, 429);
+    EXPECT_EQ(RawGet(port, AddTarget(goodQuery), "X-Forwarded-For: 198.51.100.2\r\n").status, 200);
+    EXPECT_EQ(store.RowCount(), 3);
+    EXPECT_NE(Log().back().find(" 198.51.100.2 GET "), std::string::npos) << Log().back();
+}
+
+TEST_F(ScoreServerTest, IgnoresForwardedAddressesByDefault) {
+    ScoreServerConfig config = Quick();
+    config.rateLimit = 2;
+    Start(std::move(config));
+    EXPECT_EQ(RawGet(port, AddTarget(goodQuery), "X-Forwarded-For: 198.51.100.1\r\n").status, 200);
+    EXPECT_EQ(RawGet(port, AddTarget(goodQuery), "X-Forwarded-For: 198.51.100.2\r\n").status, 200);
+    EXPECT_EQ(RawGet(port, AddTarget(goodQuery), "X-Forwarded-For: 198.51.100.3\r\n").status, 429);
+}
+
+TEST_F(ScoreServerTest, ManyClientsAtOnceLoseNothing) {
+    Start(Quick());
+    constexpr int clients = 8;
+    constexpr int addsPerClient = 25;
+    std::atomic<int> failures{0};
+    std::atomic<int> badTables{0};
+    std::vector<std::thread> threads;
+    for (int c = 0; c < clients; ++c) {
+        threads.emplace_back([&, c] {
+            for (int i = 0; i < addsPerClient; ++i) {
+                // Level 0, no food: score 100 x munchets, all different.
+                const int munchets = c * addsPerClient + i + 1;
+                const std::string query = "name=c" + std::to_string(c) + "&score=" + std::to_string(100 * munchets) +
+                                          "&level=0&munchets=" + std::to_string(munchets) + "&food=0";
+                if (RawGet(port, AddTarget(query)).status != 200) ++failures;
+                const RawReply view = RawGet(port, viewTarget);
+                if (view.status != 200) ++failures;
+                // Every table read mid-flight is whole and in order.
+                long previous = LONG_MAX;
+                for (const std::string& line : Lines(view.body)) {
+                    const std::size_t semicolon = line.find(';');
+                    const long score = semicolon == std::string::npos ? -1 : std::stol(line.substr(semicolon + 1));
+                    if (score <= 0 || score > previous) ++badTables;
+                    previous = score;
+                }
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(badTables, 0);
+    EXPECT_EQ(store.RowCount(), clients * addsPerClient);
+
+    const std::vector<std::string> table = Lines(RawGet(port, viewTarget).body);
+    ASSERT_EQ(table.size(), 100u);
+    const int best = clients * addsPerClient;
+    EXPECT_EQ(table.front(), "c" + std::to_string(clients - 1) + ";" + std::to_string(100 * best));
+    const int hundredth = best - 99;
+    EXPECT_EQ(table.back(), "c" + std::to_string((hundredth - 1) / addsPerClient) + ";" + std::to_string(100 * hundredth));
+}
+
+TEST_F(ScoreServerTest, KeptAliveConnectionServesSeveralRequests) {
+    Start(Quick());
+    LoopbackSocket socket(port);
+    const std::string request = "GET " + std::string(viewTarget) + " HTTP/1.1\r\nHost: x\r\n\r\n";
+    ASSERT_TRUE(socket.Send(request + request + request));
+    const std::string replies = socket.ReadAll(1500ms);
+    std::size_t count = 0;
+    for (std::size_t at = replies.find("HTTP/1.1 200"); at != std::string::npos;
+         at = replies.find("HTTP/1.1 200", at + 1)) {
+        ++count;
+    }
+    EXPECT_EQ(count, 3u);
+}
+
+TEST_F(ScoreServerTest, SlowClientsDoNotHoldUpOthers) {
+    ScoreServerConfig config = Quick();
+    config.threads = 2;
+    Start(std::move(config));
+
+    // Half a request, then silence: it holds one worker until its time-out.
+    LoopbackSocket half(port);
+    ASSERT_TRUE(half.Send("GET /hosted/vlkn/scores/pr/view.php HTTP/1.1\r\nHost: x\r\n"));
+    std::this_thread::sleep_for(50ms);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(RawGet(port, AddTarget(goodQuery)).status, 200);
+    bool closed = false;
+    half.ReadAll(0ms, &closed);
+    EXPECT_FALSE(closed) << "the others were served while the slow request was still pending";
+    const std::string rest = half.ReadAll(3s, &closed);
+    EXPECT_TRUE(closed) << "the slow request is cut off";
+    EXPECT_TRUE(rest.empty() || ParseRawReply(rest).status == 400) << rest;
+    EXPECT_EQ(store.RowCount(), 5);
+}
+
+TEST_F(ScoreServerTest, TricklingOrSilentClientIsCutOffAtTheDeadline) {
+    Start(Quick());
+    LoopbackSocket silent(port);
+    LoopbackSocket trickle(port);
+    const auto start = Clock::now();
+    const std::string request = "GET /hosted/vlkn/scores/pr/view.php HTTP/1.1\r\nHost: x\r\nX-Pad: " +
+                                std::string(200, 'a') + "\r\n\r\n";
+    bool trickleClosed = false;
+    // One byte every 20 ms would take 5 s; the server must not wait for it.
+    for (std::size_t i = 0; i < request.size() && !trickleClosed; ++i) {
+        if (!trickle.Send(request.substr(i, 1))) break;
+        trickle.ReadAll(20ms, &trickleClosed);
+    }
+    const auto elapsed = Clock::now() - start;
+    EXPECT_TRUE(trickleClosed);
+    EXPECT_LT(elapsed, 3s);
+    bool silentClosed = false;
+    silent.ReadAll(3s, &silentClosed);
+    EXPECT_TRUE(silentClosed);
+    const std::vector<std::string> log = Log();
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& l) { return l.ends_with("timed out"); }));
+}
+
+TEST_F(ScoreServerTest, OversizedRequestsAreRefused) {
+    Start(Quick());
+    // Many small headers add up past the request budget.
+    std::string headers;
+    for (int i = 0; i < 400; ++i) headers += "X-Filler-" + std::to_string(i) + ": " + std::string(40, 'f') + "\r\n";
+    const RawReply many = RawGet(port, viewTarget, headers);
+    EXPECT_NE(many.status, 200);
+    const RawReply longTarget = RawGet(port, "/hosted/vlkn/scores/pr/view.php?" + std::string(9000, 'q'));
+    EXPECT_NE(longTarget.status, 200);
+    // The server is still fine afterwards.
+    EXPECT_EQ(RawGet(port, viewTarget).status, 200);
+}
+
+TEST_F(ScoreServerTest, MalformedRequestLineClosesTheConnection) {
+    Start(Quick());
+    LoopbackSocket socket(port);
+    // The library refuses the first line; the rest must not be read as more requests.
+    ASSERT_TRUE(socket.Send("GET /a?b?c HTTP/1.1\r\nHost: x\r\n\r\nGET " + std::string(viewTarget) +
+                            " HTTP/1.1\r\nHost: x\r\n\r\n"));
+    bool closed = false;
+    const std::string reply = socket.ReadAll(2s, &closed);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(ParseRawReply(reply).status, 400);
+    EXPECT_EQ(reply.find("HTTP/1.1 200"), std::string::npos);
+}
+
+TEST_F(ScoreServerTest, StopsPromptlyWithIdleConnectionsOpen) {
+    ScoreServerConfig config = Quick();
+    config.idleTimeout = 30s;
+    config.ioTimeout = 30s;
+    Start(std::move(config));
+    LoopbackSocket idle(port);
+    LoopbackSocket kept(port);
+    ASSERT_TRUE(kept.Send("GET " + std::string(viewTarget) + " HTTP/1.1\r\nHost: x\r\n\r\n"));
+    ASSERT_NE(kept.ReadAll(300ms).find("HTTP/1.1 200"), std::string::npos);
+    const auto start = Clock::now();
+    server->Stop();
+    EXPECT_LT(Clock::now() - start, 5s);
+    EXPECT_FALSE(server->Running());
+    EXPECT_EQ(LoopbackSocket(port).fd, -1) << "nothing listens any more";
+}
+
+TEST_F(ScoreServerTest, RefusesAPortInUse) {
+    Start(Quick());
+    ScoreServer second(store, Quick());
+    EXPECT_EQ(second.Start("127.0.0.1", port), -1);
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+#include "server/server_options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ParseListenAddress, SplitsHostAndPort) {
+    std::string host;
+    int port = -1;
+    ASSERT_TRUE(ParseListenAddress("127.0.0.1:8642", host, port));
+    EXPECT_EQ(host, "127.0.0.1");
+    EXPECT_EQ(port, 8642);
+    ASSERT_TRUE(ParseListenAddress("[::1]:0", host, port));
+    EXPECT_EQ(host, "::1");
+    EXPECT_EQ(port, 0);
+    ASSERT_TRUE(ParseListenAddress("scores.example.org:65535", host, port));
+    EXPECT_EQ(host, "scores.example.org");
+    EXPECT_EQ(port, 65535);
+
+    for (const std::string_view bad : {"127.0.0.1", "127.0.0.1:", ":8642", "127.0.0.1:65536", "127.0.0.1:-1",
+                                       "127.0.0.1:80x", "::1:8642", "[::1]8642", "[::1]", "[]:80", ""}) {
+        EXPECT_FALSE(ParseListenAddress(bad, host, port)) << bad;
+    }
+}
+
+TEST(ParseServerOptions, HasDefaultsAndReadsEveryOption) {
+    ServerOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseServerOptions({}, options, error));
+    EXPECT_EQ(options.host, "127.0.0.1");
+    EXPECT_EQ(options.port, 8642);
+    EXPECT_EQ(options.dbPath, "munchet-scores.db");
+    EXPECT_EQ(options.rateLimit, 30);
+    EXPECT_FALSE(options.trustProxy);
+
+    ASSERT_TRUE(ParseServerOptions({"--listen", "0.0.0.0:80", "--db", "/var/lib/x.db", "--rate-limit", "0",
+                                    "--trust-proxy", "--threads", "4", "--timeout", "9", "--port-file", "p"},
+                                   options, error))
+        << error;
+    EXPECT_EQ(options.host, "0.0.0.0");
+    EXPECT_EQ(options.port, 80);
+    EXPECT_EQ(options.dbPath, "/var/lib/x.db");
+    EXPECT_EQ(options.rateLimit, 0);
+    EXPECT_TRUE(options.trustProxy);
+    EXPECT_EQ(options.threads, 4);
+    EXPECT_EQ(options.timeoutSeconds, 9);
+    EXPECT_EQ(options.portFile, "p");
+    EXPECT_FALSE(options.help);
+
+    ASSERT_TRUE(ParseServerOptions({"--help"}, options, error));
+    EXPECT_TRUE(options.help);
+}
+
+TEST(ParseServerOptions, RefusesWhatItCannotUse) {
+    const std::vector<std::vector<std::string_view>> bad = {
+        {"--listen"}, {"--listen", "nowhere"}, {"--rate-limit", "-1"}, {"--rate-limit", "ten"},
+        {"--threads", "0"}, {"--timeout", "0"}, {"--db", ""}, {"--verbose"}, {"8642"},
+    };
+    for (const auto& args : bad) {
+        ServerOptions options;
+        std::string error;
+        EXPECT_FALSE(ParseServerOptions(args, options, error)) << args[0];
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+}  // namespace
