@@ -65,10 +65,3 @@ TEST(HighscorePaging, APageLeftPastAShortenedTableComesBack) {
     game.firstRow = 40;
     EXPECT_EQ(pageStarts(game, &Game::PreviousPage, 3), (std::vector<std::int32_t>{30, 20, 10}));
 }
-
-TEST(HighscorePaging, ANewGameKeepsTheTableAndThePage) {
-    Game game = withRows(25, 20);
-    game.Reset();
-    EXPECT_EQ(game.highscores.size(), 25u);
-    EXPECT_EQ(game.firstRow, 20);
-}
