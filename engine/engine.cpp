@@ -238,8 +238,8 @@ MusicHandle Engine::Music_Load(const char* path, std::uint32_t) {
     return music;
 }
 
-ChannelHandle Engine::Music_Play(MusicHandle music, bool loop, int volume, int, int) {
-    const ChannelHandle channel = music ? impl->audio.PlayMusic(music, loop, volume) : 0;
+ChannelHandle Engine::Music_Play(MusicHandle music, bool loop, int volume, int order, int row) {
+    const ChannelHandle channel = music ? impl->audio.PlayMusic(music, loop, volume, order, row) : 0;
     if (impl->headless) {
         ChannelEvent event;
         event.kind = ChannelEvent::MusicPlay;
@@ -332,6 +332,8 @@ bool Engine::Headless_RunFrame(const FrameInput& input) {
     e.record.channels.clear();
     return e.RunOneFrame();
 }
+
+bool Engine::Headless_RenderAudio(float* out, int frames) { return impl->audio.RenderLoopback(out, frames); }
 
 void Engine::Headless_QueueFrame(const FrameInput& input) { impl->script.push_back(input); }
 

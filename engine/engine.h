@@ -151,6 +151,10 @@ struct Engine {
     const FrameRecord& Headless_LastFrame() const;
     // Draws the last frame's quads with the real quad code into a PNG file.
     bool Headless_Screenshot(const char* pngPath);
+    // With HeadlessOptions::loopbackAudio: mixes frames stereo frames (left,
+    // right interleaved, ±1, 44100 per second) of what is playing into out.
+    // False when no loopback device is open.
+    bool Headless_RenderAudio(float* out, int frames);
 
     EngineImpl* impl = nullptr;
 };
