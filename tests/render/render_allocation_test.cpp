@@ -1,0 +1,43 @@
+// Drawing a frame allocates nothing once the engine's quad record has grown:
+// names, the prompt and the volume bar are built in fixed buffers.
+#include <gtest/gtest.h>
+
+#include "app/load_resources.h"
+#include "tests/render/allocation_counter.h"
+#include "tests/render/render_support.h"
+#include "tests/support/headless_game.h"
+
+namespace {
+
+// Allocations made by the second of two identical renders.
+int allocationsOfASteadyRender(Game& game) {
+    game.Render();
+    allocation_counter::Start();
+    game.Render();
+    return allocation_counter::Stop();
+}
+
+TEST(RenderAllocation, SteadyFramesAllocateNothing) {
+    SceneReset scene;
+    HeadlessGame g;
+    LoadResources();
+    Game& game = g.game;
+    game.StartGame();
+    game.foodList.assign(300, Food(5, 5));
+
+    EXPECT_EQ(allocationsOfASteadyRender(game), 0) << "play with help";
+
+    game.gameOver = game.nameEntry = true;
+    game.playerName = "A rather long name!!";
+    EXPECT_EQ(allocationsOfASteadyRender(game), 0) << "name entry";
+
+    game.nameEntry = false;
+    for (int i = 0; i < 12; ++i) game.highscores.push_back({i % 2 ? "A rather long name!!" : "someone else", i});
+    game.firstRow = 2;
+    game.highscoresUnavailable = true;
+    game.level = 3;
+    game.levelTime = 1;
+    EXPECT_EQ(allocationsOfASteadyRender(game), 0) << "table";
+}
+
+}  // namespace
