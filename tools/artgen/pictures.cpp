@@ -42,7 +42,7 @@ Canvas DrawGhost() {
     });
     for (const float cx : {12.0f, 20.5f}) {
         canvas.Fill([cx](float x, float y) { return inEllipse(x, y, cx, 13.5f, 3.0f, 3.9f); },
-                    solid({0.10f, 0.10f, 0.16f, 1.0f}));
+                    solid(grey(0.1f)));
         canvas.Fill([cx](float x, float y) { return inCircle(x, y, cx + 1.0f, 12.0f, 1.1f); },
                     solid(grey(0.95f)));
     }
@@ -88,7 +88,7 @@ Canvas DrawMunchet() {
             },
             solid(grey(1.0f)));
     }
-    canvas.Fill([](float x, float y) { return inCircle(x, y, 7.2f, 4.6f, 1.4f); }, solid({0.1f, 0.1f, 0.1f, 1}));
+    canvas.Fill([](float x, float y) { return inCircle(x, y, 7.2f, 4.6f, 1.4f); }, solid(grey(0.1f)));
     canvas.Fill([](float x, float y) { return inCircle(x, y, 7.6f, 4.2f, 0.5f); }, solid(grey(1.0f)));
     return canvas;
 }

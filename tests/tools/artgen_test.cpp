@@ -1,0 +1,173 @@
+// The art generator reproduces the committed pictures and font exactly, and
+// what it draws is fit for the game: tintable greys where the game sets a
+// colour, sizes at least those of the sprites' rectangles, a complete font.
+#include <SDL.h>
+#include <SDL_image.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "render/font_file.h"
+
+namespace {
+
+const std::filesystem::path committed = std::filesystem::path(MUNCHET_SOURCE_DIR) / "data";
+const char* const pictures[] = {"ghost.png", "ghost_energy.png", "munchet.png", "food.png", "door.png", "font1.png"};
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> rgba;  // straight alpha, rows top to bottom
+    bool ok() const { return width > 0; }
+    const std::uint8_t* at(int x, int y) const { return &rgba[static_cast<std::size_t>((y * width + x) * 4)]; }
+};
+
+Picture decode(const std::filesystem::path& path) {
+    Picture picture;
+    SDL_Surface* loaded = IMG_Load(path.c_str());
+    if (!loaded) return picture;
+    SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGBA32, 0);
+    SDL_FreeSurface(loaded);
+    if (!rgba) return picture;
+    picture.width = rgba->w;
+    picture.height = rgba->h;
+    for (int y = 0; y < rgba->h; ++y) {
+        const auto* row = static_cast<const std::uint8_t*>(rgba->pixels) + y * rgba->pitch;
+        picture.rgba.insert(picture.rgba.end(), row, row + rgba->w * 4);
+    }
+    SDL_FreeSurface(rgba);
+    return picture;
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct GeneratedArt : ::testing::Test {
+    std::filesystem::path out;
+    GeneratedArt() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "munchet-artgen-XXXXXX").string();
+        out = mkdtemp(pattern.data());
+    }
+    ~GeneratedArt() override {
+        std::error_code ec;
+        std::filesystem::remove_all(out, ec);
+    }
+    int generate(const std::filesystem::path& dir) {
+        const std::string command = std::string("\"") + MUNCHET_ARTGEN + "\" \"" + dir.string() + "\"";
+        return std::system(command.c_str());
+    }
+};
+
+TEST_F(GeneratedArt, MatchesTheCommittedFilesPixelForPixel) {
+    ASSERT_EQ(generate(out / "data"), 0);
+    for (const char* name : pictures) {
+        const Picture fresh = decode(out / "data" / name);
+        const Picture kept = decode(committed / name);
+        ASSERT_TRUE(fresh.ok()) << name;
+        ASSERT_TRUE(kept.ok()) << name;
+        EXPECT_EQ(fresh.width, kept.width) << name;
+        EXPECT_EQ(fresh.height, kept.height) << name;
+        EXPECT_TRUE(fresh.rgba == kept.rgba) << name << " differs from data/; run the assets target";
+    }
+    EXPECT_EQ(readFile(out / "data" / "font1.fnt"), readFile(committed / "font1.fnt"));
+}
+
+TEST_F(GeneratedArt, RefusesAnOutputItCannotWrite) {
+    std::ofstream(out / "file") << "x";
+    EXPECT_NE(generate(out / "file" / "data"), 0);
+}
+
+TEST(CommittedArt, TintedPicturesAreLightGreysOfTheRightSize) {
+    const struct {
+        const char* name;
+        int width, height;
+    } tinted[] = {{"ghost.png", 32, 32}, {"ghost_energy.png", 48, 48}, {"munchet.png", 16, 16}, {"food.png", 6, 4}};
+    for (const auto& t : tinted) {
+        const Picture p = decode(committed / t.name);
+        ASSERT_TRUE(p.ok()) << t.name;
+        EXPECT_GE(p.width, t.width) << t.name;
+        EXPECT_GE(p.height, t.height) << t.name;
+        long bright = 0, visible = 0;
+        for (int y = 0; y < p.height; ++y) {
+            for (int x = 0; x < p.width; ++x) {
+                const std::uint8_t* px = p.at(x, y);
+                if (px[3] == 0) continue;
+                EXPECT_EQ(px[0], px[1]) << t.name << " is not grey at " << x << "," << y;
+                EXPECT_EQ(px[1], px[2]) << t.name << " is not grey at " << x << "," << y;
+                ++visible;
+                if (px[0] >= 160) ++bright;
+            }
+        }
+        // Mostly light, so the colour the game sets is what shows.
+        EXPECT_GT(bright * 2, visible) << t.name;
+    }
+}
+
+TEST(CommittedArt, ShapesSitWhereTheSpritesCutThem) {
+    const Picture food = decode(committed / "food.png");
+    ASSERT_TRUE(food.ok());
+    EXPECT_EQ(food.at(3, 2)[3], 255);  // the pellet fills the 6 x 4 rectangle's middle
+    for (int y = 0; y < food.height; ++y) {
+        for (int x = 0; x < food.width; ++x) {
+            if (x >= 6 || y >= 4) {
+                EXPECT_EQ(food.at(x, y)[3], 0) << x << "," << y;
+            }
+        }
+    }
+
+    const Picture glow = decode(committed / "ghost_energy.png");
+    ASSERT_TRUE(glow.ok());
+    EXPECT_GT(glow.at(24, 24)[3], 200);
+    EXPECT_GT(glow.at(24, 24)[3], glow.at(24, 12)[3]);
+    EXPECT_GT(glow.at(24, 12)[3], glow.at(24, 2)[3]);
+    EXPECT_EQ(glow.at(0, 0)[3], 0);
+
+    // The munchet's mouth opens toward +x: transparent right of centre, solid left of it.
+    const Picture munchet = decode(committed / "munchet.png");
+    ASSERT_TRUE(munchet.ok());
+    EXPECT_EQ(munchet.at(13, 8)[3], 0);
+    EXPECT_EQ(munchet.at(3, 8)[3], 255);
+
+    const Picture door = decode(committed / "door.png");
+    ASSERT_TRUE(door.ok());
+    EXPECT_GE(door.width, 32);
+    EXPECT_GE(door.height, 32);
+    int coloured = 0;
+    for (int y = 0; y < door.height; ++y)
+        for (int x = 0; x < door.width; ++x)
+            if (door.at(x, y)[3] == 255 && door.at(x, y)[0] > door.at(x, y)[2] + 40) ++coloured;
+    EXPECT_GT(coloured, 100) << "the door is drawn in its own colours";
+}
+
+TEST(CommittedArt, FontCoversPrintableAsciiInsideItsTexture) {
+    const std::string text = readFile(committed / "font1.fnt");
+    const FontFileContents contents = ParseFontFile(text.data(), text.size());
+    ASSERT_TRUE(contents.valid);
+    ASSERT_FALSE(contents.entries.empty());
+    ASSERT_EQ(contents.entries[0].kind, FontFileEntry::Bitmap);
+    const Picture texture = decode(committed / contents.entries[0].bitmap);
+    ASSERT_TRUE(texture.ok());
+
+    bool defined[256] = {};
+    for (const FontFileEntry& e : contents.entries) {
+        if (e.kind != FontFileEntry::Char) continue;
+        const FontGlyphLine& g = e.glyph;
+        defined[g.code] = true;
+        EXPECT_GE(g.x, 0);
+        EXPECT_GE(g.y, 0);
+        EXPECT_LE(g.x + g.width, texture.width) << g.code;
+        EXPECT_LE(g.y + g.height, texture.height) << g.code;
+        EXPECT_GE(g.height, 18) << g.code;
+        EXPECT_LE(g.height, 22) << g.code;
+        EXPECT_GT(g.width + g.pre + g.post, 0) << g.code;
+    }
+    for (int c = 32; c <= 126; ++c) EXPECT_TRUE(defined[c]) << "no glyph for " << static_cast<char>(c);
+}
+
+}  // namespace
