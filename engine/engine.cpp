@@ -5,8 +5,8 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <cstdint>
+#include <cstdio>
 
 #include "engine/engine_impl.h"
 
@@ -129,6 +129,8 @@ bool Engine::System_Initiate() {
         e.sdlStarted = false;
         return false;
     }
+    e.Log("Window %dx%d %s, renderer %s", config.width, config.height, config.windowed ? "windowed" : "full screen",
+          e.video.RendererName().c_str());
     std::string note;
     e.audio.Open(Audio::Mode::Device, note);
     if (!note.empty()) e.Log("%s", note.c_str());
@@ -189,10 +191,20 @@ int Engine::Input_GetChar() {
 void* Engine::Resource_Load(const char* path, std::uint32_t* size) {
     if (size) *size = 0;
     if (!path) return nullptr;
-    std::ifstream file(path, std::ios::binary);
+    std::FILE* file = std::fopen(path, "rb");
     if (!file) return nullptr;
-    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) return nullptr;
+    // Read in pieces until the end: the size is not trusted in advance (a
+    // directory opens but cannot be read; a file may be growing).
+    std::string bytes;
+    char piece[64 * 1024];
+    std::size_t got = 0;
+    while ((got = std::fread(piece, 1, sizeof piece, file)) > 0) {
+        if (bytes.size() + got > UINT32_MAX) break;
+        bytes.append(piece, got);
+    }
+    const bool failed = std::ferror(file) != 0 || !std::feof(file);
+    std::fclose(file);
+    if (failed) return nullptr;
     // One spare byte so that callers that parse text may rely on a NUL.
     char* data = static_cast<char*>(std::malloc(bytes.size() + 1));
     if (!data) return nullptr;

@@ -15,7 +15,8 @@ TextureHandle TextureTable::Load(const char* path, std::string& error) {
         error = SDL_GetError();
         return 0;
     }
-    entries.push_back({rgba, path});
+    static std::uint64_t nextSerial = 0;
+    entries.push_back({rgba, path, ++nextSerial});
     return static_cast<TextureHandle>(entries.size());
 }
 

@@ -14,6 +14,9 @@ struct TextureTable {
     struct Entry {
         SDL_Surface* pixels = nullptr;  // RGBA, owned
         std::string path;
+        // Unique over the whole run, so a renderer's copy of a picture is
+        // never mistaken for the copy of another picture loaded in its place.
+        std::uint64_t serial = 0;
     };
     std::vector<Entry> entries;
 

@@ -1,3 +1,4 @@
+// The window, its renderer, and the pictures drawn without one.
 #pragma once
 
 #include <cstdint>
@@ -5,6 +6,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/quad_batch.h"
 #include "engine/textures.h"
 
 struct SDL_Window;
@@ -12,29 +14,55 @@ struct SDL_Renderer;
 
 struct VideoConfig {
     std::string title;
-    int width = 1024;   // logical scene size, pixels
+    int width = 1024;  // logical scene size, pixels
     int height = 768;
     bool windowed = false;  // false: desktop full screen, scene scaled and letterboxed
 };
 
-// The window and its renderer, and the quad batcher that draws into it.
+// The window and its renderer, and the quad batch that draws into it.
+//
+// Full screen is the desktop's own mode (no mode switch): the scene keeps its
+// logical size and SDL scales it to fit, aspect kept, with black bars.
+// Windowed is a window of exactly the scene size. The mouse pointer is hidden
+// over the window.
 struct Video {
-    // Opens the window; false with the reason in error.
+    Video() = default;
+    Video(const Video&) = delete;
+    Video& operator=(const Video&) = delete;
+    ~Video() { Close(); }
+
+    // Opens the window; false with the reason in error. Needs SDL's video
+    // subsystem started.
     bool Open(const VideoConfig& config, std::string& error);
     void Close();
     bool IsOpen() const { return window != nullptr; }
 
     void BeginScene();
-    void Clear(std::uint32_t colour);
+    void Clear(std::uint32_t colour);  // 0xAARRGGBB; alpha ignored
     // Queues one quad; the batch is drawn on a texture or blend change and at EndScene.
     void Submit(const Quad& quad, const TextureTable& textures);
     void EndScene();  // flushes and presents
+    // Draws what is queued without presenting (to read the back buffer).
+    void Flush() { batch.Flush(); }
+
+    // Geometry calls the last finished scene took.
+    int LastSceneDrawCalls() const { return lastSceneDrawCalls; }
+    // The name of the SDL render driver in use ("opengl", "software", ...).
+    std::string RendererName() const;
+    // A texture the renderer refused since the last call, else empty.
+    std::string TakeTextureError();
 
     // Draws the quads, as the window would, into an offscreen picture of the
-    // given size and writes it as PNG. Needs no window.
+    // given size (opaque, cleared to clearColour) with SDL's software
+    // renderer and writes it as PNG. Needs no window and no display; the
+    // same quads give the same pixels on every run.
     static bool Screenshot(int width, int height, std::uint32_t clearColour, const std::vector<Quad>& quads,
                            const TextureTable& textures, const char* path, std::string& error);
 
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
+
+private:
+    QuadBatch batch;
+    int lastSceneDrawCalls = 0;
 };
