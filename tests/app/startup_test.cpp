@@ -1,0 +1,74 @@
+// The program from start to end through the headless engine: the exit code,
+// the log file, and the loop that Escape ends.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "app/program.h"
+#include "engine/engine_impl.h"
+#include "engine/headless.h"
+
+namespace {
+
+// Runs each test in a fresh working directory (the program writes
+// "error.log" into it and finds no data/ there), and sets up the engine the
+// program will pick up, in headless mode.
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previous = std::filesystem::current_path();
+        dir = std::filesystem::temp_directory_path() / ("munchet-startup-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        std::filesystem::current_path(dir);
+        engine = hgeCreate(EngineVersion);
+    }
+    void TearDown() override {
+        engine->Release();
+        std::filesystem::current_path(previous);
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+    std::string Log() const {
+        std::ifstream file(dir / "error.log");
+        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    }
+
+    std::filesystem::path previous, dir;
+    Engine* engine = nullptr;
+};
+
+TEST_F(Startup, FailedInitiationExitsNonZeroAndSaysWhyInTheLog) {
+    engine->Headless_Enable({.failInitiate = true});
+    EXPECT_NE(RunProgram("./munchet"), 0);
+    ASSERT_TRUE(std::filesystem::exists(dir / "error.log"));
+    EXPECT_NE(Log().find("System_Initiate"), std::string::npos) << Log();
+}
+
+TEST_F(Startup, EscapeHeldEndsTheLoopAndTheProgramExitsWithZero) {
+    engine->Headless_Enable({});
+    for (int i = 0; i < 5; ++i) engine->Headless_QueueFrame({});
+    engine->Headless_QueueFrame(FrameInput{}.Hold(Key::Escape));
+    for (int i = 0; i < 3; ++i) engine->Headless_QueueFrame({});
+    EXPECT_EQ(RunProgram("./munchet /WINDOW"), 0);
+    EXPECT_EQ(engine->impl->script.size(), 3u) << "the frames after Escape are not run";
+    EXPECT_TRUE(std::filesystem::exists(dir / "error.log"));
+    // Without data/ every resource is missing, and the engine says so.
+    EXPECT_NE(Log().find("data/ghost.png"), std::string::npos) << Log();
+}
+
+TEST_F(Startup, ProgramRunsAgainAfterItEnded) {
+    // The engine is shut down at the end of a run and initiated again by the
+    // next; nothing of the first run's shutdown may break the second.
+    for (int run = 0; run < 2; ++run) {
+        engine->Headless_Enable({});
+        engine->Headless_QueueFrame(FrameInput{}.Hold(Key::Escape));
+        EXPECT_EQ(RunProgram("./munchet"), 0) << "run " << run;
+        EXPECT_TRUE(engine->impl->script.empty());
+    }
+}
+
+}  // namespace
