@@ -74,9 +74,10 @@ public:
 
 private:
     HandlerResponse Route(const httplib::Request& request, httplib::Response& response) {
-        // Other methods fall through to the library, which answers 404
-        // after reading (at most maxRequestBytes of) any body.
-        if (request.method != "GET" && request.method != "HEAD") return HandlerResponse::Unhandled;
+        // Other methods, HEAD included (it must not store a row), fall through
+        // to the library, which answers 404 after reading (at most
+        // maxRequestBytes of) any body.
+        if (request.method != "GET") return HandlerResponse::Unhandled;
         const std::string client = ClientOf(request);
         ScoreService service{owner.store, owner.limiter};
         const ScoreReply reply = service.Handle(request.target, client, RateLimiter::Clock::now(),

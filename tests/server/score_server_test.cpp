@@ -81,6 +81,9 @@ TEST_F(ScoreServerTest, ServesSubmissionsAndTheTableOverHttp) {
     ASSERT_TRUE(post.Send("POST /hosted/vlkn/scores/pr/add.php HTTP/1.1\r\nHost: x\r\nContent-Length: 3\r\n"
                           "Connection: close\r\n\r\nabc"));
     EXPECT_EQ(ParseRawReply(post.ReadAll(5s)).status, 404);
+    LoopbackSocket head(port);
+    ASSERT_TRUE(head.Send("HEAD " + AddTarget(goodQuery) + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"));
+    EXPECT_EQ(ParseRawReply(head.ReadAll(5s)).status, 404);
     EXPECT_EQ(store.RowCount(), 1);
 }
 
