@@ -43,6 +43,7 @@ public:
     // Why the last request failed on our side, or nullptr: "timed out" or "too large".
     const char* CutOffReason() const { return cutOff; }
 
+    using httplib::Stream::write;
     bool is_readable() const override;
     bool is_writable() const override;
     ssize_t read(char* ptr, std::size_t size) override;

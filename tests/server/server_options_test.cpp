@@ -23,16 +23,9 @@ TEST(ParseListenAddress, SplitsHostAndPort) {
     }
 }
 
-TEST(ParseServerOptions, HasDefaultsAndReadsEveryOption) {
+TEST(ParseServerOptions, ReadsEveryOption) {
     ServerOptions options;
     std::string error;
-    ASSERT_TRUE(ParseServerOptions({}, options, error));
-    EXPECT_EQ(options.host, "127.0.0.1");
-    EXPECT_EQ(options.port, 8642);
-    EXPECT_EQ(options.dbPath, "munchet-scores.db");
-    EXPECT_EQ(options.rateLimit, 30);
-    EXPECT_FALSE(options.trustProxy);
-
     ASSERT_TRUE(ParseServerOptions({"--listen", "0.0.0.0:80", "--db", "/var/lib/x.db", "--rate-limit", "0",
                                     "--trust-proxy", "--threads", "4", "--timeout", "9", "--port-file", "p"},
                                    options, error))
