@@ -55,41 +55,41 @@ Canvas DrawGhostEnergy() {
                 [](float x, float y) {
                     const float dx = x - 24.0f, dy = y - 24.0f;
                     const float r = std::sqrt(dx * dx + dy * dy);
-                    const float fall = 1.0f - smoothstep(4.0f, 23.5f, r);
-                    return grey(1.0f, fall * fall * 0.9f + 0.1f * fall);
+                    // Full behind the body, then a wide soft rim beyond its 16-pixel radius.
+                    const float fall = 1.0f - smoothstep(9.0f, 24.0f, r);
+                    return grey(1.0f, std::pow(fall, 1.3f));
                 });
     return canvas;
 }
 
 Canvas DrawMunchet() {
     Canvas canvas(16, 16);
-    // A ball with a wedge of a mouth opening toward +x, apex a little behind
-    // the centre so the jaws look deep.
-    const Shape body = [](float x, float y) {
-        if (!inCircle(x, y, 8.0f, 8.0f, 7.0f)) return false;
-        const float dx = x - 6.5f, dy = y - 8.0f;
-        return !(dx > 0.0f && std::fabs(dy) < dx * 0.75f);
+    // A round biter with spines on its back and a wedge of a mouth toward +x.
+    const float cx = 8.5f, cy = 8.0f, radius = 6.0f;
+    const Shape spines = [=](float x, float y) {
+        // Three small cones along the back, pointing away from the mouth.
+        for (const float angle : {2.3f, 3.14159f, 3.98f}) {
+            const float dirX = std::cos(angle), dirY = std::sin(angle);
+            const float along = (x - cx) * dirX + (y - cy) * dirY;
+            const float across = std::fabs(-(x - cx) * dirY + (y - cy) * dirX);
+            if (along > radius - 1.0f && along < radius + 2.4f && across < (radius + 2.4f - along) * 0.55f)
+                return true;
+        }
+        return false;
     };
-    canvas.Fill(body, solid(grey(0.3f)));
-    canvas.Fill(inset(body, 1.0f), [](float x, float y) {
-        const float dx = x - 6.0f, dy = y - 5.0f;
-        const float shade = clamp01(std::sqrt(dx * dx + dy * dy) / 9.0f);
-        return grey(1.0f - 0.3f * shade * shade);
+    const Shape body = [=](float x, float y) {
+        if (!inCircle(x, y, cx, cy, radius) && !spines(x, y)) return false;
+        const float dx = x - (cx - 0.5f), dy = y - cy;
+        return !(dx > 0.0f && std::fabs(dy) < dx * 0.6f);
+    };
+    canvas.Fill(body, solid(grey(0.5f)));
+    canvas.Fill(inset(body, 0.8f), [=](float x, float y) {
+        const float dx = x - (cx - 2.0f), dy = y - (cy - 3.0f);
+        const float shade = clamp01(std::sqrt(dx * dx + dy * dy) / 8.0f);
+        return grey(1.0f - 0.25f * shade * shade);
     });
-    // Teeth along both jaws.
-    for (const float side : {-1.0f, 1.0f}) {
-        canvas.Fill(
-            [side](float x, float y) {
-                const float along = x - 9.5f;
-                const float edge = 8.0f + side * (x - 6.5f) * 0.75f;  // the jaw line
-                const float depth = side * (edge - y);                // into the mouth
-                return along >= 0.0f && along <= 4.0f && depth >= 0.0f &&
-                       depth <= 1.4f * (1.0f - std::fabs(std::fmod(along, 2.0f) - 1.0f));
-            },
-            solid(grey(1.0f)));
-    }
-    canvas.Fill([](float x, float y) { return inCircle(x, y, 7.2f, 4.6f, 1.4f); }, solid(grey(0.1f)));
-    canvas.Fill([](float x, float y) { return inCircle(x, y, 7.6f, 4.2f, 0.5f); }, solid(grey(1.0f)));
+    canvas.Fill([=](float x, float y) { return inCircle(x, y, cx + 0.3f, cy - 3.0f, 1.3f); }, solid(grey(0.08f)));
+    canvas.Fill([=](float x, float y) { return inCircle(x, y, cx + 0.7f, cy - 3.4f, 0.45f); }, solid(grey(1.0f)));
     return canvas;
 }
 
