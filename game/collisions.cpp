@@ -11,7 +11,7 @@
 namespace {
 
 constexpr float ghostContact = (playerRadius + munchetRadius) * (playerRadius + munchetRadius);  // 576
-constexpr float mealContact = (munchetRadius + foodRadius) * (munchetRadius + foodRadius);      // 100
+constexpr float mealContact = (munchetRadius + foodRadius) * (munchetRadius + foodRadius);       // 100
 constexpr float goalX = 0.0f, goalY = -320.0f;
 constexpr float goalHalfSize = 34.0f;
 
@@ -50,20 +50,50 @@ void Game::ContactPass() {
 }
 
 void Game::EatingPass() {
-    for (std::size_t m = munchetList.size(); m-- > 0;) {
-        Munchet& munchet = munchetList[m];
-        for (std::size_t f = foodList.size(); f-- > 0;) {
-            const Food& item = foodList[f];
-            if (!(squaredDistance(munchet.x, munchet.y, item.x, item.y) < mealContact)) continue;
-            playPanned(foodSound, munchet.x, 1.0f);
-            foodList.erase(foodList.begin() + static_cast<std::ptrdiff_t>(f));
-            munchet.feed();
-            // Eating costs nothing while the score is not positive.
-            if (score > 0) {
-                food += 1;
-                score -= 3;
+    if (foodGrid.plainScan) {
+        for (std::size_t m = munchetList.size(); m-- > 0;) {
+            Munchet& munchet = munchetList[m];
+            for (std::size_t f = foodList.size(); f-- > 0;) {
+                const Food& item = foodList[f];
+                if (squaredDistance(munchet.x, munchet.y, item.x, item.y) < mealContact) {
+                    foodList.erase(foodList.begin() + static_cast<std::ptrdiff_t>(f));
+                    Eat(munchet);
+                }
             }
         }
+        return;
+    }
+    // The same meals in the same order: scanning the items from the last,
+    // skipping those already eaten, visits what the shrinking list would
+    // hold; the eaten items are dropped together at the end, the others
+    // keeping their order.
+    if (munchetList.empty() || foodList.empty()) return;
+    foodGrid.build(foodList);
+    for (std::size_t m = munchetList.size(); m-- > 0;) {
+        Munchet& munchet = munchetList[m];
+        foodGrid.forEachNear(munchet.x, munchet.y, munchetRadius + foodRadius, [&](std::uint32_t f) {
+            const Food& item = foodList[f];
+            if (!foodGrid.eaten[f] && squaredDistance(munchet.x, munchet.y, item.x, item.y) < mealContact)
+                foodGrid.addHit(f);
+        });
+        foodGrid.takeHitsDescending([&](std::uint32_t f) {
+            foodGrid.eaten[f] = 1;
+            Eat(munchet);
+        });
+    }
+    std::size_t kept = 0;
+    for (std::size_t f = 0; f < foodList.size(); ++f)
+        if (!foodGrid.eaten[f]) foodList[kept++] = foodList[f];
+    foodList.resize(kept);
+}
+
+void Game::Eat(Munchet& munchet) {
+    playPanned(foodSound, munchet.x, 1.0f);
+    munchet.feed();
+    // Eating costs nothing while the score is not positive.
+    if (score > 0) {
+        food += 1;
+        score -= 3;
     }
 }
 

@@ -9,15 +9,12 @@
 
 namespace {
 
-constexpr float neighbourRadius = 23.5f;
-constexpr float neighbourRadiusSquared = neighbourRadius * neighbourRadius;  // 552.25
-constexpr float lookAhead = 0.0625f;      // seconds
 constexpr float cohesionGain = 0.125f;
 constexpr float separationGain = 3.75f;
 constexpr float drainRadius = 2.5f * playerRadius;  // 40 units
-constexpr float edgeMargin = 8.0f * foodRadius;      // 16 units
+constexpr float edgeMargin = 8.0f * foodRadius;     // 16 units
 constexpr float edgePush = 16.0f;
-constexpr float minSteering = 0.05f;  // weaker steering is ignored
+constexpr float minSteering = 0.05f;    // weaker steering is ignored
 constexpr float acceleration = 200.0f;  // units/s^2 at full steering
 constexpr float friction = 0.75f;       // velocity factor per second
 constexpr float maxSpeed = 100.0f;      // units/s
@@ -25,44 +22,32 @@ constexpr float maxSpeed = 100.0f;      // units/s
 }  // namespace
 
 void Food::update(float dt, const std::vector<Food>& foods, std::span<Player> players) {
-    // Neighbours in list order: the sums must be added in the same order on
-    // every run, and the first of two equally near items wins.
-    int count = 0;
-    float sumX = 0, sumY = 0;
-    float best = neighbourRadiusSquared;
-    float nearestX = neighbourRadius, nearestY = neighbourRadius;
+    FlockSums neighbours;
     for (const Food& other : foods) {
-        const float ox = other.x - x;
-        const float oy = other.y - y;
-        const float d2 = ox * ox + oy * oy;
-        if (!(d2 <= neighbourRadiusSquared) || &other == this) continue;
-        count += 1;
-        sumX += other.x + other.vx * lookAhead;
-        sumY += other.y + other.vy * lookAhead;
-        if (d2 < best) {
-            best = d2;
-            nearestX = other.x;
-            nearestY = other.y;
-        }
+        const float d2 = distanceSquared(other);
+        if (d2 <= flockRadiusSquared && &other != this) neighbours.add(other, d2);
     }
+    steer(dt, neighbours, players);
+}
 
+void Food::steer(float dt, FlockSums neighbours, std::span<Player> players) {
     float sx = 0, sy = 0;
-    if (count >= 1) {
-        const float n = static_cast<float>(count);
-        sx = (sumX / n - x) * cohesionGain;
-        sy = (sumY / n - y) * cohesionGain;
+    if (neighbours.count >= 1) {
+        const float n = static_cast<float>(neighbours.count);
+        sx = (neighbours.sumX / n - x) * cohesionGain;
+        sy = (neighbours.sumY / n - y) * cohesionGain;
     }
 
     // A zero distance has no direction: the steering of this frame is void,
     // everything else (drain, friction, cap, move, clamp) still happens.
     bool steeringVoid = false;
-    const float gap = std::sqrt(best);
+    const float gap = std::sqrt(neighbours.best);
     if (gap == 0) {
         steeringVoid = true;
     } else {
-        const float weight = 1.0f - gap / neighbourRadius;
-        sx += (x - nearestX) / gap * weight * separationGain;
-        sy += (y - nearestY) / gap * weight * separationGain;
+        const float weight = 1.0f - gap / flockRadius;
+        sx += (x - neighbours.nearestX) / gap * weight * separationGain;
+        sy += (y - neighbours.nearestY) / gap * weight * separationGain;
     }
 
     for (Player& player : players) {
@@ -82,10 +67,10 @@ void Food::update(float dt, const std::vector<Food>& foods, std::span<Player> pl
         }
     }
 
-    const float aheadX = x + vx * lookAhead;
+    const float aheadX = x + vx * flockLookAhead;
     if (aheadX > halfWidth - edgeMargin) sx -= edgePush;
     if (aheadX < edgeMargin - halfWidth) sx += edgePush;
-    const float aheadY = y + vy * lookAhead;
+    const float aheadY = y + vy * flockLookAhead;
     if (aheadY > halfHeight - edgeMargin) sy -= edgePush;
     if (aheadY < edgeMargin - halfHeight) sy += edgePush;
 

@@ -91,7 +91,7 @@ void Game::PlayStep(float dt) {
     GoalPass();
     // The list may change length only through the passes above; each item
     // sees the items before it already moved.
-    for (std::size_t i = 0; i < foodList.size(); ++i) foodList[i].update(dt, foodList, activePlayers());
+    UpdateFood(dt);
 }
 
 void Game::SpawnFood() {

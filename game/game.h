@@ -14,6 +14,7 @@
 
 #include "engine/engine.h"
 #include "game/food.h"
+#include "game/food_grid.h"
 #include "game/food_source.h"
 #include "game/munchet.h"
 #include "game/player.h"
@@ -45,6 +46,9 @@ struct Game {
     // True when the last table request failed (no answer or an error status):
     // the table screen then says so instead of showing an empty table silently.
     bool highscoresUnavailable = false;
+    // Scratch index over foodList for the eating pass and the food update;
+    // keeps nothing from frame to frame but its plainScan switch.
+    FoodGrid foodGrid;
 
     Game();
 
@@ -69,6 +73,8 @@ struct Game {
     void ContactPass();  // ghosts eat munchets or are caught by them
     void EatingPass();   // munchets eat food
     void GoalPass();     // food in the goal is saved
+    // Then every food item moves with its flock, in list order.
+    void UpdateFood(float dt);
 
     // The score server: send the finished game (unless the name is empty),
     // then fetch the table.
@@ -91,6 +97,8 @@ private:
     void PlayStep(float dt);
     void SpawnFood();
     void HandleVolumeKey();
+    // A munchet eats one item: sound, split sooner, score.
+    void Eat(Munchet& munchet);
 
     // Munchets born during this frame's munchet pass; kept between frames so
     // a steady frame allocates nothing.

@@ -1,6 +1,5 @@
-#include "game/game.h"
-
 #include "common/constants.h"
+#include "game/game.h"
 #include "game/key_bindings.h"
 
 void Game::SetupLevel() {
@@ -8,8 +7,10 @@ void Game::SetupLevel() {
     if (playerCount >= 2) {
         players[0].setPosition(200.0f, startY);
         players[1].setPosition(-200.0f, startY);
-        players[0].setKeys(keypadKeys.focus, keypadKeys.up, keypadKeys.left, keypadKeys.down, keypadKeys.right);
-        players[1].setKeys(letterKeys.focus, letterKeys.up, letterKeys.left, letterKeys.down, letterKeys.right);
+        players[0].setKeys(keypadKeys.focus, keypadKeys.up, keypadKeys.left, keypadKeys.down,
+                           keypadKeys.right);
+        players[1].setKeys(letterKeys.focus, letterKeys.up, letterKeys.left, letterKeys.down,
+                           letterKeys.right);
     } else {
         players[0].setPosition(0.0f, startY);
         players[0].setKeys(soloKeys.focus, soloKeys.up, soloKeys.left, soloKeys.down, soloKeys.right);

@@ -12,7 +12,7 @@ namespace {
 constexpr float minStride = 40.0f, maxStride = 100.0f;  // units
 constexpr float maxTurn = 1.57f;                        // radians per stride
 constexpr float minSplitWait = 15.0f, maxSplitWait = 30.0f;
-constexpr float feedHurry = 10.0f;  // seconds a meal takes off the split timer
+constexpr float feedHurry = 10.0f;      // seconds a meal takes off the split timer
 constexpr float slowdownFrames = 5.0f;  // a target this many steps away is reached
 
 }  // namespace

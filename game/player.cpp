@@ -15,7 +15,7 @@ constexpr float focusSlowdown = 0.25f;  // acceleration factor while focusing
 constexpr float friction = 0.0625f;     // velocity factor per second
 constexpr float minCharge = -15.0f;
 constexpr float maxCharge = 30.0f;
-constexpr float pulseCharge = -0.5f;   // pulses only below this charge
+constexpr float pulseCharge = -0.5f;    // pulses only below this charge
 constexpr float drainPerSecond = 5.0f;  // drain(dt) takes dt / 5
 
 }  // namespace

@@ -51,7 +51,7 @@ TEST_F(CollisionsTest, ChargeExactlyZeroEatsUnlessFocusing) {
     game.players[0].focusing = true;
     game.ContactPass();
     EXPECT_TRUE(game.gameOver);
-    EXPECT_TRUE(game.nameEntry);  // 100 points from the first munchet
+    EXPECT_TRUE(game.nameEntry);             // 100 points from the first munchet
     EXPECT_EQ(game.munchetList.size(), 2u);  // the catcher stays
 }
 

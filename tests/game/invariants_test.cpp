@@ -12,7 +12,8 @@ bool Finite(float v) { return std::isfinite(v); }
 // Checks every invariant; returns false (with a gtest failure) at the first
 // broken one so a long run stops early.
 bool CheckInvariants(const Game& game, int frame) {
-    const std::int64_t expected = 100LL * game.munchets + 5000LL * game.level * (game.level + 1) - 3LL * game.food;
+    const std::int64_t expected =
+        100LL * game.munchets + 5000LL * game.level * (game.level + 1) - 3LL * game.food;
     EXPECT_EQ(game.score, expected) << "frame " << frame;
     EXPECT_FALSE(game.munchetList.empty()) << "frame " << frame;
     EXPECT_TRUE(game.gameOver || !game.nameEntry) << "frame " << frame;

@@ -89,8 +89,8 @@ TEST_F(LevelSetupTest, TieGoesToAVerticalLegTakenAtOnce) {
 // is valid is searched for).
 void CheckLegDraw(Engine* engine, int offset, bool firstIsValid) {
     for (int seed = 1; seed < 10000; ++seed) {
-        const std::vector<float> r = Draws(engine, seed, {I(-448, 448), I(-256, 320), I(-448, 448), I(-256, 320),
-                                                          I(-448, 448)});
+        const std::vector<float> r =
+            Draws(engine, seed, {I(-448, 448), I(-256, 320), I(-448, 448), I(-256, 320), I(-448, 448)});
         const int y = static_cast<int>(r[1]) - offset;
         const int dy = firstIsValid ? offset : static_cast<int>(r[3]) - y;
         if (std::abs(dy) / 24 < 3 || std::abs(dy) / 24 > 11) continue;

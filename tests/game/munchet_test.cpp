@@ -28,7 +28,7 @@ TEST_F(MunchetTest, WalksFasterOnLaterLevels) {
 
 TEST_F(MunchetTest, NearTargetPicksTheNextStrideAndStandsStill) {
     Munchet m = At(10, 20, 12.4f, 20);  // 2.4 < 5 steps of 0.5
-    m.heading = 100;                     // kept unwrapped
+    m.heading = 100;                    // kept unwrapped
     const std::vector<float> r = Draws(g.engine, 9, {F(40, 100), F(-1.57f, 1.57f)});
     m.move(0.01f, 0);
     EXPECT_EQ(m.x, 10.0f);
@@ -69,8 +69,8 @@ TEST_F(MunchetTest, SplitDrawsInOrderAndWaitsLongerInAFullerLaterLevel) {
     parent.heading = -2;
     parent.splitTimer = -0.001f;
     std::vector<Munchet> newborns;
-    const std::vector<float> r = Draws(
-        g.engine, 4, {F(-3.14f, 3.14f), F(15, 30), F(40, 100), F(-1.57f, 1.57f), F(15, 30)});
+    const std::vector<float> r =
+        Draws(g.engine, 4, {F(-3.14f, 3.14f), F(15, 30), F(40, 100), F(-1.57f, 1.57f), F(15, 30)});
     parent.trySplit(newborns, g.game);
     ASSERT_EQ(newborns.size(), 1u);
     const Munchet& child = newborns[0];

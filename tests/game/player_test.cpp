@@ -26,7 +26,8 @@ TEST_F(PlayerTest, HeldKeyReachesTerminalSpeedAQuarterOfItWithFocus) {
     EXPECT_NEAR(TerminalSpeed(FrameInput{}.Hold(Key::Left), 0.01f, 3000), terminal, 0.01);
     EXPECT_LT(player.vx, 0);
     player.reset();
-    EXPECT_NEAR(TerminalSpeed(FrameInput{}.Hold(Key::Down).Hold(Key::Shift), 0.01f, 3000), terminal / 4, 0.01);
+    EXPECT_NEAR(TerminalSpeed(FrameInput{}.Hold(Key::Down).Hold(Key::Shift), 0.01f, 3000), terminal / 4,
+                0.01);
     EXPECT_GT(player.vy, 0);
 }
 

@@ -59,8 +59,8 @@ inline std::vector<float> Draws(Engine* engine, int seed, const std::vector<Draw
     engine->Random_Seed(seed);
     std::vector<float> values;
     for (const Draw& d : kinds)
-        values.push_back(d.isInt ? static_cast<float>(engine->Random_Int(static_cast<int>(d.low),
-                                                                          static_cast<int>(d.high)))
+        values.push_back(d.isInt ? static_cast<float>(
+                                       engine->Random_Int(static_cast<int>(d.low), static_cast<int>(d.high)))
                                  : engine->Random_Float(d.low, d.high));
     engine->Random_Seed(seed);
     return values;
