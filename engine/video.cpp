@@ -19,9 +19,17 @@ bool Video::Open(const VideoConfig& config, std::string& error) {
         error = "bad screen size " + std::to_string(config.width) + "x" + std::to_string(config.height);
         return false;
     }
-    const Uint32 flags = config.windowed ? 0u : static_cast<Uint32>(SDL_WINDOW_FULLSCREEN_DESKTOP);
-    window = SDL_CreateWindow(config.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                              config.width, config.height, flags);
+    if (config.windowed) {
+        window = SDL_CreateWindow(config.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                  config.width, config.height, 0);
+    } else {
+        // Made with the desktop's own place and size: without a window manager
+        // to obey the full-screen request, the window still covers the screen.
+        SDL_Rect desktop{0, 0, config.width, config.height};
+        SDL_GetDisplayBounds(0, &desktop);
+        window = SDL_CreateWindow(config.title.c_str(), desktop.x, desktop.y, desktop.w, desktop.h,
+                                  SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
     if (!window) {
         error = std::string("cannot open a window: ") + SDL_GetError();
         return false;

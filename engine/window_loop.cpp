@@ -2,6 +2,8 @@
 // next frame is due.
 #include <SDL.h>
 
+#include <algorithm>
+
 #include "engine/engine_impl.h"
 #include "engine/frame_clock.h"
 #include "engine/keyboard.h"
@@ -41,6 +43,28 @@ struct WindowActivity {
     }
 };
 
+// What the loop did, written to the log as one line when it ends: how fast
+// the game really ran is the first question about a slow machine.
+struct LoopReport {
+    EngineImpl& engine;
+    std::int64_t started = MonotonicNanoseconds();
+    std::int64_t activeTime = 0;  // nanoseconds of periods in which the game ran
+    int frames = 0;               // frames the game ran
+    int late = 0;                 // frames that started more than half a period after their time
+    int pausedPeriods = 0;        // periods spent waiting for the window to come back
+
+    explicit LoopReport(EngineImpl& e) : engine(e) {}
+    LoopReport(const LoopReport&) = delete;
+    LoopReport& operator=(const LoopReport&) = delete;
+    ~LoopReport() {
+        const double seconds = static_cast<double>(MonotonicNanoseconds() - started) * 1e-9;
+        const double activeSeconds = static_cast<double>(activeTime) * 1e-9;
+        engine.Log(
+            "Frame loop: %d frames in %.2f s, %.1f per second while active; %d late, %d periods paused",
+            frames, seconds, activeSeconds > 0 ? frames / activeSeconds : 0.0, late, pausedPeriods);
+    }
+};
+
 }  // namespace
 
 void RunWindowLoop(EngineImpl& engine) {
@@ -48,10 +72,14 @@ void RunWindowLoop(EngineImpl& engine) {
     WindowActivity activity;
     FrameClock clock;
     clock.Start(MonotonicNanoseconds(), engine.fps);
+    LoopReport report(engine);
+    std::int64_t periodStart = MonotonicNanoseconds();
     for (;;) {
         // While paused the clock still ticks every period, so the first frame
         // after the pause is told one period, not the length of the pause.
-        engine.delta = clock.BeginFrame(MonotonicNanoseconds());
+        const std::int64_t now = MonotonicNanoseconds();
+        const bool late = now - clock.deadline > clock.period / 2;
+        engine.delta = clock.BeginFrame(now);
         keyboard.BeginFrame(engine);
         SDL_Event event;
         while (SDL_PollEvent(&event)) {
@@ -76,13 +104,18 @@ void RunWindowLoop(EngineImpl& engine) {
             }
         }
         if (activity.Active()) {
+            report.frames += 1;
+            report.late += late;
+            report.activeTime += now - periodStart;
             if (engine.RunOneFrame()) return;
             const std::string textureError = engine.video.TakeTextureError();
             if (!textureError.empty()) engine.Log("Can't use texture: %s", textureError.c_str());
         } else {
+            report.pausedPeriods += 1;
             // The music keeps streaming while the game waits.
             engine.audio.Update(engine.delta);
         }
+        periodStart = now;
         SleepUntil(clock.ScheduleNext(MonotonicNanoseconds()));
     }
 }
