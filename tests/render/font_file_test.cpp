@@ -188,15 +188,4 @@ TEST(FontFile, TexturePathLongerThanTheLimitIsRefused) {
     EXPECT_TRUE(out.empty());
 }
 
-TEST(FontFile, JunkNeverBreaksTheParser) {
-    // Every byte value, runs of line ends and partial lines.
-    std::string junk = "[HGEFONT]\n";
-    for (int i = 0; i < 4096; ++i) junk += static_cast<char>((i * 7919 + 13) % 255 + 1);
-    junk += "\nChar = 41, 1, 1, 1, 1, 0, 0";
-    const auto contents = parse(junk);
-    EXPECT_TRUE(contents.valid);
-    ASSERT_FALSE(contents.entries.empty());
-    EXPECT_EQ(contents.entries.back().glyph.code, 0x41);
-}
-
 }  // namespace

@@ -183,15 +183,6 @@ TEST_F(HudTest, TypedTextIsNeverReadAsAFormat) {
     EXPECT_NE(FindText(texts, "%x%%"), nullptr);
 }
 
-TEST_F(HudTest, EmptyNamePromptShowsOnlyTheCursor) {
-    game.gameOver = game.nameEntry = true;
-    game.playerName.clear();
-    game.gameTime = 0.1f;
-    const auto texts = render();
-    expectText(texts, "Enter your name:", centredAt(512, "Enter your name:"), 384);
-    expectText(texts, "|", centredAt(512, "|"), 404);
-}
-
 TEST_F(HudTest, LastTablePageShowsItsRanksAndBothScrollHints) {
     showTable(23, 20);
     const auto texts = render();
@@ -375,16 +366,6 @@ TEST(NamePromptBuffer, CutsWhatDoesNotFit) {
     EXPECT_STREQ(BuildNamePrompt(one, sizeof one, "abc", true), "");
     char fits[64];
     EXPECT_STREQ(BuildNamePrompt(fits, sizeof fits, "Zoe", false), "Enter your name:\nZoe");
-}
-
-TEST(NamePromptBuffer, CursorBlinksEveryFifthOfASecond) {
-    EXPECT_TRUE(CursorVisible(0.0f));
-    EXPECT_TRUE(CursorVisible(0.19f));
-    EXPECT_FALSE(CursorVisible(0.2f));
-    EXPECT_FALSE(CursorVisible(0.39f));
-    EXPECT_TRUE(CursorVisible(0.4f));
-    EXPECT_TRUE(CursorVisible(10.0f));
-    EXPECT_FALSE(CursorVisible(10.25f));
 }
 
 }  // namespace
