@@ -60,15 +60,4 @@ TEST_F(Startup, EscapeHeldEndsTheLoopAndTheProgramExitsWithZero) {
     EXPECT_NE(Log().find("data/ghost.png"), std::string::npos) << Log();
 }
 
-TEST_F(Startup, ProgramRunsAgainAfterItEnded) {
-    // The engine is shut down at the end of a run and initiated again by the
-    // next; nothing of the first run's shutdown may break the second.
-    for (int run = 0; run < 2; ++run) {
-        engine->Headless_Enable({});
-        engine->Headless_QueueFrame(FrameInput{}.Hold(Key::Escape));
-        EXPECT_EQ(RunProgram("./munchet"), 0) << "run " << run;
-        EXPECT_TRUE(engine->impl->script.empty());
-    }
-}
-
 }  // namespace

@@ -218,13 +218,4 @@ TEST_F(Files, MissingTextureGivesNullHandleAndALogLine) {
     EXPECT_NE(text.find("after 1\n"), std::string::npos) << text;
 }
 
-TEST_F(Files, TextureSizesComeFromThePicture) {
-    const std::string path = dir.File("wide.png");
-    ASSERT_TRUE(WritePng(path, 12, 5, [](int, int) { return Rgba{1, 2, 3, 4}; }));
-    const TextureHandle texture = engine->Texture_Load(path.c_str());
-    ASSERT_NE(texture, 0u);
-    EXPECT_EQ(engine->Texture_GetWidth(texture), 12);
-    EXPECT_EQ(engine->Texture_GetHeight(texture), 5);
-}
-
 }  // namespace

@@ -59,15 +59,6 @@ TEST(FrameClock, AStallStartsANewScheduleInsteadOfRushing) {
     EXPECT_EQ(clock.ScheduleNext(2001 * Ms), 2010 * Ms);
 }
 
-TEST(FrameClock, FrameRateSetsThePeriod) {
-    FrameClock clock;
-    clock.Start(0, 50);
-    EXPECT_FLOAT_EQ(clock.BeginFrame(0), 0.02f);
-    EXPECT_EQ(clock.ScheduleNext(0), 20 * Ms);
-    clock.Start(0, 0);  // nonsense rates fall back to 100
-    EXPECT_EQ(clock.period, 10 * Ms);
-}
-
 TEST(FrameClock, SleepUntilReturnsNoEarlierThanTheDeadline) {
     const std::int64_t deadline = MonotonicNanoseconds() + 2 * Ms;
     SleepUntil(deadline);

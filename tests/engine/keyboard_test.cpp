@@ -160,11 +160,4 @@ TEST_F(FrameKeys, TypedCharacterIsTheFirstOfTheFrame) {
     EXPECT_EQ(engine->Input_GetChar(), '~');
 }
 
-TEST_F(FrameKeys, KeysTheGameDoesNotKnowAreIgnored) {
-    NextFrame();
-    Down(SDL_SCANCODE_MUTE);
-    EXPECT_EQ(engine->Input_GetKey(), 0);
-    Up(SDL_SCANCODE_MUTE);
-}
-
 }  // namespace

@@ -166,6 +166,42 @@ TEST_F(QuadPicture, SameQuadsGiveTheSamePixels) {
     EXPECT_EQ(first.bytes, second.bytes);
 }
 
+// The headless engine records what a frame drew and draws it with the same code.
+struct RecordedFrame {
+    static inline Engine* engine = nullptr;
+    static bool Render() {
+        engine->Gfx_BeginScene();
+        engine->Gfx_Clear(0xFF102030);
+        const Quad quad = MakeQuad(100, 200, 300, 400, 0x80FFFFFF);
+        engine->Gfx_RenderQuad(&quad);
+        engine->Gfx_EndScene();
+        return false;
+    }
+    static bool Frame() { return false; }
+};
+
+TEST(Screenshot, HeadlessFrameIsDrawnAtTheSceneSize) {
+    TempDirectory dir;
+    Engine* engine = hgeCreate(EngineVersion);
+    RecordedFrame::engine = engine;
+    engine->Headless_Enable({});
+    engine->System_SetState(StateLogFile, "");
+    engine->System_SetState(StateFrameFunc, &RecordedFrame::Frame);
+    engine->System_SetState(StateRenderFunc, &RecordedFrame::Render);
+    ASSERT_TRUE(engine->System_Initiate());
+    engine->Headless_RunFrame({});
+    EXPECT_EQ(engine->Headless_LastFrame().quads.size(), 1u);
+    const std::string path = dir.File("frame.png");
+    EXPECT_TRUE(engine->Headless_Screenshot(path.c_str()));
+    engine->System_Shutdown();
+    engine->Release();
+    const Picture picture = Picture::Load(path);
+    ASSERT_EQ(picture.width, 1024);
+    ASSERT_EQ(picture.height, 768);
+    ExpectColour(picture.At(50, 50), 0x10, 0x20, 0x30, "clear colour");
+    ExpectColour(picture.At(200, 300), 0x88, 0x90, 0x98, "half white over it");
+}
+
 TEST(Screenshot, RefusesBadSizesAndUnwritablePaths) {
     TextureTable textures;
     std::string error;
