@@ -2,6 +2,9 @@
 // memory, faster than real time and with no sound card.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "engine/audio.h"
 #include "engine/engine.h"
 #include "engine/headless.h"
@@ -23,7 +26,8 @@ struct LoopbackAudio : ::testing::Test {
         audio.Open(Audio::Mode::Loopback, note);
         ASSERT_TRUE(audio.IsAudible()) << note;
         ASSERT_TRUE(note.empty());
-        ASSERT_TRUE(WriteSound(dir / "tone.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, Rate, 1, Sine(441, 1.0, Rate, 0.5)));
+        ASSERT_TRUE(WriteSound(dir / "tone.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, Rate, 1,
+                               Sine(441, 1.0, Rate, 0.5)));
         tone = audio.LoadEffect((dir / "tone.wav").c_str(), error);
         ASSERT_NE(tone, 0u) << error;
     }
@@ -112,7 +116,8 @@ TEST_F(LoopbackAudio, EffectsStopAtTheirEndAndFreeTheirVoice) {
     Render(0.2);
     EXPECT_FALSE(audio.IsPlaying(once));
     std::vector<ChannelHandle> channels;
-    for (int i = 0; i < Audio::VoiceCount + 1; ++i) channels.push_back(audio.PlayEffect(tone, 10, 0, 1.0f, true));
+    for (int i = 0; i < Audio::VoiceCount + 1; ++i)
+        channels.push_back(audio.PlayEffect(tone, 10, 0, 1.0f, true));
     EXPECT_FALSE(audio.IsPlaying(channels[0])) << "the oldest voice was taken";
     for (std::size_t i = 1; i < channels.size(); ++i) EXPECT_TRUE(audio.IsPlaying(channels[i]));
     const auto mix = Render(0.1);
@@ -142,7 +147,8 @@ TEST_F(LoopbackAudio, MusicIsStreamedWithoutGapsAtItsVolume) {
 
 TEST(EngineLoopback, TheHeadlessEngineMixesWhatTheGamePlays) {
     const auto dir = FreshDir("engine_loopback");
-    ASSERT_TRUE(WriteSound(dir / "tone.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, Rate, 1, Sine(441, 0.5, Rate, 0.5)));
+    ASSERT_TRUE(
+        WriteSound(dir / "tone.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, Rate, 1, Sine(441, 0.5, Rate, 0.5)));
     HeadlessOptions options;
     options.loopbackAudio = true;
     HeadlessEngine engine{options};
@@ -155,6 +161,40 @@ TEST(EngineLoopback, TheHeadlessEngineMixesWhatTheGamePlays) {
     ASSERT_TRUE(engine->Headless_RenderAudio(out.data(), 4410));
     EXPECT_GT(Rms(out, 1), 0.2);
     EXPECT_LT(Rms(out, 0), 0.02);
+}
+
+}  // namespace
+
+namespace {
+
+// The default device: a sound card, OpenAL Soft's null output (as the tests
+// run), or nothing at all; the game must run the same way on each.
+TEST(DeviceAudio, PlaysOrStaysSilentButAlwaysRuns) {
+    const auto dir = FreshDir("device_audio");
+    ASSERT_TRUE(
+        WriteSound(dir / "tone.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, Rate, 1, Sine(441, 0.2, Rate, 0.5)));
+    Audio audio;
+    std::string note, error;
+    audio.Open(Audio::Mode::Device, note);
+    EXPECT_EQ(audio.IsAudible(), note.empty()) << note;
+    const EffectHandle effect = audio.LoadEffect((dir / "tone.wav").c_str(), error);
+    const MusicHandle music = audio.LoadMusic(MUNCHET_SOURCE_DIR "/data/stardust.xm", error);
+    ASSERT_NE(effect, 0u);
+    ASSERT_NE(music, 0u);
+    const ChannelHandle song = audio.PlayMusic(music, true, 60);
+    ASSERT_NE(song, 0u);
+    for (int i = 0; i < 40; ++i) audio.PlayEffect(effect, 50, i % 2 ? 80 : -80, 1.0f + 0.02f * i, false);
+    audio.SlideTo(song, 0.05f, 20, -101, -1.0f);
+    for (int frame = 0; frame < 10; ++frame) {
+        audio.Update(0.01f);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(audio.IsPlaying(song)) << "the streaming thread keeps a looping song going";
+    EXPECT_FALSE(audio.IsSliding(song));
+    EXPECT_FLOAT_EQ(audio.Volume(song), 20.0f);
+    EXPECT_FALSE(audio.RenderLoopback(nullptr, 0));
+    audio.Close();
+    EXPECT_FALSE(audio.IsPlaying(song));
 }
 
 }  // namespace

@@ -174,6 +174,20 @@ TEST(XmWriter, TheMusicsInstrumentsPlayInTune) {
     }
 }
 
+TEST(XmWriter, AVolumeEnvelopeHoldsAtItsSustainPointUntilKeyOff) {
+    xm::Instrument instrument = Named("held", {SineCycle(64, 1, 4)});
+    instrument.volume.points = {{0, 64}, {5, 64}, {10, 0}};
+    instrument.volume.sustain = 1;
+    xm::Module module = OneNote(instrument, 60);
+    module.patterns[0].At(32, 0).note = xm::KeyOff;  // at 32 × 0.12 s = 3.84 s
+    std::string error;
+    const LoadedModule loaded(xm::Write(module, error));
+    ASSERT_TRUE(loaded);
+    const std::vector<float> sound = loaded.RenderMono(5.0, Rate);
+    EXPECT_GT(Rms(sound, Rate, Rate * 5 / 2), 0.05) << "held at the sustain point";
+    EXPECT_LT(Rms(sound, Rate * 9 / 2, Rate / 2), 0.001) << "gone after key off";
+}
+
 TEST(XmWriter, RejectsWhatTheFormatCannotHold) {
     const auto broken = [](auto change) {
         xm::Module module = OneNote(Named("ok", {SineCycle(32, 1, 2)}), 60);
