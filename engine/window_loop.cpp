@@ -52,6 +52,7 @@ struct LoopReport {
     int frames = 0;               // frames the game ran
     int late = 0;                 // frames that started more than half a period after their time
     int pausedPeriods = 0;        // periods spent waiting for the window to come back
+    int mostDrawCalls = 0;        // in one frame
 
     explicit LoopReport(EngineImpl& e) : engine(e) {}
     LoopReport(const LoopReport&) = delete;
@@ -60,8 +61,10 @@ struct LoopReport {
         const double seconds = static_cast<double>(MonotonicNanoseconds() - started) * 1e-9;
         const double activeSeconds = static_cast<double>(activeTime) * 1e-9;
         engine.Log(
-            "Frame loop: %d frames in %.2f s, %.1f per second while active; %d late, %d periods paused",
-            frames, seconds, activeSeconds > 0 ? frames / activeSeconds : 0.0, late, pausedPeriods);
+            "Frame loop: %d frames in %.2f s, %.1f per second while active; %d late, %d periods paused; "
+            "at most %d draw calls a frame",
+            frames, seconds, activeSeconds > 0 ? frames / activeSeconds : 0.0, late, pausedPeriods,
+            mostDrawCalls);
     }
 };
 
@@ -108,6 +111,7 @@ void RunWindowLoop(EngineImpl& engine) {
             report.late += late;
             report.activeTime += now - periodStart;
             if (engine.RunOneFrame()) return;
+            report.mostDrawCalls = std::max(report.mostDrawCalls, engine.video.LastSceneDrawCalls());
             const std::string textureError = engine.video.TakeTextureError();
             if (!textureError.empty()) engine.Log("Can't use texture: %s", textureError.c_str());
         } else {
