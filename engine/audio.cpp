@@ -56,7 +56,7 @@ struct Channel {
     // Seconds of sound left at pitch 1, counted down in engine time when no
     // device says when the sound ends.
     double remaining = Forever;
-    int voice = -1;  // effects: index into the voice pool
+    int voice = -1;                       // effects: index into the voice pool
     std::shared_ptr<MusicStream> stream;  // music on a device
 };
 
@@ -222,7 +222,8 @@ ChannelHandle Audio::PlayMusic(MusicHandle music, bool loop, int volume, int ord
         ModulePlayer player;
         std::string error;
         auto stream = std::make_shared<MusicStream>();
-        if (!player.Open(data.bytes, loop, order, row, error) || !stream->Start(std::move(player), s.device.SampleRate()))
+        if (!player.Open(data.bytes, loop, order, row, error) ||
+            !stream->Start(std::move(player), s.device.SampleRate()))
             return 0;
         channel.stream = stream;
         s.Apply(channel);
@@ -281,7 +282,8 @@ void Audio::Update(float dt) {
         Glide& glide = channel.glide;
         if (glide.active) {
             glide.elapsed += step;
-            const double t = glide.elapsed >= glide.duration - GlideTolerance ? 1.0 : glide.elapsed / glide.duration;
+            const double t =
+                glide.elapsed >= glide.duration - GlideTolerance ? 1.0 : glide.elapsed / glide.duration;
             channel.volume = Lerp(glide.fromVolume, glide.toVolume, t);
             channel.pan = Lerp(glide.fromPan, glide.toPan, t);
             channel.pitch = Lerp(glide.fromPitch, glide.toPitch, t);

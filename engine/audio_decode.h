@@ -8,11 +8,13 @@
 
 // Decoded sound: interleaved 16-bit samples.
 struct PcmSound {
-    int channels = 0;    // 1 mono, 2 stereo, ...
-    int sampleRate = 0;  // frames per second
+    int channels = 0;                   // 1 mono, 2 stereo, ...
+    int sampleRate = 0;                 // frames per second
     std::vector<std::int16_t> samples;  // frames × channels, interleaved
 
-    std::size_t Frames() const { return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0; }
+    std::size_t Frames() const {
+        return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0;
+    }
     // Length at pitch 1, seconds.
     double Seconds() const { return sampleRate > 0 ? static_cast<double>(Frames()) / sampleRate : 0.0; }
 };

@@ -25,8 +25,8 @@ bool AudioDevice::Open(bool useLoopback, std::string& note) {
             note = "OpenAL has no loopback device; running without sound";
             return false;
         }
-        auto openLoopback =
-            reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
+        auto openLoopback = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(
+            alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
         auto isSupported = reinterpret_cast<LPALCISRENDERFORMATSUPPORTEDSOFT>(
             alcGetProcAddress(nullptr, "alcIsRenderFormatSupportedSOFT"));
         renderSamples = reinterpret_cast<void*>(alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
@@ -44,10 +44,14 @@ bool AudioDevice::Open(bool useLoopback, std::string& note) {
         }
         // A fixed format with no HRTF, so that what tests measure does not
         // depend on the machine's configuration.
-        attributes = {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT,
-                      ALC_FORMAT_TYPE_SOFT,     floatOutput ? ALC_FLOAT_SOFT : ALC_SHORT_SOFT,
-                      ALC_FREQUENCY,            LoopbackRate,
-                      ALC_HRTF_SOFT,            ALC_FALSE};
+        attributes = {ALC_FORMAT_CHANNELS_SOFT,
+                      ALC_STEREO_SOFT,
+                      ALC_FORMAT_TYPE_SOFT,
+                      floatOutput ? ALC_FLOAT_SOFT : ALC_SHORT_SOFT,
+                      ALC_FREQUENCY,
+                      LoopbackRate,
+                      ALC_HRTF_SOFT,
+                      ALC_FALSE};
     } else {
         opened = alcOpenDevice(nullptr);
         if (!opened) {

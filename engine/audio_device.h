@@ -24,8 +24,8 @@ struct AudioDevice {
 
     static constexpr int LoopbackRate = 44100;
 
-    void* device = nullptr;   // ALCdevice
-    void* context = nullptr;  // ALCcontext
+    void* device = nullptr;         // ALCdevice
+    void* context = nullptr;        // ALCcontext
     void* renderSamples = nullptr;  // alcRenderSamplesSOFT
     bool loopback = false;
     bool floatOutput = false;

@@ -14,8 +14,9 @@ void IgnoreLog(const char*, void*) {}
 openmpt_module* CreateModule(const std::vector<std::uint8_t>& bytes, std::string& error) {
     int code = 0;
     const char* message = nullptr;
-    openmpt_module* module = openmpt_module_create_from_memory2(
-        bytes.data(), bytes.size(), &IgnoreLog, nullptr, &openmpt_error_func_store, nullptr, &code, &message, nullptr);
+    openmpt_module* module =
+        openmpt_module_create_from_memory2(bytes.data(), bytes.size(), &IgnoreLog, nullptr,
+                                           &openmpt_error_func_store, nullptr, &code, &message, nullptr);
     if (!module) {
         error = message && *message ? message : "not a module libopenmpt can play";
         if (code != OPENMPT_ERROR_OK && (!message || !*message)) error = openmpt_error_string(code);
@@ -60,7 +61,8 @@ bool ReadModuleFile(const char* path, std::vector<std::uint8_t>& bytes, double& 
     return true;
 }
 
-bool ModulePlayer::Open(const std::vector<std::uint8_t>& bytes, bool loop, int order, int row, std::string& error) {
+bool ModulePlayer::Open(const std::vector<std::uint8_t>& bytes, bool loop, int order, int row,
+                        std::string& error) {
     openmpt_module* created = CreateModule(bytes, error);
     module.reset(created);
     if (!created) return false;
@@ -71,6 +73,6 @@ bool ModulePlayer::Open(const std::vector<std::uint8_t>& bytes, bool loop, int o
 
 std::size_t ModulePlayer::Render(std::int16_t* out, std::size_t frames, int sampleRate) {
     if (!module) return 0;
-    return openmpt_module_read_interleaved_stereo(static_cast<openmpt_module*>(module.get()), sampleRate, frames,
-                                                  out);
+    return openmpt_module_read_interleaved_stereo(static_cast<openmpt_module*>(module.get()), sampleRate,
+                                                  frames, out);
 }

@@ -36,7 +36,7 @@ struct MusicStream {
     // Stops the source and frees it and its buffers.
     void Stop();
 
-    unsigned source = 0;  // an OpenAL source; its gain is set by the mixer
+    unsigned source = 0;            // an OpenAL source; its gain is set by the mixer
     std::vector<unsigned> buffers;  // all buffers owned
     std::vector<unsigned> idle;     // owned buffers not queued
     ModulePlayer player;

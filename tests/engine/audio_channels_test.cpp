@@ -17,8 +17,8 @@ constexpr int WavPcm16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
 struct SilentAudio : ::testing::Test {
     Audio audio;
     std::filesystem::path dir = FreshDir("audio_channels");
-    EffectHandle half;    // 0.5 s of 440 Hz
-    EffectHandle tenth;   // 0.1 s of 440 Hz
+    EffectHandle half;   // 0.5 s of 440 Hz
+    EffectHandle tenth;  // 0.1 s of 440 Hz
 
     void SetUp() override {
         std::string note, error;
@@ -158,7 +158,8 @@ TEST_F(SilentAudio, AFullVoicePoolGivesTheOldestVoiceToTheNewEffect) {
     const ChannelHandle extra = audio.PlayEffect(half, 100, 0, 1, true);
     EXPECT_FALSE(audio.IsPlaying(channels[0]));
     EXPECT_TRUE(audio.IsPlaying(extra));
-    for (int i = 1; i < Audio::VoiceCount; ++i) EXPECT_TRUE(audio.IsPlaying(channels[static_cast<std::size_t>(i)]));
+    for (int i = 1; i < Audio::VoiceCount; ++i)
+        EXPECT_TRUE(audio.IsPlaying(channels[static_cast<std::size_t>(i)]));
 }
 
 TEST_F(SilentAudio, VoicesOfEndedEffectsAreReusedBeforeAnyIsTaken) {

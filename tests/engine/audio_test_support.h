@@ -32,8 +32,10 @@ inline std::vector<std::int16_t> Sine(double frequency, double seconds, int rate
     const auto frames = static_cast<std::size_t>(seconds * rate);
     std::vector<std::int16_t> samples;
     for (std::size_t i = 0; i < frames; ++i) {
-        const double v = amplitude * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / rate);
-        for (int c = 0; c < channels; ++c) samples.push_back(static_cast<std::int16_t>(std::lround(v * 32767)));
+        const double v =
+            amplitude * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / rate);
+        for (int c = 0; c < channels; ++c)
+            samples.push_back(static_cast<std::int16_t>(std::lround(v * 32767)));
     }
     return samples;
 }
@@ -63,7 +65,8 @@ inline double Rms(const std::vector<float>& stereo, int channel, std::size_t fir
     const std::size_t total = stereo.size() / 2;
     const std::size_t end = frames == SIZE_MAX || firstFrame + frames > total ? total : firstFrame + frames;
     double sum = 0;
-    for (std::size_t i = firstFrame; i < end; ++i) sum += double(stereo[i * 2 + channel]) * stereo[i * 2 + channel];
+    for (std::size_t i = firstFrame; i < end; ++i)
+        sum += double(stereo[i * 2 + channel]) * stereo[i * 2 + channel];
     return end > firstFrame ? std::sqrt(sum / double(end - firstFrame)) : 0.0;
 }
 

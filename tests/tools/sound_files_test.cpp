@@ -48,9 +48,9 @@ struct Expected {
 
 // Lengths and levels by design: the frequent sounds short and soft.
 const std::map<std::string, Expected> Effects = {
-    {"energy.ogg", {0.2, 0.45, 0.3, 0.5}},      {"muncheteaten.wav", {0.2, 0.6, 0.3, 0.5}},
-    {"food.wav", {0.04, 0.15, 0.1, 0.25}},      {"dead.wav", {0.8, 2.5, 0.3, 0.5}},
-    {"nextlevel.wav", {0.6, 2.0, 0.3, 0.5}},    {"safed.wav", {0.1, 0.4, 0.2, 0.4}},
+    {"energy.ogg", {0.2, 0.45, 0.3, 0.5}},   {"muncheteaten.wav", {0.2, 0.6, 0.3, 0.5}},
+    {"food.wav", {0.04, 0.15, 0.1, 0.25}},   {"dead.wav", {0.8, 2.5, 0.3, 0.5}},
+    {"nextlevel.wav", {0.6, 2.0, 0.3, 0.5}}, {"safed.wav", {0.1, 0.4, 0.2, 0.4}},
 };
 
 TEST(SoundFiles, TheGeneratorReproducesTheCommittedFiles) {
@@ -62,7 +62,8 @@ TEST(SoundFiles, TheGeneratorReproducesTheCommittedFiles) {
     for (const std::string& name : soundgen::EffectFiles) {
         SCOPED_TRACE(name);
         if (name.ends_with(".wav")) {
-            EXPECT_EQ(ReadBytes(dir / name), ReadBytes(DataDir / name)) << "run: cmake --build <dir> --target sounds";
+            EXPECT_EQ(ReadBytes(dir / name), ReadBytes(DataDir / name))
+                << "run: cmake --build <dir> --target sounds";
         } else {
             // Ogg streams carry a random serial number; what they decode to is fixed.
             EXPECT_EQ(Decode(dir / name).samples, Decode(DataDir / name).samples);
@@ -125,7 +126,8 @@ TEST(SoundFiles, DifferentEventsSoundDifferent) {
         std::vector<double> bands;
         for (double low = 100; low < 8000; low *= 1.5) {
             double band = 0;
-            for (int step = 0; step < 8; ++step) band += Strength(samples, low * std::pow(1.5, step / 8.0), 44100);
+            for (int step = 0; step < 8; ++step)
+                band += Strength(samples, low * std::pow(1.5, step / 8.0), 44100);
             bands.push_back(band);
         }
         double total = 0;
@@ -133,7 +135,8 @@ TEST(SoundFiles, DifferentEventsSoundDifferent) {
         for (double& band : bands) band /= total;
         return bands;
     };
-    const char* names[] = {"energy.ogg", "muncheteaten.wav", "food.wav", "dead.wav", "nextlevel.wav", "safed.wav"};
+    const char* names[] = {"energy.ogg", "muncheteaten.wav", "food.wav",
+                           "dead.wav",   "nextlevel.wav",    "safed.wav"};
     for (std::size_t a = 0; a < 6; ++a)
         for (std::size_t b = a + 1; b < 6; ++b) {
             const auto x = spectrum(names[a]), y = spectrum(names[b]);

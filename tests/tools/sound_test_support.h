@@ -27,7 +27,8 @@ struct LoadedModule {
         int code = 0;
         const char* message = nullptr;
         module.reset(openmpt_module_create_from_memory2(bytes.data(), bytes.size(), &Log, this,
-                                                        &openmpt_error_func_store, nullptr, &code, &message, nullptr));
+                                                        &openmpt_error_func_store, nullptr, &code, &message,
+                                                        nullptr));
         if (message) {
             error = message;
             openmpt_free_string(message);
@@ -64,11 +65,14 @@ struct LoadedModule {
     }
 
 private:
-    static void Log(const char* message, void* user) { static_cast<LoadedModule*>(user)->log.emplace_back(message); }
+    static void Log(const char* message, void* user) {
+        static_cast<LoadedModule*>(user)->log.emplace_back(message);
+    }
 };
 
 inline double Rms(const std::vector<float>& signal, std::size_t first = 0, std::size_t count = SIZE_MAX) {
-    const std::size_t end = count == SIZE_MAX || first + count > signal.size() ? signal.size() : first + count;
+    const std::size_t end =
+        count == SIZE_MAX || first + count > signal.size() ? signal.size() : first + count;
     double sum = 0;
     for (std::size_t i = first; i < end; ++i) sum += double(signal[i]) * signal[i];
     return end > first ? std::sqrt(sum / double(end - first)) : 0.0;

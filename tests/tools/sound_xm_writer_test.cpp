@@ -79,7 +79,7 @@ TEST(XmWriter, StructureRoundTripsThroughLibopenmpt) {
 
     xm::Pattern a(64, 4), b(17, 4);
     a.At(0, 0) = {49, 1, xm::SetVolume(40), 0x08, 0x50};  // every field
-    a.At(0, 3) = {61, 2, 0, 0, 0};                       // note and instrument only
+    a.At(0, 3) = {61, 2, 0, 0, 0};                        // note and instrument only
     a.At(5, 1) = {0, 0, xm::SetVolume(12), 0, 0};         // volume only
     a.At(9, 2) = {0, 0, 0, 0x0F, 0x06};                   // effect and parameter only
     a.At(10, 2) = {0, 0, 0, 0x03, 0};                     // an effect with parameter 0
@@ -123,7 +123,8 @@ TEST(XmWriter, StructureRoundTripsThroughLibopenmpt) {
                 const auto command = [&](int which) {
                     return openmpt_module_get_pattern_row_channel_command(m, p, row, channel, which);
                 };
-                SCOPED_TRACE(testing::Message() << "pattern " << p << " row " << row << " channel " << channel);
+                SCOPED_TRACE(testing::Message()
+                             << "pattern " << p << " row " << row << " channel " << channel);
                 EXPECT_EQ(command(OPENMPT_MODULE_COMMAND_NOTE), cell.note ? OpenmptNote(cell.note) : 0);
                 EXPECT_EQ(command(OPENMPT_MODULE_COMMAND_INSTRUMENT), cell.instrument);
                 EXPECT_EQ(command(OPENMPT_MODULE_COMMAND_VOLUME), cell.volume ? cell.volume - 0x10 : 0);
@@ -131,7 +132,8 @@ TEST(XmWriter, StructureRoundTripsThroughLibopenmpt) {
                 EXPECT_EQ(command(OPENMPT_MODULE_COMMAND_EFFECT) != 0, cell.effect != 0);
             }
     }
-    const char* effect = openmpt_module_format_pattern_row_channel_command(m, 0, 9, 2, OPENMPT_MODULE_COMMAND_EFFECT);
+    const char* effect =
+        openmpt_module_format_pattern_row_channel_command(m, 0, 9, 2, OPENMPT_MODULE_COMMAND_EFFECT);
     EXPECT_STREQ(effect, "F");  // set speed
     openmpt_free_string(effect);
 }
@@ -226,7 +228,8 @@ TEST(XmWriter, SampleDataIsDeltaEncoded) {
     const std::vector<std::uint8_t> bytes = xm::Write(module, error);
     ASSERT_GE(bytes.size(), 8u);
     const auto at = [&](std::size_t i) {
-        return static_cast<std::int16_t>(bytes[bytes.size() - 8 + 2 * i] | bytes[bytes.size() - 7 + 2 * i] << 8);
+        return static_cast<std::int16_t>(bytes[bytes.size() - 8 + 2 * i] | bytes[bytes.size() - 7 + 2 * i]
+                                                                               << 8);
     };
     EXPECT_EQ(at(0), 100);
     EXPECT_EQ(at(1), static_cast<std::int16_t>(-32768 - 100));

@@ -149,7 +149,8 @@ std::vector<std::int16_t> ToPcm16(const Buffer& buffer) {
     for (std::size_t i = 0; i < buffer.size(); ++i) {
         const double scaled = std::clamp(buffer[i] * 32767.0, -32768.0, 32767.0);
         // Round half away from zero, by hand: the same on every machine.
-        pcm[i] = static_cast<std::int16_t>(scaled < 0 ? -std::floor(-scaled + 0.5) : std::floor(scaled + 0.5));
+        pcm[i] =
+            static_cast<std::int16_t>(scaled < 0 ? -std::floor(-scaled + 0.5) : std::floor(scaled + 0.5));
     }
     return pcm;
 }

@@ -128,8 +128,8 @@ Buffer Dead() {
         const double attack = 1 - 0.7 * Exp(-since / 0.02);
         const double wah = 500 + 1500 * Exp(-since / 0.09) * (1 - Exp(-since / 0.015));
         const double brass = mute.Low(saw * attack * level, wah, 0.7, Rate);
-        const double low = 0.8 * thud.Sine(62 - 20 * std::min(1.0, t / 0.3), Rate) * (1 - Exp(-t / 0.003)) *
-                           Exp(-t / 0.16);
+        const double low =
+            0.8 * thud.Sine(62 - 20 * std::min(1.0, t / 0.3), Rate) * (1 - Exp(-t / 0.003)) * Exp(-t / 0.16);
         out[i] = brass + low;
     }
     return Finish(std::move(out), 0.002, 0.08, 0.48);

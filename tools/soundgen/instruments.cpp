@@ -52,7 +52,7 @@ xm::Instrument OneSample(const char* name, xm::Sample sample) {
 
 xm::Instrument Pad() {
     constexpr double Rate = 22050;
-    constexpr long Length = 22050;  // one second
+    constexpr long Length = 22050;     // one second
     constexpr long Fundamental = 262;  // cycles per loop: 262 Hz, about middle C
     dsp::Random random(101);
     std::vector<Partial> partials;
@@ -120,10 +120,11 @@ xm::Instrument Bell() {
     for (std::size_t i = 0; i < out.size(); ++i) {
         const double t = static_cast<double>(i) / Rate;
         const double strike = 1 - Exp(-t / 0.001);
-        out[i] = strike * (Sin(TwoPi * hz * t) * Exp(-t / 0.25) + 0.3 * Sin(TwoPi * 2 * hz * t) * Exp(-t / 0.12) +
-                           0.1 * Sin(TwoPi * 3 * hz * t) * Exp(-t / 0.06) +
-                           0.15 * Sin(TwoPi * 2.76 * hz * t) * Exp(-t / 0.05) +
-                           0.06 * Sin(TwoPi * 5.4 * hz * t) * Exp(-t / 0.02));
+        out[i] =
+            strike * (Sin(TwoPi * hz * t) * Exp(-t / 0.25) + 0.3 * Sin(TwoPi * 2 * hz * t) * Exp(-t / 0.12) +
+                      0.1 * Sin(TwoPi * 3 * hz * t) * Exp(-t / 0.06) +
+                      0.15 * Sin(TwoPi * 2.76 * hz * t) * Exp(-t / 0.05) +
+                      0.06 * Sin(TwoPi * 5.4 * hz * t) * Exp(-t / 0.02));
     }
     dsp::Fade(out, 0, 0.05, Rate);
     xm::Sample sample = MakeSample("stardust bell", out, 0.9);

@@ -15,7 +15,8 @@ namespace {
 // hardly matters.
 constexpr double OggQuality = 0.7;
 
-bool WriteSoundFile(const std::filesystem::path& path, const dsp::Buffer& buffer, bool ogg, std::string& error) {
+bool WriteSoundFile(const std::filesystem::path& path, const dsp::Buffer& buffer, bool ogg,
+                    std::string& error) {
     SF_INFO info{};
     info.samplerate = static_cast<int>(effects::EffectRate);
     info.channels = 1;

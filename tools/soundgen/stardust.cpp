@@ -23,7 +23,14 @@ namespace stardust {
 namespace {
 
 enum ChannelIndex { Pad1, Pad2, Pad3, BassLine, Arp, Echo, Melody, Drums };
-enum InstrumentNumber : std::uint8_t { PadSound = 1, BassSound, BellSound, LeadSound, KickSound, ShakerSound };
+enum InstrumentNumber : std::uint8_t {
+    PadSound = 1,
+    BassSound,
+    BellSound,
+    LeadSound,
+    KickSound,
+    ShakerSound
+};
 
 constexpr std::uint8_t SetPanning = 0x08, TonePortamento = 0x03;
 
@@ -36,9 +43,9 @@ std::uint8_t Volume(double level) {
 }
 
 struct Chord {
-    int bass;                 // MIDI note
-    std::array<int, 3> pad;   // three voices, low to high
-    std::array<int, 5> arp;   // chord tones, rising
+    int bass;                // MIDI note
+    std::array<int, 3> pad;  // three voices, low to high
+    std::array<int, 5> arp;  // chord tones, rising
 };
 
 const Chord Am9{45, {60, 64, 71}, {69, 72, 76, 79, 83}};
@@ -69,40 +76,32 @@ struct Note {
 struct Section {
     std::array<Bar, BarsPerPattern> bars;
     double padVolume;
-    int bassStyle;       // 0 none, 1 long notes from bassFromBar on, 2 the groove
+    int bassStyle;  // 0 none, 1 long notes from bassFromBar on, 2 the groove
     int bassFromBar;
-    int arpFromBar;      // 4 = no arpeggio
-    int arpStep;         // rows between arpeggio notes
+    int arpFromBar;  // 4 = no arpeggio
+    int arpStep;     // rows between arpeggio notes
     bool echo;
-    int drumStyle;       // 0 none, 1 shaker, 2 kick and shaker, 3 shaker in the last two bars
+    int drumStyle;  // 0 none, 1 shaker, 2 kick and shaker, 3 shaker in the last two bars
     std::vector<Note> melody;
 };
 
 // The chorus melody over F, G6, Em7, Am9 | Dm9, G, Cmaj7, E.
 const std::vector<Note> MelodyB1 = {
-    {0, 0, 76, 6}, {0, 6, 74, 2}, {0, 8, 72, 4}, {0, 12, 69, 4},
-    {1, 0, 71, 8}, {1, 8, 74, 4}, {1, 12, 76, 4},
-    {2, 0, 79, 10}, {2, 10, 76, 2}, {2, 12, 74, 4},
-    {3, 0, 76, 12}, {3, 12, 72, 4},
+    {0, 0, 76, 6},  {0, 6, 74, 2},  {0, 8, 72, 4},  {0, 12, 69, 4}, {1, 0, 71, 8},  {1, 8, 74, 4},
+    {1, 12, 76, 4}, {2, 0, 79, 10}, {2, 10, 76, 2}, {2, 12, 74, 4}, {3, 0, 76, 12}, {3, 12, 72, 4},
 };
 const std::vector<Note> MelodyB2 = {
-    {0, 0, 74, 6}, {0, 6, 76, 2}, {0, 8, 77, 4}, {0, 12, 76, 4},
-    {1, 0, 74, 8}, {1, 8, 71, 4}, {1, 12, 67, 4},
-    {2, 0, 76, 6}, {2, 6, 74, 2}, {2, 8, 72, 4}, {2, 12, 71, 4},
-    {3, 0, 69, 8}, {3, 8, 68, 6},
+    {0, 0, 74, 6}, {0, 6, 76, 2}, {0, 8, 77, 4}, {0, 12, 76, 4}, {1, 0, 74, 8}, {1, 8, 71, 4}, {1, 12, 67, 4},
+    {2, 0, 76, 6}, {2, 6, 74, 2}, {2, 8, 72, 4}, {2, 12, 71, 4}, {3, 0, 69, 8}, {3, 8, 68, 6},
 };
 // The verse melody over Am9, F, C, G6 | Am9, F, Dm9, E.
 const std::vector<Note> MelodyA1 = {
-    {0, 0, 69, 4}, {0, 4, 72, 4}, {0, 8, 76, 8},
-    {1, 0, 81, 6}, {1, 6, 79, 2}, {1, 8, 76, 8},
-    {2, 0, 79, 4}, {2, 4, 76, 4}, {2, 8, 74, 4}, {2, 12, 72, 4},
-    {3, 0, 74, 12},
+    {0, 0, 69, 4}, {0, 4, 72, 4}, {0, 8, 76, 8}, {1, 0, 81, 6},  {1, 6, 79, 2},  {1, 8, 76, 8},
+    {2, 0, 79, 4}, {2, 4, 76, 4}, {2, 8, 74, 4}, {2, 12, 72, 4}, {3, 0, 74, 12},
 };
 const std::vector<Note> MelodyA2 = {
-    {0, 0, 69, 4}, {0, 4, 72, 4}, {0, 8, 76, 4}, {0, 12, 79, 4},
-    {1, 0, 81, 8}, {1, 8, 79, 4}, {1, 12, 77, 4},
-    {2, 0, 76, 8}, {2, 8, 74, 4}, {2, 12, 72, 4},
-    {3, 0, 71, 10},
+    {0, 0, 69, 4},  {0, 4, 72, 4}, {0, 8, 76, 4}, {0, 12, 79, 4}, {1, 0, 81, 8},  {1, 8, 79, 4},
+    {1, 12, 77, 4}, {2, 0, 76, 8}, {2, 8, 74, 4}, {2, 12, 72, 4}, {3, 0, 71, 10},
 };
 
 xm::Cell& At(xm::Pattern& pattern, int bar, int row, int channel) {
@@ -146,7 +145,7 @@ void WriteBass(xm::Pattern& pattern, const Section& section) {
         } groove[] = {{0, 0, 40}, {6, 0, 30}, {10, 7, 33}, {14, 12, 25}};
         for (const auto& step : groove)
             At(pattern, bar, step.row, BassLine) = {xm::NoteFromMidi(root + step.offset), BassSound,
-                                                     Volume(step.volume), 0, 0};
+                                                    Volume(step.volume), 0, 0};
     }
 }
 
@@ -165,8 +164,8 @@ void WriteArpeggio(xm::Pattern& pattern, const Section& section, int patternNumb
             At(pattern, bar, row, Arp) = {xm::NoteFromMidi(tone), BellSound, Volume(volume), 0, 0};
             const int echoRow = bar * RowsPerBar + row + 3;
             if (section.echo && echoRow < pattern.rows)
-                pattern.At(echoRow, Echo) = {xm::NoteFromMidi(tone), BellSound, Volume(volume / 2), SetPanning,
-                                             0xC0};
+                pattern.At(echoRow, Echo) = {xm::NoteFromMidi(tone), BellSound, Volume(volume / 2),
+                                             SetPanning, 0xC0};
         }
 }
 
@@ -175,8 +174,8 @@ void WriteMelody(xm::Pattern& pattern, const std::vector<Note>& melody) {
         const Note& note = melody[i];
         At(pattern, note.bar, note.row, Melody) = {xm::NoteFromMidi(note.midi), LeadSound, Volume(46), 0, 0};
         const int end = note.bar * RowsPerBar + note.row + note.length;
-        const bool joined = i + 1 < melody.size() &&
-                            melody[i + 1].bar * RowsPerBar + melody[i + 1].row == end;
+        const bool joined =
+            i + 1 < melody.size() && melody[i + 1].bar * RowsPerBar + melody[i + 1].row == end;
         if (!joined && end < pattern.rows) pattern.At(end, Melody).note = xm::KeyOff;
     }
 }
@@ -205,14 +204,10 @@ std::vector<Section> Sections() {
     const std::array<Bar, 4> chorus2 = {Whole(Dm9), Whole(G), Whole(Cmaj7High), Cadence};
     const std::array<Bar, 4> bridge = {Whole(Fmaj7), Whole(Em7), Whole(Dm9), Cadence};
     return {
-        {intro, 19, 1, 2, 1, 2, false, 0, {}},
-        {verse1, 21, 2, 0, 0, 2, true, 1, {}},
-        {verse2, 21, 2, 0, 0, 2, true, 1, {}},
-        {chorus1, 23, 2, 0, 0, 2, true, 2, MelodyB1},
-        {chorus2, 23, 2, 0, 0, 2, true, 2, MelodyB2},
-        {verse1, 21, 2, 0, 0, 2, true, 2, MelodyA1},
-        {verse2, 21, 2, 0, 0, 2, true, 2, MelodyA2},
-        {bridge, 17, 1, 0, 0, 4, false, 3, {}},
+        {intro, 19, 1, 2, 1, 2, false, 0, {}},        {verse1, 21, 2, 0, 0, 2, true, 1, {}},
+        {verse2, 21, 2, 0, 0, 2, true, 1, {}},        {chorus1, 23, 2, 0, 0, 2, true, 2, MelodyB1},
+        {chorus2, 23, 2, 0, 0, 2, true, 2, MelodyB2}, {verse1, 21, 2, 0, 0, 2, true, 2, MelodyA1},
+        {verse2, 21, 2, 0, 0, 2, true, 2, MelodyA2},  {bridge, 17, 1, 0, 0, 4, false, 3, {}},
     };
 }
 

@@ -34,7 +34,8 @@ bool CheckEnvelope(const Envelope& envelope, const std::string& where, std::stri
     const int count = static_cast<int>(envelope.points.size());
     for (int i = 0; i < count; ++i) {
         const EnvelopePoint& point = envelope.points[static_cast<std::size_t>(i)];
-        if (point.value > 64 || (i > 0 && point.tick <= envelope.points[static_cast<std::size_t>(i - 1)].tick)) {
+        if (point.value > 64 ||
+            (i > 0 && point.tick <= envelope.points[static_cast<std::size_t>(i - 1)].tick)) {
             error = where + ": envelope point out of range or out of order";
             return false;
         }
@@ -69,8 +70,9 @@ unsigned PointIndex(int index) { return index >= 0 ? static_cast<unsigned>(index
 void WritePattern(Bytes& out, const Pattern& pattern) {
     Bytes packed;
     for (const Cell& cell : pattern.cells) {
-        const unsigned fields = (cell.note ? 1u : 0u) | (cell.instrument ? 2u : 0u) | (cell.volume ? 4u : 0u) |
-                                (cell.effect ? 8u : 0u) | (cell.parameter ? 16u : 0u);
+        const unsigned fields = (cell.note ? 1u : 0u) | (cell.instrument ? 2u : 0u) |
+                                (cell.volume ? 4u : 0u) | (cell.effect ? 8u : 0u) |
+                                (cell.parameter ? 16u : 0u);
         packed.U8(0x80 | fields);
         if (cell.note) packed.U8(cell.note);
         if (cell.instrument) packed.U8(cell.instrument);
@@ -139,7 +141,8 @@ void Tune(Sample& sample, double sampleRate, double referenceHz, int referenceMi
     // plays it at 8363 · 2^((referenceMidi − 60)/12) per second, sounds
     // at referenceHz: its own pitch at sampleRate is referenceHz too.
     const double wanted = dsp::NoteHz(referenceMidi);
-    const double semitones = 12 * dsp::Log2(sampleRate / 8363.0 * wanted / referenceHz) - (referenceMidi - 60);
+    const double semitones =
+        12 * dsp::Log2(sampleRate / 8363.0 * wanted / referenceHz) - (referenceMidi - 60);
     long steps = std::lround(semitones * 128);  // in 1/128 semitone
     long note = steps >= 0 ? (steps + 64) / 128 : -((-steps + 63) / 128);
     long fine = steps - note * 128;
@@ -209,7 +212,8 @@ bool Validate(const Module& module, std::string& error) {
                 error = where + ": note mapped to a missing sample";
                 return false;
             }
-        if (!CheckEnvelope(instrument.volume, where, error) || !CheckEnvelope(instrument.panning, where, error))
+        if (!CheckEnvelope(instrument.volume, where, error) ||
+            !CheckEnvelope(instrument.panning, where, error))
             return false;
         for (const Sample& sample : instrument.samples) {
             if (sample.name.size() > 22 || sample.data.empty() || sample.data.size() > 0x7FFFFFFF / 2 ||

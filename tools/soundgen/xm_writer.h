@@ -100,7 +100,9 @@ struct Pattern {
     Pattern(int rowCount, int channelCount)
         : rows(rowCount), channels(channelCount), cells(static_cast<std::size_t>(rowCount * channelCount)) {}
     Cell& At(int row, int channel) { return cells[static_cast<std::size_t>(row * channels + channel)]; }
-    const Cell& At(int row, int channel) const { return cells[static_cast<std::size_t>(row * channels + channel)]; }
+    const Cell& At(int row, int channel) const {
+        return cells[static_cast<std::size_t>(row * channels + channel)];
+    }
 };
 
 struct EnvelopePoint {
@@ -128,8 +130,8 @@ struct Sample {
 };
 
 struct Instrument {
-    std::string name;  // up to 22 characters
-    std::vector<Sample> samples;                  // 1..16
+    std::string name;                              // up to 22 characters
+    std::vector<Sample> samples;                   // 1..16
     std::array<std::uint8_t, 96> sampleForNote{};  // index into samples
     Envelope volume, panning;
     std::uint8_t vibratoType = 0, vibratoSweep = 0, vibratoDepth = 0, vibratoRate = 0;
@@ -137,7 +139,7 @@ struct Instrument {
 };
 
 struct Module {
-    std::string name;                       // up to 20 characters
+    std::string name;                          // up to 20 characters
     std::string tracker = "munchet-soundgen";  // up to 20 characters
     int channels = 8;
     bool linearFrequencies = true;
