@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 // A fresh directory under the system's temporary directory, removed with the object.
 struct TempDirectory {
@@ -53,7 +54,7 @@ inline bool WritePng(const std::string& path, int width, int height,
 // A picture read back as RGBA bytes.
 struct Picture {
     int width = 0, height = 0;
-    std::basic_string<std::uint8_t> bytes;
+    std::vector<std::uint8_t> bytes;
 
     static Picture Load(const std::string& path) {
         Picture picture;
@@ -66,7 +67,7 @@ struct Picture {
         picture.height = rgba->h;
         for (int y = 0; y < rgba->h; ++y) {
             const auto* row = static_cast<const std::uint8_t*>(rgba->pixels) + y * rgba->pitch;
-            picture.bytes.append(row, static_cast<std::size_t>(4 * rgba->w));
+            picture.bytes.insert(picture.bytes.end(), row, row + 4 * rgba->w);
         }
         SDL_FreeSurface(rgba);
         return picture;
