@@ -45,6 +45,10 @@ struct Video {
     // Draws what is queued without presenting (to read the back buffer).
     void Flush() { batch.Flush(); }
 
+    // The renderer lost its textures (SDL_RENDER_DEVICE_RESET): they are
+    // made again from the pictures as quads use them.
+    void ForgetTextures() { batch.Attach(renderer, true); }
+
     // Geometry calls the last finished scene took.
     int LastSceneDrawCalls() const { return lastSceneDrawCalls; }
     // The name of the SDL render driver in use ("opengl", "software", ...).

@@ -99,6 +99,9 @@ void RunWindowLoop(EngineImpl& engine) {
                 case SDL_TEXTINPUT:
                     keyboard.Text(event.text.text, engine);
                     break;
+                case SDL_RENDER_DEVICE_RESET:
+                    engine.video.ForgetTextures();
+                    break;
                 case SDL_WINDOWEVENT:
                     if (activity.Apply(event.window)) keyboard.ReleaseAll(engine);
                     break;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/engine_impl.h"
+#include "tests/engine/picture_files.h"
 
 namespace {
 
@@ -143,6 +144,32 @@ TEST_F(WindowLoop, DrawsTheQuadsIntoTheWindowInOneCall) {
     EXPECT_EQ(engine->Gfx_BeginScene(), true);
     engine->Gfx_EndScene();
     EXPECT_EQ(video.LastSceneDrawCalls(), 0);
+}
+
+TEST_F(WindowLoop, TexturesAreMadeAgainAfterTheRendererLostThem) {
+    ASSERT_TRUE(engine->System_Initiate()) << engine->System_GetErrorMessage();
+    TempDirectory dir;
+    const std::string path = dir.File("teal.png");
+    ASSERT_TRUE(WritePng(path, 2, 2, [](int, int) { return Rgba{0, 128, 128, 255}; }));
+    Quad quad;
+    quad.texture = engine->Texture_Load(path.c_str());
+    quad.v[1].x = quad.v[2].x = 40;
+    quad.v[2].y = quad.v[3].y = 40;
+    quad.v[1].u = quad.v[2].u = quad.v[2].v = quad.v[3].v = 1;
+    Video& video = engine->impl->video;
+    const SDL_Rect inside{20, 20, 1, 1};
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) video.ForgetTextures();
+        engine->Gfx_BeginScene();
+        engine->Gfx_Clear(0);
+        engine->Gfx_RenderQuad(&quad);
+        video.Flush();
+        Uint32 pixel = 0;
+        ASSERT_EQ(SDL_RenderReadPixels(video.renderer, &inside, SDL_PIXELFORMAT_ARGB8888, &pixel, 4), 0);
+        EXPECT_EQ(pixel & 0xFFFFFFu, 0x008080u) << "round " << round;
+        engine->Gfx_EndScene();
+    }
+    EXPECT_EQ(video.TakeTextureError(), "");
 }
 
 TEST_F(WindowLoop, KeysAndTextReachTheFrameTheyWereTypedIn) {
