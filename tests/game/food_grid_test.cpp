@@ -11,7 +11,7 @@ std::vector<std::uint64_t> PlayRecorded(bool plainScan, int seed, float frameTim
     HeadlessOptions options;
     options.frameTime = frameTime;
     HeadlessGame g(seed, options);
-    NameSounds();
+    SoundNames names;
     g.game.foodGrid.plainScan = plainScan;
     g.game.StartGame();
     if (players == 2) g.RunFrame(FrameInput{}.Hold(Key::F2));

@@ -46,7 +46,7 @@ TEST_P(Replay, ReachesThePinnedState) {
     HeadlessOptions options;
     options.frameTime = r.frameTime;
     HeadlessGame g(r.seed, options);
-    NameSounds();
+    SoundNames names;
     g.game.StartGame();
     if (r.players == 2) g.RunFrame(FrameInput{}.Hold(Key::F2));
     Bot bot;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -13,21 +14,28 @@
 #include "../support/headless_game.h"
 #include "game/sounds.h"
 
-// Distinct non-zero effect handles so each sound is recognisable in the
-// frame record.
-inline void NameSounds() {
-    energySound = 11;
-    munchetEatenSound = 12;
-    foodSound = 13;
-    deadSound = 14;
-    nextLevelSound = 15;
-    savedSound = 16;
-}
+// Distinct non-zero effect handles while it lives, so each sound is
+// recognisable in the frame record; the previous handles come back after.
+class SoundNames {
+public:
+    SoundNames() : saved{energySound, munchetEatenSound, foodSound, deadSound, nextLevelSound, savedSound} {
+        for (std::size_t i = 0; i < handles.size(); ++i) *handles[i] = static_cast<EffectHandle>(11 + i);
+    }
+    ~SoundNames() {
+        for (std::size_t i = 0; i < handles.size(); ++i) *handles[i] = saved[i];
+    }
+    SoundNames(const SoundNames&) = delete;
+    SoundNames& operator=(const SoundNames&) = delete;
+
+private:
+    std::array<EffectHandle*, 6> handles{&energySound, &munchetEatenSound, &foodSound,
+                                         &deadSound,   &nextLevelSound,    &savedSound};
+    std::array<EffectHandle, 6> saved;
+};
 
 class SimTest : public ::testing::Test {
 protected:
     static constexpr int Seed = 20240611;
-    SimTest() { NameSounds(); }
 
     // Leaves the given keys held in the engine so records can be updated
     // directly. The frame that sets them runs with the game over, so it
@@ -41,6 +49,7 @@ protected:
     // Reseeds, so the next draws can be predicted by Draws().
     void Reseed(int seed) { g.engine->Random_Seed(seed); }
 
+    SoundNames names;
     HeadlessGame g{Seed};
 };
 
