@@ -1,0 +1,205 @@
+// One run of the real munchet executable in a real window on a virtual X
+// display (Xvfb), talking to the real score server on loopback: the window
+// opens, the arrow keys move the ghost, a game ends and the table is fetched
+// and drawn, and Escape ends the program with exit code 0 and its log file.
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <map>
+
+#include "tests/e2e/e2e_support.h"
+#include "tests/e2e/x_screen.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Xvfb on a display number it picks itself, ready once it has told which.
+struct VirtualDisplay {
+    e2e::ChildProcess process;
+    std::string name;  // ":N"
+
+    bool Start(const std::string& xvfb, const std::string& logPath) {
+        int pipeEnds[2];
+        if (::pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
+        process.Start(
+            e2e::SpawnOptions({xvfb, "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"})
+                .Stdout(logPath)
+                .Stderr(logPath)
+                .Fd3(pipeEnds[1]));
+        ::close(pipeEnds[1]);
+        std::string number;
+        const auto deadline = Clock::now() + 15s;
+        while (Clock::now() < deadline && number.find('\n') == std::string::npos) {
+            pollfd entry{pipeEnds[0], POLLIN, 0};
+            if (::poll(&entry, 1, 100) <= 0) continue;
+            char c[16];
+            const ssize_t n = ::read(pipeEnds[0], c, sizeof c);
+            if (n <= 0) break;
+            number.append(c, static_cast<std::size_t>(n));
+        }
+        ::close(pipeEnds[0]);
+        if (number.find('\n') == std::string::npos) return false;
+        name = ":" + number.substr(0, number.find('\n'));
+        return true;
+    }
+};
+
+// xdotool against one display; every call is bounded in time.
+struct XdoTool {
+    std::string path, display, scratch;
+
+    int Run(std::vector<std::string> args, std::chrono::milliseconds timeout = 5s) const {
+        args.insert(args.begin(), path);
+        return e2e::RunCommand(e2e::SpawnOptions(args)
+                                   .Env(e2e::Environment({}, {"DISPLAY=" + display}))
+                                   .Stdout(scratch)
+                                   .Stderr(scratch + ".err"),
+                               timeout);
+    }
+
+    // The id of the first window with this title, waiting up to `timeout`.
+    unsigned long FindWindow(const std::string& title, std::chrono::milliseconds timeout) const {
+        std::filesystem::remove(scratch);
+        if (Run({"search", "--sync", "--name", title}, timeout) != 0) return 0;
+        return std::strtoul(e2e::ReadText(scratch).c_str(), nullptr, 10);
+    }
+};
+
+// Keys held in the game's window, released when done.
+struct HeldKeys {
+    const XdoTool& xdo;
+    std::string window;
+    std::map<std::string, bool> held;
+
+    void Set(const std::string& key, bool down) {
+        if (held[key] == down) return;
+        xdo.Run({down ? "keydown" : "keyup", "--window", window, key});
+        held[key] = down;
+    }
+    void ReleaseAll() {
+        for (auto& [key, down] : held)
+            if (down) Set(key, false);
+    }
+    ~HeldKeys() { ReleaseAll(); }
+};
+
+TEST(WindowRun, RealGameOpensPlaysShowsTheTableAndQuitsOnEscape) {
+    const std::string xvfb = e2e::FindOnPath("Xvfb"), xdotool = e2e::FindOnPath("xdotool");
+    if (xvfb.empty() || xdotool.empty())
+        GTEST_SKIP() << "needs Xvfb and xdotool on PATH (Debian: apt-get install xvfb xdotool)";
+    if (!CanTakeScreenshots()) GTEST_SKIP() << "built without Xlib (Debian: libx11-dev): no screenshots";
+
+    e2e::ScoreServer server;
+    ASSERT_TRUE(server.Start()) << server.Log();
+    for (int k = 1; k <= 3; ++k)
+        ASSERT_EQ(e2e::Submit(server.port, {"Window " + std::to_string(k), e2e::ScoreFor(0, k, 0), 0, k, 0}),
+                  200);
+
+    ScratchDir work;
+    std::filesystem::create_directory_symlink(std::filesystem::path(MUNCHET_SOURCE_DIR) / "data",
+                                              work.path / "data");
+    VirtualDisplay display;
+    ASSERT_TRUE(display.Start(xvfb, work.File("xvfb.log"))) << e2e::ReadText(work.File("xvfb.log"));
+
+    // The test's own environment asks SDL for no window and no sound; the
+    // game gets a real display and whatever sound the machine has (none in a
+    // container: it must run silently).
+    e2e::ChildProcess game(e2e::SpawnOptions({MUNCHET_GAME_BIN, "/WINDOW", "/SERVER=" + server.Host()})
+                               .Env(e2e::Environment({"SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "ALSOFT_DRIVERS"},
+                                                     {"DISPLAY=" + display.name}))
+                               .Cwd(work.path.string())
+                               .Stdout(work.File("game.out"))
+                               .Stderr(work.File("game.err")));
+    const auto gameOutput = [&] { return e2e::ReadText(work.File("game.err")); };
+
+    const XdoTool xdo{xdotool, display.name, work.File("xdotool.out")};
+    const unsigned long windowId = xdo.FindWindow("Munchet Fast Prototype", 20s);
+    ASSERT_NE(windowId, 0u) << "no game window appeared\n" << gameOutput();
+    ASSERT_TRUE(game.Running()) << gameOutput();
+    const std::string window = std::to_string(windowId);
+
+    XScreen screen(display.name);
+    ASSERT_TRUE(screen.Connected());
+    Screenshot shot;
+    // The first frames may not be drawn yet when the window maps.
+    std::optional<ScreenPoint> start;
+    for (const auto until = Clock::now() + 10s; !start && Clock::now() < until;
+         std::this_thread::sleep_for(50ms))
+        if (screen.Grab(windowId, shot)) start = FindGhost(shot);
+    ASSERT_TRUE(start) << "the ghost is not on screen";
+    // The ghost starts at the middle of the upper half.
+    EXPECT_NEAR(start->x, 512, 8);
+    EXPECT_NEAR(start->y, 192, 8);
+
+    HeldKeys keys{xdo, window, {}};
+    keys.Set("Down", true);
+    std::this_thread::sleep_for(500ms);
+    keys.Set("Down", false);
+    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(screen.Grab(windowId, shot));
+    const std::optional<ScreenPoint> moved = FindGhost(shot);
+    ASSERT_TRUE(moved);
+    EXPECT_GT(moved->y, start->y + 30) << "Down did not move the ghost";
+    EXPECT_NEAR(moved->x, start->x, 8);
+    // Where the table's rows will stand there is no text during play.
+    const int textBefore = CountWhitePixels(shot, 282, 204, 782, 294);
+
+    // Play: run at the nearest munchet until it catches the (charged) ghost.
+    // With no points the table is fetched at once; should food have reached
+    // the goal, the name prompt shows instead, and a name is typed.
+    const auto playStart = Clock::now();
+    auto lastTyped = playStart;
+    while (server.Requests(e2e::viewPath) == 0 && Clock::now() < playStart + 40s && game.Running()) {
+        if (!screen.Grab(windowId, shot)) break;
+        const std::optional<ScreenPoint> ghost = FindGhost(shot);
+        const std::optional<ScreenPoint> munchet = ghost ? NearestMunchet(shot, *ghost) : std::nullopt;
+        const float dx = munchet ? munchet->x - ghost->x : 0, dy = munchet ? munchet->y - ghost->y : 0;
+        keys.Set("Left", dx < -6);
+        keys.Set("Right", dx > 6);
+        keys.Set("Up", dy < -6);
+        keys.Set("Down", dy > 6);
+        const bool prompt = CountWhitePixels(shot, 430, 384, 594, 404) > 30;
+        if (prompt && Clock::now() > lastTyped + 5s && Clock::now() > playStart + 4s) {
+            keys.ReleaseAll();
+            xdo.Run({"type", "--window", window, "--delay", "30", "e2e"});
+            xdo.Run({"key", "--window", window, "Return"});
+            lastTyped = Clock::now();
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    keys.ReleaseAll();
+    const double playSeconds = std::chrono::duration<double>(Clock::now() - playStart).count();
+    ASSERT_TRUE(game.Running()) << gameOutput();
+    ASSERT_EQ(server.Requests(e2e::viewPath), 1)
+        << "no game ended within " << playSeconds << " s of chasing the munchets\n"
+        << server.Log();
+    // Only a game with points sends a row, and then under the typed name.
+    for (const e2e::StoredRow& row : e2e::StoredRows(server.Database())) {
+        if (!row.name.starts_with("Window ")) {
+            EXPECT_EQ(row.name, "e2e");
+        }
+    }
+
+    // The table's three rows are drawn where the play field was empty.
+    int textAfter = 0;
+    for (const auto until = Clock::now() + 5s; textAfter < 100 && Clock::now() < until;
+         std::this_thread::sleep_for(50ms))
+        if (screen.Grab(windowId, shot)) textAfter = CountWhitePixels(shot, 282, 204, 782, 294);
+    EXPECT_GE(textAfter, 100) << "no table rows drawn (white pixels during play: " << textBefore << ")";
+    EXPECT_LT(textBefore, 20);
+
+    // Escape is read as a held key: keep it down until the program ends.
+    keys.Set("Escape", true);
+    const std::optional<int> status = game.WaitFor(10s);
+    keys.held.clear();
+    ASSERT_TRUE(status) << "Escape did not end the program";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status << "\n"
+                                                                 << gameOutput();
+    EXPECT_TRUE(std::filesystem::exists(work.path / "error.log"));
+    std::printf("game ended after %.1f s of play; text pixels where the rows stand: %d, then %d\n",
+                playSeconds, textBefore, textAfter);
+}
+
+}  // namespace
