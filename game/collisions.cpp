@@ -24,6 +24,9 @@ float squaredDistance(float ax, float ay, float bx, float by) {
 }  // namespace
 
 void Game::ContactPass() {
+    // Several munchets may catch ghosts in one frame; the table is fetched
+    // once, not once per catch: each request blocks the frame.
+    bool tableFetched = false;
     for (Player& player : activePlayers()) {
         for (std::size_t i = munchetList.size(); i-- > 0;) {
             const Munchet& munchet = munchetList[i];
@@ -33,7 +36,10 @@ void Game::ContactPass() {
                 // The munchet stays; further catches in this frame play again.
                 gameOver = true;
                 nameEntry = score > 0;
-                if (score <= 0) FetchHighscores();
+                if (score <= 0 && !tableFetched) {
+                    FetchHighscores();
+                    tableFetched = true;
+                }
                 playPanned(deadSound, at, 1.0f);
             } else {
                 playPanned(munchetEatenSound, at, 1.0f);

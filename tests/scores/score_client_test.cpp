@@ -9,6 +9,7 @@
 
 #include "engine/headless.h"
 #include "game/game.h"
+#include "game/sounds.h"
 #include "scores/score_server.h"
 #include "tests/scores/local_http_server.h"
 #include "tests/support/headless_game.h"
@@ -236,4 +237,35 @@ TEST_F(ScoreClient, NameEntryWithNoNameOnlyFetches) {
     headless.RunFrame(FrameInput{}.Press(Key::Enter));
     EXPECT_EQ(server.requestLines(), std::vector<std::string>{tableLine});
     EXPECT_EQ(game.highscores.size(), 1u);
+}
+
+TEST_F(ScoreClient, TwoCatchesInOneFrameFetchTheTableOnce) {
+    LocalHttpServer server = scoreServer("a;10\n");
+    point(server);
+    HeadlessGame g;
+    g.game.StartGame();
+    g.game.munchetList.clear();
+    g.game.foodList.clear();
+    Player& ghost = g.game.players[0];
+    ghost.charge = 5;  // vulnerable
+    for (const float dx : {-5.0f, 5.0f}) {
+        Munchet munchet;
+        munchet.x = ghost.x + dx;
+        munchet.y = ghost.y;
+        munchet.targetX = munchet.x + 60;  // far enough not to turn this frame
+        munchet.targetY = munchet.y;
+        munchet.splitTimer = 100;
+        g.game.munchetList.push_back(munchet);
+    }
+    const EffectHandle loadedDeadSound = deadSound;
+    deadSound = 77;  // told apart from the other, unloaded, effects
+    g.RunFrame();
+    ASSERT_TRUE(g.game.gameOver);
+    EXPECT_FALSE(g.game.nameEntry);
+    EXPECT_EQ(server.requestLines().size(), 1u) << "one table request, however many catches";
+    ASSERT_EQ(g.game.highscores.size(), 1u);
+    int deaths = 0;
+    for (const SoundEvent& sound : g.LastFrame().sounds) deaths += sound.effect == deadSound;
+    deadSound = loadedDeadSound;
+    EXPECT_EQ(deaths, 2) << "each catch still sounds";
 }
