@@ -2,6 +2,7 @@
 #pragma once
 
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
@@ -17,11 +18,23 @@
 
 namespace audiotest {
 
-// A fresh directory under the system's temporary directory.
+// A fresh directory under the system's temporary directory, one per process:
+// ctest runs the tests of one fixture side by side.
+// They are removed when the process ends.
 inline std::filesystem::path FreshDir(const std::string& name) {
-    const auto dir = std::filesystem::temp_directory_path() / ("munchet_" + name);
+    struct MadeDirs {
+        std::vector<std::filesystem::path> paths;
+        ~MadeDirs() {
+            std::error_code ignored;
+            for (const auto& path : paths) std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static MadeDirs made;
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("munchet_" + name + "_" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
+    made.paths.push_back(dir);
     return dir;
 }
 

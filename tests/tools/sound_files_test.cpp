@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <unistd.h>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -54,7 +55,8 @@ const std::map<std::string, Expected> Effects = {
 };
 
 TEST(SoundFiles, TheGeneratorReproducesTheCommittedFiles) {
-    const auto dir = std::filesystem::temp_directory_path() / "munchet_soundgen";
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("munchet_soundgen_" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     std::string error;
@@ -70,6 +72,7 @@ TEST(SoundFiles, TheGeneratorReproducesTheCommittedFiles) {
         }
     }
     EXPECT_EQ(ReadBytes(dir / soundgen::MusicFile), ReadBytes(DataDir / soundgen::MusicFile));
+    std::filesystem::remove_all(dir);
 }
 
 TEST(SoundFiles, EffectsAreShortCleanMonoAndBelowTheMusic) {
