@@ -13,35 +13,14 @@
 #include <vector>
 
 #include "render/font_file.h"
+#include "tests/engine/picture_files.h"
 
 namespace {
 
 const std::filesystem::path committed = std::filesystem::path(MUNCHET_SOURCE_DIR) / "data";
 const char* const pictures[] = {"ghost.png", "ghost_energy.png", "munchet.png", "food.png", "door.png", "font1.png"};
 
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> rgba;  // straight alpha, rows top to bottom
-    bool ok() const { return width > 0; }
-    const std::uint8_t* at(int x, int y) const { return &rgba[static_cast<std::size_t>((y * width + x) * 4)]; }
-};
-
-Picture decode(const std::filesystem::path& path) {
-    Picture picture;
-    SDL_Surface* loaded = IMG_Load(path.c_str());
-    if (!loaded) return picture;
-    SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGBA32, 0);
-    SDL_FreeSurface(loaded);
-    if (!rgba) return picture;
-    picture.width = rgba->w;
-    picture.height = rgba->h;
-    for (int y = 0; y < rgba->h; ++y) {
-        const auto* row = static_cast<const std::uint8_t*>(rgba->pixels) + y * rgba->pitch;
-        picture.rgba.insert(picture.rgba.end(), row, row + rgba->w * 4);
-    }
-    SDL_FreeSurface(rgba);
-    return picture;
-}
+Picture decode(const std::filesystem::path& path) { return Picture::Load(path.string()); }
 
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -69,11 +48,11 @@ TEST_F(GeneratedArt, MatchesTheCommittedFilesPixelForPixel) {
     for (const char* name : pictures) {
         const Picture fresh = decode(out / "data" / name);
         const Picture kept = decode(committed / name);
-        ASSERT_TRUE(fresh.ok()) << name;
-        ASSERT_TRUE(kept.ok()) << name;
+        ASSERT_TRUE(fresh.width > 0) << name;
+        ASSERT_TRUE(kept.width > 0) << name;
         EXPECT_EQ(fresh.width, kept.width) << name;
         EXPECT_EQ(fresh.height, kept.height) << name;
-        EXPECT_TRUE(fresh.rgba == kept.rgba) << name << " differs from data/; run the assets target";
+        EXPECT_TRUE(fresh.bytes == kept.bytes) << name << " differs from data/; run the assets target";
     }
     EXPECT_EQ(readFile(out / "data" / "font1.fnt"), readFile(committed / "font1.fnt"));
 }
@@ -90,18 +69,18 @@ TEST(CommittedArt, TintedPicturesAreLightGreysOfTheRightSize) {
     } tinted[] = {{"ghost.png", 32, 32}, {"ghost_energy.png", 48, 48}, {"munchet.png", 16, 16}, {"food.png", 6, 4}};
     for (const auto& t : tinted) {
         const Picture p = decode(committed / t.name);
-        ASSERT_TRUE(p.ok()) << t.name;
+        ASSERT_TRUE(p.width > 0) << t.name;
         EXPECT_GE(p.width, t.width) << t.name;
         EXPECT_GE(p.height, t.height) << t.name;
         long bright = 0, visible = 0;
         for (int y = 0; y < p.height; ++y) {
             for (int x = 0; x < p.width; ++x) {
-                const std::uint8_t* px = p.at(x, y);
-                if (px[3] == 0) continue;
-                EXPECT_EQ(px[0], px[1]) << t.name << " is not grey at " << x << "," << y;
-                EXPECT_EQ(px[1], px[2]) << t.name << " is not grey at " << x << "," << y;
+                const Rgba px = p.At(x, y);
+                if (px.a == 0) continue;
+                EXPECT_EQ(px.r, px.g) << t.name << " is not grey at " << x << "," << y;
+                EXPECT_EQ(px.g, px.b) << t.name << " is not grey at " << x << "," << y;
                 ++visible;
-                if (px[0] >= 160) ++bright;
+                if (px.r >= 160) ++bright;
             }
         }
         // Mostly light, so the colour the game sets is what shows.
@@ -111,38 +90,38 @@ TEST(CommittedArt, TintedPicturesAreLightGreysOfTheRightSize) {
 
 TEST(CommittedArt, ShapesSitWhereTheSpritesCutThem) {
     const Picture food = decode(committed / "food.png");
-    ASSERT_TRUE(food.ok());
-    EXPECT_EQ(food.at(3, 2)[3], 255);  // the pellet fills the 6 x 4 rectangle's middle
+    ASSERT_TRUE(food.width > 0);
+    EXPECT_EQ(food.At(3, 2).a, 255);  // the pellet fills the 6 x 4 rectangle's middle
     for (int y = 0; y < food.height; ++y) {
         for (int x = 0; x < food.width; ++x) {
             if (x >= 6 || y >= 4) {
-                EXPECT_EQ(food.at(x, y)[3], 0) << x << "," << y;
+                EXPECT_EQ(food.At(x, y).a, 0) << x << "," << y;
             }
         }
     }
 
     const Picture glow = decode(committed / "ghost_energy.png");
-    ASSERT_TRUE(glow.ok());
-    EXPECT_GT(glow.at(24, 24)[3], 200);
-    EXPECT_GT(glow.at(24, 24)[3], glow.at(24, 12)[3]);
-    EXPECT_GT(glow.at(24, 12)[3], glow.at(24, 2)[3]);
-    EXPECT_EQ(glow.at(0, 0)[3], 0);
+    ASSERT_TRUE(glow.width > 0);
+    EXPECT_GT(glow.At(24, 24).a, 200);
+    EXPECT_GT(glow.At(24, 24).a, glow.At(24, 12).a);
+    EXPECT_GT(glow.At(24, 12).a, glow.At(24, 2).a);
+    EXPECT_EQ(glow.At(0, 0).a, 0);
 
     // The munchet's mouth opens toward +x: open right of centre, solid left of it.
     const Picture munchet = decode(committed / "munchet.png");
-    ASSERT_TRUE(munchet.ok());
-    EXPECT_EQ(munchet.at(13, 8)[3], 0);
-    EXPECT_GT(munchet.at(5, 8)[0], 150);
-    EXPECT_EQ(munchet.at(5, 8)[3], 255);
+    ASSERT_TRUE(munchet.width > 0);
+    EXPECT_EQ(munchet.At(13, 8).a, 0);
+    EXPECT_GT(munchet.At(5, 8).r, 150);
+    EXPECT_EQ(munchet.At(5, 8).a, 255);
 
     const Picture door = decode(committed / "door.png");
-    ASSERT_TRUE(door.ok());
+    ASSERT_TRUE(door.width > 0);
     EXPECT_GE(door.width, 32);
     EXPECT_GE(door.height, 32);
     int coloured = 0;
     for (int y = 0; y < door.height; ++y)
         for (int x = 0; x < door.width; ++x)
-            if (door.at(x, y)[3] == 255 && door.at(x, y)[0] > door.at(x, y)[2] + 40) ++coloured;
+            if (door.At(x, y).a == 255 && door.At(x, y).r > door.At(x, y).b + 40) ++coloured;
     EXPECT_GT(coloured, 100) << "the door is drawn in its own colours";
 }
 
@@ -153,7 +132,7 @@ TEST(CommittedArt, FontCoversPrintableAsciiInsideItsTexture) {
     ASSERT_FALSE(contents.entries.empty());
     ASSERT_EQ(contents.entries[0].kind, FontFileEntry::Bitmap);
     const Picture texture = decode(committed / contents.entries[0].bitmap);
-    ASSERT_TRUE(texture.ok());
+    ASSERT_TRUE(texture.width > 0);
 
     bool defined[256] = {};
     for (const FontFileEntry& e : contents.entries) {
