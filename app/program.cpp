@@ -1,6 +1,5 @@
 #include "app/program.h"
 
-#include <cctype>
 #include <cstdio>
 #include <ctime>
 
