@@ -1,5 +1,7 @@
 #include "engine/music_stream.h"
 
+#include "engine/audio_device.h"
+
 #include <AL/al.h>
 
 #include <algorithm>
@@ -61,13 +63,7 @@ void MusicStream::Pump() {
 }
 
 void MusicStream::Stop() {
-    if (source) {
-        ALuint name = source;
-        alSourceStop(name);
-        alSourcei(name, AL_BUFFER, 0);
-        alDeleteSources(1, &name);
-        source = 0;
-    }
+    openal::DeleteSource(source);
     if (!buffers.empty()) {
         std::vector<ALuint> names(buffers.begin(), buffers.end());
         alDeleteBuffers(static_cast<ALsizei>(names.size()), names.data());

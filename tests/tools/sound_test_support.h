@@ -13,6 +13,13 @@
 
 namespace soundtest {
 
+// A string libopenmpt hands out, copied and given back.
+inline std::string OpenmptText(const char* text) {
+    std::string copy = text ? text : "";
+    openmpt_free_string(text);
+    return copy;
+}
+
 // A module loaded from memory, with every message libopenmpt logged while
 // loading it.
 struct LoadedModule {

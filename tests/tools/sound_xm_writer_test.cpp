@@ -9,14 +9,6 @@
 
 namespace {
 
-// A string libopenmpt hands out, copied and given back.
-std::string OpenmptText(const char* text) {
-    std::string copy = text ? text : "";
-    openmpt_free_string(text);
-    return copy;
-}
-
-
 using namespace soundtest;
 
 constexpr int Rate = 44100;
