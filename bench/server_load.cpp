@@ -75,7 +75,8 @@ struct Connection {
     int Exchange(const std::string& request) {
         for (int attempt = 0; attempt < 2; ++attempt) {
             if (fd < 0 && !Open()) return 0;
-            if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+            if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+                static_cast<ssize_t>(request.size())) {
                 bool close = false;
                 const int status = ReadReply(close);
                 if (close || status == 0) Close();
@@ -127,8 +128,8 @@ PhaseResult RunPhase(int port, const Settings& settings, MakeTarget makeTarget) 
     std::vector<PhaseResult> perThread(static_cast<std::size_t>(settings.connections));
     std::vector<std::thread> threads;
     const Clock::time_point start = Clock::now();
-    const Clock::time_point end = start + std::chrono::duration_cast<Clock::duration>(
-                                              std::chrono::duration<double>(settings.seconds));
+    const Clock::time_point end =
+        start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(settings.seconds));
     for (int c = 0; c < settings.connections; ++c) {
         threads.emplace_back([&, c] {
             Connection connection(port);
@@ -138,7 +139,8 @@ PhaseResult RunPhase(int port, const Settings& settings, MakeTarget makeTarget) 
                     "GET " + makeTarget(c, sequence) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
                 const Clock::time_point sent = Clock::now();
                 const int status = connection.Exchange(request);
-                mine.latenciesUs.push_back(std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
+                mine.latenciesUs.push_back(
+                    std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
                 ++mine.requests;
                 if (status != 200) ++mine.failures;
             }
@@ -203,7 +205,8 @@ void TimeBareInserts(ScoreStore& store, double seconds) {
     const Clock::time_point start = Clock::now();
     for (int i = 0; std::chrono::duration<double>(Clock::now() - start).count() < seconds; ++i) {
         const Clock::time_point t = Clock::now();
-        if (!store.Add(Submission{"bare", 100 * (i + 1), 0, i + 1, 0}, 0, "127.0.0.1", error)) ++result.failures;
+        if (!store.Add(Submission{"bare", 100 * (i + 1), 0, i + 1, 0}, 0, "127.0.0.1", error))
+            ++result.failures;
         result.latenciesUs.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t).count());
         ++result.requests;
     }
@@ -236,7 +239,8 @@ bool ParseSettings(int argc, char** argv, Settings& settings) {
 int main(int argc, char** argv) {
     Settings settings;
     if (!ParseSettings(argc, argv, settings)) {
-        std::fprintf(stderr, "usage: bench_server_load [--seconds S] [--connections N] [--rows R] [--port P]\n");
+        std::fprintf(stderr,
+                     "usage: bench_server_load [--seconds S] [--connections N] [--rows R] [--port P]\n");
         return 2;
     }
 
@@ -260,15 +264,17 @@ int main(int argc, char** argv) {
         server = std::make_unique<ScoreServer>(store, config);
         port = server->Start("127.0.0.1", 0);
         if (port < 0) return 1;
-        std::printf("munchet-scores server code in process, 127.0.0.1:%d, %lld rows, %d threads, rate limit off\n",
-                    port, static_cast<long long>(store.RowCount()), config.threads);
+        std::printf(
+            "munchet-scores server code in process, 127.0.0.1:%d, %lld rows, %d threads, rate limit off\n",
+            port, static_cast<long long>(store.RowCount()), config.threads);
     } else {
         std::printf("munchet-scores at 127.0.0.1:%d (run it with --rate-limit 0)\n", port);
     }
-    std::printf("%d kept-alive connections, %.1f s per phase, on %u hardware threads\n\n", settings.connections,
-                settings.seconds, std::thread::hardware_concurrency());
+    std::printf("%d kept-alive connections, %.1f s per phase, on %u hardware threads\n\n",
+                settings.connections, settings.seconds, std::thread::hardware_concurrency());
 
-    Print("view.php", RunPhase(port, settings, [](int, int) { return std::string("/hosted/vlkn/scores/pr/view.php"); }));
+    Print("view.php",
+          RunPhase(port, settings, [](int, int) { return std::string("/hosted/vlkn/scores/pr/view.php"); }));
     Print("add.php", RunPhase(port, settings, [](int connection, int sequence) {
               const int munchets = 1 + (sequence * 7919 + connection) % 100000;
               const Submission s{"bench" + std::to_string(connection), 100 * munchets, 0, munchets, 0};
@@ -289,8 +295,9 @@ int main(int argc, char** argv) {
         std::string error;
         store.TableText(table, error);
         httplib::Server bare;
-        bare.Get("/hosted/vlkn/scores/pr/view.php",
-                 [&](const httplib::Request&, httplib::Response& res) { res.set_content(table, "text/plain"); });
+        bare.Get("/hosted/vlkn/scores/pr/view.php", [&](const httplib::Request&, httplib::Response& res) {
+            res.set_content(table, "text/plain");
+        });
         bare.new_task_queue = [] { return new httplib::ThreadPool(8); };
         bare.set_tcp_nodelay(true);
         const int barePort = bare.bind_to_any_port("127.0.0.1");

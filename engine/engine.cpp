@@ -3,10 +3,10 @@
 #include <SDL.h>
 
 #include <cstdarg>
-#include <cstdlib>
-#include <cstring>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "engine/engine_impl.h"
 
@@ -76,10 +76,18 @@ void Engine::System_SetState(FuncState state, FrameCallback value) {
 
 void Engine::System_SetState(IntState state, int value) {
     switch (state) {
-        case StateScreenWidth: impl->screenWidth = value; break;
-        case StateScreenHeight: impl->screenHeight = value; break;
-        case StateScreenBpp: impl->screenBpp = value; break;
-        case StateFps: impl->fps = value > 0 ? value : 100; break;
+        case StateScreenWidth:
+            impl->screenWidth = value;
+            break;
+        case StateScreenHeight:
+            impl->screenHeight = value;
+            break;
+        case StateScreenBpp:
+            impl->screenBpp = value;
+            break;
+        case StateFps:
+            impl->fps = value > 0 ? value : 100;
+            break;
     }
 }
 
@@ -129,8 +137,8 @@ bool Engine::System_Initiate() {
         e.sdlStarted = false;
         return false;
     }
-    e.Log("Window %dx%d %s, renderer %s", config.width, config.height, config.windowed ? "windowed" : "full screen",
-          e.video.RendererName().c_str());
+    e.Log("Window %dx%d %s, renderer %s", config.width, config.height,
+          config.windowed ? "windowed" : "full screen", e.video.RendererName().c_str());
     std::string note;
     e.audio.Open(Audio::Mode::Device, note);
     if (!note.empty()) e.Log("%s", note.c_str());
@@ -353,8 +361,8 @@ const FrameRecord& Engine::Headless_LastFrame() const { return impl->record; }
 
 bool Engine::Headless_Screenshot(const char* pngPath) {
     std::string error;
-    if (!Video::Screenshot(impl->screenWidth, impl->screenHeight, impl->record.clearColour, impl->record.quads,
-                           impl->textures, pngPath, error)) {
+    if (!Video::Screenshot(impl->screenWidth, impl->screenHeight, impl->record.clearColour,
+                           impl->record.quads, impl->textures, pngPath, error)) {
         impl->Log("Screenshot failed: %s", error.c_str());
         return false;
     }

@@ -56,9 +56,9 @@ struct ChannelEvent {
     MusicHandle music = 0;  // MusicPlay
     bool loop = false;      // MusicPlay
     int volume = 0;
-    float time = 0;  // SlideTo
-    int pan = 0;     // SlideTo
-    float pitch = 0; // SlideTo
+    float time = 0;   // SlideTo
+    int pan = 0;      // SlideTo
+    float pitch = 0;  // SlideTo
 };
 
 // What one frame did, from its frame callback to the end of its scene.

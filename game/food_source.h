@@ -6,9 +6,9 @@
 #include <cstdint>
 
 struct FoodSource {
-    std::int32_t x = 0, y = 0;            // play-field units
-    std::int32_t dirX = 0, dirY = 0;      // -1, 0 or +1; at most one non-zero
-    std::int32_t stepsLeft = 0;           // steps left in the current leg
+    std::int32_t x = 0, y = 0;        // play-field units
+    std::int32_t dirX = 0, dirY = 0;  // -1, 0 or +1; at most one non-zero
+    std::int32_t stepsLeft = 0;       // steps left in the current leg
 
     void setPosition(std::int32_t newX, std::int32_t newY) {
         x = newX;

@@ -8,14 +8,13 @@ namespace {
 
 // Characters a name may hold: printable ASCII without the score server's
 // field separator and without angle brackets.
-bool isNameCharacter(int c) {
-    return c >= 32 && c <= 126 && c != ';' && c != '<' && c != '>';
-}
+bool isNameCharacter(int c) { return c >= 32 && c <= 126 && c != ';' && c != '<' && c != '>'; }
 
 }  // namespace
 
 bool FoodSpawnDrawSucceeds(float r, std::size_t count) {
-    const double threshold = static_cast<double>(0.9f) + static_cast<double>(0.0002f) * static_cast<double>(count);
+    const double threshold =
+        static_cast<double>(0.9f) + static_cast<double>(0.0002f) * static_cast<double>(count);
     return static_cast<double>(r) > threshold;
 }
 

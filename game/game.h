@@ -26,23 +26,23 @@ struct Game {
 
     // Both records always exist; only the first playerCount take part.
     std::array<Player, 2> players{};
-    std::vector<Munchet> munchetList;   // live munchets, creation order
-    std::vector<Food> foodList;         // live food items, creation order
+    std::vector<Munchet> munchetList;     // live munchets, creation order
+    std::vector<Food> foodList;           // live food items, creation order
     std::vector<FoodSource> foodSources;  // two after every level set-up
-    std::int32_t level = 0;             // counted from 0
-    bool gameOver = false;              // a munchet caught a vulnerable ghost
-    bool nameEntry = false;             // typing a name; implies gameOver
-    float gameTime = 0;                 // seconds since the game began
-    float levelTime = 0;                // seconds since the level began
-    std::int32_t playerCount = 1;       // 1 or 2; changed only by F1 and F2
+    std::int32_t level = 0;               // counted from 0
+    bool gameOver = false;                // a munchet caught a vulnerable ghost
+    bool nameEntry = false;               // typing a name; implies gameOver
+    float gameTime = 0;                   // seconds since the game began
+    float levelTime = 0;                  // seconds since the level began
+    std::int32_t playerCount = 1;         // 1 or 2; changed only by F1 and F2
     std::int32_t score = 0;
-    std::string playerName;             // at most 20 characters, kept between games
-    std::int32_t food = 0;              // food tally sent to the score server
-    std::int32_t munchets = 0;          // munchets eaten, each weighted by level + 1
+    std::string playerName;                  // at most 20 characters, kept between games
+    std::int32_t food = 0;                   // food tally sent to the score server
+    std::int32_t munchets = 0;               // munchets eaten, each weighted by level + 1
     std::vector<HighscoreEntry> highscores;  // the table last fetched, rank order
-    std::int32_t firstRow = 0;          // first table row on the page shown
+    std::int32_t firstRow = 0;               // first table row on the page shown
     ChannelHandle musicChannel = 0;
-    std::int32_t musicVolume = 0;       // 0, 20, ..., 100
+    std::int32_t musicVolume = 0;  // 0, 20, ..., 100
     // True when the last table request failed (no answer or an error status):
     // the table screen then says so instead of showing an empty table silently.
     bool highscoresUnavailable = false;

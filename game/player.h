@@ -6,11 +6,11 @@
 #include <cstdint>
 
 struct Player {
-    float x = 0, y = 0;    // position, play-field units
-    float vx = 0, vy = 0;  // velocity, units per second
-    float charge = 1.0f;   // kept within [-15, 30] by update; <= 0 eats munchets
-    bool focusing = false; // focus key held during the last update
-    float pulseTimer = 0;  // seconds until the next energy pulse may sound
+    float x = 0, y = 0;     // position, play-field units
+    float vx = 0, vy = 0;   // velocity, units per second
+    float charge = 1.0f;    // kept within [-15, 30] by update; <= 0 eats munchets
+    bool focusing = false;  // focus key held during the last update
+    float pulseTimer = 0;   // seconds until the next energy pulse may sound
     // Virtual-key codes.
     std::int32_t focusKey = 0, upKey = 0, leftKey = 0, downKey = 0, rightKey = 0;
 
@@ -19,7 +19,8 @@ struct Player {
     // Start of a further level: charge 1, no focus; position and velocity kept.
     void resetForLevel();
     void setPosition(float newX, float newY);
-    void setKeys(std::int32_t focus, std::int32_t up, std::int32_t left, std::int32_t down, std::int32_t right);
+    void setKeys(std::int32_t focus, std::int32_t up, std::int32_t left, std::int32_t down,
+                 std::int32_t right);
     // One frame of dt seconds: keys, friction, move, bounce, charge, pulse.
     void update(float dt);
     // Radius within which the ghost pulls food toward itself, units.

@@ -56,7 +56,7 @@ private:
     float scale = 1.0f;
     float proportion = 1.0f;  // a further factor on horizontal sizes
     float rotation = 0;
-    float tracking = 0;       // extra advance after every glyph, unscaled pixels
+    float tracking = 0;  // extra advance after every glyph, unscaled pixels
     float lineFactor = 1.0f;
     std::uint32_t colour = 0xFFFFFFFF;
 };

@@ -99,7 +99,8 @@ bool parseCharLine(std::string_view line, FontGlyphLine& glyph) {
         glyph.code = static_cast<std::uint8_t>(value);
     }
 
-    std::int32_t* const numbers[6] = {&glyph.x, &glyph.y, &glyph.width, &glyph.height, &glyph.pre, &glyph.post};
+    std::int32_t* const numbers[6] = {&glyph.x,      &glyph.y,   &glyph.width,
+                                      &glyph.height, &glyph.pre, &glyph.post};
     for (std::int32_t* number : numbers) {
         in.skipBlanksAndTabs();
         if (!in.expect(',')) return false;

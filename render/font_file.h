@@ -54,7 +54,7 @@ inline constexpr std::size_t MaxFontTexturePathLength = 255;
 
 // One glyph definition, numbers as written in the file.
 struct FontGlyphLine {
-    std::uint8_t code = 0;  // the character
+    std::uint8_t code = 0;                             // the character
     std::int32_t x = 0, y = 0, width = 0, height = 0;  // rectangle, texture pixels
     std::int32_t pre = 0, post = 0;                    // pen advances, pixels
 };
@@ -62,8 +62,8 @@ struct FontGlyphLine {
 // One meaningful line of a font file, in file order.
 struct FontFileEntry {
     enum Kind { Bitmap, Char } kind = Char;
-    std::string bitmap;  // Bitmap: the texture name, at most MaxFontLineLength characters
-    FontGlyphLine glyph; // Char
+    std::string bitmap;   // Bitmap: the texture name, at most MaxFontLineLength characters
+    FontGlyphLine glyph;  // Char
 };
 
 struct FontFileContents {

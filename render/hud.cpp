@@ -29,7 +29,8 @@ void DrawHelp(BitmapFont& font, const Game& game) {
         font.DrawText(712, 384, AlignCenter, "move with CURSOR\nFocus with Numpad 0");
         font.DrawText(312, 384, AlignCenter, "move with WASD\nFocus with G");
     }
-    font.DrawText(512, 604, AlignCenter, "M - change music volume\n\ncode: VLKN\nsoundtrack: Ostrel - Stardust");
+    font.DrawText(512, 604, AlignCenter,
+                  "M - change music volume\n\ncode: VLKN\nsoundtrack: Ostrel - Stardust");
 }
 
 bool CursorVisible(float gameTime) { return std::fmod(std::trunc(gameTime * 5.0f), 2.0f) == 0.0f; }
@@ -60,8 +61,8 @@ void DrawHighscoreTable(BitmapFont& font, const Game& game) {
     if (game.highscoresUnavailable) font.DrawText(512, 174, AlignCenter, "Highscores unavailable");
 
     const std::int64_t rows = static_cast<std::int64_t>(game.highscores.size());
-    for (std::int64_t i = game.firstRow; i >= 0 && i < game.firstRow + std::int64_t{Game::PageSize} && i < rows;
-         ++i) {
+    for (std::int64_t i = game.firstRow;
+         i >= 0 && i < game.firstRow + std::int64_t{Game::PageSize} && i < rows; ++i) {
         const HighscoreEntry& row = game.highscores[static_cast<std::size_t>(i)];
         const float rowY = static_cast<float>((i - game.firstRow) * 30 + 204);
         font.DrawFormatted(272, rowY, AlignRight, "%3d.", static_cast<int>(i + 1));

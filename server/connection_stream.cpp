@@ -1,20 +1,21 @@
 #include "server/connection_stream.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <cerrno>
+
 namespace {
 
 void AddressOf(const sockaddr_storage& address, socklen_t length, std::string& ip, int& port) {
     char host[NI_MAXHOST] = "";
     char service[NI_MAXSERV] = "";
-    if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), length, host, sizeof host, service, sizeof service,
-                    NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
+    if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), length, host, sizeof host, service,
+                    sizeof service, NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
         ip.clear();
         port = 0;
         return;
@@ -28,7 +29,8 @@ void AddressOf(const sockaddr_storage& address, socklen_t length, std::string& i
 
 }  // namespace
 
-ConnectionStream::ConnectionStream(int fd, std::chrono::milliseconds ioTimeout) : fd(fd), ioTimeout(ioTimeout) {
+ConnectionStream::ConnectionStream(int fd, std::chrono::milliseconds ioTimeout)
+    : fd(fd), ioTimeout(ioTimeout) {
     sockaddr_storage address{};
     socklen_t length = sizeof address;
     if (getpeername(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {

@@ -65,11 +65,11 @@ private:
     int localPort = 0;
 
     std::array<char, 4096> buffer{};
-    std::size_t bufferBegin = 0; // unread bytes are buffer[bufferBegin, bufferEnd)
+    std::size_t bufferBegin = 0;  // unread bytes are buffer[bufferBegin, bufferEnd)
     std::size_t bufferEnd = 0;
     Clock::time_point readDeadline;
-    std::size_t readBudget = 0;           // bytes the current request may still take
-    Clock::time_point writeDeadline{};    // set by the first write of a reply
+    std::size_t readBudget = 0;         // bytes the current request may still take
+    Clock::time_point writeDeadline{};  // set by the first write of a reply
     bool writing = false;
     const char* cutOff = nullptr;
 };

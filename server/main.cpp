@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
         if (received == SIGINT || received == SIGTERM) break;
     }
     const bool failed = !server.Running() && received != SIGINT && received != SIGTERM;
-    std::fprintf(stderr, failed ? "munchet-scores: stopped accepting connections\n" : "munchet-scores: shutting down\n");
+    std::fprintf(stderr, failed ? "munchet-scores: stopped accepting connections\n"
+                                : "munchet-scores: shutting down\n");
     server.Stop();
     store.Close();
     return failed ? 1 : 0;

@@ -1,9 +1,10 @@
 #include "server/request_log.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <ctime>
 #include <mutex>
-#include <unistd.h>
 
 namespace {
 
@@ -35,12 +36,13 @@ std::string FormatRequestLogLine(std::chrono::system_clock::time_point wallTime,
     using namespace std::chrono;
     const auto sinceEpoch = wallTime.time_since_epoch();
     const std::time_t seconds = static_cast<std::time_t>(floor<std::chrono::seconds>(sinceEpoch).count());
-    const auto millis = duration_cast<milliseconds>(sinceEpoch - floor<std::chrono::seconds>(sinceEpoch)).count();
+    const auto millis =
+        duration_cast<milliseconds>(sinceEpoch - floor<std::chrono::seconds>(sinceEpoch)).count();
     std::tm utc{};
     gmtime_r(&seconds, &utc);
     char stamp[96];
-    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
-                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(millis));
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(millis));
 
     std::string line = stamp;
     line.push_back(' ');
@@ -51,7 +53,8 @@ std::string FormatRequestLogLine(std::chrono::system_clock::time_point wallTime,
     const std::string_view path = target.substr(0, target.find('?'));
     AppendEscaped(line, path.empty() ? "-" : path, line.size() + maxLoggedPath);
     char tail[48];
-    std::snprintf(tail, sizeof tail, " %d %.2fms", status, duration_cast<nanoseconds>(duration).count() / 1e6);
+    std::snprintf(tail, sizeof tail, " %d %.2fms", status,
+                  duration_cast<nanoseconds>(duration).count() / 1e6);
     line += tail;
     return line;
 }

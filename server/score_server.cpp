@@ -24,12 +24,18 @@ thread_local bool closeAfterReply = false;
 
 const char* ErrorText(int status) {
     switch (status) {
-        case 400: return "bad request\n";
-        case 404: return "not found\n";
-        case 413: return "request too large\n";
-        case 414: return "request target too long\n";
-        case 500: return "internal error\n";
-        default: return "error\n";
+        case 400:
+            return "bad request\n";
+        case 404:
+            return "not found\n";
+        case 413:
+            return "request too large\n";
+        case 414:
+            return "request target too long\n";
+        case 500:
+            return "internal error\n";
+        default:
+            return "error\n";
     }
 }
 
@@ -96,8 +102,9 @@ private:
             requestStream->get_remote_ip_and_port(peer, port);
         }
         const std::size_t forwardedCount = request.get_header_value_count("X-Forwarded-For");
-        const std::string forwarded =
-            forwardedCount == 0 ? std::string() : request.get_header_value("X-Forwarded-For", forwardedCount - 1);
+        const std::string forwarded = forwardedCount == 0
+                                          ? std::string()
+                                          : request.get_header_value("X-Forwarded-For", forwardedCount - 1);
         return ChooseClientAddress(peer, forwarded, owner.config.trustProxy);
     }
 
@@ -120,7 +127,8 @@ private:
             // The first request gets the full time-out to arrive, as a client
             // may connect a moment before it writes.
             const auto wait = served == 0 ? config.ioTimeout : config.idleTimeout;
-            if (!stream.WaitForRequest(ConnectionStream::Clock::now() + wait, [this] { return StopRequested(); })) {
+            if (!stream.WaitForRequest(ConnectionStream::Clock::now() + wait,
+                                       [this] { return StopRequested(); })) {
                 break;
             }
             stream.BeginRequest(config.maxRequestBytes);
@@ -133,7 +141,8 @@ private:
                 std::string peer;
                 int port = 0;
                 stream.get_remote_ip_and_port(peer, port);
-                Log("connection from " + (peer.empty() ? std::string("-") : peer) + " closed: request " + reason);
+                Log("connection from " + (peer.empty() ? std::string("-") : peer) + " closed: request " +
+                    reason);
             }
             if (!ok || closed || closeAfterReply) break;
         }

@@ -15,14 +15,14 @@
 #include "server/score_store.h"
 
 struct ScoreServerConfig {
-    int rateLimit = 30;                               // submissions per minute per client; 0: off
-    bool trustProxy = false;                          // see ChooseClientAddress
-    int threads = 8;                                  // worker threads, >= 1
-    std::chrono::milliseconds ioTimeout{5000};        // to receive one request once begun, or send one reply
-    std::chrono::milliseconds idleTimeout{2000};      // wait for the next request on a kept-alive connection
-    int keepAliveRequests = 100;                      // requests per connection before it is closed
-    std::size_t maxRequestBytes = 16384;              // request line, headers and body together
-    std::function<void(std::string_view)> log = {};   // receives each log line; empty: stderr
+    int rateLimit = 30;                              // submissions per minute per client; 0: off
+    bool trustProxy = false;                         // see ChooseClientAddress
+    int threads = 8;                                 // worker threads, >= 1
+    std::chrono::milliseconds ioTimeout{5000};       // to receive one request once begun, or send one reply
+    std::chrono::milliseconds idleTimeout{2000};     // wait for the next request on a kept-alive connection
+    int keepAliveRequests = 100;                     // requests per connection before it is closed
+    std::size_t maxRequestBytes = 16384;             // request line, headers and body together
+    std::function<void(std::string_view)> log = {};  // receives each log line; empty: stderr
 };
 
 // Serves one ScoreStore, which it borrows and which must outlive it.

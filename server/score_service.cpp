@@ -1,7 +1,7 @@
 #include "server/score_service.h"
 
-ScoreReply ScoreService::Handle(std::string_view target, std::string_view client, RateLimiter::Clock::time_point now,
-                                std::int64_t unixTime) {
+ScoreReply ScoreService::Handle(std::string_view target, std::string_view client,
+                                RateLimiter::Clock::time_point now, std::int64_t unixTime) {
     const std::size_t question = target.find('?');
     const std::string_view path = target.substr(0, question);
     const bool hasQuery = question != std::string_view::npos;

@@ -14,9 +14,9 @@ inline constexpr std::string_view viewPath = "/hosted/vlkn/scores/pr/view.php";
 
 // A plain-text reply.
 struct ScoreReply {
-    int status;        // HTTP status code
-    std::string body;  // text/plain, ends with "\n" unless it is an empty table
-    std::string logNote; // extra detail for the server log only (storage errors); usually empty
+    int status;           // HTTP status code
+    std::string body;     // text/plain, ends with "\n" unless it is an empty table
+    std::string logNote;  // extra detail for the server log only (storage errors); usually empty
 };
 
 // Borrows the store and the limiter; both must outlive it.

@@ -13,7 +13,7 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-inline constexpr int tableRowLimit = 100; // rows in the table text
+inline constexpr int tableRowLimit = 100;  // rows in the table text
 
 // Owns the two connections and their prepared statements; not copyable.
 // Every public operation may be called from any thread at any time.
@@ -33,7 +33,8 @@ public:
     // Stores one row and returns only after the transaction is committed with
     // a full sync, so a true result survives a crash or a power cut.
     // unixTime: seconds since 1970; client: the submitter's address.
-    bool Add(const Submission& submission, std::int64_t unixTime, std::string_view client, std::string& error);
+    bool Add(const Submission& submission, std::int64_t unixTime, std::string_view client,
+             std::string& error);
 
     // The table as served by view.php: at most tableRowLimit lines "name;score\n",
     // highest score first, equal scores in the order they were stored. Rebuilt
@@ -54,6 +55,6 @@ private:
     sqlite3_stmt* versionStatement = nullptr;
     sqlite3_stmt* topStatement = nullptr;
     sqlite3_stmt* countStatement = nullptr;
-    std::int64_t cachedVersion = -1; // data_version the cached table was built at; -1: none
+    std::int64_t cachedVersion = -1;  // data_version the cached table was built at; -1: none
     std::string cachedTable;
 };

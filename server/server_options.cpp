@@ -20,7 +20,8 @@ bool ParseListenAddress(std::string_view text, std::string& host, int& port) {
     std::string_view portPart;
     if (text.starts_with('[')) {
         const std::size_t close = text.find(']');
-        if (close == std::string_view::npos || close + 1 >= text.size() || text[close + 1] != ':') return false;
+        if (close == std::string_view::npos || close + 1 >= text.size() || text[close + 1] != ':')
+            return false;
         hostPart = text.substr(1, close - 1);
         portPart = text.substr(close + 2);
     } else {
@@ -36,7 +37,8 @@ bool ParseListenAddress(std::string_view text, std::string& host, int& port) {
     return true;
 }
 
-bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions& options, std::string& error) {
+bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions& options,
+                        std::string& error) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -47,8 +49,8 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
             options.trustProxy = true;
             continue;
         }
-        const bool takesValue = arg == "--listen" || arg == "--db" || arg == "--rate-limit" || arg == "--threads" ||
-                                arg == "--timeout" || arg == "--port-file";
+        const bool takesValue = arg == "--listen" || arg == "--db" || arg == "--rate-limit" ||
+                                arg == "--threads" || arg == "--timeout" || arg == "--port-file";
         if (!takesValue) {
             error = "unknown option: " + std::string(arg);
             return false;

@@ -6,14 +6,14 @@
 #include <vector>
 
 struct ServerOptions {
-    std::string host = "127.0.0.1";      // address to listen on (IPv6 without brackets)
-    int port = 8642;                     // 0: any free port
+    std::string host = "127.0.0.1";  // address to listen on (IPv6 without brackets)
+    int port = 8642;                 // 0: any free port
     std::string dbPath = "munchet-scores.db";
-    int rateLimit = 30;                  // submissions per minute per client address; 0: no limit
-    bool trustProxy = false;             // take the client address from X-Forwarded-For
-    int threads = 8;                     // worker threads, 1..256
-    int timeoutSeconds = 5;              // to receive one request, or to send a reply, 1..3600
-    std::string portFile;                // if set, the bound port is written there once listening
+    int rateLimit = 30;       // submissions per minute per client address; 0: no limit
+    bool trustProxy = false;  // take the client address from X-Forwarded-For
+    int threads = 8;          // worker threads, 1..256
+    int timeoutSeconds = 5;   // to receive one request, or to send a reply, 1..3600
+    std::string portFile;     // if set, the bound port is written there once listening
     bool help = false;
 };
 
@@ -22,7 +22,8 @@ bool ParseListenAddress(std::string_view text, std::string& host, int& port);
 
 // Parses the arguments after the program name. False with a message in error
 // on an unknown option, a missing value or a value out of range.
-bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions& options, std::string& error);
+bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions& options,
+                        std::string& error);
 
 // The --help text.
 std::string ServerUsage();

@@ -10,7 +10,8 @@ enum Key { keyName, keyScore, keyLevel, keyMunchets, keyFood, keyCount };
 constexpr std::array<std::string_view, keyCount> keyNames = {"name", "score", "level", "munchets", "food"};
 
 constexpr std::array<std::string_view, keyCount> missingErrors = {
-    "missing key: name", "missing key: score", "missing key: level", "missing key: munchets", "missing key: food"};
+    "missing key: name", "missing key: score", "missing key: level", "missing key: munchets",
+    "missing key: food"};
 
 constexpr std::array<std::string_view, keyCount> duplicateErrors = {
     "duplicate key: name", "duplicate key: score", "duplicate key: level", "duplicate key: munchets",
@@ -55,9 +56,7 @@ bool ParseInt32(std::string_view text, std::int32_t& value) {
 
 }  // namespace
 
-bool IsNameCharacter(char c) {
-    return c >= 32 && c <= 126 && c != ';' && c != '<' && c != '>';
-}
+bool IsNameCharacter(char c) { return c >= 32 && c <= 126 && c != ';' && c != '<' && c != '>'; }
 
 std::optional<std::int64_t> ExpectedScore(std::int32_t level, std::int32_t munchets, std::int32_t food) {
     // 10000 x (1 + 2 + ... + level) for the level bonuses. A level near 2^31
@@ -121,7 +120,8 @@ SubmissionResult ParseSubmission(std::string_view query) {
     if (s.munchets < 0) return {std::nullopt, "munchets is negative"};
     if (s.score <= 0) return {std::nullopt, "score is not positive"};
     const std::optional<std::int64_t> expected = ExpectedScore(s.level, s.munchets, s.food);
-    if (!expected || *expected != s.score) return {std::nullopt, "score does not match level, munchets and food"};
+    if (!expected || *expected != s.score)
+        return {std::nullopt, "score does not match level, munchets and food"};
     return {std::move(s), {}};
 }
 

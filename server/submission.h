@@ -10,25 +10,25 @@
 
 // A submission that passed every check of ParseSubmission.
 struct Submission {
-    std::string name;      // 1..maxNameLength printable ASCII characters, no ';' '<' '>'
-    std::int32_t score;    // > 0, equal to ExpectedScore(level, munchets, food)
-    std::int32_t level;    // >= 0; level 0 is the first level
-    std::int32_t munchets; // >= 0; munchets eaten, each weighted by level + 1
-    std::int32_t food;     // any value; food eaten minus 5 x (level + 1) per item saved
+    std::string name;       // 1..maxNameLength printable ASCII characters, no ';' '<' '>'
+    std::int32_t score;     // > 0, equal to ExpectedScore(level, munchets, food)
+    std::int32_t level;     // >= 0; level 0 is the first level
+    std::int32_t munchets;  // >= 0; munchets eaten, each weighted by level + 1
+    std::int32_t food;      // any value; food eaten minus 5 x (level + 1) per item saved
 
     bool operator==(const Submission&) const = default;
 };
 
 // Either a valid submission or the reason it was refused.
 struct SubmissionResult {
-    std::optional<Submission> submission; // set when the query is valid
-    std::string_view error;               // short plain-text reason (static storage); empty when valid
+    std::optional<Submission> submission;  // set when the query is valid
+    std::string_view error;                // short plain-text reason (static storage); empty when valid
 };
 
-inline constexpr std::size_t maxNameLength = 20;      // characters, after percent-decoding
-inline constexpr std::size_t maxQueryLength = 512;    // raw bytes; a real query is under 160
-inline constexpr std::size_t maxRawNameLength = 3 * maxNameLength; // every character escaped
-inline constexpr std::size_t maxRawNumberLength = 33; // "-2147483648" fully escaped
+inline constexpr std::size_t maxNameLength = 20;                    // characters, after percent-decoding
+inline constexpr std::size_t maxQueryLength = 512;                  // raw bytes; a real query is under 160
+inline constexpr std::size_t maxRawNameLength = 3 * maxNameLength;  // every character escaped
+inline constexpr std::size_t maxRawNumberLength = 33;               // "-2147483648" fully escaped
 
 // Parses and validates the raw query (the text after '?', still percent-encoded).
 // The five keys name, score, level, munchets and food must each occur exactly

@@ -34,5 +34,6 @@ TEST(CommandLine, NearMissesHaveNoEffect) {
 TEST(CommandLine, ProgramPathWithBlanksSplitsButMatchesOnlyAWholePiece) {
     EXPECT_TRUE(Fullscreen("/home/my games/munchet"));
     EXPECT_TRUE(Fullscreen("/home/a/WINDOW/munchet"));
-    EXPECT_FALSE(Fullscreen("/opt/odd /window dir/munchet")) << "a path piece that is itself the switch counts";
+    EXPECT_FALSE(Fullscreen("/opt/odd /window dir/munchet"))
+        << "a path piece that is itself the switch counts";
 }

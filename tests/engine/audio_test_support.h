@@ -30,8 +30,8 @@ inline std::filesystem::path FreshDir(const std::string& name) {
         }
     };
     static MadeDirs made;
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("munchet_" + name + "_" + std::to_string(::getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("munchet_" + name + "_" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     made.paths.push_back(dir);

@@ -91,8 +91,7 @@ TEST(NameEntry, AcceptsPrintableCharactersButNotTheTableSeparators) {
     HeadlessGame g(Seed);
     g.game.StartGame();
     EnterNameEntry(g.game);
-    for (const char c : std::string("a;b<c>d %"))
-        g.RunFrame(Typed(c));
+    for (const char c : std::string("a;b<c>d %")) g.RunFrame(Typed(c));
     EXPECT_EQ(g.game.playerName, "abcd %");
     EXPECT_TRUE(g.game.nameEntry);
 }

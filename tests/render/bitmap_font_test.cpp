@@ -1,11 +1,11 @@
 #include "render/bitmap_font.h"
-#include "render/font_file.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
+#include "render/font_file.h"
 #include "tests/render/render_support.h"
 #include "tests/support/headless_game.h"
 

@@ -34,16 +34,20 @@ FontGlyphLine onlyGlyph(const std::string& charLine) {
     return glyphs.empty() ? FontGlyphLine{} : glyphs.front();
 }
 
-bool defines(const std::string& charLine) { return !glyphsOf(parse("[HGEFONT]\n" + charLine + "\n")).empty(); }
+bool defines(const std::string& charLine) {
+    return !glyphsOf(parse("[HGEFONT]\n" + charLine + "\n")).empty();
+}
 
 TEST(FontFile, LineEndsAndBlankLinesDoNotChangeWhatIsRead) {
     const std::string lf =
         "[HGEFONT]\nBitmap = font.png\nChar = \"A\", 1, 2, 12, 20, 0, 1\nChar = 42, 13, 2, 9, 20, -1, 2\n";
     const std::string crlf =
-        "[HGEFONT]\r\n\r\nBitmap = font.png\r\n\r\n\r\nChar = \"A\", 1, 2, 12, 20, 0, 1\r\nChar = 42, 13, 2, 9, 20, "
+        "[HGEFONT]\r\n\r\nBitmap = font.png\r\n\r\n\r\nChar = \"A\", 1, 2, 12, 20, 0, 1\r\nChar = 42, 13, 2, "
+        "9, 20, "
         "-1, 2\r\n";
-    const std::string cr = "[HGEFONT]\rBitmap = font.png\r\rChar = \"A\", 1, 2, 12, 20, 0, 1\rChar = 42, 13, 2, 9, "
-                           "20, -1, 2";
+    const std::string cr =
+        "[HGEFONT]\rBitmap = font.png\r\rChar = \"A\", 1, 2, 12, 20, 0, 1\rChar = 42, 13, 2, 9, "
+        "20, -1, 2";
     const auto reference = parse(lf);
     ASSERT_TRUE(reference.valid);
     ASSERT_EQ(glyphsOf(reference).size(), 2u);
@@ -103,16 +107,16 @@ TEST(FontFile, NumbersAreSignedDecimals) {
 }
 
 TEST(FontFile, CharLinesThatDefineNothingAreIgnored) {
-    EXPECT_FALSE(defines("Char = 100, 0, 0, 5, 20, 0, 0"));    // code 256
+    EXPECT_FALSE(defines("Char = 100, 0, 0, 5, 20, 0, 0"));  // code 256
     EXPECT_FALSE(defines("Char = 1000000000000, 0, 0, 5, 20, 0, 0"));
-    EXPECT_FALSE(defines("Char \"A\", 0, 0, 5, 20, 0, 0"));    // no equals sign
-    EXPECT_FALSE(defines("Char = , 0, 0, 5, 20, 0, 0"));       // no character
-    EXPECT_FALSE(defines("Char = \t41, 0, 0, 5, 20, 0, 0"));   // a tab is not skipped
-    EXPECT_FALSE(defines("Char = \"A\", 0, 0, 5, 20, 0"));     // five numbers
+    EXPECT_FALSE(defines("Char \"A\", 0, 0, 5, 20, 0, 0"));   // no equals sign
+    EXPECT_FALSE(defines("Char = , 0, 0, 5, 20, 0, 0"));      // no character
+    EXPECT_FALSE(defines("Char = \t41, 0, 0, 5, 20, 0, 0"));  // a tab is not skipped
+    EXPECT_FALSE(defines("Char = \"A\", 0, 0, 5, 20, 0"));    // five numbers
     EXPECT_FALSE(defines("Char = \"A\""));
     EXPECT_FALSE(defines("Char = \"A"));
     EXPECT_FALSE(defines("Char = \""));
-    EXPECT_FALSE(defines("Char = 41 0, 0, 5, 20, 0, 0"));      // no comma
+    EXPECT_FALSE(defines("Char = 41 0, 0, 5, 20, 0, 0"));  // no comma
     EXPECT_FALSE(defines("Char = 41, 0, 0, x5, 20, 0, 0"));
     EXPECT_FALSE(defines("Char = 41, 0, 0, 5, 20, 0, -"));
     EXPECT_FALSE(defines("Char = 41, 0, 0, 2147483648, 20, 0, 0"));
@@ -135,7 +139,8 @@ TEST(FontFile, BitmapNamesTheTextureAnyWayTheBlanksFall) {
 
 TEST(FontFile, EntriesKeepFileOrderForTheTextureSwitch) {
     const auto contents = parse(
-        "[HGEFONT]\nChar = 41, 0, 0, 1, 1, 0, 0\nBitmap = a.png\nChar = 42, 0, 0, 1, 1, 0, 0\nBitmap = b.png\n"
+        "[HGEFONT]\nChar = 41, 0, 0, 1, 1, 0, 0\nBitmap = a.png\nChar = 42, 0, 0, 1, 1, 0, 0\nBitmap = "
+        "b.png\n"
         "Other = line\n; comment\nChar = 41, 5, 0, 1, 1, 0, 0\n");
     ASSERT_EQ(contents.entries.size(), 5u);
     EXPECT_EQ(contents.entries[0].kind, FontFileEntry::Char);

@@ -1,13 +1,14 @@
 // What a frame draws in each state of the game, read back from the headless
 // engine's quad record. Texts are drawn with a font whose glyphs name their
 // characters; the pictures are the real ones from data/.
+#include "render/hud.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <numbers>
 
 #include "app/load_resources.h"
-#include "render/hud.h"
 #include "tests/render/render_support.h"
 #include "tests/support/headless_game.h"
 
@@ -73,7 +74,8 @@ struct HudTest : ::testing::Test {
         game.gameOver = true;
         game.nameEntry = false;
         game.highscores.clear();
-        for (int i = 0; i < rows; ++i) game.highscores.push_back({"player" + std::to_string(i + 1), 90000 - i * 100});
+        for (int i = 0; i < rows; ++i)
+            game.highscores.push_back({"player" + std::to_string(i + 1), 90000 - i * 100});
         game.firstRow = firstRow;
     }
 };
@@ -340,11 +342,9 @@ TEST_F(HudTest, AuraAndBodyColoursFollowTheCharge) {
         {-3.0f, false, 0x33A05000, 0xFFFF0000},  // alpha 51, fully red
         {-3.0f, true, 0x33A05000, 0xFF0000FF},   // focusing stays blue
         {-1.5f, false, 0x19A05000, 0xFF7F007F},  // 25.5 and 127.5 are cut, blue from the unrounded red
-        {-15.0f, false, 0xFFA05000, 0xFFFF0000},
-        {-40.0f, false, 0xFFA05000, 0xFFFF0000},
-        {1.0f, false, 0x55008040, 0xFF0000FF},   // 85 per unit above zero
-        {3.0f, false, 0xFF008040, 0xFF0000FF},
-        {30.0f, true, 0xFF008040, 0xFF0000FF},
+        {-15.0f, false, 0xFFA05000, 0xFFFF0000}, {-40.0f, false, 0xFFA05000, 0xFFFF0000},
+        {1.0f, false, 0x55008040, 0xFF0000FF},  // 85 per unit above zero
+        {3.0f, false, 0xFF008040, 0xFF0000FF},   {30.0f, true, 0xFF008040, 0xFF0000FF},
     };
     for (const auto& c : cases) {
         game.players[0].charge = c.charge;

@@ -32,7 +32,8 @@ TEST(RenderAllocation, SteadyFramesAllocateNothing) {
     EXPECT_EQ(allocationsOfASteadyRender(game), 0) << "name entry";
 
     game.nameEntry = false;
-    for (int i = 0; i < 12; ++i) game.highscores.push_back({i % 2 ? "A rather long name!!" : "someone else", i});
+    for (int i = 0; i < 12; ++i)
+        game.highscores.push_back({i % 2 ? "A rather long name!!" : "someone else", i});
     game.firstRow = 2;
     game.highscoresUnavailable = true;
     game.level = 3;

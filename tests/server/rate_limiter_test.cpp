@@ -6,7 +6,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-int AllowedOf(RateLimiter& limiter, std::string_view address, RateLimiter::Clock::time_point at, int attempts) {
+int AllowedOf(RateLimiter& limiter, std::string_view address, RateLimiter::Clock::time_point at,
+              int attempts) {
     int allowed = 0;
     for (int i = 0; i < attempts; ++i) allowed += limiter.Allow(address, at) ? 1 : 0;
     return allowed;

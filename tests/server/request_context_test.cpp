@@ -32,8 +32,8 @@ TEST(FormatRequestLogLine, KeepsHostileTextOnOneLineAndLeavesOutTheQuery) {
                                                   std::chrono::nanoseconds(0));
     EXPECT_EQ(line, "1970-01-01T00:00:00.000Z - GET /a\\x0aFAKE\\x20200\\x5cx 404 0.00ms");
 
-    const std::string longLine =
-        FormatRequestLogLine(when, "1.2.3.4", "GET", "/" + std::string(5000, 'a'), 414, std::chrono::nanoseconds(0));
+    const std::string longLine = FormatRequestLogLine(when, "1.2.3.4", "GET", "/" + std::string(5000, 'a'),
+                                                      414, std::chrono::nanoseconds(0));
     EXPECT_LT(longLine.size(), 300u);
     EXPECT_NE(longLine.find("... 414"), std::string::npos);
 }

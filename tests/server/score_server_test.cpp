@@ -64,7 +64,8 @@ TEST_F(ScoreServerTest, ServesSubmissionsAndTheTableOverHttp) {
     EXPECT_EQ(added.body, "OK\n");
     EXPECT_NE(added.headers.find("Content-Type: text/plain"), std::string::npos);
 
-    const RawReply refused = RawGet(port, AddTarget("name=ab%20c&name=x&score=30249&level=2&munchets=3&food=17"));
+    const RawReply refused =
+        RawGet(port, AddTarget("name=ab%20c&name=x&score=30249&level=2&munchets=3&food=17"));
     EXPECT_EQ(refused.status, 400);
     EXPECT_EQ(refused.body, "duplicate key: name\n");
 
@@ -78,11 +79,13 @@ TEST_F(ScoreServerTest, ServesSubmissionsAndTheTableOverHttp) {
 
     // Another method on a known path is not served either.
     LoopbackSocket post(port);
-    ASSERT_TRUE(post.Send("POST /hosted/vlkn/scores/pr/add.php HTTP/1.1\r\nHost: x\r\nContent-Length: 3\r\n"
-                          "Connection: close\r\n\r\nabc"));
+    ASSERT_TRUE(
+        post.Send("POST /hosted/vlkn/scores/pr/add.php HTTP/1.1\r\nHost: x\r\nContent-Length: 3\r\n"
+                  "Connection: close\r\n\r\nabc"));
     EXPECT_EQ(ParseRawReply(post.ReadAll(5s)).status, 404);
     LoopbackSocket head(port);
-    ASSERT_TRUE(head.Send("HEAD " + AddTarget(goodQuery) + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"));
+    ASSERT_TRUE(
+        head.Send("HEAD " + AddTarget(goodQuery) + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"));
     EXPECT_EQ(ParseRawReply(head.ReadAll(5s)).status, 404);
     EXPECT_EQ(store.RowCount(), 1);
 }
@@ -134,7 +137,8 @@ TEST_F(ScoreServerTest, ManyClientsAtOnceLoseNothing) {
             for (int i = 0; i < addsPerClient; ++i) {
                 // Level 0, no food: score 100 x munchets, all different.
                 const int munchets = c * addsPerClient + i + 1;
-                const std::string query = "name=c" + std::to_string(c) + "&score=" + std::to_string(100 * munchets) +
+                const std::string query = "name=c" + std::to_string(c) +
+                                          "&score=" + std::to_string(100 * munchets) +
                                           "&level=0&munchets=" + std::to_string(munchets) + "&food=0";
                 if (RawGet(port, AddTarget(query)).status != 200) ++failures;
                 const RawReply view = RawGet(port, viewTarget);
@@ -143,7 +147,8 @@ TEST_F(ScoreServerTest, ManyClientsAtOnceLoseNothing) {
                 long previous = LONG_MAX;
                 for (const std::string& line : Lines(view.body)) {
                     const std::size_t semicolon = line.find(';');
-                    const long score = semicolon == std::string::npos ? -1 : std::stol(line.substr(semicolon + 1));
+                    const long score =
+                        semicolon == std::string::npos ? -1 : std::stol(line.substr(semicolon + 1));
                     if (score <= 0 || score > previous) ++badTables;
                     previous = score;
                 }
@@ -160,7 +165,8 @@ TEST_F(ScoreServerTest, ManyClientsAtOnceLoseNothing) {
     const int best = clients * addsPerClient;
     EXPECT_EQ(table.front(), "c" + std::to_string(clients - 1) + ";" + std::to_string(100 * best));
     const int hundredth = best - 99;
-    EXPECT_EQ(table.back(), "c" + std::to_string((hundredth - 1) / addsPerClient) + ";" + std::to_string(100 * hundredth));
+    EXPECT_EQ(table.back(),
+              "c" + std::to_string((hundredth - 1) / addsPerClient) + ";" + std::to_string(100 * hundredth));
 }
 
 TEST_F(ScoreServerTest, KeptAliveConnectionServesSeveralRequests) {
@@ -201,8 +207,9 @@ TEST_F(ScoreServerTest, TricklingOrSilentClientIsCutOffAtTheDeadline) {
     LoopbackSocket silent(port);
     LoopbackSocket trickle(port);
     const auto start = Clock::now();
-    const std::string request = "GET /hosted/vlkn/scores/pr/view.php HTTP/1.1\r\nHost: x\r\nX-Pad: " +
-                                std::string(200, 'a') + "\r\n\r\n";
+    const std::string request =
+        "GET /hosted/vlkn/scores/pr/view.php HTTP/1.1\r\nHost: x\r\nX-Pad: " + std::string(200, 'a') +
+        "\r\n\r\n";
     bool trickleClosed = false;
     // One byte every 20 ms would take 5 s; the server must not wait for it.
     for (std::size_t i = 0; i < request.size() && !trickleClosed; ++i) {
@@ -216,14 +223,16 @@ TEST_F(ScoreServerTest, TricklingOrSilentClientIsCutOffAtTheDeadline) {
     silent.ReadAll(3s, &silentClosed);
     EXPECT_TRUE(silentClosed);
     const std::vector<std::string> log = Log();
-    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& l) { return l.ends_with("timed out"); }));
+    EXPECT_TRUE(
+        std::any_of(log.begin(), log.end(), [](const std::string& l) { return l.ends_with("timed out"); }));
 }
 
 TEST_F(ScoreServerTest, OversizedRequestsAreRefused) {
     Start(Quick());
     // Many small headers add up past the request budget.
     std::string headers;
-    for (int i = 0; i < 400; ++i) headers += "X-Filler-" + std::to_string(i) + ": " + std::string(40, 'f') + "\r\n";
+    for (int i = 0; i < 400; ++i)
+        headers += "X-Filler-" + std::to_string(i) + ": " + std::string(40, 'f') + "\r\n";
     const RawReply many = RawGet(port, viewTarget, headers);
     EXPECT_NE(many.status, 200);
     const RawReply longTarget = RawGet(port, "/hosted/vlkn/scores/pr/view.php?" + std::string(9000, 'q'));

@@ -38,8 +38,9 @@ TEST_F(ScoreServiceTest, StoresAValidSubmissionAndServesIt) {
 
 TEST_F(ScoreServiceTest, AnswersOnlyTheTwoExactPaths) {
     for (const std::string_view target :
-         {"/", "/hosted/vlkn/scores/pr/", "/hosted/vlkn/scores/pr/add.php/", "/hosted/vlkn/scores/pr/add%2Ephp",
-          "/HOSTED/vlkn/scores/pr/view.php", "/hosted/vlkn/scores/pr/view.php/x", "//hosted/vlkn/scores/pr/view.php",
+         {"/", "/hosted/vlkn/scores/pr/", "/hosted/vlkn/scores/pr/add.php/",
+          "/hosted/vlkn/scores/pr/add%2Ephp", "/HOSTED/vlkn/scores/pr/view.php",
+          "/hosted/vlkn/scores/pr/view.php/x", "//hosted/vlkn/scores/pr/view.php",
           "http://example.org/hosted/vlkn/scores/pr/view.php", "*", ""}) {
         const ScoreReply reply = Get(std::string(target) + "?" + std::string(goodQuery));
         EXPECT_EQ(reply.status, 404) << target;

@@ -88,8 +88,9 @@ TEST_F(ScoreStoreTest, SeesChangesMadeByAnotherConnection) {
     ExecuteOutside(path, "DELETE FROM scores WHERE name = 'cheat'");
     EXPECT_EQ(Table(store), "kept;300\n");
     // A hand-edited name must not break the line format.
-    ExecuteOutside(path, "INSERT INTO scores (name, score, level, munchets, food, time, client)"
-                         " VALUES ('a;b' || char(10) || 'c', 1000, 0, 10, 0, 0, 'admin')");
+    ExecuteOutside(path,
+                   "INSERT INTO scores (name, score, level, munchets, food, time, client)"
+                   " VALUES ('a;b' || char(10) || 'c', 1000, 0, 10, 0, 0, 'admin')");
     EXPECT_EQ(Table(store), "a?b?c;1000\nkept;300\n");
 }
 
@@ -103,8 +104,8 @@ TEST_F(ScoreStoreTest, KeepsRowsAcrossReopeningWithTheirDetails) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
     sqlite3_stmt* statement = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT name, score, level, munchets, food, time, client FROM scores", -1,
-                                 &statement, nullptr),
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT name, score, level, munchets, food, time, client FROM scores",
+                                 -1, &statement, nullptr),
               SQLITE_OK);
     ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
     EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)), "ab c");

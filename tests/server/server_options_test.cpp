@@ -46,8 +46,9 @@ TEST(ParseServerOptions, ReadsEveryOption) {
 
 TEST(ParseServerOptions, RefusesWhatItCannotUse) {
     const std::vector<std::vector<std::string_view>> bad = {
-        {"--listen"}, {"--listen", "nowhere"}, {"--rate-limit", "-1"}, {"--rate-limit", "ten"},
-        {"--threads", "0"}, {"--timeout", "0"}, {"--db", ""}, {"--verbose"}, {"8642"},
+        {"--listen"},       {"--listen", "nowhere"}, {"--rate-limit", "-1"}, {"--rate-limit", "ten"},
+        {"--threads", "0"}, {"--timeout", "0"},      {"--db", ""},           {"--verbose"},
+        {"8642"},
     };
     for (const auto& args : bad) {
         ServerOptions options;

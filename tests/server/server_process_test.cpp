@@ -1,11 +1,10 @@
 // Runs the real munchet-scores executable: what is acknowledged must survive
 // kill -9, and a signal must stop it cleanly.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-
-#include <fcntl.h>
 
 #include <fstream>
 #include <sstream>
@@ -40,7 +39,8 @@ struct ServerProcess {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                         0644);
         if (posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ) != 0) pid = -1;
         posix_spawn_file_actions_destroy(&actions);
     }
@@ -101,7 +101,8 @@ TEST_F(ServerProcessTest, AcknowledgedRowsSurviveKillNine) {
         ServerProcess server(Args(), log);
         ASSERT_TRUE(server.WaitForPort(portFile)) << ReadFile(log);
         for (int i = 1; i <= 20; ++i) ASSERT_EQ(RawGet(server.port, AddTarget(Query(i))).status, 200);
-        for (int i = 20; i >= 1; --i) expected += "player " + std::to_string(i) + ";" + std::to_string(10000 + 100 * i) + "\n";
+        for (int i = 20; i >= 1; --i)
+            expected += "player " + std::to_string(i) + ";" + std::to_string(10000 + 100 * i) + "\n";
         ASSERT_EQ(kill(server.pid, SIGKILL), 0);
         const int status = server.Wait();
         ASSERT_TRUE(WIFSIGNALED(status));

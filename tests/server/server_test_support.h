@@ -21,7 +21,8 @@ struct ScratchDir {
     std::filesystem::path path;
 
     ScratchDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "munchet-server-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "munchet-server-test-XXXXXX").string();
         if (mkdtemp(pattern.data())) path = pattern;
     }
     ~ScratchDir() {
@@ -67,8 +68,8 @@ struct LoopbackSocket {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         if (closed) *closed = false;
         while (true) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                   std::chrono::steady_clock::now());
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) return data;
             pollfd entry{fd, POLLIN, 0};
             if (::poll(&entry, 1, static_cast<int>(left.count())) <= 0) return data;

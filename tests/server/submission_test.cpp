@@ -11,7 +11,9 @@ namespace {
 // 3 munchets (300), 17 food (-51).
 constexpr std::string_view validTail = "&score=30249&level=2&munchets=3&food=17";
 
-std::string WithName(std::string_view rawName) { return "name=" + std::string(rawName) + std::string(validTail); }
+std::string WithName(std::string_view rawName) {
+    return "name=" + std::string(rawName) + std::string(validTail);
+}
 
 struct Refused {
     std::string query;
@@ -43,11 +45,11 @@ TEST(ParseSubmission, DecodesNames) {
         std::string_view name;
     } cases[] = {
         {"a", "a"},
-        {"%20", " "},                                // a single blank is a name
+        {"%20", " "},  // a single blank is a name
         {"%20%20lead%20and%20trail%20", "  lead and trail "},
         {"100%25", "100%"},
-        {"%2a%2A", "**"},                            // either case of hex digit
-        {"a+b", "a+b"},                              // '+' is not a blank here
+        {"%2a%2A", "**"},  // either case of hex digit
+        {"a+b", "a+b"},    // '+' is not a blank here
         {"%21%22%23%24%26%27%28%29%3D%3F%40%5B%5C%5D%5E%60%7B%7C%7D%7E", "!\"#$&'()=?@[\\]^`{|}~"},
         {"12345678901234567890", "12345678901234567890"},
         {"%31%32%33%34%35%36%37%38%39%30%31%32%33%34%35%36%37%38%39%30", "12345678901234567890"},
@@ -112,10 +114,11 @@ TEST(ParseSubmission, RefusesMissingDuplicateAndUnknownKeys) {
 }
 
 TEST(ParseSubmission, RefusesNumbersThatAreNotPlainInt32) {
-    const std::string_view bad[] = {"",           "+5",         " 5",          "5 ",          "%205",
-                                    "5x",         "0x10",       "1e3",         "1.0",         "--1",
-                                    "-",          "2147483648", "-2147483649", "4294967296",  "99999999999999999999",
-                                    "%2B5",       "5%00",       "%",           "\xef\xbc\x95"};
+    const std::string_view bad[] = {
+        "",     "+5",         " 5",          "5 ",          "%205",
+        "5x",   "0x10",       "1e3",         "1.0",         "--1",
+        "-",    "2147483648", "-2147483649", "4294967296",  "99999999999999999999",
+        "%2B5", "5%00",       "%",           "\xef\xbc\x95"};
     for (const std::string_view key : {"score", "level", "munchets", "food"}) {
         for (const std::string_view value : bad) {
             std::string query = "name=a&score=30249&level=2&munchets=3&food=17";
@@ -145,11 +148,11 @@ TEST(ParseSubmission, ChecksRangesAndTheScoreIdentity) {
     for (const Refused& c : cases) ExpectRefused(c);
 
     const std::string_view accepted[] = {
-        "name=a&score=3&level=0&munchets=0&food=-1",            // only saved food
-        "name=a&score=100&level=0&munchets=1&food=0",           // first munchet of level 0
-        "name=a&score=10100&level=1&munchets=1&food=0",         // ... and its level bonus
+        "name=a&score=3&level=0&munchets=0&food=-1",                   // only saved food
+        "name=a&score=100&level=0&munchets=1&food=0",                  // first munchet of level 0
+        "name=a&score=10100&level=1&munchets=1&food=0",                // ... and its level bonus
         "name=a&score=2147483647&level=0&munchets=21474835&food=-49",  // the largest score
-        "name=a&score=1&level=0&munchets=1&food=33",            // score at its lower bound
+        "name=a&score=1&level=0&munchets=1&food=33",                   // score at its lower bound
     };
     for (const std::string_view query : accepted) {
         const SubmissionResult result = ParseSubmission(query);
@@ -182,7 +185,8 @@ TEST(FormatSubmissionQuery, RoundTripsEveryAllowedCharacter) {
         ASSERT_TRUE(parsed.submission) << query << " -> " << parsed.error;
         EXPECT_EQ(*parsed.submission, original);
     }
-    EXPECT_EQ(FormatSubmissionQuery({"ab c", 1530, 2, 3, 17}), "name=ab%20c&score=1530&level=2&munchets=3&food=17");
+    EXPECT_EQ(FormatSubmissionQuery({"ab c", 1530, 2, 3, 17}),
+              "name=ab%20c&score=1530&level=2&munchets=3&food=17");
 }
 
 }  // namespace

@@ -18,7 +18,8 @@
 namespace {
 
 const std::filesystem::path committed = std::filesystem::path(MUNCHET_SOURCE_DIR) / "data";
-const char* const pictures[] = {"ghost.png", "ghost_energy.png", "munchet.png", "food.png", "door.png", "font1.png"};
+const char* const pictures[] = {"ghost.png", "ghost_energy.png", "munchet.png",
+                                "food.png",  "door.png",         "font1.png"};
 
 Picture decode(const std::filesystem::path& path) { return Picture::Load(path.string()); }
 
@@ -66,7 +67,8 @@ TEST(CommittedArt, TintedPicturesAreLightGreysOfTheRightSize) {
     const struct {
         const char* name;
         int width, height;
-    } tinted[] = {{"ghost.png", 32, 32}, {"ghost_energy.png", 48, 48}, {"munchet.png", 16, 16}, {"food.png", 6, 4}};
+    } tinted[] = {
+        {"ghost.png", 32, 32}, {"ghost_energy.png", 48, 48}, {"munchet.png", 16, 16}, {"food.png", 6, 4}};
     for (const auto& t : tinted) {
         const Picture p = decode(committed / t.name);
         ASSERT_TRUE(p.width > 0) << t.name;

@@ -1,9 +1,9 @@
 // The committed sound files: made by the generator, loaded by the engine's own
 // decoder, and fit to be heard hundreds of times.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
-#include <unistd.h>
 #include <fstream>
 #include <iterator>
 #include <map>

@@ -84,8 +84,8 @@ bool MakeFontAtlas(const char* ttfPath, int pointSize, const std::string& textur
         Glyph g;
         g.code = code;
         int minX = 0, maxX = 0, minY = 0, maxY = 0;
-        if (TTF_GlyphMetrics32(regular.get(), static_cast<Uint32>(code), &minX, &maxX, &minY, &maxY, &g.advance) !=
-            0) {
+        if (TTF_GlyphMetrics32(regular.get(), static_cast<Uint32>(code), &minX, &maxX, &minY, &maxY,
+                               &g.advance) != 0) {
             error = TTF_GetError();
             return false;
         }
@@ -133,7 +133,9 @@ bool MakeFontAtlas(const char* ttfPath, int pointSize, const std::string& textur
     const int glyphHeight = bottom - top + 1;
 
     // Rectangle of each glyph: its ink columns, or for a blank its advance.
-    auto rectWidth = [](const Glyph& g) { return g.inkRight < g.inkLeft ? g.advance : g.inkRight - g.inkLeft + 1; };
+    auto rectWidth = [](const Glyph& g) {
+        return g.inkRight < g.inkLeft ? g.advance : g.inkRight - g.inkLeft + 1;
+    };
 
     // Shelf packing with a one-pixel gap so filtered drawing never bleeds.
     int x = 1, y = 1;
@@ -173,8 +175,8 @@ bool MakeFontAtlas(const char* ttfPath, int pointSize, const std::string& textur
         else
             std::snprintf(character, sizeof character, "\"%c\"", g.code);
         char line[96];
-        std::snprintf(line, sizeof line, "Char = %s, %d, %d, %d, %d, %d, %d\n", character, g.atlasX, g.atlasY, w,
-                      glyphHeight, pre, post);
+        std::snprintf(line, sizeof line, "Char = %s, %d, %d, %d, %d, %d, %d\n", character, g.atlasX, g.atlasY,
+                      w, glyphHeight, pre, post);
         file += line;
     }
 

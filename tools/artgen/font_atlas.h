@@ -8,9 +8,9 @@
 #include <vector>
 
 struct FontAtlas {
-    int width = 0, height = 0;            // texture size, pixels
-    std::vector<std::uint8_t> rgba;       // 8-bit straight RGBA
-    std::string fontFile;                 // the text of the .fnt file
+    int width = 0, height = 0;       // texture size, pixels
+    std::vector<std::uint8_t> rgba;  // 8-bit straight RGBA
+    std::string fontFile;            // the text of the .fnt file
 };
 
 // Rasterises characters 32..126 of the TrueType font at ttfPath at pointSize

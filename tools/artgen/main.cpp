@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
 
-    bool ok = writePicture(dir, "ghost.png", DrawGhost()) && writePicture(dir, "ghost_energy.png", DrawGhostEnergy()) &&
+    bool ok = writePicture(dir, "ghost.png", DrawGhost()) &&
+              writePicture(dir, "ghost_energy.png", DrawGhostEnergy()) &&
               writePicture(dir, "munchet.png", DrawMunchet()) && writePicture(dir, "food.png", DrawFood()) &&
               writePicture(dir, "door.png", DrawDoor());
     if (!ok) return 1;

@@ -88,8 +88,10 @@ Canvas DrawMunchet() {
         const float shade = clamp01(std::sqrt(dx * dx + dy * dy) / 8.0f);
         return grey(1.0f - 0.25f * shade * shade);
     });
-    canvas.Fill([=](float x, float y) { return inCircle(x, y, cx + 0.3f, cy - 3.0f, 1.3f); }, solid(grey(0.08f)));
-    canvas.Fill([=](float x, float y) { return inCircle(x, y, cx + 0.7f, cy - 3.4f, 0.45f); }, solid(grey(1.0f)));
+    canvas.Fill([=](float x, float y) { return inCircle(x, y, cx + 0.3f, cy - 3.0f, 1.3f); },
+                solid(grey(0.08f)));
+    canvas.Fill([=](float x, float y) { return inCircle(x, y, cx + 0.7f, cy - 3.4f, 0.45f); },
+                solid(grey(1.0f)));
     return canvas;
 }
 
@@ -145,7 +147,8 @@ Canvas DrawDoor() {
         const float plank = (x - 7.0f) / 4.5f;
         const float seam = std::fabs(plank - std::round(plank));
         if (seam < 0.07f) return Colour{0.22f, 0.12f, 0.05f, 1.0f};
-        const float grain = 0.5f + 0.5f * std::sin(y * 1.3f + std::floor(plank) * 2.1f + std::sin(y * 0.4f) * 2.0f);
+        const float grain =
+            0.5f + 0.5f * std::sin(y * 1.3f + std::floor(plank) * 2.1f + std::sin(y * 0.4f) * 2.0f);
         const float depth = smoothstep(0.0f, 9.0f, std::fabs(x - cx)) * 0.25f;
         return mix(mix(wood, woodLight, grain * 0.35f), Colour{0.2f, 0.1f, 0.04f, 1.0f}, depth);
     });
@@ -153,7 +156,8 @@ Canvas DrawDoor() {
     // Iron bands with rivets, and a brass ring for a handle.
     const Colour iron = {0.18f, 0.18f, 0.21f, 1.0f};
     for (const float bandY : {12.0f, 24.0f}) {
-        canvas.Fill([=](float x, float y) { return opening(x, y) && y >= bandY && y <= bandY + 1.8f; }, solid(iron));
+        canvas.Fill([=](float x, float y) { return opening(x, y) && y >= bandY && y <= bandY + 1.8f; },
+                    solid(iron));
         for (float rx = 9.0f; rx <= 23.5f; rx += 4.5f)
             canvas.Fill([=](float x, float y) { return inCircle(x, y, rx, bandY + 0.9f, 0.6f); },
                         solid(grey(0.62f)));

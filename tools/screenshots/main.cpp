@@ -75,7 +75,8 @@ bool playScreen(const std::filesystem::path& out) {
         s.run(20);
         const bool oneCanEat = s.game.players[0].charge < -2 || s.game.players[1].charge < -2;
         if (s.game.gameOver || s.game.foodList.size() < 40 || !oneCanEat) continue;
-        std::printf("play: seed %d, charges %.1f and %.1f\n", seed, s.game.players[0].charge, s.game.players[1].charge);
+        std::printf("play: seed %d, charges %.1f and %.1f\n", seed, s.game.players[0].charge,
+                    s.game.players[1].charge);
         return s.save(out / "screenshot-play.png");
     }
     std::fprintf(stderr, "munchet-screenshots: no seed gave a busy field\n");
@@ -99,8 +100,8 @@ bool tableScreen(const std::filesystem::path& out) {
     s.game.gameOver = true;
     s.game.nameEntry = false;
     s.game.playerName = "Pacifist";
-    const char* names[] = {"VLKN",   "Ostrel",  "Pacifist", "ghosty", "munchmaster", "Pacifist", "Zed",
-                           "nina",   "Gobbler", "herder",   "Ann",    "Bo",          "Clyde",    "Inky"};
+    const char* names[] = {"VLKN", "Ostrel",  "Pacifist", "ghosty", "munchmaster", "Pacifist", "Zed",
+                           "nina", "Gobbler", "herder",   "Ann",    "Bo",          "Clyde",    "Inky"};
     const int count = static_cast<int>(sizeof names / sizeof names[0]);
     for (int i = 0; i < count; ++i) s.game.highscores.push_back({names[i], 98000 - i * 5430});
     s.game.firstRow = 0;
