@@ -18,7 +18,7 @@
 #include "game/food_source.h"
 #include "game/munchet.h"
 #include "game/player.h"
-#include "scores/highscore_entry.h"
+#include "game/highscore_entry.h"
 
 struct Game {
     static constexpr int MaxNameLength = 20;

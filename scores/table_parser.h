@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "scores/highscore_entry.h"
+#include "game/highscore_entry.h"
 
 // Rows beyond this many are ignored, whatever the server sends.
 inline constexpr std::size_t MaxTableRows = 101;

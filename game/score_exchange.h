@@ -1,0 +1,40 @@
+// What the game hands to the score client when a game ends, and what it gets
+// back. The client itself lives above the rules (scores/); start-up wires it
+// in, so the rules never reach the network on their own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "game/highscore_entry.h"
+
+// One finished game as the score server stores it.
+struct ScoreSubmission {
+    std::string name;  // as typed: 1 to 20 name characters
+    std::int32_t score = 0;
+    std::int32_t level = 0;
+    std::int32_t munchets = 0;
+    std::int32_t food = 0;
+};
+
+// What became of this game's submission in the exchange.
+enum class SubmissionFate {
+    None,       // nothing was to be sent: an empty name, or only the table was asked for
+    Stored,     // the server acknowledged it (2xx)
+    Refused,    // the server refused it as invalid (400); it is not kept
+    Kept,       // it surely did not arrive and waits in the outbox for the next exchange
+    Uncertain,  // sent, but no answer in time: it may be stored, so it is not sent again
+    Lost,       // it did not arrive and there is no outbox to keep it in
+};
+
+struct ScoreExchangeResult {
+    bool tableReceived = false;        // a complete 2xx answer to the table request
+    std::vector<HighscoreEntry> rows;  // the parsed table; empty unless tableReceived
+    SubmissionFate fate = SubmissionFate::None;
+};
+
+// The whole exchange at the end of a game, synchronous and bounded by one
+// time budget: first what the outbox kept from earlier games, then
+// submission (null: nothing to send), then the table.
+using ScoreExchangeFunction = ScoreExchangeResult (*)(const ScoreSubmission* submission);
