@@ -56,9 +56,18 @@ struct Picture {
     int width = 0, height = 0;
     std::vector<std::uint8_t> bytes;
 
-    static Picture Load(const std::string& path) {
+    static Picture Load(const std::string& path) { return Take(IMG_Load(path.c_str())); }
+    // An SVG file drawn at width x height pixels by SDL_image.
+    static Picture LoadSvg(const std::string& path, int width, int height) {
+        SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
+        if (!file) return {};
+        Picture picture = Take(IMG_LoadSizedSVG_RW(file, width, height));
+        SDL_RWclose(file);
+        return picture;
+    }
+    // The pixels of a loaded surface, which it frees; empty for none.
+    static Picture Take(SDL_Surface* loaded) {
         Picture picture;
-        SDL_Surface* loaded = IMG_Load(path.c_str());
         if (!loaded) return picture;
         SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGBA32, 0);
         SDL_FreeSurface(loaded);

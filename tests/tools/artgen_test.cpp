@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,10 +15,13 @@
 
 #include "render/font_file.h"
 #include "tests/engine/picture_files.h"
+#include "tools/artgen/icon.h"
 
 namespace {
 
 const std::filesystem::path committed = std::filesystem::path(MUNCHET_SOURCE_DIR) / "data";
+const std::filesystem::path committedIcons =
+    std::filesystem::path(MUNCHET_SOURCE_DIR) / "packaging" / "icons";
 const char* const pictures[] = {"ghost.png", "ghost_energy.png", "munchet.png",
                                 "food.png",  "door.png",         "font1.png"};
 
@@ -38,8 +42,9 @@ struct GeneratedArt : ::testing::Test {
         std::error_code ec;
         std::filesystem::remove_all(out, ec);
     }
-    int generate(const std::filesystem::path& dir) {
-        const std::string command = std::string("\"") + MUNCHET_ARTGEN + "\" \"" + dir.string() + "\"";
+    int generate(const std::filesystem::path& dir, const char* mode = "") {
+        const std::string command =
+            std::string("\"") + MUNCHET_ARTGEN + "\" " + mode + " \"" + dir.string() + "\"";
         return std::system(command.c_str());
     }
 };
@@ -56,6 +61,20 @@ TEST_F(GeneratedArt, MatchesTheCommittedFilesPixelForPixel) {
         EXPECT_TRUE(fresh.bytes == kept.bytes) << name << " differs from data/; run the assets target";
     }
     EXPECT_EQ(readFile(out / "data" / "font1.fnt"), readFile(committed / "font1.fnt"));
+}
+
+TEST_F(GeneratedArt, IconsMatchTheCommittedFiles) {
+    ASSERT_EQ(generate(out / "icons", "--icons"), 0);
+    for (const int size : IconSizes) {
+        const std::string name = "munchet-" + std::to_string(size) + ".png";
+        const Picture fresh = decode(out / "icons" / name);
+        const Picture kept = decode(committedIcons / name);
+        ASSERT_EQ(fresh.width, size) << name;
+        EXPECT_EQ(fresh.height, size) << name;
+        EXPECT_TRUE(fresh.bytes == kept.bytes)
+            << name << " differs from packaging/icons/; run the assets target";
+    }
+    EXPECT_EQ(readFile(out / "icons" / "munchet.svg"), readFile(committedIcons / "munchet.svg"));
 }
 
 TEST_F(GeneratedArt, RefusesAnOutputItCannotWrite) {
@@ -151,5 +170,42 @@ TEST(CommittedArt, FontCoversPrintableAsciiInsideItsTexture) {
     }
     for (int c = 32; c <= 126; ++c) EXPECT_TRUE(defined[c]) << "no glyph for " << static_cast<char>(c);
 }
+
+// The SVG and the PNGs come from the same shapes by two renderers (ours and
+// the one desktops use for SVG): drawn at each PNG's size, the SVG must show
+// the same picture, so a desktop shows one icon whichever file it picks.
+class CommittedIcon : public testing::TestWithParam<int> {};
+
+TEST_P(CommittedIcon, SvgDrawnAtThisSizeLooksLikeThePng) {
+    const int size = GetParam();
+    const Picture png = decode(committedIcons / ("munchet-" + std::to_string(size) + ".png"));
+    const Picture svg = Picture::LoadSvg((committedIcons / "munchet.svg").string(), size, size);
+    ASSERT_EQ(png.width, size);
+    ASSERT_EQ(svg.width, size);
+    ASSERT_EQ(svg.height, size);
+    // Compared premultiplied: the colour of a see-through pixel shows nowhere.
+    double difference = 0;
+    int worst = 0;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const Rgba a = png.At(x, y), b = svg.At(x, y);
+            const int channels[4][2] = {{a.r * a.a / 255, b.r * b.a / 255},
+                                        {a.g * a.a / 255, b.g * b.a / 255},
+                                        {a.b * a.a / 255, b.b * b.a / 255},
+                                        {a.a, b.a}};
+            for (const auto& [mine, theirs] : channels) {
+                difference += std::abs(mine - theirs);
+                worst = std::max(worst, std::abs(mine - theirs));
+            }
+        }
+    }
+    const double mean = difference / (4.0 * size * size);
+    EXPECT_LT(mean, 3.0) << "worst channel difference " << worst;
+    // The tile's corners are cut away, its middle is solid.
+    EXPECT_EQ(png.At(0, 0).a, 0);
+    EXPECT_EQ(png.At(size / 2, size / 2).a, 255);
+}
+
+INSTANTIATE_TEST_SUITE_P(HicolorSizes, CommittedIcon, testing::ValuesIn(IconSizes));
 
 }  // namespace
