@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "app/file_locations.h"
 #include "common/engine_ref.h"
 #include "game/sounds.h"
 #include "render/scene.h"
@@ -12,9 +13,9 @@ constexpr std::uint32_t NoColour = 0;  // leave the sprite's own opaque white
 
 // One picture: its texture, then its sprite on the rectangle (0, 0, w, h)
 // with the colour and the hot spot at the rectangle's centre.
-void loadPicture(const char* path, TextureHandle& texture, std::unique_ptr<Sprite>& sprite, float w, float h,
+void loadPicture(const char* name, TextureHandle& texture, std::unique_ptr<Sprite>& sprite, float w, float h,
                  std::uint32_t colour) {
-    texture = hge->Texture_Load(path, 0, false);
+    texture = hge->Texture_Load(DataFile(name).c_str(), 0, false);
     sprite = std::make_unique<Sprite>(texture, 0.0f, 0.0f, w, h);
     if (colour != NoColour) sprite->SetColor(colour);
     sprite->SetHotSpot(w / 2, h / 2);
@@ -23,13 +24,13 @@ void loadPicture(const char* path, TextureHandle& texture, std::unique_ptr<Sprit
 }  // namespace
 
 void LoadResources() {
-    energySound = hge->Effect_Load("data/energy.ogg", 0);
-    munchetEatenSound = hge->Effect_Load("data/muncheteaten.wav", 0);
-    foodSound = hge->Effect_Load("data/food.wav", 0);
-    deadSound = hge->Effect_Load("data/dead.wav", 0);
-    nextLevelSound = hge->Effect_Load("data/nextlevel.wav", 0);
-    savedSound = hge->Effect_Load("data/safed.wav", 0);
-    music = hge->Music_Load("data/stardust.xm", 0);
+    energySound = hge->Effect_Load(DataFile("data/energy.ogg").c_str(), 0);
+    munchetEatenSound = hge->Effect_Load(DataFile("data/muncheteaten.wav").c_str(), 0);
+    foodSound = hge->Effect_Load(DataFile("data/food.wav").c_str(), 0);
+    deadSound = hge->Effect_Load(DataFile("data/dead.wav").c_str(), 0);
+    nextLevelSound = hge->Effect_Load(DataFile("data/nextlevel.wav").c_str(), 0);
+    savedSound = hge->Effect_Load(DataFile("data/safed.wav").c_str(), 0);
+    music = hge->Music_Load(DataFile("data/stardust.xm").c_str(), 0);
 
     loadPicture("data/ghost.png", ghostTexture, ghostSprite, 32, 32, 0xFFFF0000);
     loadPicture("data/ghost_energy.png", ghostEnergyTexture, ghostEnergySprite, 48, 48, 0xFFFF0000);
@@ -37,5 +38,5 @@ void LoadResources() {
     loadPicture("data/food.png", foodTexture, foodSprite, 6, 4, 0xFF00A000);
     loadPicture("data/door.png", doorTexture, doorSprite, 32, 32, NoColour);
 
-    font = std::make_unique<BitmapFont>("data/font1.fnt", false);
+    font = std::make_unique<BitmapFont>(DataFile("data/font1.fnt").c_str(), false);
 }

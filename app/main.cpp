@@ -1,4 +1,5 @@
 // The entry point: the command line as one text, handed to the program.
+#include <cstring>
 #include <string>
 
 #include "app/program.h"
@@ -11,5 +12,6 @@ int main(int argc, char** argv) {
         if (i > 0) commandLine += ' ';
         commandLine += argv[i];
     }
-    return RunProgram(commandLine);
+    // Only the arguments can be unknown, whatever blanks the path holds.
+    return RunProgram(commandLine, argc > 0 ? std::strlen(argv[0]) : 0);
 }

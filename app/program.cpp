@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/file_locations.h"
 #include "app/load_resources.h"
 #include "common/engine_ref.h"
 #include "common/split_first.h"
@@ -17,23 +18,74 @@ namespace {
 bool FrameFunc() { return game.Frame(); }
 bool RenderFunc() { return game.Render(); }
 
+constexpr const char* Usage = "usage: munchet [/WINDOW] [/SERVER=host[:port]] [--help] [--version]\n";
+constexpr const char* Help =
+    "Munchet Fast Prototype: herd the drifting food into the goal past the munchets.\n"
+    "\n"
+    "  /WINDOW              play in a 1024 x 768 window instead of full screen\n"
+    "                       (any letter case)\n"
+    "  /SERVER=host[:port]  the score server to send games to (default %s)\n"
+    "  --help, -h, /?       show this text\n"
+    "  --version            show the version\n"
+    "\n"
+    "The game reads its pictures, sounds and font from data/ in the working\n"
+    "directory when there is one, and writes error.log beside it; otherwise it\n"
+    "reads the installed data and logs to $XDG_STATE_HOME/munchet/error.log\n"
+    "(~/.local/state/munchet/error.log). Keys: arrows move, Shift focuses, F1 and\n"
+    "F2 start a one- or two-player game, M sets the music volume, Escape quits.\n";
+
+// An argument as it may be shown on a terminal: control and other bytes a
+// hostile command line could drive the terminal with become '?'.
+std::string Printable(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) c = '?';
+    return text;
+}
+
 }  // namespace
 
-CommandLineOptions ParseCommandLine(std::string commandLine) {
+CommandLineOptions ParseCommandLine(std::string commandLine, std::size_t programPathLength) {
+    if (programPathLength == ProgramPathIsFirstPiece) programPathLength = commandLine.find(' ');
+    const std::size_t wholeLength = commandLine.size();
     CommandLineOptions options;
     std::string token;
-    while (SplitFirst(commandLine, " ", token)) {
+    while (true) {
+        const std::size_t start = wholeLength - commandLine.size();
+        if (!SplitFirst(commandLine, " ", token)) break;
         const std::string given = token;
         for (char& c : token)
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        const bool known = token == "/WINDOW" || token.starts_with("/SERVER=");
         if (token == "/WINDOW") options.fullscreen = false;
         if (token.starts_with("/SERVER=")) options.scoreServer = given.substr(8);
+        if (start < programPathLength || given.empty() || known) continue;
+        if (given == "--help" || given == "-h" || given == "/?")
+            options.help = true;
+        else if (given == "--version")
+            options.version = true;
+        else
+            options.unknown.push_back(given);
     }
     return options;
 }
 
-int RunProgram(const std::string& commandLine) {
-    const CommandLineOptions options = ParseCommandLine(commandLine);
+int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
+    const CommandLineOptions options = ParseCommandLine(commandLine, programPathLength);
+    if (!options.unknown.empty()) {
+        for (const std::string& argument : options.unknown)
+            std::fprintf(stderr, "munchet: unknown argument \"%s\"\n", Printable(argument).c_str());
+        std::fprintf(stderr, "%s(munchet --help tells more)\n", Usage);
+        return 2;
+    }
+    if (options.help) {
+        std::printf("%s\n", Usage);
+        std::printf(Help, ScoreServerHost().c_str());
+        return 0;
+    }
+    if (options.version) {
+        std::printf("munchet (Munchet Fast Prototype) %s\n", MUNCHET_VERSION);
+        return 0;
+    }
     if (options.scoreServer) SetScoreServerHost(*options.scoreServer);
 
     hge = hgeCreate(EngineVersion);
@@ -43,7 +95,7 @@ int RunProgram(const std::string& commandLine) {
     }
     hge->Random_Seed(static_cast<int>(static_cast<std::uint32_t>(std::time(nullptr))));
 
-    hge->System_SetState(StateLogFile, "error.log");
+    hge->System_SetState(StateLogFile, LogFile().c_str());
     hge->System_SetState(StateFrameFunc, FrameFunc);
     hge->System_SetState(StateRenderFunc, RenderFunc);
     hge->System_SetState(StateTitle, "Munchet Fast Prototype");

@@ -14,15 +14,16 @@
 
 namespace {
 
-// Runs each test in a fresh working directory (the program writes
-// "error.log" into it and finds no data/ there), and sets up the engine the
-// program will pick up, in headless mode.
+// Runs each test in a fresh working directory laid out as the source tree is,
+// with a data/ folder (empty: no resource loads), so the program writes
+// "error.log" there; and sets up the engine the program will pick up, in
+// headless mode.
 class Startup : public ::testing::Test {
 protected:
     void SetUp() override {
         previous = std::filesystem::current_path();
         dir = std::filesystem::temp_directory_path() / ("munchet-startup-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
+        std::filesystem::create_directories(dir / "data");
         std::filesystem::current_path(dir);
         engine = hgeCreate(EngineVersion);
     }
@@ -56,7 +57,7 @@ TEST_F(Startup, EscapeHeldEndsTheLoopAndTheProgramExitsWithZero) {
     EXPECT_EQ(RunProgram("./munchet /WINDOW"), 0);
     EXPECT_EQ(engine->impl->script.size(), 3u) << "the frames after Escape are not run";
     EXPECT_TRUE(std::filesystem::exists(dir / "error.log"));
-    // Without data/ every resource is missing, and the engine says so.
+    // With data/ empty every resource is missing, and the engine says so.
     EXPECT_NE(Log().find("data/ghost.png"), std::string::npos) << Log();
 }
 

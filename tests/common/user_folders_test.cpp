@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "tests/support/scoped_environment.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -18,32 +20,6 @@ struct Case {
     UserFolderKind kind;
     const char* variable;
     const char* fallback;
-};
-
-// Sets or clears environment variables for one test and puts them back after.
-class Environment {
-public:
-    void Set(const char* name, const char* value) {
-        if (!saved.contains(name)) {
-            const char* old = std::getenv(name);
-            saved[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~Environment() {
-        for (const auto& [name, value] : saved) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
-    }
-
-private:
-    std::map<std::string, std::optional<std::string>> saved;
 };
 
 class UserFolders : public ::testing::TestWithParam<Case> {
@@ -55,7 +31,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(root); }
     fs::path root;
-    Environment environment;
+    ScopedEnvironment environment;
 };
 
 TEST_P(UserFolders, VariableWinsAndTheFolderIsMadePrivate) {
