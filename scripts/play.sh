@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts a local score server and plays.
-# Arguments go to the game (for example /WINDOW).
+# Arguments go to the game (for example /WINDOW). Exits with the game's status.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
@@ -11,8 +11,34 @@ cmake --build build/release -j"$(nproc)" --target munchet munchet-scores
 
 # The game's default score server is this machine's, port 8642.
 mkdir -p var
-build/release/server/munchet-scores --listen 127.0.0.1:8642 --db var/scores.db 2>>var/score-server.log &
+log=var/score-server.log
+port_file=var/score-server.port
+rm -f "$port_file"
+build/release/server/munchet-scores --listen 127.0.0.1:8642 --db var/scores.db --port-file "$port_file" \
+  2>>"$log" &
 server=$!
-trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true' EXIT
+stop_server() {
+  kill "$server" 2>/dev/null || true
+  wait "$server" 2>/dev/null || true
+}
+trap stop_server EXIT
 
-build/release/app/munchet "$@"
+# The server writes the port file once it listens. When it cannot (the port
+# is taken, often by another copy of ours), the game still plays: it talks to
+# whatever answers on that port.
+for _ in $(seq 50); do
+  [ -s "$port_file" ] && break
+  if ! kill -0 "$server" 2>/dev/null; then
+    echo "play.sh: the score server did not start: $(tail -n 1 "$log")" >&2
+    echo "play.sh: playing on; scores go to whatever listens on 127.0.0.1:8642 (log: $log)" >&2
+    break
+  fi
+  sleep 0.1
+done
+if kill -0 "$server" 2>/dev/null && [ ! -s "$port_file" ]; then
+  echo "play.sh: the score server is not listening yet after 5 s; playing on (log: $log)" >&2
+fi
+
+status=0
+build/release/app/munchet "$@" || status=$?
+exit "$status"
