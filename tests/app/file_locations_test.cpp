@@ -67,7 +67,6 @@ TEST_P(FileLocations, LogAndDataFollowTheFolderAndTheEnvironment) {
         EXPECT_THAT(said, testing::HasSubstr("writing error.log here"));
     else
         EXPECT_EQ(said, "");
-    EXPECT_TRUE(fs::is_directory(fs::path(log).parent_path().empty() ? "." : fs::path(log).parent_path()));
     // No installed copy lies beside the test program: the name stays as given.
     EXPECT_EQ(DataFile("data/ghost.png"), "data/ghost.png");
 }
@@ -79,8 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Start{"HomeOnly", false, nullptr, "@/home", "@/home/.local/state/munchet/error.log"},
                     Start{"RelativeStateHome", false, "state", "@/home",
                           "@/home/.local/state/munchet/error.log"},
-                    Start{"NoHome", false, nullptr, nullptr, "error.log"},
-                    Start{"UnwritableHome", false, nullptr, "/proc/munchet", "error.log"}),
+                    Start{"NoHome", false, nullptr, nullptr, "error.log"}),
     [](const testing::TestParamInfo<Start>& info) { return std::string(info.param.name); });
 
 }  // namespace
