@@ -8,7 +8,11 @@
 //     left for it on top of the third kept for the table, and gets all the
 //     time but that third: a slow server then answers it rather than turning
 //     a kept score into an uncertain one. Sending stops at the first
-//     submission that did not get a 2xx or a refusal; the rest stay kept.
+//     submission that did not get a 2xx or a refusal; the rest, this game's
+//     included, stay kept. While another copy of the game holds the outbox
+//     (a twelfth of the budget is waited for it), its entries are left
+//     alone; this game's score is still sent, and waits for the outbox only
+//     when it has to be kept.
 //  2. The outbox file is written once, if anything changed.
 //  3. The table, with whatever is left of the budget (a third at least),
 //     unless no connection could be made: the server is then out of reach.
