@@ -1,7 +1,9 @@
 // A tiny HTTP server on an ephemeral loopback port for the score client's
 // tests. It records the request line of every request and answers each one
 // as its handler says: a status and a body, or nothing at all (the
-// connection is held open, as by a server that hangs).
+// connection is held open, as by a server that hangs), at once, late, or a
+// byte at a time. It answers one connection after the other, as a server
+// with a single worker would.
 #pragma once
 
 #include <arpa/inet.h>
@@ -22,7 +24,9 @@
 struct HttpReply {
     int status = 200;
     std::string body;
-    bool silent = false;  // read the request, never answer
+    bool silent = false;                   // read the request, never answer
+    std::chrono::milliseconds delay{0};    // wait this long before answering
+    std::chrono::milliseconds byteGap{0};  // send the answer a byte at a time, this far apart
 };
 
 inline HttpReply SilentReply() {
@@ -31,21 +35,29 @@ inline HttpReply SilentReply() {
     return reply;
 }
 
+// A socket listening on an ephemeral loopback port with the given queue
+// length, its address in address; -1 when it cannot be set up.
+inline int ListenOnLoopback(int backlog, sockaddr_in& address) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::listen(fd, backlog) == 0 && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        return fd;
+    if (fd >= 0) ::close(fd);
+    return -1;
+}
+
 class LocalHttpServer {
 public:
     // handler gets the request line ("GET /path?query HTTP/1.1").
     explicit LocalHttpServer(std::function<HttpReply(const std::string&)> handler)
         : handler_(std::move(handler)) {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = 0;
-        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener_, 16) != 0)
-            return;
-        socklen_t length = sizeof address;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        listener_ = ListenOnLoopback(16, address);
+        if (listener_ < 0) return;
         port_ = ntohs(address.sin_port);
         thread_ = std::thread([this] { serve(); });
     }
@@ -92,7 +104,12 @@ private:
                                  " Test\r\nContent-Type: text/plain\r\n" +
                                  "Content-Length: " + std::to_string(reply.body.size()) +
                                  "\r\nConnection: close\r\n\r\n" + reply.body;
-            sendAll(connection, answer);
+            pause(reply.delay);
+            if (reply.byteGap.count() == 0) sendAll(connection, answer);
+            for (std::size_t i = 0; reply.byteGap.count() > 0 && i < answer.size() && !stop_; ++i) {
+                if (::send(connection, &answer[i], 1, MSG_NOSIGNAL) != 1) break;
+                pause(reply.byteGap);
+            }
             ::close(connection);
         }
     }
@@ -112,6 +129,13 @@ private:
             head.append(buffer, static_cast<std::size_t>(got));
         }
         return head.substr(0, head.find("\r\n"));
+    }
+
+    // Sleeps, waking early when the server is being stopped.
+    void pause(std::chrono::milliseconds time) {
+        const auto until = std::chrono::steady_clock::now() + time;
+        while (!stop_ && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 
     static void sendAll(int connection, std::string_view data) {
@@ -145,3 +169,32 @@ inline int UnusedLoopbackPort() {
     ::close(fd);
     return ntohs(address.sin_port);
 }
+
+// A loopback port whose connections never complete: it listens with a queue
+// of one that a first connection fills, so the kernel drops every later
+// handshake and connecting times out, as with a host that does not answer.
+class UnansweredPort {
+public:
+    UnansweredPort() {
+        sockaddr_in address{};
+        listener_ = ListenOnLoopback(0, address);
+        if (listener_ < 0) return;
+        filler_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (::connect(filler_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+            port_ = ntohs(address.sin_port);
+    }
+    ~UnansweredPort() {
+        if (filler_ >= 0) ::close(filler_);
+        if (listener_ >= 0) ::close(listener_);
+    }
+    UnansweredPort(const UnansweredPort&) = delete;
+    UnansweredPort& operator=(const UnansweredPort&) = delete;
+
+    // 0 when the socket could not be set up.
+    int port() const { return port_; }
+
+private:
+    int listener_ = -1;
+    int filler_ = -1;
+    int port_ = 0;
+};

@@ -1,0 +1,339 @@
+#include "scores/score_exchange_client.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include "common/user_folders.h"
+#include "scores/outbox_file.h"
+#include "scores/score_client.h"
+#include "scores/score_request.h"
+#include "scores/score_server.h"
+#include "scores/table_parser.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr milliseconds LongestConnect{1000};
+// Below this a request could not even finish its handshake.
+constexpr milliseconds ShortestTableRequest{10};
+
+// What a submission's request says about its fate (see the header's table).
+enum class Verdict { Stored, Refused, Kept, Uncertain };
+
+Verdict Judge(const RequestOutcome& outcome) {
+    if (!outcome.sent) return Verdict::Kept;
+    const long status = outcome.status;
+    if (status >= 200 && status <= 299) return Verdict::Stored;
+    if (status == 408 || status == 429 || (status >= 500 && status <= 599 && status != 504))
+        return Verdict::Kept;
+    if (status >= 400 && status <= 499) return Verdict::Refused;
+    return Verdict::Uncertain;
+}
+
+std::string Seconds(milliseconds time) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s", static_cast<double>(time.count()) / 1000.0);
+    return text;
+}
+
+std::string EntryName(const OutboxEntry& entry) {
+    return "entry " + std::to_string(entry.id) + " (" + DescribeSubmission(entry.submission) + ")";
+}
+
+}  // namespace
+
+// The state of one exchange, from its first request to its last.
+struct ScoreExchangeClient::Round {
+    ScoreExchangeClient& client;
+    const Clock::time_point start = Clock::now();
+    const milliseconds third = client.settings_.budget / 3;
+    const milliseconds connectLimit = std::min(LongestConnect, third);
+
+    std::unique_ptr<OutboxFile> file;  // set while the outbox is usable (and locked)
+    std::vector<OutboxEntry> entries;
+    std::vector<std::uint64_t> left;  // ids of entries that left the outbox in this exchange
+    bool changed = false;
+    bool unreachable = false;  // a request could not connect: nothing else will
+    bool lockBusy = false;     // another copy of the game held the outbox
+    std::string stopReason;    // why no further submission is sent; empty while they are
+
+    explicit Round(ScoreExchangeClient& owner) : client(owner) {}
+
+    milliseconds remaining() const {
+        return client.settings_.budget - std::chrono::duration_cast<milliseconds>(Clock::now() - start);
+    }
+
+    // Takes the outbox, waiting for the other copy of the game until
+    // deadline. Leaves file null when the outbox cannot be used.
+    void OpenOutbox(Clock::time_point deadline) {
+        const std::optional<std::string> folder = client.outboxFolder();
+        if (!folder) return;
+        auto candidate = std::make_unique<OutboxFile>(*folder);
+        std::string error;
+        if (!candidate->Lock(deadline, error)) {
+            client.log("score outbox: not used for now: " + error);
+            lockBusy = true;
+            return;
+        }
+        lockBusy = false;
+        OutboxLoad load = candidate->Load();
+        if (!load.usable) {
+            client.log("score outbox: not used in this exchange: " + load.error +
+                       (load.damage.empty() ? "" : " (damaged: " + load.damage + ")"));
+            return;
+        }
+        if (!load.damage.empty()) {
+            client.log("score outbox: set aside damaged " + candidate->path() + " as " + load.setAsideAs +
+                       " (" + load.damage + "); its " + std::to_string(load.entries.size()) +
+                       " sound entries are kept");
+            changed = true;
+        }
+        file = std::move(candidate);
+        for (const OutboxEntry& entry : load.entries) {
+            if (client.gone_.contains(entry.id))
+                changed = true;
+            else
+                entries.push_back(entry);
+        }
+        while (entries.size() > MaxOutboxEntries) DropOldest();
+    }
+
+    void DropOldest() {
+        client.log("score outbox: dropped " + EntryName(entries.front()) + ": more than " +
+                   std::to_string(MaxOutboxEntries) + " waiting");
+        Remove(0);
+    }
+
+    void Remove(std::size_t index) {
+        left.push_back(entries[index].id);
+        entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(index));
+        changed = true;
+    }
+
+    // The time a submission may take now; zero when none may start.
+    milliseconds SubmissionAllowance() {
+        if (unreachable || !stopReason.empty()) return milliseconds{0};
+        const milliseconds allowed = remaining() - third;
+        if (allowed < third) {
+            stopReason = "too little of the time budget left";
+            return milliseconds{0};
+        }
+        return allowed;
+    }
+
+    Verdict Send(const ScoreSubmission& submission, milliseconds allowed, const std::string& label) {
+        const std::string url = SubmissionUrl(client.settings_.host, submission);
+        RequestOutcome outcome;
+        if (url.empty())
+            outcome.error = "libcurl could not escape the name";
+        else
+            outcome = PerformRequest(url, {allowed, std::min(connectLimit, allowed)}, nullptr);
+        if (!outcome.succeeded())
+            client.log("score client: " + label + " failed after " + Seconds(outcome.took) + ": " +
+                       outcome.failure());
+        if (!outcome.sent) unreachable = true;
+        const Verdict verdict = Judge(outcome);
+        if (verdict == Verdict::Kept || verdict == Verdict::Uncertain)
+            stopReason = "an earlier submission was not taken";
+        return verdict;
+    }
+
+    void Flush() {
+        std::size_t index = 0;
+        while (index < entries.size()) {
+            const milliseconds allowed = SubmissionAllowance();
+            if (allowed.count() == 0) return;
+            const OutboxEntry& entry = entries[index];
+            switch (Send(entry.submission, allowed, "submission of outbox " + EntryName(entry))) {
+                case Verdict::Stored:
+                    client.log("score outbox: sent " + EntryName(entry));
+                    Remove(index);
+                    break;
+                case Verdict::Refused:
+                    client.log("score outbox: dropped " + EntryName(entry) + ": refused by the server");
+                    Remove(index);
+                    break;
+                case Verdict::Uncertain:
+                    client.log("score outbox: removed " + EntryName(entry) +
+                               ": it may have been stored, so it is not sent again");
+                    Remove(index);
+                    break;
+                case Verdict::Kept:
+                    ++index;
+                    break;
+            }
+        }
+    }
+
+    SubmissionFate SendThisGame(const ScoreSubmission& submission) {
+        const std::string label = "submission of this game (" + DescribeSubmission(submission) + ")";
+        const milliseconds allowed = SubmissionAllowance();
+        Verdict verdict = Verdict::Kept;
+        if (allowed.count() == 0)
+            client.log("score client: " + label +
+                       " not sent: " + (unreachable ? "the server could not be reached" : stopReason));
+        else
+            verdict = Send(submission, allowed, label);
+        switch (verdict) {
+            case Verdict::Stored:
+                return SubmissionFate::Stored;
+            case Verdict::Refused:
+                return SubmissionFate::Refused;
+            case Verdict::Uncertain:
+                client.log("score client: " + label + " may have been stored, so it is not sent again");
+                return SubmissionFate::Uncertain;
+            case Verdict::Kept:
+                break;
+        }
+        return Keep(submission, label);
+    }
+
+    SubmissionFate Keep(const ScoreSubmission& submission, const std::string& label) {
+        // The other copy of the game is done with the outbox by the time its
+        // own submissions are: waiting for it then still leaves the table its
+        // third of the budget.
+        if (!file && lockBusy) OpenOutbox(start + client.settings_.budget - third);
+        if (!file) {
+            client.log("score client: " + label + " is lost: there is no outbox to keep it in");
+            return SubmissionFate::Lost;
+        }
+        if (!IsKeepableSubmission(submission)) {
+            client.log("score client: " + label + " is lost: it is not a submission the game can make");
+            return SubmissionFate::Lost;
+        }
+        if (entries.size() >= MaxOutboxEntries) DropOldest();
+        std::uint64_t id = client.gone_.empty() ? 0 : *client.gone_.rbegin();
+        for (const OutboxEntry& entry : entries) id = std::max(id, entry.id);
+        OutboxEntry entry;
+        entry.id = id + 1;
+        entry.keptAt = static_cast<std::int64_t>(std::time(nullptr));
+        entry.submission = submission;
+        entries.push_back(entry);
+        changed = true;
+        if (!Save()) {
+            client.log("score client: " + label + " is lost: the outbox cannot be written");
+            return SubmissionFate::Lost;
+        }
+        client.log("score outbox: kept " + EntryName(entry) + "; " + std::to_string(entries.size()) +
+                   " waiting");
+        return SubmissionFate::Kept;
+    }
+
+    // Writes the outbox when it changed; false when that failed.
+    bool Save() {
+        if (!file || !changed) return true;
+        std::string error;
+        if (file->Save(entries, error)) {
+            client.gone_.clear();
+            changed = false;
+            left.clear();
+            return true;
+        }
+        client.log("score outbox: cannot be written: " + error);
+        client.gone_.insert(left.begin(), left.end());
+        left.clear();
+        file.reset();  // nothing more can be kept in this exchange
+        return false;
+    }
+
+    void FetchTable(ScoreExchangeResult& result) {
+        if (unreachable) {
+            client.log("score client: table request not sent: the server could not be reached");
+            return;
+        }
+        const milliseconds allowed = remaining();
+        if (allowed < ShortestTableRequest) {
+            client.log("score client: table request not sent: the time budget is spent");
+            return;
+        }
+        responseText.clear();
+        const RequestOutcome outcome = PerformRequest(
+            TableUrl(client.settings_.host), {allowed, std::min(connectLimit, allowed)}, ReceiveResponse);
+        if (!outcome.succeeded()) {
+            client.log("score client: table request failed after " + Seconds(outcome.took) + ": " +
+                       outcome.failure());
+            return;
+        }
+        result.tableReceived = true;
+        result.rows = ParseHighscoreTable(responseText);
+    }
+};
+
+ScoreExchangeClient::ScoreExchangeClient(ScoreClientSettings settings) : settings_(std::move(settings)) {
+    settings_.budget = std::clamp(settings_.budget, MinExchangeBudget, MaxExchangeBudget);
+}
+
+ScoreExchangeResult ScoreExchangeClient::Exchange(const ScoreSubmission* submission) {
+    ScoreExchangeResult result;
+    Round round(*this);
+    if (!IsValidScoreServerHost(settings_.host)) {
+        log("score client: \"" + settings_.host + "\" is not a score server host; nothing is sent");
+        round.unreachable = true;
+    }
+    // A short wait only: this game's own submission goes first when another
+    // copy of the game holds the outbox.
+    round.OpenOutbox(round.start + round.third / 4);
+    round.Flush();
+    if (submission && !submission->name.empty()) result.fate = round.SendThisGame(*submission);
+    round.Save();
+    round.file.reset();  // the other copy of the game may go on while the table arrives
+    round.FetchTable(result);
+    return result;
+}
+
+void ScoreExchangeClient::log(const std::string& line) const {
+    if (settings_.log)
+        settings_.log(line);
+    else
+        std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+std::optional<std::string> ScoreExchangeClient::outboxFolder() {
+    std::string error;
+    std::optional<std::string> folder;
+    if (settings_.outboxFolder.empty()) {
+        folder = UserFolder(UserFolderKind::Data, error);
+    } else {
+        std::error_code code;
+        std::filesystem::create_directories(settings_.outboxFolder, code);
+        if (std::filesystem::is_directory(settings_.outboxFolder, code))
+            folder = settings_.outboxFolder;
+        else
+            error = "cannot create " + settings_.outboxFolder + (code ? ": " + code.message() : "");
+    }
+    if (!folder && !noFolderLogged_) {
+        log("score outbox: none (" + error + "); a score the server does not get is lost");
+        noFolderLogged_ = true;
+    }
+    return folder;
+}
+
+namespace {
+
+std::unique_ptr<ScoreExchangeClient>& ProgramClient() {
+    static std::unique_ptr<ScoreExchangeClient> client;
+    return client;
+}
+
+}  // namespace
+
+void ConfigureScoreExchange(ScoreClientSettings settings) {
+    ProgramClient() = std::make_unique<ScoreExchangeClient>(std::move(settings));
+}
+
+ScoreExchangeResult ExchangeScores(const ScoreSubmission* submission) {
+    std::unique_ptr<ScoreExchangeClient>& client = ProgramClient();
+    if (!client) {
+        ScoreClientSettings defaults;
+        defaults.host = ScoreServerHost();
+        client = std::make_unique<ScoreExchangeClient>(std::move(defaults));
+    }
+    return client->Exchange(submission);
+}

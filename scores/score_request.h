@@ -1,0 +1,49 @@
+// One bounded GET to the score server with libcurl, and what can be told
+// afterwards about whether it reached the server.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+#include "game/score_exchange.h"
+
+struct RequestLimits {
+    std::chrono::milliseconds total;    // the whole request, connecting included; at least 1 ms
+    std::chrono::milliseconds connect;  // name lookup and connecting; at most total
+};
+
+struct RequestOutcome {
+    // False only when the request surely never left this machine: libcurl
+    // never completed a connection (connect time 0) and counted no request
+    // byte as sent (request size 0). That covers a refused connection, an
+    // unreachable or unresolvable host and a time-out while resolving or
+    // connecting; every failure after that may have reached the server.
+    bool sent = false;
+    bool complete = false;  // the whole answer arrived (libcurl reported success)
+    long status = 0;        // the HTTP status of the answer, 0 when no status line arrived
+    std::string error;      // libcurl's error text when not complete
+    std::chrono::milliseconds took{0};
+
+    bool succeeded() const { return complete && status >= 200 && status <= 299; }
+    // "HTTP status 500" or libcurl's error text, for the log.
+    std::string failure() const;
+};
+
+// libcurl's write callback: data, size, count, user pointer; returns the
+// number of bytes taken (size * count to go on).
+using BodyWriter = std::size_t (*)(char* data, std::size_t size, std::size_t count, void* user);
+
+// GETs url within limits. The body goes to writer, called with a null user
+// pointer; a null writer throws the body away. Never raises a signal (the
+// alarm libcurl would use is process-wide) and never follows a redirect.
+RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, BodyWriter writer);
+
+// "http://" host "/hosted/vlkn/scores/pr/add.php?name=" followed by the name
+// escaped by curl_easy_escape and "&score=..&level=..&munchets=..&food=..",
+// each counter a plain decimal. Empty when libcurl cannot escape (out of
+// memory).
+std::string SubmissionUrl(const std::string& host, const ScoreSubmission& submission);
+
+// "http://" host "/hosted/vlkn/scores/pr/view.php".
+std::string TableUrl(const std::string& host);
