@@ -10,6 +10,7 @@ munchet_packages=(
 munchet_test_packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev xvfb xdotool
+  chromium nlohmann-json3-dev
 )
 
 munchet_install() {
