@@ -22,6 +22,7 @@
 #include "server/web_page.h"
 #include "server/web_style.h"
 #include "server/web_text.h"
+#include "tests/server/hostile_names.h"
 #include "tests/server/server_test_support.h"
 #include "tests/web/headless_browser.h"
 #include "tests/web/loopback_http_server.h"
@@ -31,23 +32,6 @@ namespace {
 
 constexpr std::string_view pwned = "pwned";
 constexpr std::string_view siteTitle = "Munchet Fast Prototype highscores";
-
-// Names add.php accepts, typed as they stand, then names only someone
-// writing straight into the database can store; each would change the title
-// if any script of it ran.
-const std::vector<std::string> hostileNames = {
-    R"("quoted")",
-    "it's",
-    "Tom & Jerry",
-    "&lt;b&gt;",
-    R"(back\slash)",
-    "%3Cscript%3E",
-    "<script>document.title='pwned'</script>",
-    "<img src=x onerror=\"document.title='pwned'\">",
-    R"("><svg onload=document.title='pwned'>)",
-    "'><svg onload=document.title='pwned'>",
-    "</bdi></a></th><script>document.title='pwned'</script>",
-};
 
 std::vector<ScoreRow> RankedRows(const std::vector<std::string>& names) {
     std::vector<ScoreRow> rows;
