@@ -58,10 +58,11 @@ std::string Tail(const std::filesystem::path& file, std::size_t bytes) {
     return text.size() <= bytes ? text : text.substr(text.size() - bytes);
 }
 
-// The child's environment: ours, with HOME and the XDG folders moved into the
-// profile, so the browser writes nothing outside it.
+// The child's environment: ours, with HOME, TMPDIR and the XDG folders moved
+// into the profile, so the browser writes nothing outside it.
 std::vector<std::string> ChildEnvironment(const std::filesystem::path& profile) {
-    const std::vector<std::string> moved = {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"};
+    const std::vector<std::string> moved = {"HOME",           "TMPDIR",        "XDG_CONFIG_HOME",
+                                            "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"};
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string_view entry = *e;
@@ -129,6 +130,9 @@ bool HeadlessBrowser::Launch() {
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
 
+    // The browser's helpers outlive it by a moment when it is killed; they
+    // come to us instead of to init, so Stop can wait for them.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     const pid_t parent = ::getpid();
     pid = ::fork();
     if (pid == 0) {
@@ -162,20 +166,18 @@ bool HeadlessBrowser::Launch() {
 
 void HeadlessBrowser::Stop() {
     if (pid > 0) {
-        if (channel >= 0) {
-            // Browser.close gets no reply once the browser is gone: send it blind.
-            const std::string close = R"({"id":0,"method":"Browser.close"})" + std::string(1, '\0');
-            ::send(channel, close.data(), close.size(), MSG_NOSIGNAL);
-        }
+        // The profile is thrown away, so nothing is lost by not closing the
+        // browser gently (which takes it seconds). Its helpers are reparented
+        // to this process (a subreaper, see Launch), so all of them are reaped
+        // here and none still writes into the profile while it is removed.
+        ::kill(-pid, SIGKILL);
         const auto deadline = Clock::now() + 5s;
-        int status = 0;
-        bool reaped = false;
-        while (!reaped && Clock::now() < deadline) {
-            reaped = ::waitpid(pid, &status, WNOHANG) == pid;
-            if (!reaped) std::this_thread::sleep_for(20ms);
+        while (Clock::now() < deadline) {
+            int status = 0;
+            const pid_t reaped = ::waitpid(-pid, &status, WNOHANG);
+            if (reaped < 0 && ::kill(-pid, 0) != 0) break;  // no member left, alive or dead
+            if (reaped <= 0) std::this_thread::sleep_for(5ms);
         }
-        ::kill(-pid, SIGKILL);  // helpers left over, or the browser itself when it hung
-        if (!reaped) ::waitpid(pid, &status, 0);
         pid = -1;
     }
     if (channel >= 0) {
@@ -183,8 +185,11 @@ void HeadlessBrowser::Stop() {
         channel = -1;
     }
     if (!profile.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(profile, ignored);
+        std::error_code failed;
+        for (int attempt = 0; attempt < 3 && std::filesystem::exists(profile); ++attempt) {
+            std::filesystem::remove_all(profile, failed);
+            if (failed) std::this_thread::sleep_for(50ms);
+        }
         profile.clear();
     }
     incoming.clear();

@@ -34,8 +34,8 @@ public:
 
     // Launches the browser and waits until it answers (at most commandTimeout).
     bool Start();
-    // Asks the browser to close, kills whatever of its process group is left
-    // after 5 s, and removes the profile folder. Safe to call twice.
+    // Kills the browser's whole process group, waits (at most 5 s) until it
+    // is gone, and removes the profile folder. Safe to call twice.
     void Stop();
     bool Running() const { return pid > 0; }
     const std::string& Error() const { return error; }
