@@ -52,26 +52,14 @@ h2 { font-size: 1.25rem; }
 a { color: var(--link); }
 a:focus-visible, input:focus-visible, button:focus-visible { outline: 2px solid var(--link); outline-offset: 2px; }
 .search { display: flex; flex-wrap: wrap; gap: 0.5rem; align-items: center; margin: 0 0 1rem; }
-.search input {
-  flex: 1 1 10rem;
-  min-width: 0;
-  max-width: 20rem;
+.search input, .search button {
   font: inherit;
   padding: 0.25rem 0.5rem;
-  color: var(--fg);
-  background: var(--bg);
   border: 1px solid var(--border);
   border-radius: 4px;
 }
-.search button {
-  font: inherit;
-  padding: 0.25rem 1rem;
-  color: var(--bg);
-  background: var(--link);
-  border: 1px solid var(--link);
-  border-radius: 4px;
-  cursor: pointer;
-}
+.search input { flex: 1 1 10rem; min-width: 0; max-width: 20rem; color: var(--fg); background: var(--bg); }
+.search button { padding-inline: 1rem; color: var(--bg); background: var(--link); border-color: var(--link); cursor: pointer; }
 .total, .note, .muted { color: var(--muted); }
 .note { font-size: 0.875rem; }
 table { width: 100%; border-collapse: collapse; }
