@@ -16,9 +16,9 @@ constexpr std::string_view siteTitle = "Munchet Fast Prototype highscores";
 // (even a bound on the items saved needs the level of each save). The page
 // shows the counters as submitted and says in plain words what they count.
 constexpr std::string_view countersNote =
-    "Level is the level reached. Munchets counts each munchet eaten once per level number (one eaten on "
-    "level 3 counts 3). Food counts the items the munchets ate, less 5 per level number for each item "
-    "saved, so saving food makes it smaller or negative.";
+    "Level is the level reached. Munchets adds the level number for each munchet eaten (one eaten on "
+    "level 3 adds 3). Food adds 1 for each item the munchets ate and takes 5 times the level number for "
+    "each item saved, so saving food makes it smaller, even negative.";
 
 void AppendHead(std::string& out, std::string_view title, std::string_view jsonLink) {
     out +=
