@@ -9,6 +9,8 @@ struct QueryCase {
     std::optional<PageQuery> expected;  // nothing: refused
 };
 
+void PrintTo(const QueryCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.raw.substr(0, 80)); }
+
 class PageQueries : public ::testing::TestWithParam<QueryCase> {};
 
 TEST_P(PageQueries, ParseOrRefuse) {

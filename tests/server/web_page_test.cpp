@@ -59,6 +59,10 @@ struct Paging {
     std::string totalLine;
 };
 
+void PrintTo(const Paging& c, std::ostream* os) {
+    *os << c.total << " rows, page " << c.page << ", name " << ::testing::PrintToString(c.name);
+}
+
 class PagingLinks : public ::testing::TestWithParam<Paging> {};
 
 std::string Href(const std::string& page, const std::string& rel) {

@@ -13,6 +13,8 @@ struct Escaped {
     std::string json;  // as the JSON literal, quotes included
 };
 
+void PrintTo(const Escaped& c, std::ostream* os) { *os << ::testing::PrintToString(c.text); }
+
 class Escaping : public ::testing::TestWithParam<Escaped> {};
 
 TEST_P(Escaping, HtmlAndJson) {

@@ -249,6 +249,8 @@ struct SchemeCase {
     Viewport viewport;
 };
 
+void PrintTo(const SchemeCase& c, std::ostream* os) { *os << c.file; }
+
 class SchemesInBrowser : public PageInBrowser, public ::testing::WithParamInterface<SchemeCase> {};
 
 // Relative luminance of a computed CSS colour "rgb(r, g, b)", 0 (black) to 1 (white).
