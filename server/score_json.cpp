@@ -1,5 +1,7 @@
 #include "server/score_json.h"
 
+#include <charconv>
+
 #include "server/web_text.h"
 
 namespace {
@@ -8,7 +10,8 @@ void AppendMember(std::string& out, std::string_view key, std::int64_t value) {
     out += '"';
     out += key;
     out += "\":";
-    out += std::to_string(value);
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
     out += ',';
 }
 
