@@ -1,0 +1,7 @@
+// The highscore page's stylesheet, served at stylePath (web_page.h).
+#pragma once
+
+#include <string_view>
+
+// The whole stylesheet, UTF-8 CSS; static storage.
+std::string_view StyleSheet();
