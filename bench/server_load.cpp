@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "server/listen_socket.h"
 #include "server/sqlite_score_store.h"
 #include "server/submission.h"
 #include "server/table_cache.h"

@@ -1,6 +1,7 @@
-// The socket munchet-scores listens on.
+// The socket munchet-scores listens on, and the descriptors it may open.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Resolves host (a name or a numeric address, IPv6 without brackets), binds
@@ -13,3 +14,8 @@ int OpenListenSocket(const std::string& host, int port, std::string& error);
 
 // The port a bound socket listens on, or -1.
 int BoundPort(int fd);
+
+// Every connection is a descriptor, and the usual soft limit of 1024 would cap
+// a server far below what it can hold: raises the soft limit on open files to
+// the hard limit. Returns the soft limit now in force.
+std::uint64_t RaiseOpenFileLimit();

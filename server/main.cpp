@@ -1,6 +1,4 @@
 // munchet-scores: the highscore server the game submits to and reads from.
-#include <sys/resource.h>
-
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -8,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "server/listen_socket.h"
 #include "server/score_server.h"
 #include "server/server_options.h"
 #include "server/sqlite_score_store.h"
@@ -27,19 +26,6 @@ bool WritePortFile(const std::string& path, int port) {
 
 std::string HostForDisplay(const std::string& host) {
     return host.find(':') != std::string::npos ? "[" + host + "]" : host;
-}
-
-// Every connection is a descriptor; the usual soft limit of 1024 would cap
-// the server far below what it can hold. Returns the soft limit now in force.
-std::uint64_t RaiseOpenFileLimit() {
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
-    if (limit.rlim_cur < limit.rlim_max) {
-        rlimit raised = limit;
-        raised.rlim_cur = limit.rlim_max;
-        if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
-    }
-    return limit.rlim_cur == RLIM_INFINITY ? UINT64_MAX : static_cast<std::uint64_t>(limit.rlim_cur);
 }
 
 }  // namespace

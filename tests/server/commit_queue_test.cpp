@@ -170,10 +170,4 @@ TEST(TableCache, KnowsWhichRowsCannotEnterAFullTable) {
     EXPECT_TRUE(couldChange(3));
 }
 
-TEST(FormatTable, WritesOneLinePerRowAndMasksWhatCouldBreakALine) {
-    EXPECT_EQ(FormatTable({}), "");
-    EXPECT_EQ(FormatTable({{"ab c", 30249}, {"x", -5}}), "ab c;30249\nx;-5\n");
-    EXPECT_EQ(FormatTable({{std::string("a;b\nc\0<\x7f", 8), 1}}), "a?b?c???;1\n");
-}
-
 }  // namespace

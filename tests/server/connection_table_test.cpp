@@ -74,10 +74,6 @@ TEST(ConnectionTable, TurnsAwayNewcomersPastEitherBoundAtOnce) {
     table.Close(connections.front().entry);
     EXPECT_TRUE(open("10.0.0.1"));
     EXPECT_FALSE(connections.back().ShutDown());
-
-    ConnectionTable unbounded(Limits(100, 0));
-    std::list<FakeConnection> many;
-    for (int i = 0; i < 50; ++i) EXPECT_TRUE(unbounded.Open(many.emplace_back("10.0.0.9").entry, t0));
 }
 
 TEST(ConnectionTable, CutsEachPhaseAtItsOwnDeadlineButNeverAWaitForStorage) {

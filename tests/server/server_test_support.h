@@ -11,7 +11,6 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sqlite3.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -83,15 +82,6 @@ inline void MakeCorruptScoreDatabase(const std::string& path) {
     file.seekp(3 * 4096);  // past the header and schema pages
     const std::string junk(8 * 4096, '\x5a');
     file.write(junk.data(), static_cast<std::streamsize>(junk.size()));
-}
-
-// Lets this process hold thousands of sockets: the soft open-file limit up to the hard one.
-inline void RaiseOpenFileLimit() {
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
-    }
 }
 
 // A TCP socket to 127.0.0.1:port from the loopback address 127.0.0.0 +
