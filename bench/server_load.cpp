@@ -12,7 +12,9 @@
 // durable inserts made one at a time, one sync each, as the old server did.
 //
 // usage: bench_server_load [--seconds S] [--connections N] [--rows R]
-//                          [--idle N] [--trickling N] [--server PATH]
+//                          [--idle N] [--trickling N] [--threads N] [--server PATH]
+// The scratch database lives under $TMPDIR (default /tmp): TMPDIR=/dev/shm
+// takes the disk's sync out of the figures and shows the server's own limit.
 #include <microhttpd.h>
 #include <sys/epoll.h>
 
@@ -42,6 +44,7 @@ struct Settings {
     int rows = 10000;
     int idle = 2000;
     int trickling = 200;
+    int threads = 0;  // 0: the server's default
     std::string server = MUNCHET_SCORES_BINARY;
 };
 
@@ -253,6 +256,8 @@ bool ParseSettings(int argc, char** argv, Settings& settings) {
             settings.idle = std::clamp(std::atoi(value), 0, 20000);
         } else if (arg == "--trickling") {
             settings.trickling = std::clamp(std::atoi(value), 0, 20000);
+        } else if (arg == "--threads") {
+            settings.threads = std::clamp(std::atoi(value), 0, 256);
         } else if (arg == "--server") {
             settings.server = value;
         } else {
@@ -269,7 +274,7 @@ int main(int argc, char** argv) {
     if (!ParseSettings(argc, argv, settings)) {
         std::fprintf(stderr,
                      "usage: bench_server_load [--seconds S] [--connections N] [--rows R] [--idle N]"
-                     " [--trickling N] [--server PATH]\n");
+                     " [--trickling N] [--threads N] [--server PATH]\n");
         return 2;
     }
     RaiseOpenFileLimit();
@@ -278,17 +283,17 @@ int main(int argc, char** argv) {
     const std::string portFile = dir.File("port");
     const std::string log = dir.File("server.log");
     if (!Preload(db, settings.rows)) return 1;
-    auto server = std::make_unique<ServerProcess>(
-        settings.server,
-        std::vector<std::string>{"--listen", "127.0.0.1:0", "--db", db, "--port-file", portFile,
-                                 "--rate-limit", "0"},
-        log);
+    std::vector<std::string> options = {"--listen",    "127.0.0.1:0", "--db",         db,
+                                        "--port-file", portFile,      "--rate-limit", "0"};
+    if (settings.threads > 0) options.insert(options.end(), {"--threads", std::to_string(settings.threads)});
+    auto server = std::make_unique<ServerProcess>(settings.server, options, log);
     if (!server->WaitForPort(portFile)) {
         std::fprintf(stderr, "munchet-scores did not start:\n%s", ReadFile(log).c_str());
         return 1;
     }
     const int port = server->port;
-    std::printf("munchet-scores (default options, --rate-limit 0) on 127.0.0.1:%d, %d stored rows\n", port,
+    std::printf("munchet-scores (--rate-limit 0, %s threads) on 127.0.0.1:%d, %d stored rows\n",
+                settings.threads > 0 ? std::to_string(settings.threads).c_str() : "default", port,
                 settings.rows);
     std::printf("%d kept-alive connections, %.1f s a phase, %u hardware threads\n\n", settings.connections,
                 settings.seconds, std::thread::hardware_concurrency());
