@@ -242,29 +242,31 @@ void MeasureOneSyncPerAdd(const std::string& path, double seconds) {
 }
 
 bool ParseSettings(int argc, char** argv, Settings& settings) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (i + 1 >= argc) return false;
-        const char* value = argv[++i];
-        if (arg == "--seconds") {
+    const struct {
+        const char* name;
+        int* value;
+        int low, high;
+    } counts[] = {{"--connections", &settings.connections, 1, 1000},
+                  {"--rows", &settings.rows, 0, 10000000},
+                  {"--idle", &settings.idle, 0, 20000},
+                  {"--trickling", &settings.trickling, 0, 20000},
+                  {"--threads", &settings.threads, 0, 256}};
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string_view arg = argv[i];
+        const char* value = argv[i + 1];
+        const auto count =
+            std::find_if(std::begin(counts), std::end(counts), [&](const auto& c) { return arg == c.name; });
+        if (count != std::end(counts)) {
+            *count->value = std::clamp(std::atoi(value), count->low, count->high);
+        } else if (arg == "--seconds") {
             settings.seconds = std::clamp(std::atof(value), 0.1, 60.0);
-        } else if (arg == "--connections") {
-            settings.connections = std::clamp(std::atoi(value), 1, 1000);
-        } else if (arg == "--rows") {
-            settings.rows = std::clamp(std::atoi(value), 0, 10000000);
-        } else if (arg == "--idle") {
-            settings.idle = std::clamp(std::atoi(value), 0, 20000);
-        } else if (arg == "--trickling") {
-            settings.trickling = std::clamp(std::atoi(value), 0, 20000);
-        } else if (arg == "--threads") {
-            settings.threads = std::clamp(std::atoi(value), 0, 256);
         } else if (arg == "--server") {
             settings.server = value;
         } else {
             return false;
         }
     }
-    return true;
+    return argc % 2 == 1;
 }
 
 }  // namespace
