@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -279,6 +280,9 @@ int main(int argc, char** argv) {
                      " [--trickling N] [--threads N] [--server PATH]\n");
         return 2;
     }
+    // Output into a closed pipe (| head) must not kill us before the server
+    // we started is stopped and the scratch directory removed.
+    std::signal(SIGPIPE, SIG_IGN);
     RaiseOpenFileLimit();
     ScratchDir dir;
     const std::string db = dir.File("scores.db");
