@@ -1,160 +1,154 @@
 // Load generator for the score server, over loopback only and bounded in time.
-// It starts munchet-scores' server code in this process on a scratch database
-// holding 10,000 rows (or, with --port, loads a munchet-scores already running
-// on 127.0.0.1), then for each phase keeps N kept-alive connections busy for a
-// fixed time and prints requests per second and the p50/p99 latency.
-// For reference it loads, in the same way, a bare cpp-httplib server that
-// answers a fixed text of the same size as the table, and times bare SQLite
-// inserts with the server's durability settings, without HTTP.
+// It starts the real munchet-scores (--rate-limit 0) on a scratch database
+// holding 10,000 rows and, for each phase, keeps N kept-alive connections busy
+// for a fixed time from one epoll thread, each with one request in flight;
+// it prints requests per second and the p50/p99 latency. The phases run once
+// quietly and once during an attack of idle and trickling connections, and
+// the server's memory (VmRSS/VmHWM) is read from /proc meanwhile. At the end
+// the server's own count of rows and commits tells how many durable adds
+// shared one sync.
+// For reference it loads, in the same way, a bare libmicrohttpd server in
+// this process that answers a fixed text of the table's size, and times
+// durable inserts made one at a time, one sync each, as the old server did.
 //
-// usage: bench_server_load [--seconds S] [--connections N] [--rows R] [--port P]
-#include <httplib.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sqlite3.h>
-#include <sys/socket.h>
-#include <unistd.h>
+// usage: bench_server_load [--seconds S] [--connections N] [--rows R]
+//                          [--idle N] [--trickling N] [--threads N] [--server PATH]
+// The scratch database lives under $TMPDIR (default /tmp): TMPDIR=/dev/shm
+// takes the disk's sync out of the figures and shows the server's own limit.
+#include <microhttpd.h>
+#include <sys/epoll.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
+#include <cctype>
+#include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
+#include <cstring>
+#include <map>
+#include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "server/score_server.h"
-#include "server/score_store.h"
+#include "server/listen_socket.h"
+#include "server/sqlite_score_store.h"
 #include "server/submission.h"
+#include "server/table_cache.h"
+#include "tests/server/attack_crowd.h"
+#include "tests/server/server_test_support.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 struct Settings {
-    double seconds = 3.0;
-    int connections = 4;
+    double seconds = 5.0;
+    int connections = 32;
     int rows = 10000;
-    int port = 0;  // 0: start our own server
-};
-
-// One kept-alive connection that reconnects whenever the server closes it.
-struct Connection {
-    int port;
-    int fd = -1;
-    std::string buffer;
-
-    explicit Connection(int port) : port(port) {}
-    ~Connection() { Close(); }
-
-    void Close() {
-        if (fd >= 0) ::close(fd);
-        fd = -1;
-        buffer.clear();
-    }
-
-    bool Open() {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        const int yes = 1;
-        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            Close();
-            return false;
-        }
-        return true;
-    }
-
-    // Sends one request and reads its reply; returns the status, 0 on failure.
-    int Exchange(const std::string& request) {
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            if (fd < 0 && !Open()) return 0;
-            if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
-                static_cast<ssize_t>(request.size())) {
-                bool close = false;
-                const int status = ReadReply(close);
-                if (close || status == 0) Close();
-                if (status != 0) return status;
-            } else {
-                Close();
-            }
-        }
-        return 0;
-    }
-
-    int ReadReply(bool& close) {
-        std::size_t headerEnd;
-        while ((headerEnd = buffer.find("\r\n\r\n")) == std::string::npos) {
-            if (!Fill()) return 0;
-        }
-        const std::string head = buffer.substr(0, headerEnd);
-        const int status = head.size() > 12 ? std::atoi(head.c_str() + 9) : 0;
-        std::size_t length = 0;
-        const std::size_t at = head.find("Content-Length: ");
-        if (at != std::string::npos) length = std::strtoul(head.c_str() + at + 16, nullptr, 10);
-        close = head.find("Connection: close") != std::string::npos;
-        while (buffer.size() < headerEnd + 4 + length) {
-            if (!Fill()) return 0;
-        }
-        buffer.erase(0, headerEnd + 4 + length);
-        return status;
-    }
-
-    bool Fill() {
-        char chunk[16384];
-        const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-        if (n <= 0) return false;
-        buffer.append(chunk, static_cast<std::size_t>(n));
-        return true;
-    }
+    int idle = 2000;
+    int trickling = 200;
+    int threads = 0;  // 0: the server's default
+    std::string server = MUNCHET_SCORES_BINARY;
 };
 
 struct PhaseResult {
     std::size_t requests = 0;
     std::size_t failures = 0;
+    std::map<int, std::size_t> failedStatuses;  // 0: no reply
     double seconds = 0;
     std::vector<double> latenciesUs;
 };
 
+// One kept-alive client connection with at most one request in flight.
+struct LoadConnection {
+    int fd = -1;
+    int sequence = 0;
+    std::string received;
+    Clock::time_point sentAt;
+};
+
+// Splits one whole reply off the front of `buffer`. 0 while incomplete; else
+// its status, with close set when the server will close the connection.
+int TakeReply(std::string& buffer, bool& close) {
+    const std::size_t headerEnd = buffer.find("\r\n\r\n");
+    if (headerEnd == std::string::npos) return 0;
+    const std::string_view head(buffer.data(), headerEnd);
+    std::size_t length = 0;
+    if (const std::size_t at = head.find("Content-Length: "); at != std::string_view::npos)
+        length = std::strtoul(buffer.c_str() + at + 16, nullptr, 10);
+    if (buffer.size() < headerEnd + 4 + length) return 0;
+    close = head.find("Connection: close") != std::string_view::npos;
+    const int status = head.size() > 12 ? std::atoi(buffer.c_str() + 9) : -1;
+    buffer.erase(0, headerEnd + 4 + length);
+    return status;
+}
+
 // makeTarget(connection, sequence) gives each request's target.
 template <class MakeTarget>
 PhaseResult RunPhase(int port, const Settings& settings, MakeTarget makeTarget) {
-    std::vector<PhaseResult> perThread(static_cast<std::size_t>(settings.connections));
-    std::vector<std::thread> threads;
+    PhaseResult result;
+    const int poller = epoll_create1(EPOLL_CLOEXEC);
+    std::vector<LoadConnection> connections(static_cast<std::size_t>(settings.connections));
+    const auto send = [&](std::size_t c) {
+        LoadConnection& connection = connections[c];
+        if (connection.fd < 0) {
+            // Each connection is a client of its own, 127.0.1.0 and up, as
+            // players are; the attackers come from 127.0.0.2 and up.
+            connection.fd = ConnectLoopback(port, 256 + static_cast<int>(c));
+            connection.received.clear();
+            if (connection.fd < 0) return false;
+            epoll_event event{EPOLLIN, {.u64 = c}};
+            epoll_ctl(poller, EPOLL_CTL_ADD, connection.fd, &event);
+        }
+        const std::string request = "GET " + makeTarget(static_cast<int>(c), connection.sequence++) +
+                                    " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+        connection.sentAt = Clock::now();
+        return ::send(connection.fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(request.size());
+    };
+    const auto drop = [&](LoadConnection& connection) {
+        ::close(connection.fd);  // also leaves the epoll set
+        connection.fd = -1;
+    };
+
     const Clock::time_point start = Clock::now();
     const Clock::time_point end =
         start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(settings.seconds));
-    for (int c = 0; c < settings.connections; ++c) {
-        threads.emplace_back([&, c] {
-            Connection connection(port);
-            PhaseResult& mine = perThread[static_cast<std::size_t>(c)];
-            for (int sequence = 0; Clock::now() < end; ++sequence) {
-                const std::string request =
-                    "GET " + makeTarget(c, sequence) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-                const Clock::time_point sent = Clock::now();
-                const int status = connection.Exchange(request);
-                mine.latenciesUs.push_back(
-                    std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
-                ++mine.requests;
-                if (status != 200) ++mine.failures;
+    for (std::size_t c = 0; c < connections.size(); ++c) send(c);
+    std::vector<epoll_event> events(connections.size());
+    std::size_t inFlight = connections.size();
+    while (inFlight > 0) {
+        const int ready = epoll_wait(poller, events.data(), static_cast<int>(events.size()), 1000);
+        if (ready <= 0 && Clock::now() > end + std::chrono::seconds(5)) break;  // the rest never came back
+        for (int e = 0; e < ready; ++e) {
+            const std::size_t c = events[e].data.u64;
+            LoadConnection& connection = connections[c];
+            char chunk[16384];
+            const ssize_t n = ::recv(connection.fd, chunk, sizeof chunk, MSG_DONTWAIT);
+            bool close = n <= 0;
+            int status = 0;
+            if (n > 0) {
+                connection.received.append(chunk, static_cast<std::size_t>(n));
+                status = TakeReply(connection.received, close);
+                if (status == 0) continue;  // more to come
             }
-        });
+            result.latenciesUs.push_back(
+                std::chrono::duration<double, std::micro>(Clock::now() - connection.sentAt).count());
+            ++result.requests;
+            if (status != 200) {
+                ++result.failures;
+                ++result.failedStatuses[status];
+            }
+            if (close) drop(connection);
+            if (Clock::now() >= end || !send(c)) {
+                if (connection.fd >= 0) drop(connection);
+                --inFlight;
+            }
+        }
     }
-    for (std::thread& t : threads) t.join();
-    PhaseResult total;
-    total.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    for (PhaseResult& r : perThread) {
-        total.requests += r.requests;
-        total.failures += r.failures;
-        total.latenciesUs.insert(total.latenciesUs.end(), r.latenciesUs.begin(), r.latenciesUs.end());
-    }
-    return total;
+    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    for (LoadConnection& connection : connections)
+        if (connection.fd >= 0) drop(connection);
+    ::close(poller);
+    return result;
 }
 
 double Percentile(std::vector<double>& values, double p) {
@@ -165,73 +159,115 @@ double Percentile(std::vector<double>& values, double p) {
 }
 
 void Print(const char* name, PhaseResult result) {
-    std::printf("%-34s %9.0f req/s   p50 %8.1f us   p99 %8.1f us   (%zu requests, %zu failed)\n", name,
-                result.requests / result.seconds, Percentile(result.latenciesUs, 0.50),
-                Percentile(result.latenciesUs, 0.99), result.requests, result.failures);
+    std::printf("%-36s %8.0f req/s   p50 %8.2f ms   p99 %8.2f ms   (%zu requests, %zu failed", name,
+                result.requests / result.seconds, Percentile(result.latenciesUs, 0.50) / 1000,
+                Percentile(result.latenciesUs, 0.99) / 1000, result.requests, result.failures);
+    for (const auto& [status, count] : result.failedStatuses) std::printf(", %zu with %d", count, status);
+    std::printf(")\n");
     std::fflush(stdout);
 }
 
-// Fills the scratch database in one transaction: the preload is not what is measured.
-bool Preload(const std::string& path, int rows) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return false;
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(db,
-                       "INSERT INTO scores (name, score, level, munchets, food, time, client)"
-                       " VALUES (?1, ?2, 0, ?3, 0, 0, '127.0.0.1')",
-                       -1, &insert, nullptr);
-    std::srand(42);
-    for (int i = 0; i < rows; ++i) {
-        const std::string name = "preload" + std::to_string(i);
-        const int munchets = 1 + std::rand() % 100000;
-        sqlite3_bind_text(insert, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(insert, 2, 100 * munchets);
-        sqlite3_bind_int(insert, 3, munchets);
-        sqlite3_step(insert);
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    const bool ok = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
+// VmRSS and VmHWM of a process, in MB.
+void PrintMemory(const char* when, pid_t pid) {
+    const std::string status = ReadFile("/proc/" + std::to_string(pid) + "/status");
+    const auto field = [&](const char* name) {
+        const std::size_t at = status.find(name);
+        return at == std::string::npos ? 0.0 : std::atof(status.c_str() + at + std::strlen(name)) / 1024.0;
+    };
+    std::printf("server memory %-22s VmRSS %6.1f MB   VmHWM %6.1f MB\n", when, field("VmRSS:"),
+                field("VmHWM:"));
+    std::fflush(stdout);
 }
 
-// Inserts without HTTP, through the same store the server uses: the cost of
-// a durable commit on this disk, which bounds the rate of accepted submissions.
-void TimeBareInserts(ScoreStore& store, double seconds) {
+std::string View(int, int) { return "/hosted/vlkn/scores/pr/view.php"; }
+
+std::string Add(int connection, int sequence) {
+    const int munchets = 1 + (sequence * 7919 + connection * 104729) % 100000;
+    const Submission s{"bench" + std::to_string(connection), 100 * munchets, 0, munchets, 0};
+    return "/hosted/vlkn/scores/pr/add.php?" + FormatSubmissionQuery(s);
+}
+
+// The rows a long-running server would hold: random scores, in one batch.
+bool Preload(const std::string& path, int rows) {
+    SqliteScoreStore store;
     std::string error;
+    std::vector<ScoreRow> batch;
+    std::mt19937 random(42);
+    for (int i = 0; i < rows; ++i) {
+        const int munchets = 1 + static_cast<int>(random() % 100000);
+        batch.push_back(
+            {Submission{"preload" + std::to_string(i), 100 * munchets, 0, munchets, 0}, 0, "127.0.0.1"});
+    }
+    if (store.Open(path, error) && store.AddBatch(batch, error)) return true;
+    std::fprintf(stderr, "cannot prepare %s: %s\n", path.c_str(), error.c_str());
+    return false;
+}
+
+// A bare libmicrohttpd server in this process answering a fixed text, as
+// fast as the library goes with the same threads: the floor under our costs.
+void MeasureBareLibrary(const Settings& settings, const std::string& text) {
+    const auto answer = [](void* cls, MHD_Connection* connection, const char*, const char*, const char*,
+                           const char*, size_t*, void** state) {
+        if (*state == nullptr) {  // answer once the whole request is in, to keep the connection
+            *state = cls;
+            return MHD_YES;
+        }
+        return MHD_queue_response(connection, MHD_HTTP_OK, static_cast<MHD_Response*>(cls));
+    };
+    MHD_Response* response =
+        MHD_create_response_from_buffer(text.size(), const_cast<char*>(text.data()), MHD_RESPMEM_PERSISTENT);
+    MHD_Daemon* daemon = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD, 0, nullptr, nullptr, answer,
+                                          response, MHD_OPTION_THREAD_POOL_SIZE, 8u, MHD_OPTION_END);
+    if (!daemon) return;
+    const int port = MHD_get_daemon_info(daemon, MHD_DAEMON_INFO_BIND_PORT)->port;
+    Print("reference: bare libmicrohttpd, view", RunPhase(port, settings, View));
+    MHD_stop_daemon(daemon);
+    MHD_destroy_response(response);
+}
+
+// Durable inserts one at a time, one sync each: the old server's rate.
+void MeasureOneSyncPerAdd(const std::string& path, double seconds) {
+    SqliteScoreStore store;
+    std::string error;
+    if (!store.Open(path, error)) return;
     PhaseResult result;
     const Clock::time_point start = Clock::now();
-    for (int i = 0; std::chrono::duration<double>(Clock::now() - start).count() < seconds; ++i) {
+    for (int i = 1; std::chrono::duration<double>(Clock::now() - start).count() < seconds; ++i) {
         const Clock::time_point t = Clock::now();
-        if (!store.Add(Submission{"bare", 100 * (i + 1), 0, i + 1, 0}, 0, "127.0.0.1", error))
-            ++result.failures;
+        if (!store.Add(Submission{"bare", 100 * i, 0, i, 0}, 0, "127.0.0.1", error)) ++result.failures;
         result.latenciesUs.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t).count());
         ++result.requests;
     }
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    Print("reference: ScoreStore::Add, 1 thread", result);
+    Print("reference: one insert + sync, 1 thread", result);
 }
 
 bool ParseSettings(int argc, char** argv, Settings& settings) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (i + 1 >= argc) return false;
-        const char* value = argv[++i];
-        if (arg == "--seconds") {
+    const struct {
+        const char* name;
+        int* value;
+        int low, high;
+    } counts[] = {{"--connections", &settings.connections, 1, 1000},
+                  {"--rows", &settings.rows, 0, 10000000},
+                  {"--idle", &settings.idle, 0, 20000},
+                  {"--trickling", &settings.trickling, 0, 20000},
+                  {"--threads", &settings.threads, 0, 256}};
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string_view arg = argv[i];
+        const char* value = argv[i + 1];
+        const auto count =
+            std::find_if(std::begin(counts), std::end(counts), [&](const auto& c) { return arg == c.name; });
+        if (count != std::end(counts)) {
+            *count->value = std::clamp(std::atoi(value), count->low, count->high);
+        } else if (arg == "--seconds") {
             settings.seconds = std::clamp(std::atof(value), 0.1, 60.0);
-        } else if (arg == "--connections") {
-            settings.connections = std::clamp(std::atoi(value), 1, 256);
-        } else if (arg == "--rows") {
-            settings.rows = std::clamp(std::atoi(value), 0, 10000000);
-        } else if (arg == "--port") {
-            settings.port = std::clamp(std::atoi(value), 1, 65535);
+        } else if (arg == "--server") {
+            settings.server = value;
         } else {
             return false;
         }
     }
-    return true;
+    return argc % 2 == 1;
 }
 
 }  // namespace
@@ -240,78 +276,76 @@ int main(int argc, char** argv) {
     Settings settings;
     if (!ParseSettings(argc, argv, settings)) {
         std::fprintf(stderr,
-                     "usage: bench_server_load [--seconds S] [--connections N] [--rows R] [--port P]\n");
+                     "usage: bench_server_load [--seconds S] [--connections N] [--rows R] [--idle N]"
+                     " [--trickling N] [--threads N] [--server PATH]\n");
         return 2;
     }
-
-    std::string dir;
-    ScoreStore store;
-    std::unique_ptr<ScoreServer> server;
-    int port = settings.port;
-    if (port == 0) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "munchet-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) return 1;
-        dir = pattern;
-        const std::string path = dir + "/scores.db";
-        std::string error;
-        if (!store.Open(path, error) || !Preload(path, settings.rows)) {
-            std::fprintf(stderr, "cannot prepare %s: %s\n", path.c_str(), error.c_str());
-            return 1;
-        }
-        ScoreServerConfig config;
-        config.rateLimit = 0;
-        config.log = [](std::string_view) {};  // a log line per request would measure the terminal
-        server = std::make_unique<ScoreServer>(store, config);
-        port = server->Start("127.0.0.1", 0);
-        if (port < 0) return 1;
-        std::printf(
-            "munchet-scores server code in process, 127.0.0.1:%d, %lld rows, %d threads, rate limit off\n",
-            port, static_cast<long long>(store.RowCount()), config.threads);
-    } else {
-        std::printf("munchet-scores at 127.0.0.1:%d (run it with --rate-limit 0)\n", port);
+    // Output into a closed pipe (| head) must not kill us before the server
+    // we started is stopped and the scratch directory removed.
+    std::signal(SIGPIPE, SIG_IGN);
+    RaiseOpenFileLimit();
+    ScratchDir dir;
+    const std::string db = dir.File("scores.db");
+    const std::string portFile = dir.File("port");
+    const std::string log = dir.File("server.log");
+    if (!Preload(db, settings.rows)) return 1;
+    std::vector<std::string> options = {"--listen",    "127.0.0.1:0", "--db",         db,
+                                        "--port-file", portFile,      "--rate-limit", "0"};
+    if (settings.threads > 0) options.insert(options.end(), {"--threads", std::to_string(settings.threads)});
+    auto server = std::make_unique<ServerProcess>(settings.server, options, log);
+    if (!server->WaitForPort(portFile)) {
+        std::fprintf(stderr, "munchet-scores did not start:\n%s", ReadFile(log).c_str());
+        return 1;
     }
-    std::printf("%d kept-alive connections, %.1f s per phase, on %u hardware threads\n\n",
-                settings.connections, settings.seconds, std::thread::hardware_concurrency());
+    const int port = server->port;
+    std::printf("munchet-scores (--rate-limit 0, %s threads) on 127.0.0.1:%d, %d stored rows\n",
+                settings.threads > 0 ? std::to_string(settings.threads).c_str() : "default", port,
+                settings.rows);
+    std::printf("%d kept-alive connections, %.1f s a phase, %u hardware threads\n\n", settings.connections,
+                settings.seconds, std::thread::hardware_concurrency());
 
-    Print("view.php",
-          RunPhase(port, settings, [](int, int) { return std::string("/hosted/vlkn/scores/pr/view.php"); }));
-    Print("add.php", RunPhase(port, settings, [](int connection, int sequence) {
-              const int munchets = 1 + (sequence * 7919 + connection) % 100000;
-              const Submission s{"bench" + std::to_string(connection), 100 * munchets, 0, munchets, 0};
-              return "/hosted/vlkn/scores/pr/add.php?" + FormatSubmissionQuery(s);
-          }));
-    Print("view.php and add.php, half each", RunPhase(port, settings, [](int connection, int sequence) {
-              if (connection % 2 == 0) return std::string("/hosted/vlkn/scores/pr/view.php");
-              const int munchets = 1 + (sequence * 104729 + connection) % 100000;
-              const Submission s{"mixed" + std::to_string(connection), 100 * munchets, 0, munchets, 0};
-              return "/hosted/vlkn/scores/pr/add.php?" + FormatSubmissionQuery(s);
-          }));
+    PrintMemory("at rest", server->pid);
+    Print("view.php", RunPhase(port, settings, View));
+    Print("add.php (durable)", RunPhase(port, settings, Add));
+    Print("view.php and add.php, half each",
+          RunPhase(port, settings, [](int c, int s) { return c % 2 == 0 ? View(c, s) : Add(c, s); }));
 
-    if (server) {
-        server->Stop();
-        std::printf("\n");
-        // Same-sized reply from a bare cpp-httplib server with its own loop.
-        std::string table;
-        std::string error;
-        store.TableText(table, error);
-        httplib::Server bare;
-        bare.Get("/hosted/vlkn/scores/pr/view.php", [&](const httplib::Request&, httplib::Response& res) {
-            res.set_content(table, "text/plain");
-        });
-        bare.new_task_queue = [] { return new httplib::ThreadPool(8); };
-        bare.set_tcp_nodelay(true);
-        const int barePort = bare.bind_to_any_port("127.0.0.1");
-        std::thread listener([&] { bare.listen_after_bind(); });
-        while (!bare.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        Print("reference: bare cpp-httplib, view", RunPhase(barePort, settings, [](int, int) {
-                  return std::string("/hosted/vlkn/scores/pr/view.php");
-              }));
-        bare.stop();
-        listener.join();
-        TimeBareInserts(store, settings.seconds);
-        store.Close();
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
+    {
+        // 100 attacking addresses keep every connection under the per-address bound.
+        AttackCrowd crowd(
+            port, {.idle = settings.idle, .trickling = settings.trickling, .keptAlive = 0, .addresses = 100});
+        const auto until = Clock::now() + std::chrono::seconds(10);
+        while (crowd.Connected() < settings.idle + settings.trickling && Clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::printf("\nattack: %d idle and %d trickling connections (%d connected)\n", settings.idle,
+                    settings.trickling, crowd.Connected());
+        PrintMemory("under attack", server->pid);
+        Print("view.php under attack", RunPhase(port, settings, View));
+        Print("add.php (durable) under attack", RunPhase(port, settings, Add));
+        PrintMemory("after the attack phases", server->pid);
     }
+
+    kill(server->pid, SIGTERM);
+    server->Wait();
+    const std::string text = ReadFile(log);
+    std::printf("\nwhat the server logged besides requests:\n");
+    for (const std::string& line : Lines(text))
+        if (!(line.size() > 4 && line[4] == '-' && std::isdigit(static_cast<unsigned char>(line[0]))))
+            std::printf("  %s\n", line.c_str());
+    const std::size_t at = text.find("stored ");
+    unsigned long long rows = 0, commits = 0;
+    if (at != std::string::npos &&
+        std::sscanf(text.c_str() + at, "stored %llu rows in %llu commits", &rows, &commits) == 2 &&
+        commits > 0) {
+        std::printf("\nserver stored %llu rows in %llu commits: %.1f adds per sync\n\n", rows, commits,
+                    static_cast<double>(rows) / static_cast<double>(commits));
+    }
+
+    SqliteScoreStore store;
+    std::string error;
+    std::vector<TableRow> top;
+    if (store.Open(db, error) && store.ReadTop(top, error)) MeasureBareLibrary(settings, FormatTable(top));
+    store.Close();
+    MeasureOneSyncPerAdd(dir.File("reference.db"), settings.seconds);
     return 0;
 }

@@ -1,19 +1,24 @@
-// libFuzzer target: the score server's query parser and validation, fed any
-// bytes as a raw query. Beyond "no crash, no undefined behaviour" it checks
-// that everything accepted obeys the rules, and that the game's own encoding
-// of an accepted submission parses back to the same submission.
+// libFuzzer target: the parts of an untrusted request the score server parses
+// itself, each fed the same bytes: the submission query (parser and
+// validation), the raw request target (routing), and an X-Forwarded-For
+// value. Beyond "no crash, no undefined behaviour" it checks that everything
+// accepted obeys the rules, and that the game's own encoding of an accepted
+// submission parses back to the same submission.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
+#include "server/client_address.h"
+#include "server/score_service.h"
 #include "server/submission.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view query(reinterpret_cast<const char*>(data), size);
+namespace {
+
+void CheckSubmission(std::string_view query) {
     const SubmissionResult result = ParseSubmission(query);
     if (!result.submission) {
         if (result.error.empty()) std::abort();  // a refusal always says why
-        return 0;
+        return;
     }
     const Submission& s = *result.submission;
     if (!result.error.empty()) std::abort();
@@ -27,5 +32,46 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const SubmissionResult again = ParseSubmission(FormatSubmissionQuery(s));
     if (!again.submission || !(*again.submission == s)) std::abort();
+}
+
+// Only the two exact paths are served, and a row is stored only from a
+// valid query on the add path.
+void CheckRouting(std::string_view target) {
+    RateLimiter unlimited(0);
+    ScoreService service{unlimited, 8192};
+    const ScoreDecision decision =
+        service.Handle({"GET", "HTTP/1.1", target, true, target.size()}, "192.0.2.1", {}, 0);
+    const std::string_view path = target.substr(0, target.find('?'));
+    switch (decision.kind) {
+        case ScoreDecision::Kind::table:
+            if (path != viewPath) std::abort();
+            break;
+        case ScoreDecision::Kind::store: {
+            if (path != addPath || target.size() == path.size()) std::abort();
+            const SubmissionResult parsed = ParseSubmission(target.substr(path.size() + 1));
+            if (!parsed.submission || !(*parsed.submission == decision.row.submission)) std::abort();
+            break;
+        }
+        case ScoreDecision::Kind::reply:
+            if (decision.reply.status < 400 || decision.reply.body.empty() ||
+                decision.reply.body.back() != '\n')
+                std::abort();
+            break;
+    }
+}
+
+// The address chosen is the peer's or one canonical IP address.
+void CheckForwardedFor(std::string_view value) {
+    const std::string chosen = ChooseClientAddress("192.0.2.1", value, true);
+    if (chosen != "192.0.2.1" && CanonicalAddress(chosen) != chosen) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    CheckSubmission(input);
+    CheckRouting(input);
+    CheckForwardedFor(input);
     return 0;
 }

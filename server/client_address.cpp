@@ -1,18 +1,11 @@
 #include "server/client_address.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include <cstring>
+
 namespace {
-
-constexpr std::size_t maxAddressLength = 47;  // "[" IPv6 "]" with room for a port
-
-bool LooksLikeAddress(std::string_view text) {
-    if (text.empty() || text.size() > maxAddressLength) return false;
-    for (const char c : text) {
-        const bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') ||
-                        c == '.' || c == ':' || c == '[' || c == ']';
-        if (!ok) return false;
-    }
-    return true;
-}
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -20,12 +13,52 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
+std::string FormatIpv6(const in6_addr& address) {
+    if (IN6_IS_ADDR_V4MAPPED(&address)) {
+        in_addr v4{};
+        std::memcpy(&v4, address.s6_addr + 12, sizeof v4);
+        char text[INET_ADDRSTRLEN];
+        return inet_ntop(AF_INET, &v4, text, sizeof text) ? text : "";
+    }
+    char text[INET6_ADDRSTRLEN];
+    return inet_ntop(AF_INET6, &address, text, sizeof text) ? text : "";
+}
+
+std::string FormatIpv4(const in_addr& address) {
+    char text[INET_ADDRSTRLEN];
+    return inet_ntop(AF_INET, &address, text, sizeof text) ? text : "";
+}
+
 }  // namespace
+
+std::string FormatPeerAddress(const sockaddr* address) {
+    if (!address) return {};
+    if (address->sa_family == AF_INET)
+        return FormatIpv4(reinterpret_cast<const sockaddr_in*>(address)->sin_addr);
+    if (address->sa_family == AF_INET6)
+        return FormatIpv6(reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr);
+    return {};
+}
+
+std::string CanonicalAddress(std::string_view text) {
+    text = Trim(text);
+    // inet_pton wants a terminated string; anything longer than the longest
+    // IPv6 text is not an address anyway.
+    char terminated[INET6_ADDRSTRLEN];
+    if (text.empty() || text.size() >= sizeof terminated) return {};
+    text.copy(terminated, text.size());
+    terminated[text.size()] = '\0';
+    in_addr v4{};
+    if (inet_pton(AF_INET, terminated, &v4) == 1) return FormatIpv4(v4);
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, terminated, &v6) == 1) return FormatIpv6(v6);
+    return {};
+}
 
 std::string ChooseClientAddress(std::string_view peer, std::string_view forwardedFor, bool trustProxy) {
     if (!trustProxy || forwardedFor.empty()) return std::string(peer);
     const std::size_t comma = forwardedFor.rfind(',');
-    const std::string_view last =
-        Trim(comma == std::string_view::npos ? forwardedFor : forwardedFor.substr(comma + 1));
-    return LooksLikeAddress(last) ? std::string(last) : std::string(peer);
+    std::string last =
+        CanonicalAddress(comma == std::string_view::npos ? forwardedFor : forwardedFor.substr(comma + 1));
+    return last.empty() ? std::string(peer) : last;
 }

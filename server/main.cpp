@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "server/listen_socket.h"
 #include "server/score_server.h"
-#include "server/score_store.h"
 #include "server/server_options.h"
+#include "server/sqlite_score_store.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // Signals are taken by sigtimedwait below; every thread started from here
+    // Signals are taken by sigwaitinfo below; every thread started from here
     // on inherits the mask, so none of them is interrupted by one.
     sigset_t signals;
     sigemptyset(&signals);
@@ -51,7 +52,20 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    ScoreStore store;
+    const std::uint64_t fileLimit = RaiseOpenFileLimit();
+    const int connections =
+        ScoreServer::ConnectionsThatFit(options.maxConnections, options.threads, fileLimit);
+    if (connections < 1) {
+        std::fprintf(stderr, "munchet-scores: the open-file limit (%llu) leaves no room for connections\n",
+                     static_cast<unsigned long long>(fileLimit));
+        return 1;
+    }
+    if (connections < options.maxConnections) {
+        std::fprintf(stderr, "munchet-scores: the open-file limit (%llu) allows %d connections, not %d\n",
+                     static_cast<unsigned long long>(fileLimit), connections, options.maxConnections);
+    }
+
+    SqliteScoreStore store;
     if (!store.Open(options.dbPath, error)) {
         std::fprintf(stderr, "munchet-scores: %s\n", error.c_str());
         return 1;
@@ -62,15 +76,26 @@ int main(int argc, char** argv) {
     config.trustProxy = options.trustProxy;
     config.threads = options.threads;
     config.ioTimeout = std::chrono::seconds(options.timeoutSeconds);
+    config.maxConnections = connections;
+    config.maxConnectionsPerClient = options.maxPerClient;
+    config.maxRequestBytes = static_cast<std::size_t>(options.maxRequestBytes);
     ScoreServer server(store, config);
-    const int port = server.Start(options.host, options.port);
+    const int port = server.Start(options.host, options.port, &error);
     if (port < 0) {
-        std::fprintf(stderr, "munchet-scores: cannot listen on %s:%d\n", HostForDisplay(options.host).c_str(),
-                     options.port);
+        std::fprintf(stderr, "munchet-scores: cannot listen on %s:%d: %s\n",
+                     HostForDisplay(options.host).c_str(), options.port, error.c_str());
         return 1;
     }
     std::fprintf(stderr, "munchet-scores: database %s, rate limit %d/min%s\n", options.dbPath.c_str(),
                  options.rateLimit, options.trustProxy ? ", trusting X-Forwarded-For" : "");
+    std::fprintf(stderr,
+                 "munchet-scores: at most %d connections (%s per address), %d s to send a request, "
+                 "requests up to %d bytes\n",
+                 connections,
+                 options.trustProxy || options.maxPerClient == 0
+                     ? "any"
+                     : std::to_string(options.maxPerClient).c_str(),
+                 options.timeoutSeconds, options.maxRequestBytes);
     std::fprintf(stderr, "listening on %s:%d\n", HostForDisplay(options.host).c_str(), port);
     if (!options.portFile.empty() && !WritePortFile(options.portFile, port)) {
         std::fprintf(stderr, "munchet-scores: cannot write %s\n", options.portFile.c_str());
@@ -78,16 +103,15 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const timespec poll{0, 200 * 1000 * 1000};
-    int received = -1;
-    while (server.Running()) {
-        received = sigtimedwait(&signals, nullptr, &poll);
-        if (received == SIGINT || received == SIGTERM) break;
-    }
-    const bool failed = !server.Running() && received != SIGINT && received != SIGTERM;
-    std::fprintf(stderr, failed ? "munchet-scores: stopped accepting connections\n"
-                                : "munchet-scores: shutting down\n");
+    int received;
+    do {
+        received = sigwaitinfo(&signals, nullptr);
+    } while (received != SIGINT && received != SIGTERM);
+    std::fprintf(stderr, "munchet-scores: shutting down\n");
     server.Stop();
+    std::fprintf(stderr, "munchet-scores: stored %llu rows in %llu commits\n",
+                 static_cast<unsigned long long>(server.StoredRows()),
+                 static_cast<unsigned long long>(server.Commits()));
     store.Close();
-    return failed ? 1 : 0;
+    return 0;
 }

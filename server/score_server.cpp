@@ -1,189 +1,534 @@
 #include "server/score_server.h"
 
-#include <httplib.h>
-#include <sys/socket.h>
+#include <microhttpd.h>
+#include <strings.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "server/client_address.h"
-#include "server/connection_stream.h"
+#include "server/commit_queue.h"
+#include "server/connection_table.h"
+#include "server/listen_socket.h"
+#include "server/rate_limiter.h"
 #include "server/request_log.h"
 #include "server/score_service.h"
+#include "server/table_cache.h"
 
 namespace {
 
-// The request a worker thread is serving, for its log line: the logger gets
-// only the request and the reply, and runs on the worker's own thread.
-thread_local ConnectionStream::Clock::time_point requestStart;
-thread_local const ConnectionStream* requestStream = nullptr;
-// Set when the library itself refused the request (bad request line, target
-// too long, unknown route for another method): whatever follows on that
-// connection cannot be trusted to start a request, so it is closed.
-thread_local bool closeAfterReply = false;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
-const char* ErrorText(int status) {
-    switch (status) {
-        case 400:
-            return "bad request\n";
-        case 404:
-            return "not found\n";
-        case 413:
-            return "request too large\n";
-        case 414:
-            return "request target too long\n";
-        case 500:
-            return "internal error\n";
-        default:
-            return "error\n";
-    }
+// How often deadlines are checked, and how often what the checks did is logged.
+constexpr auto sweepPeriod = 100ms;
+constexpr auto reportPeriod = 1s;
+// The library's own connection limit sits this far (per thread) above ours,
+// so that it never stops accepting and leaves newcomers waiting in the
+// backlog: the connection table turns them away at once instead.
+constexpr unsigned libraryLimitHeadroomPerThread = 16;
+// The library reports each connection that breaks off mid-request; under an
+// attack that is thousands of lines. It may say this many things a second,
+// and the rest are counted.
+constexpr int libraryLinesPerSecond = 5;
+// Descriptors the server keeps besides connections: standard streams, the
+// listening socket, two database connections with their log and index files,
+// and per thread an epoll instance and a wake-up channel.
+constexpr std::uint64_t ownDescriptors = 32;
+constexpr std::uint64_t ownDescriptorsPerThread = 4;
+// Room in each connection's memory pool beyond two requests' worth (one being
+// parsed, one read ahead): the library's header records and the reply's headers.
+constexpr std::size_t poolOverhead = 4096;
+
+// One connection and the request it is serving. The library runs each
+// connection on one of its threads only, so the request fields need no lock;
+// `stored` is written by the committing thread before it resumes the connection.
+struct Connection {
+    ConnectionTable::Entry entry;
+    MHD_Connection* handle = nullptr;
+
+    std::string target;  // raw request target, as received
+    std::string method;  // empty until the request reached us
+    std::string client;  // the address the request counts under
+    Clock::time_point began;
+    int status = 0;        // of the reply we queued; 0: none yet
+    bool decided = false;  // decision holds the answer
+    ScoreDecision decision;
+    bool waitingForStore = false;
+    std::atomic<bool> stored{false};
+};
+
+Connection* ConnectionOf(MHD_Connection* handle) {
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(handle, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    return info ? static_cast<Connection*>(info->socket_context) : nullptr;
 }
+
+MHD_Response* TextResponse(std::string_view body, bool close) {
+    MHD_Response* response =
+        MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
+    if (!response) return nullptr;
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain");
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
+    if (close) MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    return response;
+}
+
+// The value of the last X-Forwarded-For header, or "".
+std::string_view LastForwardedFor(MHD_Connection* handle) {
+    std::string_view last;
+    MHD_get_connection_values(
+        handle, MHD_HEADER_KIND,
+        [](void* cls, MHD_ValueKind, const char* key, const char* value) {
+            if (value && strcasecmp(key, "X-Forwarded-For") == 0)
+                *static_cast<std::string_view*>(cls) = value;
+            return MHD_YES;
+        },
+        &last);
+    return last;
+}
+
+// The current table as one reply the library sends to any number of clients
+// at once; it keeps the text alive until the last of them is done with it.
+class TableReply {
+public:
+    ~TableReply() { Publish(nullptr); }
+
+    // Any thread; replaces the reply sent from now on.
+    void Publish(const TableCache::Text& text) {
+        MHD_Response* fresh = nullptr;
+        if (text) {
+            auto* keep = new TableCache::Text(text);
+            fresh = MHD_create_response_from_buffer_with_free_callback_cls(
+                text->size(), const_cast<char*>(text->data()),
+                [](void* cls) { delete static_cast<TableCache::Text*>(cls); }, keep);
+            if (!fresh) {
+                delete keep;
+                return;  // out of memory: the previous table stays
+            }
+            MHD_add_response_header(fresh, MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain");
+            MHD_add_response_header(fresh, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
+        }
+        MHD_Response* old;
+        {
+            std::lock_guard lock(mutex);
+            old = std::exchange(response, fresh);
+        }
+        if (old) MHD_destroy_response(old);  // connections still sending it hold their own reference
+    }
+
+    // False when there is no table yet or the library refused.
+    bool Queue(MHD_Connection* handle) {
+        std::lock_guard lock(mutex);
+        return response && MHD_queue_response(handle, MHD_HTTP_OK, response) == MHD_YES;
+    }
+
+private:
+    std::mutex mutex;
+    MHD_Response* response = nullptr;
+};
 
 }  // namespace
 
-// cpp-httplib's server with its per-connection loop replaced: the library's
-// own loop allows a client to trickle a request forever (its time-out covers
-// a single read) and reads headers without a total bound.
-class ScoreServer::Http final : public httplib::Server {
+class ScoreServer::Engine {
 public:
-    explicit Http(ScoreServer& owner) : owner(owner) {
-        const auto threads = static_cast<std::size_t>(std::max(owner.config.threads, 1));
-        new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-        set_payload_max_length(owner.config.maxRequestBytes);
-        // The library's default also sets SO_REUSEPORT, which would let a
-        // second server start on a port already served and silently share it.
-        set_socket_options([](socket_t sock) {
-            const int yes = 1;
-            setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        });
-        set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
-            return Route(request, response);
-        });
-        set_keep_alive_max_count(static_cast<std::size_t>(std::max(owner.config.keepAliveRequests, 1)));
-        set_keep_alive_timeout(std::max<time_t>(
-            1, std::chrono::duration_cast<std::chrono::seconds>(owner.config.idleTimeout).count()));
-        set_error_handler(HandlerWithResponse([](const httplib::Request&, httplib::Response& response) {
-            if (!response.body.empty()) return HandlerResponse::Unhandled;
-            closeAfterReply = true;
-            response.set_header("Connection", "close");
-            response.set_content(ErrorText(response.status), "text/plain");
-            return HandlerResponse::Handled;
-        }));
-        set_logger([this](const httplib::Request& request, const httplib::Response& response) {
-            const auto duration = ConnectionStream::Clock::now() - requestStart;
-            Log(FormatRequestLogLine(std::chrono::system_clock::now(), ClientOf(request), request.method,
-                                     request.target, response.status, duration));
-        });
+    Engine(ScoreStore& store, const ScoreServerConfig& config)
+        : store(store),
+          config(config),
+          limiter(config.rateLimit),
+          service{limiter, config.maxRequestBytes},
+          cache([this](const TableCache::Text& text) { tableReply.Publish(text); }),
+          limits{
+              static_cast<std::size_t>(std::max(config.maxConnections, 1)),
+              config.trustProxy ? 0 : static_cast<std::size_t>(std::max(config.maxConnectionsPerClient, 0)),
+              config.ioTimeout, config.idleTimeout},
+          connections(limits) {}
+
+    ~Engine() { Stop(); }
+
+    int Start(const std::string& host, int port, std::string& error) {
+        if (!cache.Refresh(store, error)) {
+            error = "cannot read the table: " + error;
+            return -1;
+        }
+        listenFd = OpenListenSocket(host, port, error);
+        if (listenFd < 0) return -1;
+        queue = std::make_unique<CommitQueue>(store, cache, [this](std::string_view line) { Log(line); });
+        if (!StartDaemon()) {
+            error = "libmicrohttpd did not start";
+            Stop();
+            return -1;
+        }
+        sweeper = std::thread([this] { Sweep(); });
+        return BoundPort(listenFd);
     }
 
-    bool StopRequested() const { return owner.stopping.load() || svr_sock_ == INVALID_SOCKET; }
+    void Stop() {
+        if (daemon) {
+            stopping = true;
+            // The library hands the listening socket back, to be closed once
+            // it has stopped; if it cannot, it keeps it and closes it itself.
+            if (MHD_quiesce_daemon(daemon) == MHD_INVALID_SOCKET) listenFd = -1;
+            // Finish what is under way: replies still to send, and rows still
+            // to store, whose clients wait for their answer.
+            WaitUntilQuiet(config.ioTimeout + 1s);
+        }
+        // No row is taken after this, and every row taken is stored and its
+        // connection resumed: none is left suspended, which the library
+        // requires before it stops.
+        if (queue) queue->Close();
+        if (daemon) {
+            WaitUntilQuiet(config.ioTimeout);
+            MHD_stop_daemon(daemon);
+            daemon = nullptr;
+        }
+        if (listenFd >= 0) close(listenFd);
+        listenFd = -1;
+        if (sweeper.joinable()) {
+            {
+                std::lock_guard lock(sweepMutex);
+                sweepStop = true;
+            }
+            sweepWake.notify_one();
+            sweeper.join();
+        }
+    }
+
+    std::uint64_t StoredRows() const { return queue ? queue->StoredRows() : 0; }
+    std::uint64_t Commits() const { return queue ? queue->Commits() : 0; }
 
 private:
-    HandlerResponse Route(const httplib::Request& request, httplib::Response& response) {
-        // Other methods, HEAD included (it must not store a row), fall through
-        // to the library, which answers 404 after reading (at most
-        // maxRequestBytes of) any body.
-        if (request.method != "GET") return HandlerResponse::Unhandled;
-        const std::string client = ClientOf(request);
-        ScoreService service{owner.store, owner.limiter};
-        const ScoreReply reply = service.Handle(request.target, client, RateLimiter::Clock::now(),
-                                                static_cast<std::int64_t>(std::time(nullptr)));
-        if (!reply.logNote.empty()) Log("storage error: " + reply.logNote);
-        response.status = reply.status;
-        response.set_content(reply.body, "text/plain");
-        response.set_header("Cache-Control", "no-store");
-        return HandlerResponse::Handled;
+    bool StartDaemon() {
+        const unsigned threads = static_cast<unsigned>(std::max(config.threads, 1));
+        const unsigned connectionLimit =
+            static_cast<unsigned>(limits.total) + libraryLimitHeadroomPerThread * threads;
+        // A backstop only: the sweep closes a silent connection long before.
+        const auto silence =
+            std::chrono::ceil<std::chrono::seconds>(config.ioTimeout + config.idleTimeout) + 1s;
+        std::vector<MHD_OptionItem> options = {
+            {MHD_OPTION_LISTEN_SOCKET, listenFd, nullptr},
+            {MHD_OPTION_CONNECTION_LIMIT, connectionLimit, nullptr},
+            {MHD_OPTION_CONNECTION_TIMEOUT, static_cast<intptr_t>(silence.count()), nullptr},
+            {MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+             static_cast<intptr_t>(2 * config.maxRequestBytes + poolOverhead), nullptr},
+            {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&OnConnection), this},
+            {MHD_OPTION_URI_LOG_CALLBACK, reinterpret_cast<intptr_t>(&OnRequestLine), this},
+            {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&OnCompleted), this},
+        };
+        if (threads > 1) options.push_back({MHD_OPTION_THREAD_POOL_SIZE, threads, nullptr});
+        options.push_back({MHD_OPTION_END, 0, nullptr});
+        daemon =
+            MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG, 0,
+                             nullptr, nullptr, &OnRequest, this, MHD_OPTION_EXTERNAL_LOGGER, &OnLibraryLog,
+                             this, MHD_OPTION_ARRAY, options.data(), MHD_OPTION_END);
+        return daemon != nullptr;
     }
 
-    std::string ClientOf(const httplib::Request& request) const {
-        std::string peer = request.remote_addr;
-        if (peer.empty() && requestStream) {
-            int port = 0;
-            requestStream->get_remote_ip_and_port(peer, port);
+    void WaitUntilQuiet(Clock::duration limit) const {
+        const auto until = Clock::now() + limit;
+        while (connections.BusyCount() > 0 && Clock::now() < until) std::this_thread::sleep_for(5ms);
+    }
+
+    // --- the library's callbacks, each on the thread serving that connection
+
+    static void OnConnection(void* cls, MHD_Connection* handle, void** socketContext,
+                             MHD_ConnectionNotificationCode code) {
+        auto& self = *static_cast<Engine*>(cls);
+        if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+            auto* connection = new Connection;
+            connection->handle = handle;
+            if (const MHD_ConnectionInfo* fd =
+                    MHD_get_connection_info(handle, MHD_CONNECTION_INFO_CONNECTION_FD))
+                connection->entry.fd = fd->connect_fd;
+            if (const MHD_ConnectionInfo* peer =
+                    MHD_get_connection_info(handle, MHD_CONNECTION_INFO_CLIENT_ADDRESS))
+                connection->entry.address = FormatPeerAddress(peer->client_addr);
+            *socketContext = connection;
+            self.connections.Open(connection->entry, Clock::now());
+            return;
         }
-        const std::size_t forwardedCount = request.get_header_value_count("X-Forwarded-For");
-        const std::string forwarded = forwardedCount == 0
-                                          ? std::string()
-                                          : request.get_header_value("X-Forwarded-For", forwardedCount - 1);
-        return ChooseClientAddress(peer, forwarded, owner.config.trustProxy);
+        auto* connection = static_cast<Connection*>(*socketContext);
+        if (!connection) return;
+        self.connections.Close(connection->entry);
+        delete connection;
+        *socketContext = nullptr;
+    }
+
+    // The request line is in: a request has begun. The raw target (the
+    // library hands the handler a decoded path) is kept for routing.
+    static void* OnRequestLine(void* cls, const char* uri, MHD_Connection* handle) {
+        auto& self = *static_cast<Engine*>(cls);
+        Connection* connection = ConnectionOf(handle);
+        if (!connection) return nullptr;
+        connection->target.assign(uri, strnlen(uri, self.config.maxRequestBytes + 1));
+        connection->method.clear();
+        connection->client = connection->entry.address;
+        connection->began = Clock::now();
+        connection->status = 0;
+        connection->decided = false;
+        connection->waitingForStore = false;
+        self.connections.RequestBegan(connection->entry, connection->began);
+        return connection;
+    }
+
+    static MHD_Result OnRequest(void* cls, MHD_Connection* handle, const char*, const char* method,
+                                const char* version, const char*, size_t* uploadSize, void** requestContext) {
+        auto& self = *static_cast<Engine*>(cls);
+        auto* connection = static_cast<Connection*>(*requestContext);
+        if (!connection) return MHD_NO;
+        if (connection->waitingForStore) {  // resumed: the commit is over
+            connection->waitingForStore = false;
+            return self.Answer(*connection, StoredReply(connection->stored.load()));
+        }
+        if (!connection->decided) {
+            // The first call: the headers are in.
+            const bool hasBody = self.Decide(*connection, handle, method, version);
+            // A reply queued now makes the library drop the rest of the
+            // request and close the connection afterwards: right for a body
+            // we never read, or a client we stop trusting. Any other request
+            // is answered on the next call, once the library has all of it,
+            // so that the connection stays open for the next one.
+            const ScoreDecision& decision = connection->decision;
+            const bool answerNow = hasBody || connection->method != "GET" ||
+                                   (decision.kind == ScoreDecision::Kind::reply && decision.reply.close);
+            if (!answerNow) return MHD_YES;
+        }
+        *uploadSize = 0;
+        switch (connection->decision.kind) {
+            case ScoreDecision::Kind::table:
+                return self.AnswerTable(*connection);
+            case ScoreDecision::Kind::store:
+                return self.Store(*connection, std::move(connection->decision.row));
+            case ScoreDecision::Kind::reply:
+                break;
+        }
+        return self.Answer(*connection, connection->decision.reply);
+    }
+
+    // Decides the answer from the request's line and headers. True when the
+    // request has a body.
+    bool Decide(Connection& connection, MHD_Connection* handle, const char* method, const char* version) {
+        const MHD_ConnectionInfo* size =
+            MHD_get_connection_info(handle, MHD_CONNECTION_INFO_REQUEST_HEADER_SIZE);
+        const RequestFacts facts{
+            method, version, connection.target,
+            MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST) != nullptr,
+            size ? size->header_size : 0};
+        connection.method = method;
+        if (config.trustProxy)
+            connection.client = ChooseClientAddress(connection.entry.address, LastForwardedFor(handle), true);
+        connection.decision = service.Handle(facts, connection.client, RateLimiter::Clock::now(),
+                                             static_cast<std::int64_t>(std::time(nullptr)));
+        connection.decided = true;
+        const char* length =
+            MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+        return (length && std::strcmp(length, "0") != 0) ||
+               MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING);
+    }
+
+    static void OnCompleted(void* cls, MHD_Connection* handle, void** requestContext,
+                            MHD_RequestTerminationCode) {
+        auto& self = *static_cast<Engine*>(cls);
+        auto* connection = static_cast<Connection*>(*requestContext);
+        if (!connection) return;
+        int status = connection->status;
+        if (status == 0) {  // refused by the library itself (say, a header too big for its memory)
+            const MHD_ConnectionInfo* queued =
+                MHD_get_connection_info(handle, MHD_CONNECTION_INFO_HTTP_STATUS);
+            if (queued) status = static_cast<int>(queued->http_status);
+        }
+        const Clock::time_point now = Clock::now();
+        if (status != 0) {
+            self.Log(FormatRequestLogLine(std::chrono::system_clock::now(), connection->client,
+                                          connection->method, connection->target, status,
+                                          now - connection->began));
+        }
+        connection->status = 0;
+        self.connections.RequestDone(connection->entry, now);
+    }
+
+    static void OnLibraryLog(void* cls, const char* format, va_list args) {
+        auto& self = *static_cast<Engine*>(cls);
+        {
+            std::lock_guard lock(self.libraryLogMutex);
+            const Clock::time_point now = Clock::now();
+            if (now - self.libraryLogWindow >= 1s) {
+                self.libraryLogWindow = now;
+                self.libraryLinesInWindow = 0;
+            }
+            if (++self.libraryLinesInWindow > libraryLinesPerSecond) {
+                ++self.libraryLinesHeld;
+                return;
+            }
+        }
+        char text[512];
+        std::vsnprintf(text, sizeof text, format, args);
+        std::string_view line(text);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+        self.Log("libmicrohttpd: " + std::string(line));
+    }
+
+    // --- answers
+
+    MHD_Result Answer(Connection& connection, const ScoreReply& reply) {
+        connection.status = reply.status;
+        connections.Replying(connection.entry, Clock::now());
+        MHD_Response* response = TextResponse(reply.body, reply.close || stopping);
+        if (!response) return MHD_NO;
+        const MHD_Result queued =
+            MHD_queue_response(connection.handle, static_cast<unsigned>(reply.status), response);
+        MHD_destroy_response(response);
+        return queued;
+    }
+
+    MHD_Result AnswerTable(Connection& connection) {
+        if (stopping) {
+            // The shared reply cannot carry "Connection: close"; a copy can.
+            const TableCache::Text text = cache.Current();
+            if (text) return Answer(connection, {MHD_HTTP_OK, *text, true});
+        } else {
+            connections.Replying(connection.entry, Clock::now());
+            connection.status = MHD_HTTP_OK;
+            if (tableReply.Queue(connection.handle)) return MHD_YES;
+        }
+        return Answer(connection, {MHD_HTTP_INTERNAL_SERVER_ERROR, "storage error\n", false});
+    }
+
+    // Parks the connection until its row is durable: the thread goes on
+    // serving others, and the commit resumes the connection for its answer.
+    MHD_Result Store(Connection& connection, ScoreRow row) {
+        connections.Storing(connection.entry);
+        connection.waitingForStore = true;
+        MHD_Connection* handle = connection.handle;
+        const bool queued = queue->Submit(
+            std::move(row),
+            [&connection](bool stored) {
+                connection.stored = stored;
+                MHD_resume_connection(connection.handle);
+            },
+            [handle] { MHD_suspend_connection(handle); });
+        if (queued) return MHD_YES;
+        connection.waitingForStore = false;
+        return Answer(connection, {MHD_HTTP_SERVICE_UNAVAILABLE, "server is shutting down\n", true});
+    }
+
+    // --- deadlines
+
+    void Sweep() {
+        ConnectionTable::Tally cut;
+        auto nextReport = Clock::now() + reportPeriod;
+        std::unique_lock lock(sweepMutex);
+        while (true) {
+            const bool last = sweepWake.wait_for(lock, sweepPeriod, [this] { return sweepStop; });
+            const Clock::time_point now = Clock::now();
+            const ConnectionTable::Tally swept = connections.CutOverdue(now);
+            if (swept.count > 0) {
+                cut.count += swept.count;
+                cut.lastAddress = swept.lastAddress;
+            }
+            if (now >= nextReport || last) {
+                Report(std::exchange(cut, {}), connections.TakeRefused());
+                nextReport = now + reportPeriod;
+            }
+            if (last) return;
+        }
+    }
+
+    // One line a second at most, however hard the server is pushed.
+    void Report(const ConnectionTable::Tally& cut, const ConnectionTable::Tally& refused) {
+        if (cut.count == 1) Log("connection from " + cut.lastAddress + " closed: request timed out");
+        if (cut.count > 1)
+            Log("closed " + std::to_string(cut.count) + " connections (the last from " + cut.lastAddress +
+                "): requests timed out");
+        std::size_t held;
+        {
+            std::lock_guard lock(libraryLogMutex);
+            held = std::exchange(libraryLinesHeld, 0);
+        }
+        if (held > 0) Log("libmicrohttpd: " + std::to_string(held) + " more messages left out");
+        if (refused.count > 0) {
+            Log("refused " + std::to_string(refused.count) +
+                (refused.count == 1 ? " connection" : " connections") + " over the bounds of " +
+                std::to_string(limits.total) + " open, " +
+                (limits.perClient > 0 ? std::to_string(limits.perClient) : std::string("any")) +
+                " per address (the last from " + refused.lastAddress + ")");
+        }
     }
 
     void Log(std::string_view line) const {
-        if (owner.config.log) {
-            owner.config.log(line);
+        if (config.log) {
+            config.log(line);
         } else {
             WriteLogLine(line);
         }
     }
 
-    // Overrides the library's private per-connection entry point; it runs on
-    // a worker thread for each accepted socket and must close it.
-    bool process_and_close_socket(socket_t sock) override {
-        const ScoreServerConfig& config = owner.config;
-        ConnectionStream stream(sock, config.ioTimeout);
-        requestStream = &stream;
-        bool ok = false;
-        for (int served = 0; served < config.keepAliveRequests; ++served) {
-            // The first request gets the full time-out to arrive, as a client
-            // may connect a moment before it writes.
-            const auto wait = served == 0 ? config.ioTimeout : config.idleTimeout;
-            if (!stream.WaitForRequest(ConnectionStream::Clock::now() + wait,
-                                       [this] { return StopRequested(); })) {
-                break;
-            }
-            stream.BeginRequest(config.maxRequestBytes);
-            requestStart = ConnectionStream::Clock::now();
-            closeAfterReply = false;
-            const bool last = served + 1 == config.keepAliveRequests || StopRequested();
-            bool closed = false;
-            ok = process_request(stream, last, closed, {});
-            if (const char* reason = stream.CutOffReason()) {
-                std::string peer;
-                int port = 0;
-                stream.get_remote_ip_and_port(peer, port);
-                Log("connection from " + (peer.empty() ? std::string("-") : peer) + " closed: request " +
-                    reason);
-            }
-            if (!ok || closed || closeAfterReply) break;
-        }
-        requestStream = nullptr;
-        shutdown(sock, SHUT_RDWR);
-        close(sock);
-        return ok;
-    }
+    ScoreStore& store;
+    const ScoreServerConfig& config;
+    RateLimiter limiter;
+    ScoreService service;
+    TableReply tableReply;  // before cache, whose listener publishes into it
+    TableCache cache;
+    const ConnectionTable::Limits limits;
+    ConnectionTable connections;
+    std::unique_ptr<CommitQueue> queue;
+    int listenFd = -1;
+    MHD_Daemon* daemon = nullptr;
+    std::atomic<bool> stopping{false};
 
-    ScoreServer& owner;
+    std::mutex libraryLogMutex;
+    Clock::time_point libraryLogWindow{};
+    int libraryLinesInWindow = 0;
+    std::size_t libraryLinesHeld = 0;
+
+    std::thread sweeper;
+    std::mutex sweepMutex;
+    std::condition_variable sweepWake;
+    bool sweepStop = false;
 };
 
 ScoreServer::ScoreServer(ScoreStore& store, ScoreServerConfig config)
-    : store(store), config(std::move(config)), limiter(this->config.rateLimit) {}
+    : store(store), config(std::move(config)) {}
 
 ScoreServer::~ScoreServer() { Stop(); }
 
-int ScoreServer::Start(const std::string& host, int port) {
+int ScoreServer::Start(const std::string& host, int port, std::string* error) {
     Stop();
-    stopping = false;
-    http = std::make_unique<Http>(*this);
-    const int bound = port == 0 ? http->bind_to_any_port(host) : (http->bind_to_port(host, port) ? port : -1);
+    auto fresh = std::make_unique<Engine>(store, config);
+    std::string message;
+    const int bound = fresh->Start(host, port, message);
     if (bound < 0) {
-        http.reset();
+        if (error) *error = message;
         return -1;
     }
-    running = true;
-    acceptThread = std::thread([this] {
-        http->listen_after_bind();
-        running = false;
-    });
+    engine = std::move(fresh);
     return bound;
 }
 
 void ScoreServer::Stop() {
-    if (!http) return;
-    stopping = true;
-    // The library ignores stop() until its accept loop has begun, and must
-    // not be told twice.
-    while (running && !http->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (running) http->stop();
-    if (acceptThread.joinable()) acceptThread.join();
-    http.reset();
+    if (!engine) return;
+    engine->Stop();
+    storedBefore += engine->StoredRows();
+    commitsBefore += engine->Commits();
+    engine.reset();
 }
+
+int ScoreServer::ConnectionsThatFit(int wanted, int threads, std::uint64_t openFileLimit) {
+    const auto perThread = libraryLimitHeadroomPerThread + ownDescriptorsPerThread;
+    const std::uint64_t reserved =
+        ownDescriptors + perThread * static_cast<std::uint64_t>(std::max(threads, 1));
+    if (openFileLimit <= reserved) return 0;
+    return static_cast<int>(
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(wanted, 0)), openFileLimit - reserved));
+}
+
+std::uint64_t ScoreServer::StoredRows() const { return storedBefore + (engine ? engine->StoredRows() : 0); }
+std::uint64_t ScoreServer::Commits() const { return commitsBefore + (engine ? engine->Commits() : 0); }

@@ -1,27 +1,30 @@
-// The HTTP side of munchet-scores: cpp-httplib on a pool of worker threads,
-// with bounded requests and one log line per request.
+// The HTTP side of munchet-scores: GNU libmicrohttpd in event-driven mode,
+// where an idle or slow connection costs a socket and a few KB but never a
+// thread, with bounds on connections, time and request size, group commit
+// for submissions and the table served from memory.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 
-#include "server/rate_limiter.h"
 #include "server/score_store.h"
 
 struct ScoreServerConfig {
-    int rateLimit = 30;                              // submissions per minute per client; 0: off
-    bool trustProxy = false;                         // see ChooseClientAddress
-    int threads = 8;                                 // worker threads, >= 1
-    std::chrono::milliseconds ioTimeout{5000};       // to receive one request once begun, or send one reply
-    std::chrono::milliseconds idleTimeout{2000};     // wait for the next request on a kept-alive connection
-    int keepAliveRequests = 100;                     // requests per connection before it is closed
-    std::size_t maxRequestBytes = 16384;             // request line, headers and body together
+    int rateLimit = 30;                           // submissions per minute per client; 0: off
+    bool trustProxy = false;                      // see ChooseClientAddress
+    int threads = 8;                              // threads serving connections, >= 1
+    std::chrono::milliseconds ioTimeout{5000};    // to send one request once begun, or take one reply
+    std::chrono::milliseconds idleTimeout{2000};  // for the next request on a kept-alive connection
+    int maxConnections = 4000;                    // open at once; a newcomer past it is closed at once
+    // Open at once from one address; 0: no bound. Not applied with
+    // trustProxy, where every connection comes from the proxy.
+    int maxConnectionsPerClient = 32;
+    std::size_t maxRequestBytes = 8192;              // request line and headers together
     std::function<void(std::string_view)> log = {};  // receives each log line; empty: stderr
 };
 
@@ -34,24 +37,34 @@ public:
     ScoreServer& operator=(const ScoreServer&) = delete;
     ~ScoreServer();  // stops the server if it runs
 
-    // Binds host:port (port 0: any free port) and starts accepting on a
-    // thread of its own. Returns the bound port, or -1 when binding failed.
-    int Start(const std::string& host, int port);
+    // Reads the table, binds host:port (port 0: any free port) and starts
+    // serving on threads of its own. Returns the bound port, or -1 with a
+    // message in *error (when given).
+    int Start(const std::string& host, int port, std::string* error = nullptr);
 
-    // True from Start until the accept loop has ended (by Stop or an error).
-    bool Running() const { return running.load(); }
+    // True from a successful Start until Stop.
+    bool Running() const { return engine != nullptr; }
 
-    // Stops accepting, lets the requests under way finish and joins every
-    // thread. Idle kept-alive connections are closed at once.
+    // Stops accepting, finishes the requests under way (storing every
+    // submission already received), closes idle connections and joins every
+    // thread. Idempotent.
     void Stop();
 
+    // The most connections, at most `wanted`, that fit in `openFileLimit`
+    // descriptors beside what the server itself keeps open with `threads`
+    // threads; 0 when not even one fits.
+    static int ConnectionsThatFit(int wanted, int threads, std::uint64_t openFileLimit);
+
+    // Rows stored and commits made since Start: their ratio is how many
+    // submissions shared a sync.
+    std::uint64_t StoredRows() const;
+    std::uint64_t Commits() const;
+
 private:
-    class Http;
+    class Engine;
     ScoreStore& store;
     ScoreServerConfig config;
-    RateLimiter limiter;
-    std::unique_ptr<Http> http;
-    std::thread acceptThread;
-    std::atomic<bool> running{false};
-    std::atomic<bool> stopping{false};
+    std::unique_ptr<Engine> engine;
+    std::uint64_t storedBefore = 0;  // counts of the runs before the current one
+    std::uint64_t commitsBefore = 0;
 };

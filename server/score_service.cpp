@@ -1,27 +1,40 @@
 #include "server/score_service.h"
 
-ScoreReply ScoreService::Handle(std::string_view target, std::string_view client,
-                                RateLimiter::Clock::time_point now, std::int64_t unixTime) {
+namespace {
+
+ScoreDecision Reply(int status, std::string body, bool close = false) {
+    return {ScoreDecision::Kind::reply, {status, std::move(body), close}, {}};
+}
+
+}  // namespace
+
+ScoreDecision ScoreService::Handle(const RequestFacts& request, std::string_view client,
+                                   RateLimiter::Clock::time_point now, std::int64_t unixTime) {
+    if (request.headerBytes > maxRequestBytes) return Reply(431, "request too large\n", true);
+    // HTTP/1.1 requires Host; a client that leaves it out is not a browser,
+    // not the game (libcurl sends it) and not a proxy worth trusting.
+    if (request.version != "HTTP/1.0" && !request.hasHost) return Reply(400, "missing Host header\n", true);
+    // Other methods, HEAD included (it must not store a row), are not served.
+    if (request.method != "GET") return Reply(404, "not found\n");
+
+    const std::string_view target = request.target;
     const std::size_t question = target.find('?');
     const std::string_view path = target.substr(0, question);
     const bool hasQuery = question != std::string_view::npos;
     const std::string_view query = hasQuery ? target.substr(question + 1) : std::string_view();
 
-    if (path == viewPath) {
-        ScoreReply reply{200, {}, {}};
-        std::string error;
-        if (!store.TableText(reply.body, error)) return {500, "storage error\n", error};
-        return reply;
-    }
-    if (path != addPath) return {404, "not found\n", {}};
+    if (path == viewPath) return {ScoreDecision::Kind::table, {}, {}};
+    if (path != addPath) return Reply(404, "not found\n");
 
     // Every attempt counts, valid or not, so the limit also slows down
     // anyone probing the validation.
-    if (!limiter.Allow(client, now)) return {429, "too many submissions, try again later\n", {}};
-    if (!hasQuery) return {400, "missing query\n", {}};
-    const SubmissionResult parsed = ParseSubmission(query);
-    if (!parsed.submission) return {400, std::string(parsed.error) + "\n", {}};
-    std::string error;
-    if (!store.Add(*parsed.submission, unixTime, client, error)) return {500, "storage error\n", error};
-    return {200, "OK\n", {}};
+    if (!limiter.Allow(client, now)) return Reply(429, "too many submissions, try again later\n");
+    if (!hasQuery) return Reply(400, "missing query\n");
+    SubmissionResult parsed = ParseSubmission(query);
+    if (!parsed.submission) return Reply(400, std::string(parsed.error) + "\n");
+    return {ScoreDecision::Kind::store, {}, {std::move(*parsed.submission), unixTime, std::string(client)}};
+}
+
+ScoreReply StoredReply(bool stored) {
+    return stored ? ScoreReply{200, "OK\n", false} : ScoreReply{500, "storage error\n", false};
 }

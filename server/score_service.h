@@ -1,7 +1,10 @@
-// What the server answers to one request, apart from any socket: routing by
-// the raw request target, the rate limit, validation and storage.
+// What the server answers to one request, apart from any socket: the HTTP
+// rules we hold requests to, routing by the raw request target, the rate
+// limit and validation. Storing a row and serving the table are left to the
+// caller, which knows how to wait for a commit and where the table is kept.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,21 +15,43 @@
 inline constexpr std::string_view addPath = "/hosted/vlkn/scores/pr/add.php";
 inline constexpr std::string_view viewPath = "/hosted/vlkn/scores/pr/view.php";
 
+// The parts of a request the answer depends on, as the HTTP library parsed them.
+struct RequestFacts {
+    std::string_view method;      // "GET", "POST", ...
+    std::string_view version;     // "HTTP/1.1", "HTTP/1.0", ...
+    std::string_view target;      // raw request target: path and query, not decoded
+    bool hasHost = false;         // a Host header was sent
+    std::size_t headerBytes = 0;  // request line and headers together
+};
+
 // A plain-text reply.
 struct ScoreReply {
-    int status;           // HTTP status code
-    std::string body;     // text/plain, ends with "\n" unless it is an empty table
-    std::string logNote;  // extra detail for the server log only (storage errors); usually empty
+    int status = 200;    // HTTP status code
+    std::string body;    // text/plain, ends with "\n"
+    bool close = false;  // close the connection after it: the client is not to be trusted further
 };
 
-// Borrows the store and the limiter; both must outlive it.
+struct ScoreDecision {
+    enum class Kind {
+        reply,  // send `reply`
+        table,  // send the current table
+        store,  // store `row`, then send StoredReply(...)
+    };
+    Kind kind = Kind::reply;
+    ScoreReply reply;
+    ScoreRow row;  // for store
+};
+
+// Borrows the limiter, which must outlive it.
 struct ScoreService {
-    ScoreStore& store;
     RateLimiter& limiter;
+    std::size_t maxRequestBytes;  // largest request line and headers accepted
 
-    // target: the raw request target (path and query, not decoded).
     // client: the address the request is counted and recorded under.
-    // now: for the rate limit; unixTime: seconds since 1970, stored with the row.
-    ScoreReply Handle(std::string_view target, std::string_view client, RateLimiter::Clock::time_point now,
-                      std::int64_t unixTime);
+    // now: for the rate limit; unixTime: seconds since 1970, stored with a row.
+    ScoreDecision Handle(const RequestFacts& request, std::string_view client,
+                         RateLimiter::Clock::time_point now, std::int64_t unixTime);
 };
+
+// The answer to a submission once storing it succeeded or failed.
+ScoreReply StoredReply(bool stored);

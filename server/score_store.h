@@ -1,60 +1,54 @@
-// The score table on disk: one SQLite file in WAL mode, written through one
-// connection and read through another, both safe to share between the
-// server's worker threads.
+// The boundary between the server and wherever the scores are kept. The HTTP
+// side, the group commit and the table cache use only this interface, so a
+// storage backend is one class that fills it (SqliteScoreStore today).
 #pragma once
 
 #include <cstdint>
-#include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "server/submission.h"
 
-struct sqlite3;
-struct sqlite3_stmt;
+inline constexpr int tableRowLimit = 100;  // rows in the table served by view.php
 
-inline constexpr int tableRowLimit = 100;  // rows in the table text
+// One accepted submission with what the server records beside it.
+struct ScoreRow {
+    Submission submission;
+    std::int64_t unixTime = 0;  // seconds since 1970 (UTC) when it was accepted
+    std::string client;         // the address the request was counted under
+};
 
-// Owns the two connections and their prepared statements; not copyable.
-// Every public operation may be called from any thread at any time.
+// One line of the served table.
+struct TableRow {
+    std::string name;  // as stored; may hold anything an administrator wrote into the file
+    std::int64_t score = 0;
+
+    bool operator==(const TableRow&) const = default;
+};
+
+// A backend must be safe to call from any thread; the server calls AddBatch
+// and ReadTop from its one committing thread.
 class ScoreStore {
 public:
-    ScoreStore() = default;
-    ScoreStore(const ScoreStore&) = delete;
-    ScoreStore& operator=(const ScoreStore&) = delete;
-    ~ScoreStore();
+    virtual ~ScoreStore() = default;
 
-    // Opens or creates the database at path (created with its table if absent).
-    // False, with a message in error, when the file cannot be used; the store
-    // is then closed.
-    bool Open(const std::string& path, std::string& error);
-    void Close();
+    // Stores every row in one transaction. True only once that transaction is
+    // durable: it survives a crash or a power cut. False, with a message in
+    // error, when none of the rows was stored. rows are in the order they
+    // arrived, which is the order of equal scores in the table.
+    virtual bool AddBatch(std::span<const ScoreRow> rows, std::string& error) = 0;
 
-    // Stores one row and returns only after the transaction is committed with
-    // a full sync, so a true result survives a crash or a power cut.
-    // unixTime: seconds since 1970; client: the submitter's address.
+    // The best tableRowLimit rows: highest score first, equal scores in the
+    // order they were stored. Sees changes made by other programs, such as an
+    // administrator deleting a cheat. False with a message when unreadable.
+    virtual bool ReadTop(std::vector<TableRow>& rows, std::string& error) = 0;
+
+    // One row as a batch of one.
     bool Add(const Submission& submission, std::int64_t unixTime, std::string_view client,
-             std::string& error);
-
-    // The table as served by view.php: at most tableRowLimit lines "name;score\n",
-    // highest score first, equal scores in the order they were stored. Rebuilt
-    // only when the database changed since the last call (also by another
-    // process). False with a message when the database cannot be read.
-    bool TableText(std::string& text, std::string& error);
-
-    // Number of stored rows, or -1 on error.
-    std::int64_t RowCount();
-
-private:
-    std::mutex writeMutex;
-    sqlite3* writer = nullptr;
-    sqlite3_stmt* insertStatement = nullptr;
-
-    std::mutex readMutex;
-    sqlite3* reader = nullptr;
-    sqlite3_stmt* versionStatement = nullptr;
-    sqlite3_stmt* topStatement = nullptr;
-    sqlite3_stmt* countStatement = nullptr;
-    std::int64_t cachedVersion = -1;  // data_version the cached table was built at; -1: none
-    std::string cachedTable;
+             std::string& error) {
+        const ScoreRow row{submission, unixTime, std::string(client)};
+        return AddBatch({&row, 1}, error);
+    }
 };

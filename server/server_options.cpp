@@ -50,7 +50,9 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
             continue;
         }
         const bool takesValue = arg == "--listen" || arg == "--db" || arg == "--rate-limit" ||
-                                arg == "--threads" || arg == "--timeout" || arg == "--port-file";
+                                arg == "--threads" || arg == "--timeout" || arg == "--port-file" ||
+                                arg == "--max-connections" || arg == "--max-per-client" ||
+                                arg == "--max-request-bytes";
         if (!takesValue) {
             error = "unknown option: " + std::string(arg);
             return false;
@@ -72,6 +74,12 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
             ok = ParseBoundedInt(value, 1, 256, options.threads);
         } else if (arg == "--timeout") {
             ok = ParseBoundedInt(value, 1, 3600, options.timeoutSeconds);
+        } else if (arg == "--max-connections") {
+            ok = ParseBoundedInt(value, 1, 1000000, options.maxConnections);
+        } else if (arg == "--max-per-client") {
+            ok = ParseBoundedInt(value, 0, 1000000, options.maxPerClient);
+        } else if (arg == "--max-request-bytes") {
+            ok = ParseBoundedInt(value, 1024, 1 << 20, options.maxRequestBytes);
         } else if (arg == "--port-file") {
             ok = !value.empty();
             options.portFile = value;
@@ -96,9 +104,15 @@ std::string ServerUsage() {
            "                       0 turns the limit off)\n"
            "  --trust-proxy        take the client address from X-Forwarded-For (only behind\n"
            "                       a reverse proxy that sets it)\n"
-           "  --threads N          worker threads (default 8)\n"
-           "  --timeout SECONDS    time allowed to send one request or receive a reply\n"
+           "  --threads N          threads serving connections (default 8)\n"
+           "  --timeout SECONDS    time a client has to send its request line after\n"
+           "                       connecting, then the rest of it, and to take a reply\n"
            "                       (default 5)\n"
+           "  --max-connections N  connections open at once; more are closed at once\n"
+           "                       (default 4000; lowered to fit the open-file limit)\n"
+           "  --max-per-client N   connections open at once from one address (default 32;\n"
+           "                       0: no bound; not applied with --trust-proxy)\n"
+           "  --max-request-bytes N  largest request line and headers (default 8192)\n"
            "  --port-file PATH     write the bound port to PATH once listening\n"
            "  --help               show this text\n";
 }

@@ -9,11 +9,14 @@ struct ServerOptions {
     std::string host = "127.0.0.1";  // address to listen on (IPv6 without brackets)
     int port = 8642;                 // 0: any free port
     std::string dbPath = "munchet-scores.db";
-    int rateLimit = 30;       // submissions per minute per client address; 0: no limit
-    bool trustProxy = false;  // take the client address from X-Forwarded-For
-    int threads = 8;          // worker threads, 1..256
-    int timeoutSeconds = 5;   // to receive one request, or to send a reply, 1..3600
-    std::string portFile;     // if set, the bound port is written there once listening
+    int rateLimit = 30;          // submissions per minute per client address; 0: no limit
+    bool trustProxy = false;     // take the client address from X-Forwarded-For
+    int threads = 8;             // threads serving connections, 1..256
+    int timeoutSeconds = 5;      // to send one request once begun, or to take a reply, 1..3600
+    int maxConnections = 4000;   // open at once, 1..1000000
+    int maxPerClient = 32;       // open at once from one address, 0..1000000; 0: no bound
+    int maxRequestBytes = 8192;  // request line and headers together, 1024..1048576
+    std::string portFile;        // if set, the bound port is written there once listening
     bool help = false;
 };
 

@@ -9,31 +9,58 @@ namespace {
 constexpr std::string_view goodQuery = "name=ab%20c&score=30249&level=2&munchets=3&food=17";
 
 struct ScoreServiceTest : testing::Test {
-    ScratchDir dir;
-    ScoreStore store;
     RateLimiter limiter{3};
-    ScoreService service{store, limiter};
+    ScoreService service{limiter, 1000};
     RateLimiter::Clock::time_point now = RateLimiter::Clock::time_point{} + std::chrono::hours(1000);
 
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(store.Open(dir.File("scores.db"), error)) << error;
-    }
-
-    ScoreReply Get(std::string_view target, std::string_view client = "192.0.2.1") {
-        return service.Handle(target, client, now, 1700000000);
+    ScoreDecision Get(std::string_view target, std::string_view client = "192.0.2.1") {
+        return service.Handle({"GET", "HTTP/1.1", target, true, 100}, client, now, 1700000000);
     }
 };
 
-TEST_F(ScoreServiceTest, StoresAValidSubmissionAndServesIt) {
-    const ScoreReply added = Get(AddTarget(goodQuery));
-    EXPECT_EQ(added.status, 200);
-    EXPECT_EQ(added.body, "OK\n");
-    const ScoreReply view = Get(viewTarget);
-    EXPECT_EQ(view.status, 200);
-    EXPECT_EQ(view.body, "ab c;30249\n");
+TEST_F(ScoreServiceTest, StoresAValidSubmissionAndServesTheTable) {
+    const ScoreDecision added = Get(AddTarget(goodQuery), "203.0.113.9");
+    ASSERT_EQ(added.kind, ScoreDecision::Kind::store);
+    EXPECT_EQ(added.row.submission, (Submission{"ab c", 30249, 2, 3, 17}));
+    EXPECT_EQ(added.row.unixTime, 1700000000);
+    EXPECT_EQ(added.row.client, "203.0.113.9");
+    EXPECT_EQ(StoredReply(true).status, 200);
+    EXPECT_EQ(StoredReply(true).body, "OK\n");
+    EXPECT_EQ(StoredReply(false).status, 500);
+
+    EXPECT_EQ(Get(viewTarget).kind, ScoreDecision::Kind::table);
     // A query on the table request changes nothing.
-    EXPECT_EQ(Get(std::string(viewTarget) + "?page=2").body, "ab c;30249\n");
+    EXPECT_EQ(Get(std::string(viewTarget) + "?page=2").kind, ScoreDecision::Kind::table);
+}
+
+// A request refused before it reaches the paths, with the answer it gets.
+struct Refused {
+    RequestFacts request;
+    int status;
+    std::string_view body;
+    bool close;
+};
+
+TEST_F(ScoreServiceTest, HoldsRequestsToTheRulesOfHttpFirst) {
+    const std::string add = AddTarget(goodQuery);
+    const Refused cases[] = {
+        {{"GET", "HTTP/1.1", add, true, 1001}, 431, "request too large\n", true},
+        {{"GET", "HTTP/1.1", add, false, 100}, 400, "missing Host header\n", true},
+        {{"GET", "HTTP/1.2", add, false, 100}, 400, "missing Host header\n", true},
+        {{"POST", "HTTP/1.1", add, true, 100}, 404, "not found\n", false},
+        {{"HEAD", "HTTP/1.1", viewTarget, true, 100}, 404, "not found\n", false},
+        {{"get", "HTTP/1.1", viewTarget, true, 100}, 404, "not found\n", false},
+    };
+    for (const Refused& c : cases) {
+        const ScoreDecision decision = service.Handle(c.request, "192.0.2.1", now, 0);
+        EXPECT_EQ(decision.kind, ScoreDecision::Kind::reply) << c.body;
+        EXPECT_EQ(decision.reply.status, c.status) << c.body;
+        EXPECT_EQ(decision.reply.body, c.body);
+        EXPECT_EQ(decision.reply.close, c.close) << c.body;
+    }
+    // HTTP/1.0 has no Host header to require; the largest request allowed passes.
+    EXPECT_EQ(service.Handle({"GET", "HTTP/1.0", add, false, 1000}, "192.0.2.1", now, 0).kind,
+              ScoreDecision::Kind::store);
 }
 
 TEST_F(ScoreServiceTest, AnswersOnlyTheTwoExactPaths) {
@@ -42,47 +69,34 @@ TEST_F(ScoreServiceTest, AnswersOnlyTheTwoExactPaths) {
           "/hosted/vlkn/scores/pr/add%2Ephp", "/HOSTED/vlkn/scores/pr/view.php",
           "/hosted/vlkn/scores/pr/view.php/x", "//hosted/vlkn/scores/pr/view.php",
           "http://example.org/hosted/vlkn/scores/pr/view.php", "*", ""}) {
-        const ScoreReply reply = Get(std::string(target) + "?" + std::string(goodQuery));
-        EXPECT_EQ(reply.status, 404) << target;
-        EXPECT_EQ(reply.body, "not found\n");
+        const ScoreDecision decision = Get(std::string(target) + "?" + std::string(goodQuery));
+        EXPECT_EQ(decision.reply.status, 404) << target;
+        EXPECT_EQ(decision.reply.body, "not found\n");
     }
-    EXPECT_EQ(store.RowCount(), 0);
 }
 
-TEST_F(ScoreServiceTest, RefusesBadSubmissionsWithTheirReasonAndStoresNothing) {
-    const ScoreReply noQuery = Get(addPath);
-    EXPECT_EQ(noQuery.status, 400);
-    EXPECT_EQ(noQuery.body, "missing query\n");
-    const ScoreReply broken = Get(AddTarget("name=a%3B&score=30249&level=2&munchets=3&food=17"));
-    EXPECT_EQ(broken.status, 400);
-    EXPECT_EQ(broken.body, "name holds a character that is not allowed\n");
-    const ScoreReply offByOne = Get(AddTarget("name=a&score=30250&level=2&munchets=3&food=17"));
-    EXPECT_EQ(offByOne.status, 400);
-    EXPECT_EQ(store.RowCount(), 0);
-    EXPECT_EQ(Get(viewTarget).body, "");
+TEST_F(ScoreServiceTest, RefusesBadSubmissionsWithTheirReason) {
+    const ScoreDecision noQuery = Get(addPath);
+    EXPECT_EQ(noQuery.reply.status, 400);
+    EXPECT_EQ(noQuery.reply.body, "missing query\n");
+    const ScoreDecision offByOne = Get(AddTarget("name=a&score=30250&level=2&munchets=3&food=17"));
+    EXPECT_EQ(offByOne.reply.status, 400);
+    EXPECT_EQ(offByOne.reply.body, "score does not match level, munchets and food\n");
+    EXPECT_FALSE(offByOne.reply.close);
 }
 
 TEST_F(ScoreServiceTest, LimitsSubmissionsPerClientButNeverTheTable) {
     // Refused attempts count too.
-    EXPECT_EQ(Get(AddTarget("name=a&score=1")).status, 400);
-    EXPECT_EQ(Get(AddTarget(goodQuery)).status, 200);
-    EXPECT_EQ(Get(AddTarget(goodQuery)).status, 200);
-    const ScoreReply limited = Get(AddTarget(goodQuery));
-    EXPECT_EQ(limited.status, 429);
-    EXPECT_FALSE(limited.body.empty());
-    EXPECT_EQ(Get(AddTarget(goodQuery), "192.0.2.2").status, 200);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(Get(viewTarget).status, 200);
-    EXPECT_EQ(store.RowCount(), 3);
+    EXPECT_EQ(Get(AddTarget("name=a&score=1")).reply.status, 400);
+    EXPECT_EQ(Get(AddTarget(goodQuery)).kind, ScoreDecision::Kind::store);
+    EXPECT_EQ(Get(AddTarget(goodQuery)).kind, ScoreDecision::Kind::store);
+    const ScoreDecision limited = Get(AddTarget(goodQuery));
+    EXPECT_EQ(limited.reply.status, 429);
+    EXPECT_FALSE(limited.reply.body.empty());
+    EXPECT_EQ(Get(AddTarget(goodQuery), "192.0.2.2").kind, ScoreDecision::Kind::store);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(Get(viewTarget).kind, ScoreDecision::Kind::table);
     now += std::chrono::seconds(20);  // one new allowance per 20 s at 3 a minute
-    EXPECT_EQ(Get(AddTarget(goodQuery)).status, 200);
-}
-
-TEST_F(ScoreServiceTest, ReportsAStorageFailureAsAnError) {
-    store.Close();
-    const ScoreReply added = Get(AddTarget(goodQuery));
-    EXPECT_EQ(added.status, 500);
-    EXPECT_FALSE(added.logNote.empty());
-    EXPECT_EQ(Get(viewTarget).status, 500);
+    EXPECT_EQ(Get(AddTarget(goodQuery)).kind, ScoreDecision::Kind::store);
 }
 
 }  // namespace

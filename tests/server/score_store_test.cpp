@@ -1,13 +1,14 @@
-#include "server/score_store.h"
-
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <thread>
 
+#include "server/sqlite_score_store.h"
+#include "server/table_cache.h"
 #include "tests/server/server_test_support.h"
 
 namespace {
@@ -17,28 +18,19 @@ Submission Scored(std::string name, std::int32_t munchets) {
     return Submission{std::move(name), 100 * munchets, 0, munchets, 0};
 }
 
-std::string Table(ScoreStore& store) {
-    std::string text;
+std::string Table(SqliteScoreStore& store) {
+    std::vector<TableRow> rows;
     std::string error;
-    EXPECT_TRUE(store.TableText(text, error)) << error;
-    return text;
+    EXPECT_TRUE(store.ReadTop(rows, error)) << error;
+    return FormatTable(rows);
 }
 
-// Runs SQL through a connection of its own, as an administrator's sqlite3 shell would.
-void ExecuteOutside(const std::string& path, const char* sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    sqlite3_busy_timeout(db, 5000);
-    char* message = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
-    sqlite3_free(message);
-    sqlite3_close(db);
-}
+void ExpectOutside(const std::string& path, const char* sql) { EXPECT_EQ(ExecuteOutside(path, sql), ""); }
 
 struct ScoreStoreTest : testing::Test {
     ScratchDir dir;
     std::string path = dir.File("scores.db");
-    ScoreStore store;
+    SqliteScoreStore store;
 
     void SetUp() override {
         std::string error;
@@ -85,12 +77,12 @@ TEST_F(ScoreStoreTest, SeesChangesMadeByAnotherConnection) {
     Add(Scored("kept", 3));
     Add(Scored("cheat", 9));
     EXPECT_EQ(Table(store), "cheat;900\nkept;300\n");
-    ExecuteOutside(path, "DELETE FROM scores WHERE name = 'cheat'");
+    ExpectOutside(path, "DELETE FROM scores WHERE name = 'cheat'");
     EXPECT_EQ(Table(store), "kept;300\n");
     // A hand-edited name must not break the line format.
-    ExecuteOutside(path,
-                   "INSERT INTO scores (name, score, level, munchets, food, time, client)"
-                   " VALUES ('a;b' || char(10) || 'c', 1000, 0, 10, 0, 0, 'admin')");
+    ExpectOutside(path,
+                  "INSERT INTO scores (name, score, level, munchets, food, time, client)"
+                  " VALUES ('a;b' || char(10) || 'c', 1000, 0, 10, 0, 0, 'admin')");
     EXPECT_EQ(Table(store), "a?b?c;1000\nkept;300\n");
 }
 
@@ -128,25 +120,81 @@ TEST_F(ScoreStoreTest, KeepsRowsAcrossReopeningWithTheirDetails) {
 TEST_F(ScoreStoreTest, ReportsFailuresInsteadOfPretending) {
     store.Close();
     std::string error;
-    std::string text;
+    std::vector<TableRow> rows;
     EXPECT_FALSE(store.Add(Scored("late", 1), 0, "x", error));
     EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(store.TableText(text, error));
+    EXPECT_FALSE(store.ReadTop(rows, error));
     EXPECT_EQ(store.RowCount(), -1);
-
-    // A file of some other layout is refused rather than written to.
-    const std::string other = dir.File("other.db");
-    ExecuteOutside(other, "PRAGMA user_version = 7");
-    EXPECT_FALSE(store.Open(other, error));
-    EXPECT_NE(error.find("user_version 7"), std::string::npos) << error;
-
-    const std::string garbage = dir.File("garbage.db");
-    std::ofstream(garbage) << std::string(4096, 'x');
-    EXPECT_FALSE(store.Open(garbage, error));
-
-    EXPECT_FALSE(store.Open(dir.File("no/such/dir/scores.db"), error));
-    EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
 }
+
+TEST_F(ScoreStoreTest, ABatchIsStoredWholeOrNotAtAll) {
+    // An administrator's trigger makes one row of the batch fail.
+    ExpectOutside(path,
+                  "CREATE TRIGGER no_poison BEFORE INSERT ON scores WHEN NEW.name = 'poison'"
+                  " BEGIN SELECT RAISE(ABORT, 'poisoned'); END");
+    const std::vector<ScoreRow> poisoned = {
+        {Scored("a", 1), 0, "x"}, {Scored("poison", 2), 0, "x"}, {Scored("b", 3), 0, "x"}};
+    std::string error;
+    EXPECT_FALSE(store.AddBatch(poisoned, error));
+    EXPECT_NE(error.find("poisoned"), std::string::npos) << error;
+    EXPECT_EQ(store.RowCount(), 0);
+    // The store is not left inside a transaction: the next batch commits.
+    const std::vector<ScoreRow> clean = {poisoned[0], poisoned[2]};
+    EXPECT_TRUE(store.AddBatch(clean, error)) << error;
+    EXPECT_EQ(Table(store), "b;300\na;100\n");
+}
+
+// Files the store must refuse to open, each with a part of the reason it gives.
+struct Refusal {
+    const char* name;
+    std::function<void(const std::string& path)> make;
+    const char* reason;
+    const char* file = "scores.db";  // under the scratch directory
+};
+
+void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.name; }
+
+class RefusedFiles : public ScoreStoreTest, public testing::WithParamInterface<Refusal> {};
+
+TEST_P(RefusedFiles, AreNeverOpenedOrWrittenTo) {
+    const Refusal& refusal = GetParam();
+    const std::string other = dir.File(refusal.name) + "/" + refusal.file;
+    std::filesystem::create_directory(dir.File(refusal.name));
+    refusal.make(other);
+    const std::string before = ReadFile(other);
+    std::string error;
+    EXPECT_FALSE(store.Open(other, error));
+    EXPECT_NE(error.find(refusal.reason), std::string::npos) << error;
+    EXPECT_TRUE(ReadFile(other) == before) << "the refused file was changed";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ScoreStoreTest, RefusedFiles,
+    testing::Values(
+        Refusal{"unknown_version", [](const std::string& p) { ExpectOutside(p, "PRAGMA user_version = 7"); },
+                "user_version 7"},
+        Refusal{"another_program",
+                [](const std::string& p) { ExpectOutside(p, "CREATE TABLE users (id INTEGER, mail TEXT)"); },
+                "another program (users)"},
+        Refusal{"not_ours_either",
+                [](const std::string& p) {
+                    ExpectOutside(p, "CREATE TABLE scores (player TEXT, points INTEGER)");
+                },
+                "another program (scores)"},
+        Refusal{"ours_plus_more",
+                [](const std::string& p) {
+                    SqliteScoreStore ours;
+                    std::string error;
+                    ASSERT_TRUE(ours.Open(p, error)) << error;
+                    ours.Close();
+                    ExpectOutside(p, "CREATE TABLE notes (text TEXT)");
+                },
+                "besides ours (notes)"},
+        Refusal{"corrupt", MakeCorruptScoreDatabase, "quick_check"},
+        Refusal{"garbage", [](const std::string& p) { std::ofstream(p) << std::string(4096, 'x'); },
+                "not a database"},
+        Refusal{"missing_dir", [](const std::string&) {}, "cannot open", "no/such/dir/scores.db"}),
+    [](const testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 TEST_F(ScoreStoreTest, ShortWriteLockByAnotherProcessOnlyDelaysAnAdd) {
     // An administrator's transaction holds the write lock for a moment; the

@@ -26,9 +26,11 @@ TEST(ParseListenAddress, SplitsHostAndPort) {
 TEST(ParseServerOptions, ReadsEveryOption) {
     ServerOptions options;
     std::string error;
-    ASSERT_TRUE(ParseServerOptions({"--listen", "0.0.0.0:80", "--db", "/var/lib/x.db", "--rate-limit", "0",
-                                    "--trust-proxy", "--threads", "4", "--timeout", "9", "--port-file", "p"},
-                                   options, error))
+    ASSERT_TRUE(ParseServerOptions(
+        {"--listen", "0.0.0.0:80", "--db", "/var/lib/x.db", "--rate-limit", "0", "--trust-proxy", "--threads",
+         "4", "--timeout", "9", "--port-file", "p", "--max-connections", "20000", "--max-per-client", "0",
+         "--max-request-bytes", "1024"},
+        options, error))
         << error;
     EXPECT_EQ(options.host, "0.0.0.0");
     EXPECT_EQ(options.port, 80);
@@ -38,6 +40,9 @@ TEST(ParseServerOptions, ReadsEveryOption) {
     EXPECT_EQ(options.threads, 4);
     EXPECT_EQ(options.timeoutSeconds, 9);
     EXPECT_EQ(options.portFile, "p");
+    EXPECT_EQ(options.maxConnections, 20000);
+    EXPECT_EQ(options.maxPerClient, 0);
+    EXPECT_EQ(options.maxRequestBytes, 1024);
     EXPECT_FALSE(options.help);
 
     ASSERT_TRUE(ParseServerOptions({"--help"}, options, error));
@@ -46,9 +51,18 @@ TEST(ParseServerOptions, ReadsEveryOption) {
 
 TEST(ParseServerOptions, RefusesWhatItCannotUse) {
     const std::vector<std::vector<std::string_view>> bad = {
-        {"--listen"},       {"--listen", "nowhere"}, {"--rate-limit", "-1"}, {"--rate-limit", "ten"},
-        {"--threads", "0"}, {"--timeout", "0"},      {"--db", ""},           {"--verbose"},
+        {"--listen"},
+        {"--listen", "nowhere"},
+        {"--rate-limit", "-1"},
+        {"--rate-limit", "ten"},
+        {"--threads", "0"},
+        {"--timeout", "0"},
+        {"--db", ""},
+        {"--verbose"},
         {"8642"},
+        {"--max-connections", "0"},
+        {"--max-per-client", "-1"},
+        {"--max-request-bytes", "1023"},
     };
     for (const auto& args : bad) {
         ServerOptions options;

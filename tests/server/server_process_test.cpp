@@ -1,81 +1,17 @@
 // Runs the real munchet-scores executable: what is acknowledged must survive
-// kill -9, and a signal must stop it cleanly.
-#include <fcntl.h>
+// kill -9 under load, a signal must stop it cleanly, and a database it cannot
+// trust must keep it from starting.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <sqlite3.h>
 
-#include <fstream>
-#include <sstream>
-#include <thread>
+#include <atomic>
+#include <set>
 
 #include "tests/server/server_test_support.h"
-
-extern char** environ;
 
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// One run of the executable with stderr captured to a file.
-struct ServerProcess {
-    pid_t pid = -1;
-    int port = -1;
-
-    ServerProcess(const std::vector<std::string>& args, const std::string& stderrPath) {
-        std::vector<std::string> argv = {MUNCHET_SCORES_BINARY};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> pointers;
-        for (std::string& a : argv) pointers.push_back(a.data());
-        pointers.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                         0644);
-        if (posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ) != 0) pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~ServerProcess() {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            Wait();
-        }
-    }
-
-    // Waits up to 10 s for the port file the server writes once it listens.
-    bool WaitForPort(const std::string& portFile) {
-        for (int i = 0; i < 1000 && pid > 0; ++i) {
-            const std::string text = ReadFile(portFile);
-            if (!text.empty()) {
-                port = std::atoi(text.c_str());
-                return port > 0;
-            }
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return false;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
-    }
-
-    // The wait status, or -1.
-    int Wait() {
-        int status = -1;
-        if (pid > 0 && waitpid(pid, &status, 0) == pid) pid = -1;
-        return status;
-    }
-};
 
 struct ServerProcessTest : testing::Test {
     ScratchDir dir;
@@ -87,45 +23,84 @@ struct ServerProcessTest : testing::Test {
         std::filesystem::remove(portFile);
         return {"--listen", "127.0.0.1:0", "--db", db, "--port-file", portFile, "--rate-limit", "0"};
     }
+    std::unique_ptr<ServerProcess> Run(const std::vector<std::string>& args) {
+        return std::make_unique<ServerProcess>(MUNCHET_SCORES_BINARY, args, log);
+    }
 };
 
-std::string Query(int i) {
-    // Level 1 (bonus 10000), i munchets, no food.
-    return "name=player%20" + std::to_string(i) + "&score=" + std::to_string(10000 + 100 * i) +
-           "&level=1&munchets=" + std::to_string(i) + "&food=0";
+// Level 1 (bonus 10000), m munchets, no food; the name tells the client thread.
+std::string Query(int thread, int m) {
+    return "name=t" + std::to_string(thread) + "&score=" + std::to_string(10000 + 100 * m) +
+           "&level=1&munchets=" + std::to_string(m) + "&food=0";
 }
 
-TEST_F(ServerProcessTest, AcknowledgedRowsSurviveKillNine) {
-    std::string expected;
-    {
-        ServerProcess server(Args(), log);
-        ASSERT_TRUE(server.WaitForPort(portFile)) << ReadFile(log);
-        for (int i = 1; i <= 20; ++i) ASSERT_EQ(RawGet(server.port, AddTarget(Query(i))).status, 200);
-        for (int i = 20; i >= 1; --i)
-            expected += "player " + std::to_string(i) + ";" + std::to_string(10000 + 100 * i) + "\n";
-        ASSERT_EQ(kill(server.pid, SIGKILL), 0);
-        const int status = server.Wait();
-        ASSERT_TRUE(WIFSIGNALED(status));
+TEST_F(ServerProcessTest, AcknowledgedRowsSurviveKillNineUnderLoad) {
+    auto server = Run(Args());
+    ASSERT_TRUE(server->WaitForPort(portFile)) << ReadFile(log);
+    constexpr int clients = 16;
+    std::vector<std::vector<int>> acknowledged(clients);
+    std::atomic<int> total{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < clients; ++t) {
+        threads.emplace_back([&, t] {
+            // Each thread's munchets are its own: t * 100000 + 1, + 2, ...
+            for (int i = 1; i < 100000; ++i) {
+                const int m = t * 100000 + i;
+                const RawReply reply = RawGet(server->port, AddTarget(Query(t, m)));
+                if (reply.status == 0) return;  // the server is gone
+                if (reply.status == 200) {
+                    acknowledged[t].push_back(m);
+                    ++total;
+                }
+            }
+        });
     }
-    // Killed before any clean close: the rows may still be in the write-ahead log only.
-    EXPECT_TRUE(std::filesystem::exists(db + "-wal"));
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (total < 300 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+    ASSERT_EQ(kill(server->pid, SIGKILL), 0);  // in the middle of commits
+    ASSERT_TRUE(WIFSIGNALED(server->Wait()));
+    for (std::thread& t : threads) t.join();
+    ASSERT_GE(total, 300);
 
-    ServerProcess again(Args(), log);
-    ASSERT_TRUE(again.WaitForPort(portFile)) << ReadFile(log);
-    const RawReply view = RawGet(again.port, viewTarget);
-    EXPECT_EQ(view.status, 200);
-    EXPECT_EQ(view.body, expected);
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &handle), SQLITE_OK);
+    sqlite3_stmt* statement = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(handle, "PRAGMA integrity_check", -1, &statement, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)), "ok");
+    sqlite3_finalize(statement);
+    ASSERT_EQ(sqlite3_prepare_v2(handle, "SELECT name, score, level, munchets, food, client FROM scores", -1,
+                                 &statement, nullptr),
+              SQLITE_OK);
+    std::set<int> stored;
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        const int m = sqlite3_column_int(statement, 3);
+        // Every stored row is whole: all its columns belong together.
+        EXPECT_EQ(name, "t" + std::to_string(m / 100000));
+        EXPECT_EQ(sqlite3_column_int(statement, 1), 10000 + 100 * m);
+        EXPECT_EQ(sqlite3_column_int(statement, 2), 1);
+        EXPECT_EQ(sqlite3_column_int(statement, 4), 0);
+        EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(statement, 5)), "127.0.0.1");
+        EXPECT_TRUE(stored.insert(m).second) << "stored twice: " << m;
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(handle);
+    int lost = 0;
+    for (const std::vector<int>& rows : acknowledged)
+        for (const int m : rows) lost += stored.count(m) == 0 ? 1 : 0;
+    EXPECT_EQ(lost, 0) << "of " << total << " acknowledged";
 }
 
 TEST_F(ServerProcessTest, StopsCleanlyOnSigtermAndSigint) {
     for (const int signal : {SIGTERM, SIGINT}) {
-        ServerProcess server(Args(), log);
-        ASSERT_TRUE(server.WaitForPort(portFile)) << ReadFile(log);
-        ASSERT_EQ(RawGet(server.port, AddTarget(Query(1))).status, 200);
+        auto server = Run(Args());
+        ASSERT_TRUE(server->WaitForPort(portFile)) << ReadFile(log);
+        ASSERT_EQ(RawGet(server->port, AddTarget(Query(1, 1))).status, 200);
         // An idle connection must not keep the server from stopping.
-        LoopbackSocket idle(server.port);
-        ASSERT_EQ(kill(server.pid, signal), 0);
-        const int status = server.Wait();
+        LoopbackSocket idle(server->port);
+        ASSERT_EQ(kill(server->pid, signal), 0);
+        const int status = server->Wait();
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
         // A clean close checkpoints the log into the database file.
         EXPECT_FALSE(std::filesystem::exists(db + "-wal"));
@@ -134,22 +109,35 @@ TEST_F(ServerProcessTest, StopsCleanlyOnSigtermAndSigint) {
     EXPECT_NE(text.find("listening on 127.0.0.1:"), std::string::npos) << text;
     EXPECT_NE(text.find(" 127.0.0.1 GET /hosted/vlkn/scores/pr/add.php 200 "), std::string::npos) << text;
     EXPECT_NE(text.find("shutting down"), std::string::npos) << text;
+    EXPECT_NE(text.find("stored 1 rows in 1 commits"), std::string::npos) << text;
 }
 
 TEST_F(ServerProcessTest, ExplainsBadUsage) {
-    ServerProcess help({"--help"}, log);
-    int status = help.Wait();
+    auto help = Run({"--help"});
+    int status = help->Wait();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
-    ServerProcess unknown({"--bogus"}, log);
-    status = unknown.Wait();
+    auto unknown = Run({"--bogus"});
+    status = unknown->Wait();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
     EXPECT_NE(ReadFile(log).find("unknown option: --bogus"), std::string::npos);
+}
 
-    ServerProcess badDb({"--listen", "127.0.0.1:0", "--db", dir.File("missing/dir/x.db")}, log);
-    status = badDb.Wait();
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
-    EXPECT_NE(ReadFile(log).find("cannot open"), std::string::npos);
+TEST_F(ServerProcessTest, RefusesToStartOnADatabaseItCannotTrust) {
+    const std::string corrupt = dir.File("corrupt.db");
+    MakeCorruptScoreDatabase(corrupt);
+    const std::string foreign = dir.File("foreign.db");
+    ASSERT_EQ(ExecuteOutside(foreign, "CREATE TABLE invoices (id INTEGER)"), "");
+    for (const auto& [path, reason] : {std::pair{dir.File("missing/dir/x.db"), "cannot open"},
+                                       std::pair{corrupt, "failed SQLite's quick_check"},
+                                       std::pair{foreign, "holds tables of another program (invoices)"}}) {
+        std::filesystem::remove(log);
+        auto server = Run({"--listen", "127.0.0.1:0", "--db", path, "--port-file", portFile});
+        const int status = server->Wait();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << path;
+        EXPECT_NE(ReadFile(log).find(reason), std::string::npos) << ReadFile(log);
+        EXPECT_FALSE(std::filesystem::exists(portFile)) << "never listened";
+    }
 }
 
 }  // namespace

@@ -1,20 +1,33 @@
-// Helpers shared by the score server tests: a scratch directory and a tiny
-// raw HTTP/1.1 client over loopback, which sends request targets exactly as
-// given (an ordinary client would re-encode them).
+// Helpers shared by the score server tests and its load benchmark: a scratch
+// directory, the real executable as a child process, and a tiny raw HTTP/1.1
+// client over loopback, which sends request targets exactly as given (an
+// ordinary client would re-encode them).
 #pragma once
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sqlite3.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
+
+extern char** environ;
 
 // A fresh directory under the system's temporary directory, removed with its contents.
 struct ScratchDir {
@@ -32,21 +45,73 @@ struct ScratchDir {
     std::string File(std::string_view name) const { return (path / name).string(); }
 };
 
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs SQL through a connection of its own, as an administrator's sqlite3 shell
+// would; the error message, empty on success.
+inline std::string ExecuteOutside(const std::string& path, const char* sql) {
+    sqlite3* db = nullptr;
+    std::string error;
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) error = "cannot open " + path;
+    sqlite3_busy_timeout(db, 5000);
+    char* message = nullptr;
+    if (error.empty() && sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK)
+        error = message ? message : "failed";
+    sqlite3_free(message);
+    sqlite3_close(db);
+    return error;
+}
+
+// A score database of the server's layout, 3000 rows long, with the pages of
+// its table and index scribbled over: SQLite still opens it, but it is damaged.
+inline void MakeCorruptScoreDatabase(const std::string& path) {
+    ExecuteOutside(path,
+                   "CREATE TABLE scores (id INTEGER PRIMARY KEY, name TEXT NOT NULL, score INTEGER NOT NULL,"
+                   " level INTEGER NOT NULL, munchets INTEGER NOT NULL, food INTEGER NOT NULL,"
+                   " time INTEGER NOT NULL, client TEXT NOT NULL);"
+                   "CREATE INDEX scores_rank ON scores (score DESC, id ASC); PRAGMA user_version = 1;"
+                   "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000)"
+                   " INSERT INTO scores (name, score, level, munchets, food, time, client)"
+                   " SELECT 'p' || i, 100 * i, 0, i, 0, 0, 'x' FROM n;");
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(3 * 4096);  // past the header and schema pages
+    const std::string junk(8 * 4096, '\x5a');
+    file.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+}
+
+// A TCP socket to 127.0.0.1:port from the loopback address 127.0.0.0 +
+// sourceHost (1..16777214; all of 127/8 is loopback on Linux, so tests can
+// play many clients), or -1. nonBlocking: return at once and let the
+// connection complete in the background.
+inline int ConnectLoopback(int port, int sourceHost = 1, bool nonBlocking = false) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | (nonBlocking ? SOCK_NONBLOCK : 0), 0);
+    if (fd < 0) return -1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(0x7f000000u | (static_cast<std::uint32_t>(sourceHost) & 0xffffffu));
+    if (sourceHost != 1 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 && errno != EINPROGRESS) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // A connected loopback socket, closed on destruction; fd < 0 when the connection failed.
 struct LoopbackSocket {
     int fd = -1;
 
-    explicit LoopbackSocket(int port) {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            ::close(fd);
-            fd = -1;
-        }
-    }
+    explicit LoopbackSocket(int port, int sourceHost = 1) : fd(ConnectLoopback(port, sourceHost)) {}
     LoopbackSocket(const LoopbackSocket&) = delete;
     LoopbackSocket& operator=(const LoopbackSocket&) = delete;
     ~LoopbackSocket() {
@@ -127,6 +192,61 @@ inline std::vector<std::string> Lines(const std::string& text) {
     }
     return lines;
 }
+
+// One run of the real munchet-scores, with stderr appended to a file.
+struct ServerProcess {
+    pid_t pid = -1;
+    int port = -1;
+
+    ServerProcess(const std::string& binary, const std::vector<std::string>& args,
+                  const std::string& stderrPath) {
+        std::vector<std::string> argv = {binary};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> pointers;
+        for (std::string& a : argv) pointers.push_back(a.data());
+        pointers.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                         0644);
+        if (posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+    ~ServerProcess() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            Wait();
+        }
+    }
+
+    // Waits up to 10 s for the port file the server writes once it listens.
+    bool WaitForPort(const std::string& portFile) {
+        for (int i = 0; i < 1000 && pid > 0; ++i) {
+            const std::string text = ReadFile(portFile);
+            if (!text.empty()) {
+                port = std::atoi(text.c_str());
+                return port > 0;
+            }
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    // The wait status, or -1.
+    int Wait() {
+        int status = -1;
+        if (pid > 0 && waitpid(pid, &status, 0) == pid) pid = -1;
+        return status;
+    }
+};
 
 inline std::string AddTarget(std::string_view query) {
     return "/hosted/vlkn/scores/pr/add.php?" + std::string(query);

@@ -1,0 +1,72 @@
+#include "server/commit_queue.h"
+
+CommitQueue::CommitQueue(ScoreStore& store, TableCache& cache, Log log,
+                         std::chrono::milliseconds refreshPeriod)
+    : store(store), cache(cache), log(std::move(log)), refreshPeriod(refreshPeriod) {
+    thread = std::thread([this] { Run(); });
+}
+
+CommitQueue::~CommitQueue() { Close(); }
+
+bool CommitQueue::Submit(ScoreRow row, Done done, const std::function<void()>& accepted) {
+    {
+        std::lock_guard lock(mutex);
+        if (closing) return false;
+        if (accepted) accepted();
+        queuedRows.push_back(std::move(row));
+        queuedDone.push_back(std::move(done));
+    }
+    wake.notify_one();
+    return true;
+}
+
+void CommitQueue::Close() {
+    {
+        std::lock_guard lock(mutex);
+        closing = true;
+    }
+    wake.notify_one();
+    if (thread.joinable()) thread.join();
+}
+
+void CommitQueue::Run() {
+    std::vector<ScoreRow> rows;
+    std::vector<Done> done;
+    std::unique_lock lock(mutex);
+    while (true) {
+        const bool woken =
+            wake.wait_for(lock, refreshPeriod, [this] { return !queuedRows.empty() || closing; });
+        if (!woken) {
+            lock.unlock();
+            RefreshTable();
+            lock.lock();
+            continue;
+        }
+        if (queuedRows.empty()) break;  // closing, and nothing left to store
+        // Everything that queued up while the last commit ran goes in this one.
+        rows.swap(queuedRows);
+        done.swap(queuedDone);
+        lock.unlock();
+
+        std::string error;
+        const bool stored = store.AddBatch(rows, error);
+        if (stored) {
+            storedRows += rows.size();
+            ++commits;
+            // Before anyone is told: a client that reads the table right
+            // after its 200 must find its row there.
+            if (cache.CouldChange(rows)) RefreshTable();
+        } else {
+            log("storage error: " + error);
+        }
+        for (const Done& tell : done) tell(stored);
+        rows.clear();
+        done.clear();
+        lock.lock();
+    }
+}
+
+void CommitQueue::RefreshTable() {
+    std::string error;
+    if (!cache.Refresh(store, error)) log("cannot read the table: " + error);
+}

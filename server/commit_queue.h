@@ -1,0 +1,66 @@
+// Group commit. Submissions wait in a queue while a commit is under way and
+// are then stored together, in one transaction with one sync, however many
+// arrived; each is answered only once its row is durable. The same thread
+// keeps the table cache fresh: after every commit, and every refreshPeriod
+// while idle, for changes made by other programs.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "server/score_store.h"
+#include "server/table_cache.h"
+
+class CommitQueue {
+public:
+    // stored: true once the row is durable and the table cache includes it.
+    using Done = std::function<void(bool stored)>;
+    using Log = std::function<void(std::string_view line)>;
+
+    // Borrows store and cache, which must outlive it, and starts the committing thread.
+    CommitQueue(ScoreStore& store, TableCache& cache, Log log,
+                std::chrono::milliseconds refreshPeriod = std::chrono::seconds(1));
+    CommitQueue(const CommitQueue&) = delete;
+    CommitQueue& operator=(const CommitQueue&) = delete;
+    ~CommitQueue();  // Close()
+
+    // Queues a row; any thread. accepted, if set, runs under the queue's lock
+    // before the row can be committed, so whatever it prepares is in place
+    // before done can run. done runs later on the committing thread. False
+    // when the queue is closed: then neither runs. The queue holds at most
+    // one row per waiting client, so it needs no bound of its own.
+    bool Submit(ScoreRow row, Done done, const std::function<void()>& accepted = {});
+
+    // Stops taking rows, commits every row already queued, runs their done
+    // and joins the thread. Idempotent.
+    void Close();
+
+    std::uint64_t StoredRows() const { return storedRows.load(); }
+    std::uint64_t Commits() const { return commits.load(); }
+
+private:
+    void Run();
+    void RefreshTable();
+
+    ScoreStore& store;
+    TableCache& cache;
+    Log log;
+    std::chrono::milliseconds refreshPeriod;
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::vector<ScoreRow> queuedRows;  // with queuedDone, index by index
+    std::vector<Done> queuedDone;
+    bool closing = false;
+
+    std::atomic<std::uint64_t> storedRows{0};
+    std::atomic<std::uint64_t> commits{0};
+    std::thread thread;
+};

@@ -1,0 +1,265 @@
+#include "server/sqlite_score_store.h"
+
+#include <sqlite3.h>
+
+namespace {
+
+constexpr int busyTimeoutMs = 5000;
+constexpr const char* schemaVersion = "1";
+constexpr std::size_t maxReportedProblems = 3;
+
+// Resets a statement when leaving a scope, so no transaction stays open
+// between calls (an open read would hold back WAL checkpoints).
+struct StatementReset {
+    sqlite3_stmt* statement;
+    ~StatementReset() {
+        sqlite3_reset(statement);
+        sqlite3_clear_bindings(statement);
+    }
+};
+
+std::string Message(sqlite3* db, std::string_view what) {
+    std::string text(what);
+    text += ": ";
+    text += db ? sqlite3_errmsg(db) : "out of memory";
+    return text;
+}
+
+// Runs fixed SQL text (never built from input) and collects the first column
+// of every row it yields.
+bool Query(sqlite3* db, const char* sql, std::vector<std::string>& values, std::string& error) {
+    values.clear();
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) {
+        error = Message(db, sql);
+        return false;
+    }
+    int rc;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        const unsigned char* text = sqlite3_column_text(statement, 0);
+        values.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
+    }
+    sqlite3_finalize(statement);
+    if (rc != SQLITE_DONE) {
+        error = Message(db, sql);
+        return false;
+    }
+    return true;
+}
+
+bool Execute(sqlite3* db, const char* sql, std::string& error) {
+    std::vector<std::string> ignored;
+    return Query(db, sql, ignored, error);
+}
+
+// Runs a prepared statement that yields no rows.
+bool Step(sqlite3* db, sqlite3_stmt* statement, std::string_view what, std::string& error) {
+    StatementReset reset{statement};
+    if (sqlite3_step(statement) == SQLITE_DONE) return true;
+    error = Message(db, what);
+    return false;
+}
+
+bool Prepare(sqlite3* db, const char* sql, sqlite3_stmt** statement, std::string& error) {
+    if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, statement, nullptr) != SQLITE_OK) {
+        error = Message(db, "prepare");
+        return false;
+    }
+    return true;
+}
+
+bool OpenConnection(const std::string& path, sqlite3** db, std::string& error) {
+    // Each connection is used by one thread at a time under the store's own
+    // mutexes, so SQLite's per-connection mutex is not needed.
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(path.c_str(), db, flags, nullptr) != SQLITE_OK) {
+        error = Message(*db, "cannot open " + path);
+        return false;
+    }
+    sqlite3_extended_result_codes(*db, 1);
+    sqlite3_busy_timeout(*db, busyTimeoutMs);
+    return true;
+}
+
+std::string Joined(const std::vector<std::string>& values) {
+    std::string text;
+    for (std::size_t i = 0; i < values.size() && i < maxReportedProblems; ++i) {
+        if (i > 0) text += "; ";
+        text += values[i];
+    }
+    if (values.size() > maxReportedProblems) text += "; ...";
+    return text;
+}
+
+// A file that SQLite itself finds damaged is refused: writing to it could
+// spread the damage, and the administrator should restore a backup instead.
+bool CheckIntact(sqlite3* db, const std::string& path, std::string& error) {
+    std::vector<std::string> problems;
+    if (!Query(db, "PRAGMA quick_check", problems, error)) {
+        error = path + " failed SQLite's quick_check (" + error + "); restore a backup";
+        return false;
+    }
+    if (problems.size() == 1 && problems.front() == "ok") return true;
+    error = path + " failed SQLite's quick_check (" + Joined(problems) + "); restore a backup";
+    return false;
+}
+
+// Tells whether the file is new (no table yet) or ours. A file that holds
+// any table but ours belongs to another program, or is not what --db was
+// meant to name: it is refused, never adopted. Reads only, so a refused file
+// is left exactly as it was.
+bool CheckSchema(sqlite3* db, const std::string& path, bool& fresh, std::string& error) {
+    std::vector<std::string> version;
+    std::vector<std::string> tables;
+    if (!Query(db, "PRAGMA user_version", version, error) ||
+        !Query(
+            db,
+            "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"
+            " ORDER BY name",
+            tables, error)) {
+        return false;
+    }
+    const std::string userVersion = version.empty() ? "?" : version.front();
+    fresh = userVersion == "0";
+    if (fresh) {
+        if (tables.empty()) return true;
+        error = path + " holds tables of another program (" + Joined(tables) + "); refusing to use it";
+        return false;
+    }
+    if (userVersion != schemaVersion) {
+        error = "database has an unknown layout (user_version " + userVersion + ")";
+        return false;
+    }
+    std::erase(tables, "scores");
+    if (!tables.empty()) {
+        error = path + " holds tables besides ours (" + Joined(tables) + "); refusing to use it";
+        return false;
+    }
+    return true;
+}
+
+bool CreateSchema(sqlite3* db, std::string& error) {
+    return Execute(db, "BEGIN IMMEDIATE", error) &&
+           Execute(db,
+                   "CREATE TABLE scores ("
+                   " id INTEGER PRIMARY KEY,"
+                   " name TEXT NOT NULL,"
+                   " score INTEGER NOT NULL,"
+                   " level INTEGER NOT NULL,"
+                   " munchets INTEGER NOT NULL,"
+                   " food INTEGER NOT NULL,"
+                   " time INTEGER NOT NULL,"
+                   " client TEXT NOT NULL)",
+                   error) &&
+           Execute(db, "CREATE INDEX scores_rank ON scores (score DESC, id ASC)", error) &&
+           Execute(db, "PRAGMA user_version = 1", error) && Execute(db, "COMMIT", error);
+}
+
+}  // namespace
+
+SqliteScoreStore::~SqliteScoreStore() { Close(); }
+
+bool SqliteScoreStore::Open(const std::string& path, std::string& error) {
+    Close();
+    std::vector<std::string> mode;
+    bool fresh = false;
+    // Checked before anything is written: a file that is refused stays untouched.
+    bool ok = OpenConnection(path, &writer, error) && CheckIntact(writer, path, error) &&
+              CheckSchema(writer, path, fresh, error) &&
+              Query(writer, "PRAGMA journal_mode = WAL", mode, error);
+    if (ok && (mode.empty() || mode.front() != "wal")) {
+        // Without WAL a commit is not ordered the way the durability promise needs.
+        error = "cannot switch " + path + " to WAL mode";
+        ok = false;
+    }
+    ok = ok && Execute(writer, "PRAGMA synchronous = FULL", error) &&
+         (!fresh || CreateSchema(writer, error)) &&
+         Prepare(writer, "BEGIN IMMEDIATE", &beginStatement, error) &&
+         Prepare(writer,
+                 "INSERT INTO scores (name, score, level, munchets, food, time, client)"
+                 " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)",
+                 &insertStatement, error) &&
+         Prepare(writer, "COMMIT", &commitStatement, error) && OpenConnection(path, &reader, error) &&
+         Execute(reader, "PRAGMA query_only = 1", error) &&
+         Prepare(reader, "SELECT name, score FROM scores ORDER BY score DESC, id ASC LIMIT ?1", &topStatement,
+                 error) &&
+         Prepare(reader, "SELECT count(*) FROM scores", &countStatement, error);
+    if (!ok) Close();
+    return ok;
+}
+
+void SqliteScoreStore::Close() {
+    std::scoped_lock lock(writeMutex, readMutex);
+    for (sqlite3_stmt** statement :
+         {&beginStatement, &insertStatement, &commitStatement, &topStatement, &countStatement}) {
+        sqlite3_finalize(*statement);
+        *statement = nullptr;
+    }
+    sqlite3_close_v2(reader);
+    reader = nullptr;
+    sqlite3_close_v2(writer);
+    writer = nullptr;
+}
+
+bool SqliteScoreStore::AddBatch(std::span<const ScoreRow> rows, std::string& error) {
+    std::lock_guard lock(writeMutex);
+    if (!insertStatement) {
+        error = "database is closed";
+        return false;
+    }
+    if (rows.empty()) return true;
+    if (!Step(writer, beginStatement, "begin", error)) return false;
+    // With synchronous=FULL in WAL mode, a COMMIT that succeeds has synced
+    // the log: one sync for the whole batch.
+    if (InsertAll(rows, error) && Step(writer, commitStatement, "commit", error)) return true;
+    if (!sqlite3_get_autocommit(writer)) sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
+    return false;
+}
+
+bool SqliteScoreStore::InsertAll(std::span<const ScoreRow> rows, std::string& error) {
+    for (const ScoreRow& row : rows) {
+        const Submission& s = row.submission;
+        sqlite3_bind_text(insertStatement, 1, s.name.data(), static_cast<int>(s.name.size()), SQLITE_STATIC);
+        sqlite3_bind_int(insertStatement, 2, s.score);
+        sqlite3_bind_int(insertStatement, 3, s.level);
+        sqlite3_bind_int(insertStatement, 4, s.munchets);
+        sqlite3_bind_int(insertStatement, 5, s.food);
+        sqlite3_bind_int64(insertStatement, 6, row.unixTime);
+        sqlite3_bind_text(insertStatement, 7, row.client.data(), static_cast<int>(row.client.size()),
+                          SQLITE_STATIC);
+        if (!Step(writer, insertStatement, "insert", error)) return false;
+    }
+    return true;
+}
+
+bool SqliteScoreStore::ReadTop(std::vector<TableRow>& rows, std::string& error) {
+    std::lock_guard lock(readMutex);
+    rows.clear();
+    if (!topStatement) {
+        error = "database is closed";
+        return false;
+    }
+    StatementReset reset{topStatement};
+    sqlite3_bind_int(topStatement, 1, tableRowLimit);
+    int rc;
+    while ((rc = sqlite3_step(topStatement)) == SQLITE_ROW) {
+        const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(topStatement, 0));
+        const int length = sqlite3_column_bytes(topStatement, 0);
+        rows.push_back({std::string(name ? name : "", name ? static_cast<std::size_t>(length) : 0),
+                        sqlite3_column_int64(topStatement, 1)});
+    }
+    if (rc != SQLITE_DONE) {
+        error = Message(reader, "select");
+        rows.clear();
+        return false;
+    }
+    return true;
+}
+
+std::int64_t SqliteScoreStore::RowCount() {
+    std::lock_guard lock(readMutex);
+    if (!countStatement) return -1;
+    StatementReset reset{countStatement};
+    if (sqlite3_step(countStatement) != SQLITE_ROW) return -1;
+    return sqlite3_column_int64(countStatement, 0);
+}
