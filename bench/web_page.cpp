@@ -53,7 +53,7 @@ void ReferenceTableText(benchmark::State& state) {
     const ScorePage page = FullPage(false);
     for (auto _ : state) {
         std::string text;
-        for (const ScoreRow& row : page.rows) {
+        for (const RankedRow& row : page.rows) {
             text += row.name;
             text += ';';
             text += std::to_string(row.score);

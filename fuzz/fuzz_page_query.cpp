@@ -19,7 +19,7 @@
 namespace {
 
 std::string EveryView(const std::string& name) {
-    const ScoreRow row{3, name, 100, 0, 1, 0, 0, true, 5};
+    const RankedRow row{3, name, 100, 0, 1, 0, 0, true, 5};
     return RenderScorePage({{1, ""}, 1, {row}}) + RenderScorePage({{1, name}, 1, {row}}) +
            RenderMessagePage(name, name);
 }

@@ -15,7 +15,7 @@ void AppendMember(std::string& out, std::string_view key, std::int64_t value) {
     out += ',';
 }
 
-void AppendRow(std::string& out, const ScoreRow& row) {
+void AppendRow(std::string& out, const RankedRow& row) {
     out += '{';
     AppendMember(out, "rank", row.rank);
     out += "\"name\":";

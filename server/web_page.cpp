@@ -119,7 +119,7 @@ void AppendNumberCell(std::string& out, std::string_view cssClass, std::int64_t 
     out += "</td>";
 }
 
-void AppendRow(std::string& out, const ScoreRow& row, bool replayColumn) {
+void AppendRow(std::string& out, const RankedRow& row, bool replayColumn) {
     out += "<tr>";
     AppendNumberCell(out, "rank num", row.rank);
     out += "<th scope=\"row\" class=\"name\">";
@@ -179,7 +179,7 @@ void AppendCaption(std::string& out, const ScorePage& page) {
 }
 
 void AppendTable(std::string& out, const ScorePage& page) {
-    const bool replayColumn = std::any_of(page.rows.begin(), page.rows.end(), [](const ScoreRow& row) {
+    const bool replayColumn = std::any_of(page.rows.begin(), page.rows.end(), [](const RankedRow& row) {
         return row.verified || row.replayId.has_value();
     });
     out += "<table>\n";
@@ -194,7 +194,7 @@ void AppendTable(std::string& out, const ScorePage& page) {
     AppendHeaderCell(out, "date wide", "Date (UTC)");
     if (replayColumn) AppendHeaderCell(out, "replay", "Replay");
     out += "</tr></thead>\n<tbody>\n";
-    for (const ScoreRow& row : page.rows) AppendRow(out, row, replayColumn);
+    for (const RankedRow& row : page.rows) AppendRow(out, row, replayColumn);
     out += "</tbody>\n</table>\n";
 }
 

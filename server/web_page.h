@@ -17,10 +17,10 @@ inline constexpr std::string_view replayPath = "/hosted/vlkn/scores/pr/replay.ph
 inline constexpr std::string_view apiPath = "/api/scores";  // the JSON twin, same query
 
 // One stored game as the page shows it.
-struct ScoreRow {
-    std::int64_t rank =
-        0;             // 1-based place in the whole table: best score first, equal scores in arrival order
-    std::string name;  // as stored: untrusted bytes, any length
+struct RankedRow {
+    // 1-based place in the whole table: best score first, equal scores in arrival order.
+    std::int64_t rank = 0;
+    std::string name;                      // as stored: untrusted bytes, any length
     std::int32_t score = 0;                // the counters as submitted
     std::int32_t level = 0;                // level reached; 0 is the first level (the game shows it as 1)
     std::int32_t munchets = 0;             // +(level + 1) for each munchet eaten
@@ -29,14 +29,14 @@ struct ScoreRow {
     bool verified = false;                 // a replay of the game reproduced this score
     std::optional<std::int64_t> replayId;  // the game's replay can be downloaded under this id
 
-    bool operator==(const ScoreRow&) const = default;
+    bool operator==(const RankedRow&) const = default;
 };
 
 // One page of the table, or of one player's rows.
 struct ScorePage {
-    PageQuery query;             // the page shown and the name searched (empty: the whole table)
-    std::int64_t totalRows = 0;  // rows of the whole table, or of that name when searching
-    std::vector<ScoreRow> rows;  // the rows of query.page in rank order: at most webPageSize
+    PageQuery query;              // the page shown and the name searched (empty: the whole table)
+    std::int64_t totalRows = 0;   // rows of the whole table, or of that name when searching
+    std::vector<RankedRow> rows;  // the rows of query.page in rank order: at most webPageSize
 };
 
 // The download link of a replay: replayPath + "?id=N". Needs no escaping.

@@ -11,14 +11,14 @@
 
 namespace {
 
-ScoreRow Row(std::int64_t rank, std::string name) {
+RankedRow Row(std::int64_t rank, std::string name) {
     return {rank, std::move(name), 30249, 2, 3, 17, 1769860800, false, {}};
 }
 
 // Every view a name can reach: a row with its search link, the search box,
 // the title and the total line of a search, and a message page.
 std::string EveryViewOf(const std::string& name) {
-    ScoreRow row = Row(4, name);
+    RankedRow row = Row(4, name);
     row.verified = true;
     row.replayId = 9;
     return RenderScorePage({{1, ""}, 1, {row}}) + RenderScorePage({{2, name}, 30, {row}}) +

@@ -33,8 +33,8 @@ namespace {
 constexpr std::string_view pwned = "pwned";
 constexpr std::string_view siteTitle = "Munchet Fast Prototype highscores";
 
-std::vector<ScoreRow> RankedRows(const std::vector<std::string>& names) {
-    std::vector<ScoreRow> rows;
+std::vector<RankedRow> RankedRows(const std::vector<std::string>& names) {
+    std::vector<RankedRow> rows;
     for (const std::string& name : names) {
         const auto place = static_cast<std::int32_t>(rows.size());
         rows.push_back(
@@ -44,10 +44,10 @@ std::vector<ScoreRow> RankedRows(const std::vector<std::string>& names) {
 }
 
 // What the score store will answer: one page of the rows, or of one name's rows.
-ScorePage Slice(const std::vector<ScoreRow>& table, const PageQuery& query) {
+ScorePage Slice(const std::vector<RankedRow>& table, const PageQuery& query) {
     ScorePage page{query, 0, {}};
     const std::int64_t first = std::int64_t{query.page - 1} * webPageSize;
-    for (const ScoreRow& row : table) {
+    for (const RankedRow& row : table) {
         if (!query.name.empty() && row.name != query.name) continue;
         if (page.totalRows >= first && page.totalRows < first + webPageSize) page.rows.push_back(row);
         ++page.totalRows;
@@ -80,7 +80,7 @@ protected:
         ASSERT_NE(server.Port(), 0);
     }
 
-    void SetTable(std::vector<ScoreRow> rows, bool csp = true) {
+    void SetTable(std::vector<RankedRow> rows, bool csp = true) {
         const std::lock_guard lock(mutex);
         table = std::move(rows);
         useCsp = csp;
@@ -111,7 +111,7 @@ protected:
 
     static HeadlessBrowser* browser;
     std::mutex mutex;
-    std::vector<ScoreRow> table;
+    std::vector<RankedRow> table;
     bool useCsp = true;
     LoopbackHttpServer server{
         [this](std::string_view path, std::string_view query) { return Answer(path, query); }};
@@ -211,8 +211,8 @@ TEST_F(PageInBrowser, PreviousNextAndSearchFormFollowTheTable) {
 
 // The widest content the page can meet: the longest names a copied database
 // might hold, unbreakable, and every number at its extreme.
-std::vector<ScoreRow> WidestRows() {
-    std::vector<ScoreRow> rows;
+std::vector<RankedRow> WidestRows() {
+    std::vector<RankedRow> rows;
     constexpr auto big = std::numeric_limits<std::int32_t>::max();
     constexpr auto small = std::numeric_limits<std::int32_t>::min();
     for (int i = 0; i < webPageSize; ++i) {
@@ -224,7 +224,7 @@ std::vector<ScoreRow> WidestRows() {
 }
 
 TEST_F(PageInBrowser, PhoneWidthNeverScrollsSideways) {
-    const std::vector<ScoreRow> rows = WidestRows();
+    const std::vector<RankedRow> rows = WidestRows();
     SetTable(rows);
     std::string search = "/?name=";
     AppendPercentEncoded(search, rows[0].name);
@@ -266,7 +266,7 @@ double Luminance(const std::string& css) {
 
 // A believable table for the screenshots: scores that match their counters,
 // best first, a verified game with its replay, and a second page.
-std::vector<ScoreRow> SampleRows() {
+std::vector<RankedRow> SampleRows() {
     struct Game {
         const char* name;
         std::int32_t level, munchets, food;
@@ -278,7 +278,7 @@ std::vector<ScoreRow> SampleRows() {
         {"~feral~", 2, 15, 22},     {"K", 1, 9, 4},
         {"ada", 1, 6, 17},          {"Q*bert fan", 0, 4, 9},
     };
-    std::vector<ScoreRow> rows;
+    std::vector<RankedRow> rows;
     for (const Game& game : games) {
         const auto score =
             static_cast<std::int32_t>(ExpectedScore(game.level, game.munchets, game.food).value());
@@ -288,7 +288,7 @@ std::vector<ScoreRow> SampleRows() {
     for (int i = 30; i > 0; --i)
         rows.push_back({0, "player " + std::to_string(i), 97 * i, 0, i, i, 1767225600, false, {}});
     std::stable_sort(rows.begin(), rows.end(),
-                     [](const ScoreRow& a, const ScoreRow& b) { return a.score > b.score; });
+                     [](const RankedRow& a, const RankedRow& b) { return a.score > b.score; });
     for (std::size_t i = 0; i < rows.size(); ++i) rows[i].rank = static_cast<std::int64_t>(i) + 1;
     rows[0].verified = true;
     rows[0].replayId = 17;
