@@ -118,6 +118,7 @@ bool Engine::System_Initiate() {
         std::string note;
         e.audio.Open(e.headlessOptions.loopbackAudio ? Audio::Mode::Loopback : Audio::Mode::Silent, note);
         e.initiated = true;
+        Journal_Begin();
         return true;
     }
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
@@ -143,6 +144,7 @@ bool Engine::System_Initiate() {
     e.audio.Open(Audio::Mode::Device, note);
     if (!note.empty()) e.Log("%s", note.c_str());
     e.initiated = true;
+    Journal_Begin();
     return true;
 }
 
@@ -150,9 +152,14 @@ bool Engine::System_Start() {
     EngineImpl& e = *impl;
     if (!e.initiated || !e.frameFunc) return false;
     if (e.headless) {
-        while (!e.script.empty()) {
-            const FrameInput input = e.script.front();
-            e.script.pop_front();
+        // A journal playing back comes first; then the queued frames.
+        for (;;) {
+            FrameInput input;
+            if (!e.NextPlayedFrame(input)) {
+                if (e.script.empty()) break;
+                input = e.script.front();
+                e.script.pop_front();
+            }
             if (Headless_RunFrame(input)) break;
         }
         return true;
@@ -176,22 +183,43 @@ void Engine::System_Shutdown() {
 // --- Random numbers --------------------------------------------------------------
 
 void Engine::Random_Seed(int seed) { impl->random.Seed(static_cast<std::uint32_t>(seed)); }
+RandomState Engine::Random_GetState() const { return impl->random.GetState(); }
+void Engine::Random_SetState(const RandomState& state) { impl->random.SetState(state); }
 int Engine::Random_Int(int min, int max) { return impl->random.Int(min, max); }
 float Engine::Random_Float(float min, float max) { return impl->random.Float(min, max); }
 
 // --- Timer and input ---------------------------------------------------------------
 
-float Engine::Timer_GetDelta() { return impl->delta; }
+float Engine::Timer_GetDelta() { return impl->current.frameTime; }
 
-bool Engine::Input_GetKeyState(int key) {
-    return key >= 0 && key < static_cast<int>(impl->held.size()) && impl->held[static_cast<std::size_t>(key)];
-}
+bool Engine::Input_GetKeyState(int key) { return impl->current.Holds(key); }
 
-int Engine::Input_GetKey() { return impl->pressedKey; }
+int Engine::Input_GetKey() { return impl->current.pressedKey; }
 
 int Engine::Input_GetChar() {
-    const int c = impl->typedChar;
+    const int c = impl->current.typedChar;
     return c >= 32 && c <= 126 ? c : 0;
+}
+
+// --- Journal ---------------------------------------------------------------------
+
+void Engine::Journal_Begin() { impl->journal.Begin(impl->random.GetState()); }
+
+const InputJournal& Engine::Journal_Get() const { return impl->journal; }
+
+bool Engine::Journal_Play(const InputJournal& journal) {
+    EngineImpl& e = *impl;
+    std::string error;
+    if (!CheckJournal(journal, error)) {
+        e.Log("Journal_Play: the journal is malformed (%s); nothing is played", error.c_str());
+        return false;
+    }
+    // A copy first: the journal given may be this engine's own, begun afresh below.
+    e.played = journal;
+    e.playback.emplace(e.played);
+    e.random.SetState(e.played.startRandom);
+    Journal_Begin();
+    return true;
 }
 
 // --- Files -------------------------------------------------------------------------
@@ -325,32 +353,40 @@ void Engine::Gfx_RenderQuad(const Quad* quad) {
 
 // --- Frames -------------------------------------------------------------------------
 
-bool EngineImpl::RunOneFrame() {
-    audio.Update(delta);
+bool EngineImpl::RunFrame(FrameInput input) {
+    input.frameTime = BoundFrameTime(input.frameTime);
+    current = input;
+    journal.Append(current);
+    audio.Update(current.frameTime);
     if (frameFunc && frameFunc()) return true;
     if (renderFunc) renderFunc();
+    return false;
+}
+
+bool EngineImpl::NextPlayedFrame(FrameInput& input) {
+    if (!playback) return false;
+    if (playback->Next(input) == JournalReader::Result::Frame) return true;
+    playback.reset();
     return false;
 }
 
 void Engine::Headless_Enable(const HeadlessOptions& options) {
     impl->headless = true;
     impl->headlessOptions = options;
-    impl->delta = options.frameTime > 0 ? options.frameTime : 0.01f;
+    impl->scriptFrameTime = BoundFrameTime(options.frameTime);
+    impl->current.frameTime = impl->scriptFrameTime;
 }
 
 bool Engine::Headless_IsEnabled() const { return impl->headless; }
 
 bool Engine::Headless_RunFrame(const FrameInput& input) {
     EngineImpl& e = *impl;
-    e.held.fill(false);
-    for (const int key : input.held)
-        if (key >= 0 && key < static_cast<int>(e.held.size())) e.held[static_cast<std::size_t>(key)] = true;
-    e.pressedKey = input.pressedKey;
-    e.typedChar = input.typedChar;
     e.record.quads.clear();
     e.record.sounds.clear();
     e.record.channels.clear();
-    return e.RunOneFrame();
+    FrameInput frame = input;
+    if (frame.frameTime == 0) frame.frameTime = e.scriptFrameTime;
+    return e.RunFrame(frame);
 }
 
 bool Engine::Headless_RenderAudio(float* out, int frames) { return impl->audio.RenderLoopback(out, frames); }

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "engine/random.h"
+
 // Handles are small integers; 0 is the null handle, and every operation given a
 // null handle does nothing (or answers 0).
 using TextureHandle = std::uint32_t;
@@ -61,6 +63,7 @@ inline constexpr int Digit0 = 48, A = 65, Z = 90, Numpad0 = 96, F1 = 112, F2 = 1
 
 struct HeadlessOptions;
 struct FrameInput;
+struct InputJournal;
 struct FrameRecord;
 struct EngineImpl;
 
@@ -89,18 +92,43 @@ struct Engine {
     // Uniform in [min, max], both bounds included.
     int Random_Int(int min, int max);
     float Random_Float(float min, float max);
+    // The generator's whole state, to be set back later: the draws that
+    // follow Random_SetState(s) are those that followed the Random_GetState
+    // that gave s.
+    RandomState Random_GetState() const;
+    void Random_SetState(const RandomState& state);
 
     // --- Timer ----------------------------------------------------------
-    // Seconds since the previous frame; always above 0 during a frame.
+    // Seconds since the previous frame, within [MinFrameDelta,
+    // MaxFrameDelta] (engine/frame_input.h).
     float Timer_GetDelta();
 
     // --- Input ----------------------------------------------------------
+    // Each frame's input is one FrameInput (engine/frame_input.h), built by
+    // the window loop from the keyboard, taken from the script headless, or
+    // played back from a journal; these answer from it.
     // True while the key (virtual-key code) is held.
     bool Input_GetKeyState(int key);
     // The key pressed during this frame, else 0; the same for every call in a frame.
     int Input_GetKey();
     // The character typed during this frame when it is one byte 32..126, else 0.
     int Input_GetChar();
+
+    // --- Input journal --------------------------------------------------
+    // Every frame's input is kept in a journal (engine/input_journal.h),
+    // from System_Initiate on, or from the last Journal_Begin.
+    // Starts the journal afresh: the random generator's state now, then the
+    // input of every frame that follows.
+    void Journal_Begin();
+    const InputJournal& Journal_Get() const;
+    // Plays journal back: sets the random generator to the state the journal
+    // began with, begins a fresh journal, and gives the frames that follow
+    // the journal's input in place of the keyboard (or the queued headless
+    // frames) until it runs out; then the live input takes over again. Set
+    // the game up as it was when the journal began, and the run repeats
+    // itself exactly. False, with a log line and nothing changed, for a
+    // malformed journal.
+    bool Journal_Play(const InputJournal& journal);
 
     // --- Files ----------------------------------------------------------
     // The whole file, owned by the caller until Resource_Free; null when it

@@ -5,11 +5,14 @@
 #include <array>
 #include <cstdio>
 #include <deque>
+#include <optional>
 #include <string>
 
 #include "engine/audio.h"
 #include "engine/engine.h"
+#include "engine/frame_input.h"
 #include "engine/headless.h"
+#include "engine/input_journal.h"
 #include "engine/random.h"
 #include "engine/textures.h"
 #include "engine/video.h"
@@ -32,12 +35,17 @@ struct EngineImpl {
 
     RandomGenerator random;
 
-    // The frame being run.
-    float delta = 0.01f;
-    std::array<bool, 256> held{};
-    int pressedKey = 0;
-    int typedChar = 0;
+    // The input of the frame being run (or of the last one), what the
+    // game's input and timer reads answer from.
+    FrameInput current = FrameInput{}.Lasting(0.01f);
     bool inScene = false;
+
+    // Every frame's input since the journal began; always kept.
+    InputJournal journal;
+    // A journal being played back in place of the live input, and where the
+    // playback has got to.
+    InputJournal played;
+    std::optional<JournalReader> playback;
 
     TextureTable textures;
     Video video;
@@ -46,13 +54,19 @@ struct EngineImpl {
     // Headless mode.
     bool headless = false;
     HeadlessOptions headlessOptions;
+    // What a scripted frame of frame time 0 lasts.
+    float scriptFrameTime = 0.01f;
     std::deque<FrameInput> script;
     FrameRecord record;
 
     void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    // Runs the frame callback, then (unless it ended the run) the render
-    // callback, with the input and frame time already set. True ends the run.
-    bool RunOneFrame();
+    // Runs one frame with this input (its frame time bounded here, for every
+    // loop): journals it, then calls the frame callback and, unless that
+    // ended the run, the render callback. True ends the run.
+    bool RunFrame(FrameInput input);
+    // While a journal plays back: its next frame into input, true. False when
+    // none plays or it has run out (the live input takes over again).
+    bool NextPlayedFrame(FrameInput& input);
 };
 
 // The real-time loop: events, pacing at the frame rate, the two callbacks.

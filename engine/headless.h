@@ -7,37 +7,17 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/frame_input.h"
 
 struct HeadlessOptions {
-    // The frame time every Timer_GetDelta returns, seconds (above 0).
+    // Seconds a scripted frame lasts unless its FrameInput says otherwise;
+    // bounded like every frame time (BoundFrameTime).
     float frameTime = 0.01f;
     // Open OpenAL Soft's loopback device so sound is really mixed (for sound
     // tests); otherwise sound calls are only recorded.
     bool loopbackAudio = false;
     // Make System_Initiate fail, as a machine without a display would.
     bool failInitiate = false;
-};
-
-// Keys and characters of one scripted frame.
-struct FrameInput {
-    // Virtual-key codes held during the frame.
-    std::vector<int> held;
-    int pressedKey = 0;  // what Input_GetKey answers
-    int typedChar = 0;   // what Input_GetChar answers
-
-    FrameInput& Hold(int key) {
-        held.push_back(key);
-        return *this;
-    }
-    // A key that goes down in this frame: held and reported by Input_GetKey.
-    FrameInput& Press(int key) {
-        pressedKey = key;
-        return Hold(key);
-    }
-    FrameInput& Type(char c) {
-        typedChar = static_cast<unsigned char>(c);
-        return *this;
-    }
 };
 
 // One Effect_PlayEx call.

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include "engine/engine.h"
 #include "engine/engine_impl.h"
 
 namespace {
@@ -153,29 +154,29 @@ int VirtualKeyFromSdl(int scancode, int keycode) {
     return byPosition ? byPosition : FromKeycode(keycode);
 }
 
-void KeyboardInput::BeginFrame(EngineImpl& engine) {
-    engine.pressedKey = 0;
-    engine.typedChar = 0;
+void KeyboardInput::BeginFrame() {
+    record.pressedKey = 0;
+    record.typedChar = 0;
     textSeen = false;
     for (std::size_t vk = 0; vk < releaseLater.size(); ++vk)
-        if (releaseLater[vk]) engine.held[vk] = false;
+        if (releaseLater[vk]) record.Release(static_cast<int>(vk));
     releaseLater.fill(false);
     wentDown.fill(false);
 }
 
-void KeyboardInput::KeyDown(int scancode, int keycode, bool repeat, EngineImpl& engine) {
+void KeyboardInput::KeyDown(int scancode, int keycode, bool repeat) {
     const int vk = VirtualKeyFromSdl(scancode, keycode);
     if (vk <= 0 || vk > 255) return;
     const auto index = static_cast<std::size_t>(vk);
     if (scancode > 0 && scancode < ScancodeCount)
         downAs[static_cast<std::size_t>(scancode)] = static_cast<std::uint8_t>(vk);
-    engine.held[index] = true;
+    record.Hold(vk);
     releaseLater[index] = false;
     if (!repeat) wentDown[index] = true;
-    if (engine.pressedKey == 0) engine.pressedKey = vk;
+    if (record.pressedKey == 0) record.pressedKey = static_cast<std::uint8_t>(vk);
 }
 
-void KeyboardInput::KeyUp(int scancode, int keycode, EngineImpl& engine) {
+void KeyboardInput::KeyUp(int scancode, int keycode) {
     int vk = 0;
     if (scancode > 0 && scancode < ScancodeCount) {
         auto& slot = downAs[static_cast<std::size_t>(scancode)];
@@ -191,17 +192,17 @@ void KeyboardInput::KeyUp(int scancode, int keycode, EngineImpl& engine) {
     if (wentDown[index])
         releaseLater[index] = true;
     else
-        engine.held[index] = false;
+        record.Release(vk);
 }
 
-void KeyboardInput::Text(const char* text, EngineImpl& engine) {
+void KeyboardInput::Text(const char* text) {
     if (textSeen || !text) return;
     textSeen = true;
-    engine.typedChar = static_cast<unsigned char>(text[0]);
+    record.typedChar = static_cast<unsigned char>(text[0]);
 }
 
-void KeyboardInput::ReleaseAll(EngineImpl& engine) {
-    engine.held.fill(false);
+void KeyboardInput::ReleaseAll() {
+    record.held = {};
     downAs.fill(0);
     wentDown.fill(false);
     releaseLater.fill(false);
