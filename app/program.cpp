@@ -6,6 +6,7 @@
 #include "app/load_resources.h"
 #include "common/engine_ref.h"
 #include "common/split_first.h"
+#include "engine/sdl/sdl_platform.h"
 #include "game/game.h"
 #include "scores/score_server.h"
 
@@ -41,6 +42,7 @@ int RunProgram(const std::string& commandLine) {
         std::fprintf(stderr, "munchet: the engine is not available\n");
         return 1;
     }
+    hge->System_SetPlatform(SdlPlatform);
     hge->Random_Seed(static_cast<int>(static_cast<std::uint32_t>(std::time(nullptr))));
 
     hge->System_SetState(StateLogFile, "error.log");

@@ -19,7 +19,9 @@
 
 #include "engine/engine_impl.h"
 #include "engine/frame_clock.h"
-#include "engine/quad_batch.h"
+#include "engine/sdl/quad_batch.h"
+#include "engine/sdl/sdl_backend.h"
+#include "engine/sdl/sdl_platform.h"
 
 namespace {
 
@@ -199,6 +201,7 @@ void BM_FramePacing(benchmark::State& state) {
         Engine* engine = hgeCreate(EngineVersion);
         Pacing::engine = engine;
         Pacing::starts.clear();
+        engine->System_SetPlatform(SdlPlatform);
         engine->System_SetState(StateLogFile, "");
         engine->System_SetState(StateFrameFunc, &Pacing::Frame);
         engine->System_SetState(StateRenderFunc, &Pacing::Render);
@@ -212,7 +215,7 @@ void BM_FramePacing(benchmark::State& state) {
         // The window's textures come from the engine's table, like the game's.
         Pacing::quads.clear();
         {
-            TextureTable& textures = engine->impl->textures;
+            TextureTable& textures = static_cast<SdlBackend&>(*engine->impl->backend).textures;
             if (state.range(0) > 0) Pacing::quads = FrameQuads(LoadSpriteTexture(textures), QuadCount);
         }
         engine->System_Start();

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/random.h"
 
@@ -65,7 +66,13 @@ struct HeadlessOptions;
 struct FrameInput;
 struct InputJournal;
 struct FrameRecord;
+struct RunRecord;
 struct EngineImpl;
+struct Backend;
+
+// Makes a platform's backend: the window and its loop, drawing and sound
+// (SdlPlatform, engine/sdl/sdl_platform.h, for SDL2 and OpenAL).
+using PlatformFactory = std::unique_ptr<Backend> (*)();
 
 struct Engine {
     // --- System ---------------------------------------------------------
@@ -73,8 +80,13 @@ struct Engine {
     void System_SetState(FuncState state, FrameCallback value);
     void System_SetState(IntState state, int value);
     void System_SetState(StringState state, const char* value);
-    // Opens the window (or, headless, nothing) and the sound device. False when
-    // the window cannot be made; the reason is logged and kept for
+    // Before System_Initiate: where the window, pictures and sound come
+    // from. Without a platform the engine runs headless only, and knows
+    // pictures by their size alone (the core links no platform library).
+    void System_SetPlatform(PlatformFactory platform);
+    // Opens the window and the sound device through the platform, or,
+    // headless, the null backend. False when the window cannot be made (or
+    // there is no platform to make it); the reason is logged and kept for
     // System_GetErrorMessage.
     bool System_Initiate();
     // Runs the frame loop until the frame callback returns true (headless: or
@@ -165,8 +177,10 @@ struct Engine {
     void Gfx_RenderQuad(const Quad* quad);
 
     // --- Headless mode (tests and tools) --------------------------------
-    // Before System_Initiate: no window and no sound device; a fixed frame
-    // time; input scripted per frame; every frame recorded.
+    // Before System_Initiate: the null backend in place of the window and the
+    // sound device (engine/null_backend.h); a fixed frame time; input
+    // scripted per frame; every frame recorded. Pictures and sound go on to
+    // the platform when one is set.
     void Headless_Enable(const HeadlessOptions& options);
     bool Headless_IsEnabled() const;
     // Runs one frame: applies the input, calls the frame callback and then
@@ -177,7 +191,10 @@ struct Engine {
     void Headless_QueueFrame(const FrameInput& input);
     // What the last frame drew and played.
     const FrameRecord& Headless_LastFrame() const;
-    // Draws the last frame's quads with the real quad code into a PNG file.
+    // Every sound and music call since System_Initiate, each with its frame.
+    const RunRecord& Headless_WholeRun() const;
+    // Draws the last frame's quads with the real quad code into a PNG file
+    // (needs a platform).
     bool Headless_Screenshot(const char* pngPath);
     // With HeadlessOptions::loopbackAudio: mixes frames stereo frames (left,
     // right interleaved, ±1, 44100 per second) of what is playing into out.

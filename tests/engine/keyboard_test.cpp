@@ -1,5 +1,5 @@
 // SDL's keys as the game's virtual-key codes, and the per-frame key state.
-#include "engine/keyboard.h"
+#include "engine/sdl/keyboard.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "engine/engine_impl.h"
-#include "engine/quad_batch.h"
-#include "engine/video.h"
+#include "engine/sdl/quad_batch.h"
+#include "engine/sdl/sdl_platform.h"
+#include "engine/sdl/video.h"
 #include "tests/engine/picture_files.h"
 
 namespace {
@@ -184,6 +185,7 @@ TEST(Screenshot, HeadlessFrameIsDrawnAtTheSceneSize) {
     TempDirectory dir;
     Engine* engine = hgeCreate(EngineVersion);
     RecordedFrame::engine = engine;
+    engine->System_SetPlatform(SdlPlatform);
     engine->Headless_Enable({});
     engine->System_SetState(StateLogFile, "");
     engine->System_SetState(StateFrameFunc, &RecordedFrame::Frame);

@@ -9,6 +9,7 @@
 #include "app/load_resources.h"
 #include "common/engine_ref.h"
 #include "engine/headless.h"
+#include "engine/sdl/sdl_platform.h"
 #include "game/game.h"
 
 namespace {
@@ -22,6 +23,7 @@ struct Session {
     Game game;
     explicit Session(int seed) {
         hge = hgeCreate(EngineVersion);
+        hge->System_SetPlatform(SdlPlatform);
         hge->Headless_Enable(HeadlessOptions{});
         hge->System_SetState(StateFrameFunc, frameFunc);
         hge->System_SetState(StateRenderFunc, renderFunc);

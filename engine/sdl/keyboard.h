@@ -7,11 +7,14 @@
 
 #include "engine/frame_input.h"
 
+// The virtual-key code of an SDL key (scancode and keycode as SDL gives
+// them), 0 for keys the game does not know.
+//
 // Keys are mapped by their position (SDL scancode), so the movement keys stay
 // one block of keys on every keyboard layout and the numeric keypad reads the
 // same whatever the NumLock state. A key whose scancode SDL does not know (a
 // key synthesised by a tool, for one) is mapped by its keycode instead.
-// The mapping itself is VirtualKeyFromSdl, declared with the engine's inner state.
+int VirtualKeyFromSdl(int scancode, int keycode);
 
 // Builds each frame's FrameInput from SDL's key and text events.
 //

@@ -1,9 +1,8 @@
-#include "engine/keyboard.h"
+#include "engine/sdl/keyboard.h"
 
 #include <SDL.h>
 
 #include "engine/engine.h"
-#include "engine/engine_impl.h"
 
 namespace {
 

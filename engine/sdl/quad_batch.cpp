@@ -1,4 +1,4 @@
-#include "engine/quad_batch.h"
+#include "engine/sdl/quad_batch.h"
 
 #include <SDL.h>
 

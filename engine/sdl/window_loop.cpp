@@ -6,7 +6,8 @@
 
 #include "engine/engine_impl.h"
 #include "engine/frame_clock.h"
-#include "engine/keyboard.h"
+#include "engine/sdl/keyboard.h"
+#include "engine/sdl/sdl_backend.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ struct LoopReport {
 
 }  // namespace
 
-void RunWindowLoop(EngineImpl& engine) {
+void SdlBackend::RunLoop(EngineImpl& engine) {
     KeyboardInput keyboard;
     WindowActivity activity;
     FrameClock clock;
@@ -99,7 +100,7 @@ void RunWindowLoop(EngineImpl& engine) {
                     keyboard.Text(event.text.text);
                     break;
                 case SDL_RENDER_DEVICE_RESET:
-                    engine.video.ForgetTextures();
+                    video.ForgetTextures();
                     break;
                 case SDL_WINDOWEVENT:
                     if (activity.Apply(event.window)) keyboard.ReleaseAll();
@@ -118,13 +119,13 @@ void RunWindowLoop(EngineImpl& engine) {
             input.frameTime = frameTime;
             engine.NextPlayedFrame(input);
             if (engine.RunFrame(input)) return;
-            report.mostDrawCalls = std::max(report.mostDrawCalls, engine.video.LastSceneDrawCalls());
-            const std::string textureError = engine.video.TakeTextureError();
+            report.mostDrawCalls = std::max(report.mostDrawCalls, video.LastSceneDrawCalls());
+            const std::string textureError = video.TakeTextureError();
             if (!textureError.empty()) engine.Log("Can't use texture: %s", textureError.c_str());
         } else {
             report.pausedPeriods += 1;
             // The music keeps streaming while the game waits.
-            engine.audio.Update(frameTime);
+            audio.Update(frameTime);
         }
         periodStart = now;
         SleepUntil(clock.ScheduleNext(MonotonicNanoseconds()));

@@ -1,4 +1,4 @@
-#include "engine/textures.h"
+#include "engine/sdl/textures.h"
 
 #include <SDL.h>
 #include <SDL_image.h>
