@@ -2,8 +2,9 @@
 // game runs in a window on a virtual X display (Xvfb, started here; SDL's
 // offscreen driver when there is none, or when asked), with a small probe preloaded that
 // reports when the libraries are loaded, when the window and its renderer
-// exist and when the first drawn frame is presented. Each step is printed as
-// a counter, milliseconds on average:
+// exist and when the first drawn frame is presented. The time is the median
+// start (the machine may be busy with other work: medians are steadier than
+// means), and each step is printed as a counter, its median in milliseconds:
 //   load      start of the process to the end of dynamic loading
 //   window    to the window made (SDL and the display connection)
 //   renderer  to the renderer made (the GL stack)
@@ -18,6 +19,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -136,7 +138,7 @@ void BM_StartToFirstFrame(benchmark::State& state) {
 
     const char* other = std::getenv("MUNCHET_STARTUP_GAME");
     const std::string gamePath = other && *other ? other : MUNCHET_GAME_BIN;
-    std::array<double, 4> totals{};  // load, window, renderer, frame: milliseconds
+    std::array<std::vector<double>, 5> steps;  // load, window, renderer, frame, whole start: milliseconds
     for (auto _ : state) {
         int ends[2];
         if (pipe2(ends, O_CLOEXEC) != 0) {
@@ -165,17 +167,18 @@ void BM_StartToFirstFrame(benchmark::State& state) {
             break;
         }
         state.SetIterationTime(static_cast<double>(at[4] - started) * 1e-9);
-        for (std::size_t step = 0; step < totals.size(); ++step)
-            totals[step] += static_cast<double>(at[step + 1] - at[step]) * 1e-6;
+        for (std::size_t step = 0; step < 4; ++step)
+            steps[step].push_back(static_cast<double>(at[step + 1] - at[step]) * 1e-6);
+        steps[4].push_back(static_cast<double>(at[4] - started) * 1e-6);
     }
     std::filesystem::current_path(previous);
     std::filesystem::remove_all(work, ignored);
-    const double runs = static_cast<double>(state.iterations());
-    if (runs > 0) {
-        state.counters["load_ms"] = totals[0] / runs;
-        state.counters["window_ms"] = totals[1] / runs;
-        state.counters["renderer_ms"] = totals[2] / runs;
-        state.counters["frame_ms"] = totals[3] / runs;
+    const char* names[] = {"load_ms", "window_ms", "renderer_ms", "frame_ms", "median_ms"};
+    for (std::size_t step = 0; step < steps.size(); ++step) {
+        std::vector<double>& values = steps[step];
+        if (values.empty()) continue;
+        std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+        state.counters[names[step]] = values[values.size() / 2];
     }
     state.SetLabel(state.range(0) == 1 || display.name.empty() ? "offscreen driver" : "Xvfb");
 }

@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <thread>
+
 #include "engine/engine_impl.h"
 #include "engine/sdl/sdl_platform.h"
 
@@ -14,25 +16,34 @@ bool SdlBackend::Open(const BackendConfig& config, EngineImpl& engine, std::stri
         if (!note.empty()) engine.Log("%s", note.c_str());
         return true;
     }
+    // The sound device opens while the window and its renderer are made: the
+    // two share nothing, and the renderer (the GL stack) is the slowest part
+    // of the start.
+    std::thread soundDevice([this, &note] { audio.Open(Audio::Mode::Device, note); });
+    const bool opened = OpenWindow(config, error);
+    soundDevice.join();
+    if (!opened) {
+        Close();
+        return false;
+    }
+    engine.Log("Window %dx%d %s, renderer %s", config.width, config.height,
+               config.windowed ? "windowed" : "full screen", video.RendererName().c_str());
+    if (!note.empty()) engine.Log("%s", note.c_str());
+    return true;
+}
+
+bool SdlBackend::OpenWindow(const BackendConfig& config, std::string& error) {
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
         error = std::string("cannot start SDL video: ") + SDL_GetError();
         return false;
     }
     sdlStarted = true;
-    VideoConfig video;
-    video.title = config.title;
-    video.width = config.width;
-    video.height = config.height;
-    video.windowed = config.windowed;
-    if (!this->video.Open(video, error)) {
-        Close();
-        return false;
-    }
-    engine.Log("Window %dx%d %s, renderer %s", video.width, video.height,
-               video.windowed ? "windowed" : "full screen", this->video.RendererName().c_str());
-    audio.Open(Audio::Mode::Device, note);
-    if (!note.empty()) engine.Log("%s", note.c_str());
-    return true;
+    VideoConfig window;
+    window.title = config.title;
+    window.width = config.width;
+    window.height = config.height;
+    window.windowed = config.windowed;
+    return video.Open(window, error);
 }
 
 void SdlBackend::Close() {

@@ -54,4 +54,7 @@ struct SdlBackend final : Backend {
     Video video;
     Audio audio;
     bool sdlStarted = false;  // SDL_Init ran for the window
+
+private:
+    bool OpenWindow(const BackendConfig& config, std::string& error);
 };
