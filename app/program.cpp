@@ -8,6 +8,8 @@
 #include "common/split_first.h"
 #include "engine/sdl/sdl_platform.h"
 #include "game/game.h"
+#include "render/render.h"
+#include "scores/score_client.h"
 #include "scores/score_server.h"
 
 // The one game, built before main runs and destroyed after it returns.
@@ -55,6 +57,9 @@ int RunProgram(const std::string& commandLine) {
     hge->System_SetState(StateScreenHeight, 768);
     hge->System_SetState(StateScreenBpp, 32);
     hge->System_SetState(StateShowSplash, false);
+
+    game.renderer = RenderScene;
+    game.scoreExchange = ExchangeScores;
 
     int exitCode = 0;
     if (hge->System_Initiate()) {

@@ -24,6 +24,8 @@ Game::Game() {
     newborns.reserve(64);
 }
 
+bool Game::Render() { return renderer ? renderer(*this) : false; }
+
 bool Game::Frame() {
     const float dt = hge->Timer_GetDelta();
     if (hge->Input_GetKeyState(Key::Escape)) return true;

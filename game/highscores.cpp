@@ -1,5 +1,32 @@
-// Paging of the table on the game-over screen, one page of Game::PageSize rows.
+// The highscore table the game shows: what the score client brings back, and
+// the paging of it, one page of Game::PageSize rows.
+#include <utility>
+
 #include "game/game.h"
+
+void Game::SubmitScore() {
+    if (playerName.empty()) {
+        FetchHighscores();
+        return;
+    }
+    const ScoreSubmission submission{playerName, score, level, munchets, food};
+    ScoreExchangeResult result;
+    if (scoreExchange)
+        result = scoreExchange(&submission);
+    else
+        result.fate = SubmissionFate::Lost;  // no client to hand it to, nothing keeps it
+    TakeExchange(std::move(result));
+}
+
+void Game::FetchHighscores() { TakeExchange(scoreExchange ? scoreExchange(nullptr) : ScoreExchangeResult{}); }
+
+void Game::TakeExchange(ScoreExchangeResult result) {
+    // A table that did not come whole is no table: an error page or half a
+    // body would only show up as made-up rows.
+    highscores = result.tableReceived ? std::move(result.rows) : std::vector<HighscoreEntry>{};
+    highscoresUnavailable = !result.tableReceived;
+    submissionFate = result.fate;
+}
 
 void Game::NextPage() {
     const auto count = static_cast<std::int32_t>(highscores.size());

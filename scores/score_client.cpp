@@ -1,10 +1,8 @@
 #include "scores/score_client.h"
 
-#include <curl/curl.h>
-
 #include <memory>
 
-#include "game/game.h"
+#include "scores/curl_library.h"
 #include "scores/score_server.h"
 #include "scores/table_parser.h"
 
@@ -12,16 +10,13 @@ std::string responseText;
 
 namespace {
 
-using CurlHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
+struct HandleCloser {
+    void operator()(CURL* handle) const { Curl()->easyCleanup(handle); }
+};
+using CurlHandle = std::unique_ptr<CURL, HandleCloser>;
 
-// libcurl's global set-up, once per process: repeating it gains nothing and
-// it is not safe to run while another thread uses libcurl.
-bool curlReady() {
-    static const bool ready = curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
-    return ready;
-}
-
-CurlHandle newHandle() { return CurlHandle(curlReady() ? curl_easy_init() : nullptr, &curl_easy_cleanup); }
+// Null without libcurl: the request is then not made.
+CurlHandle newHandle() { return CurlHandle(Curl() ? Curl()->easyInit() : nullptr); }
 
 // The reply to a submission carries nothing the game uses; without a write
 // function libcurl would print it on stdout.
@@ -31,22 +26,44 @@ std::size_t discardReply(char*, std::size_t size, std::size_t count, void*) { re
 // from freezing the game for minutes; no signals, since the alarm libcurl
 // would otherwise use for them is process-wide.
 void prepare(CURL* handle, const std::string& url, curl_write_callback writer) {
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, writer);
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, RequestConnectTimeoutMs);
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, RequestTimeoutMs);
-}
-
-// True when the transfer completed with a 2xx status.
-bool performRequest(CURL* handle) {
-    if (curl_easy_perform(handle) != CURLE_OK) return false;
-    long status = 0;
-    if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) return false;
-    return status >= 200 && status <= 299;
+    const auto setopt = Curl()->easySetopt;
+    setopt(handle, CURLOPT_URL, url.c_str());
+    setopt(handle, CURLOPT_WRITEFUNCTION, writer);
+    setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, RequestConnectTimeoutMs);
+    setopt(handle, CURLOPT_TIMEOUT_MS, RequestTimeoutMs);
 }
 
 std::string serverUrl(const char* pathAndQuery) { return "http://" + ScoreServerHost() + pathAndQuery; }
+
+// The HTTP status of a completed transfer; 0 when it did not complete.
+long performRequest(CURL* handle) {
+    long status = 0;
+    if (Curl()->easyPerform(handle) != CURLE_OK) return 0;
+    if (Curl()->easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) return 0;
+    return status;
+}
+
+bool isSuccess(long status) { return status >= 200 && status <= 299; }
+
+SubmissionFate submit(const ScoreSubmission& submission) {
+    CurlHandle handle = newHandle();
+    if (!handle) return SubmissionFate::Lost;
+    // Without the escaped name there is nothing sound to send.
+    char* escaped = Curl()->easyEscape(handle.get(), submission.name.c_str(), 0);
+    if (!escaped) return SubmissionFate::Lost;
+    std::string url = serverUrl("/hosted/vlkn/scores/pr/add.php?name=");
+    url += escaped;
+    Curl()->free(escaped);
+    url += "&score=" + std::to_string(submission.score);
+    url += "&level=" + std::to_string(submission.level);
+    url += "&munchets=" + std::to_string(submission.munchets);
+    url += "&food=" + std::to_string(submission.food);
+    prepare(handle.get(), url, discardReply);
+    const long status = performRequest(handle.get());
+    if (isSuccess(status)) return SubmissionFate::Stored;
+    return status == 400 ? SubmissionFate::Refused : SubmissionFate::Lost;
+}
 
 }  // namespace
 
@@ -56,38 +73,16 @@ std::size_t ReceiveResponse(char* data, std::size_t size, std::size_t count, voi
     return n;
 }
 
-void Game::SubmitScore() {
-    if (!playerName.empty()) {
-        if (CurlHandle handle = newHandle()) {
-            // Without the escaped name there is nothing sound to send.
-            if (char* escaped = curl_easy_escape(handle.get(), playerName.c_str(), 0)) {
-                std::string url = serverUrl("/hosted/vlkn/scores/pr/add.php?name=");
-                url += escaped;
-                curl_free(escaped);
-                url += "&score=" + std::to_string(score);
-                url += "&level=" + std::to_string(level);
-                url += "&munchets=" + std::to_string(munchets);
-                url += "&food=" + std::to_string(food);
-                prepare(handle.get(), url, discardReply);
-                // Whether it arrived changes nothing: the table is fetched next
-                // either way, and a lost submission is not retried.
-                performRequest(handle.get());
-            }
-        }
-    }
-    FetchHighscores();
-}
-
-void Game::FetchHighscores() {
+ScoreExchangeResult ExchangeScores(const ScoreSubmission* submission) {
+    ScoreExchangeResult result;
+    // Whether the submission arrived changes nothing here: the table is
+    // fetched next either way.
+    if (submission) result.fate = submit(*submission);
     responseText.clear();
-    bool answered = false;
     if (CurlHandle handle = newHandle()) {
         prepare(handle.get(), serverUrl("/hosted/vlkn/scores/pr/view.php"), ReceiveResponse);
-        answered = performRequest(handle.get());
+        result.tableReceived = isSuccess(performRequest(handle.get()));
     }
-    // A failed transfer or an error status leaves no table: an error page or
-    // half a body would only show up as made-up rows.
-    highscores.clear();
-    if (answered) highscores = ParseHighscoreTable(responseText);
-    highscoresUnavailable = !answered;
+    if (result.tableReceived) result.rows = ParseHighscoreTable(responseText);
+    return result;
 }

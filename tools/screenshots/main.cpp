@@ -11,6 +11,7 @@
 #include "engine/headless.h"
 #include "engine/sdl/sdl_platform.h"
 #include "game/game.h"
+#include "render/render.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ struct Session {
         hge->System_Initiate();
         hge->Random_Seed(seed);
         current = &game;
+        game.renderer = RenderScene;
         LoadResources();
         game.StartMusic();
         game.StartGame();
