@@ -10,7 +10,7 @@
 #include "game/game.h"
 #include "render/render.h"
 #include "scores/score_client.h"
-#include "scores/score_server.h"
+#include "scores/score_host.h"
 
 // The one game, built before main runs and destroyed after it returns.
 Game game;

@@ -321,8 +321,6 @@ void Engine::Headless_Enable(const HeadlessOptions& options) {
     impl->current.frameTime = impl->scriptFrameTime;
 }
 
-bool Engine::Headless_IsEnabled() const { return impl->headless; }
-
 bool Engine::Headless_RunFrame(const FrameInput& input) {
     EngineImpl& e = *impl;
     FrameInput frame = input;

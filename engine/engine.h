@@ -182,7 +182,6 @@ struct Engine {
     // scripted per frame; every frame recorded. Pictures and sound go on to
     // the platform when one is set.
     void Headless_Enable(const HeadlessOptions& options);
-    bool Headless_IsEnabled() const;
     // Runs one frame: applies the input, calls the frame callback and then
     // the render callback. Returns the frame callback's answer.
     bool Headless_RunFrame(const FrameInput& input);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/player_name.h"
 #include "engine/engine.h"
 #include "game/food.h"
 #include "game/food_grid.h"
@@ -27,7 +28,7 @@ struct Game;
 using RenderFunction = bool (*)(const Game& game);
 
 struct Game {
-    static constexpr int MaxNameLength = 20;
+    static constexpr int MaxNameLength = static_cast<int>(MaxPlayerNameLength);
     static constexpr int PageSize = 10;
 
     // Both records always exist; only the first playerCount take part.

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "scores/curl_library.h"
-#include "scores/score_server.h"
+#include "scores/score_host.h"
 #include "scores/table_parser.h"
 
 std::string responseText;

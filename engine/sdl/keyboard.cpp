@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 
+#include <array>
+#include <cstdint>
+
 #include "engine/engine.h"
 
 namespace {
@@ -15,111 +18,86 @@ constexpr int VkNumLock = 144, VkScrollLock = 145;
 constexpr int VkSemicolon = 186, VkEquals = 187, VkComma = 188, VkMinus = 189, VkPeriod = 190, VkSlash = 191;
 constexpr int VkGrave = 192, VkLeftBracket = 219, VkBackslash = 220, VkRightBracket = 221, VkApostrophe = 222;
 
-int FromScancode(int scancode) {
-    if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z) return Key::A + (scancode - SDL_SCANCODE_A);
+struct ScancodeKey {
+    SDL_Scancode scancode;
+    int vk;
+};
+
+// Keys that are not in a run of letters, digits or function keys, by their
+// position on the keyboard. Both Enter keys, both Shift, Ctrl and Alt keys
+// share one code each, as they do in Windows.
+constexpr ScancodeKey NamedKeys[] = {
+    {SDL_SCANCODE_RETURN, Key::Enter},
+    {SDL_SCANCODE_RETURN2, Key::Enter},
+    {SDL_SCANCODE_KP_ENTER, Key::Enter},
+    {SDL_SCANCODE_ESCAPE, Key::Escape},
+    {SDL_SCANCODE_BACKSPACE, Key::Backspace},
+    {SDL_SCANCODE_TAB, VkTab},
+    {SDL_SCANCODE_SPACE, Key::Space},
+    {SDL_SCANCODE_MINUS, VkMinus},
+    {SDL_SCANCODE_EQUALS, VkEquals},
+    {SDL_SCANCODE_LEFTBRACKET, VkLeftBracket},
+    {SDL_SCANCODE_RIGHTBRACKET, VkRightBracket},
+    {SDL_SCANCODE_BACKSLASH, VkBackslash},
+    {SDL_SCANCODE_SEMICOLON, VkSemicolon},
+    {SDL_SCANCODE_APOSTROPHE, VkApostrophe},
+    {SDL_SCANCODE_GRAVE, VkGrave},
+    {SDL_SCANCODE_COMMA, VkComma},
+    {SDL_SCANCODE_PERIOD, VkPeriod},
+    {SDL_SCANCODE_SLASH, VkSlash},
+    {SDL_SCANCODE_CAPSLOCK, VkCapsLock},
+    {SDL_SCANCODE_PRINTSCREEN, VkPrintScreen},
+    {SDL_SCANCODE_SCROLLLOCK, VkScrollLock},
+    {SDL_SCANCODE_PAUSE, VkPause},
+    {SDL_SCANCODE_INSERT, VkInsert},
+    {SDL_SCANCODE_HOME, VkHome},
+    {SDL_SCANCODE_PAGEUP, VkPageUp},
+    {SDL_SCANCODE_DELETE, Key::Delete},
+    {SDL_SCANCODE_END, VkEnd},
+    {SDL_SCANCODE_PAGEDOWN, VkPageDown},
+    {SDL_SCANCODE_LEFT, Key::Left},
+    {SDL_SCANCODE_UP, Key::Up},
+    {SDL_SCANCODE_RIGHT, Key::Right},
+    {SDL_SCANCODE_DOWN, Key::Down},
+    {SDL_SCANCODE_NUMLOCKCLEAR, VkNumLock},
+    {SDL_SCANCODE_KP_DIVIDE, VkDivide},
+    {SDL_SCANCODE_KP_MULTIPLY, VkMultiply},
+    {SDL_SCANCODE_KP_MINUS, VkSubtract},
+    {SDL_SCANCODE_KP_PLUS, VkAdd},
+    {SDL_SCANCODE_KP_0, Key::Numpad0},
+    {SDL_SCANCODE_KP_PERIOD, VkDecimal},
+    {SDL_SCANCODE_LCTRL, VkCtrl},
+    {SDL_SCANCODE_RCTRL, VkCtrl},
+    {SDL_SCANCODE_LSHIFT, Key::Shift},
+    {SDL_SCANCODE_RSHIFT, Key::Shift},
+    {SDL_SCANCODE_LALT, VkAlt},
+    {SDL_SCANCODE_RALT, VkAlt},
+    {SDL_SCANCODE_LGUI, VkLeftWin},
+    {SDL_SCANCODE_RGUI, VkRightWin},
+    {SDL_SCANCODE_APPLICATION, VkMenu},
+};
+
+// The virtual-key code of every scancode, 0 for keys the game does not know;
+// built once, at compile time.
+constexpr auto ScancodeTable = [] {
+    std::array<std::uint8_t, SDL_NUM_SCANCODES> table{};
+    const auto run = [&table](int first, int last, int vk) {
+        for (int scancode = first; scancode <= last; ++scancode)
+            table[static_cast<std::size_t>(scancode)] = static_cast<std::uint8_t>(vk + scancode - first);
+    };
+    run(SDL_SCANCODE_A, SDL_SCANCODE_Z, Key::A);
     // SDL numbers the digit row 1..9 then 0.
-    if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_9)
-        return Key::Digit0 + 1 + (scancode - SDL_SCANCODE_1);
-    if (scancode == SDL_SCANCODE_0) return Key::Digit0;
-    if (scancode >= SDL_SCANCODE_F1 && scancode <= SDL_SCANCODE_F12)
-        return Key::F1 + (scancode - SDL_SCANCODE_F1);
-    if (scancode >= SDL_SCANCODE_KP_1 && scancode <= SDL_SCANCODE_KP_9)
-        return Key::Numpad0 + 1 + (scancode - SDL_SCANCODE_KP_1);
-    switch (scancode) {
-        case SDL_SCANCODE_RETURN:
-        case SDL_SCANCODE_RETURN2:
-        case SDL_SCANCODE_KP_ENTER:
-            return Key::Enter;
-        case SDL_SCANCODE_ESCAPE:
-            return Key::Escape;
-        case SDL_SCANCODE_BACKSPACE:
-            return Key::Backspace;
-        case SDL_SCANCODE_TAB:
-            return VkTab;
-        case SDL_SCANCODE_SPACE:
-            return Key::Space;
-        case SDL_SCANCODE_MINUS:
-            return VkMinus;
-        case SDL_SCANCODE_EQUALS:
-            return VkEquals;
-        case SDL_SCANCODE_LEFTBRACKET:
-            return VkLeftBracket;
-        case SDL_SCANCODE_RIGHTBRACKET:
-            return VkRightBracket;
-        case SDL_SCANCODE_BACKSLASH:
-            return VkBackslash;
-        case SDL_SCANCODE_SEMICOLON:
-            return VkSemicolon;
-        case SDL_SCANCODE_APOSTROPHE:
-            return VkApostrophe;
-        case SDL_SCANCODE_GRAVE:
-            return VkGrave;
-        case SDL_SCANCODE_COMMA:
-            return VkComma;
-        case SDL_SCANCODE_PERIOD:
-            return VkPeriod;
-        case SDL_SCANCODE_SLASH:
-            return VkSlash;
-        case SDL_SCANCODE_CAPSLOCK:
-            return VkCapsLock;
-        case SDL_SCANCODE_PRINTSCREEN:
-            return VkPrintScreen;
-        case SDL_SCANCODE_SCROLLLOCK:
-            return VkScrollLock;
-        case SDL_SCANCODE_PAUSE:
-            return VkPause;
-        case SDL_SCANCODE_INSERT:
-            return VkInsert;
-        case SDL_SCANCODE_HOME:
-            return VkHome;
-        case SDL_SCANCODE_PAGEUP:
-            return VkPageUp;
-        case SDL_SCANCODE_DELETE:
-            return Key::Delete;
-        case SDL_SCANCODE_END:
-            return VkEnd;
-        case SDL_SCANCODE_PAGEDOWN:
-            return VkPageDown;
-        case SDL_SCANCODE_LEFT:
-            return Key::Left;
-        case SDL_SCANCODE_UP:
-            return Key::Up;
-        case SDL_SCANCODE_RIGHT:
-            return Key::Right;
-        case SDL_SCANCODE_DOWN:
-            return Key::Down;
-        case SDL_SCANCODE_NUMLOCKCLEAR:
-            return VkNumLock;
-        case SDL_SCANCODE_KP_DIVIDE:
-            return VkDivide;
-        case SDL_SCANCODE_KP_MULTIPLY:
-            return VkMultiply;
-        case SDL_SCANCODE_KP_MINUS:
-            return VkSubtract;
-        case SDL_SCANCODE_KP_PLUS:
-            return VkAdd;
-        case SDL_SCANCODE_KP_0:
-            return Key::Numpad0;
-        case SDL_SCANCODE_KP_PERIOD:
-            return VkDecimal;
-        case SDL_SCANCODE_LCTRL:
-        case SDL_SCANCODE_RCTRL:
-            return VkCtrl;
-        case SDL_SCANCODE_LSHIFT:
-        case SDL_SCANCODE_RSHIFT:
-            return Key::Shift;
-        case SDL_SCANCODE_LALT:
-        case SDL_SCANCODE_RALT:
-            return VkAlt;
-        case SDL_SCANCODE_LGUI:
-            return VkLeftWin;
-        case SDL_SCANCODE_RGUI:
-            return VkRightWin;
-        case SDL_SCANCODE_APPLICATION:
-            return VkMenu;
-        default:
-            return 0;
-    }
+    run(SDL_SCANCODE_1, SDL_SCANCODE_9, Key::Digit0 + 1);
+    run(SDL_SCANCODE_0, SDL_SCANCODE_0, Key::Digit0);
+    run(SDL_SCANCODE_F1, SDL_SCANCODE_F12, Key::F1);
+    run(SDL_SCANCODE_KP_1, SDL_SCANCODE_KP_9, Key::Numpad0 + 1);
+    for (const ScancodeKey& key : NamedKeys) table[key.scancode] = static_cast<std::uint8_t>(key.vk);
+    return table;
+}();
+
+int FromScancode(int scancode) {
+    return scancode > 0 && scancode < SDL_NUM_SCANCODES ? ScancodeTable[static_cast<std::size_t>(scancode)]
+                                                        : 0;
 }
 
 int FromKeycode(int keycode) {

@@ -10,7 +10,7 @@
 
 #include "app/load_resources.h"
 #include "scores/score_client.h"
-#include "scores/score_server.h"
+#include "scores/score_host.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/render/render_support.h"
 #include "tests/support/headless_game.h"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <type_traits>
 #include <vector>
 
 #include "engine/engine_impl.h"
@@ -12,6 +13,9 @@
 #include "tests/engine/picture_files.h"
 
 namespace {
+
+// The table owns the pictures' pixels: a copy would free them twice.
+static_assert(!std::is_copy_constructible_v<TextureTable> && std::is_move_constructible_v<TextureTable>);
 
 Quad MakeQuad(float x0, float y0, float x1, float y1, std::uint32_t colour, TextureHandle texture = 0,
               int blend = BlendDefault) {

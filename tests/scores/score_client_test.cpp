@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "scores/score_server.h"
+#include "scores/score_host.h"
 #include "tests/scores/local_http_server.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "scores/score_server.h"
+#include "scores/score_host.h"
 
 TEST(ScoreServerHost, AcceptsNamesAddressesAndPorts) {
     for (const char* host : {"127.0.0.1:8642", "localhost", "scores.example.org:80", "my_host-2", "[::1]",
