@@ -1,8 +1,8 @@
+#include "scores/score_host.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "scores/score_host.h"
 
 TEST(ScoreServerHost, AcceptsNamesAddressesAndPorts) {
     for (const char* host : {"127.0.0.1:8642", "localhost", "scores.example.org:80", "my_host-2", "[::1]",
