@@ -65,6 +65,9 @@ int RunProgram(const std::string& commandLine) {
     if (hge->System_Initiate()) {
         LoadResources();
         game.StartMusic();
+        // The journal of this run's input starts with the game: with the
+        // random state of this moment it is enough to play the run again.
+        hge->Journal_Begin();
         game.StartGame();
         hge->System_Start();
     } else {

@@ -167,27 +167,23 @@ ChannelHandle NullBackend::PlayMusic(MusicHandle music, bool loop, int volume, i
         channel = platform->PlayMusic(music, loop, volume, order, row);
     else if (music >= 1 && music <= sound->musics)
         channel = sound->Play(loop);
-    ChannelEvent event;
-    event.kind = ChannelEvent::MusicPlay;
-    event.channel = channel;
-    event.music = music;
-    event.loop = loop;
-    event.volume = volume;
-    event.order = order;
-    event.row = row;
-    Keep(event);
+    Keep(ChannelEvent{.kind = ChannelEvent::MusicPlay,
+                      .channel = channel,
+                      .music = music,
+                      .loop = loop,
+                      .volume = volume,
+                      .order = order,
+                      .row = row});
     return channel;
 }
 
 void NullBackend::SlideTo(ChannelHandle channel, float time, int volume, int pan, float pitch) {
-    ChannelEvent event;
-    event.kind = ChannelEvent::SlideTo;
-    event.channel = channel;
-    event.volume = volume;
-    event.time = time;
-    event.pan = pan;
-    event.pitch = pitch;
-    Keep(event);
+    Keep(ChannelEvent{.kind = ChannelEvent::SlideTo,
+                      .channel = channel,
+                      .volume = volume,
+                      .time = time,
+                      .pan = pan,
+                      .pitch = pitch});
     if (platform) return platform->SlideTo(channel, time, volume, pan, pitch);
     if (Sound::Channel* playing = sound->Find(channel)) {
         playing->glideLeft = time;
