@@ -76,23 +76,16 @@ void Play(const e2e::XdoTool& xdo, std::atomic<bool>& typed) {
     std::this_thread::sleep_for(500ms);
 }
 
-struct Outcome {
-    std::int32_t score = 0, level = 0, food = 0, munchets = 0, playerCount = 0, musicVolume = 0;
-    std::uint64_t hash = 0;
-    explicit Outcome(const Game& game)
-        : score(game.score),
-          level(game.level),
-          food(game.food),
-          munchets(game.munchets),
-          playerCount(game.playerCount),
-          musicVolume(game.musicVolume),
-          hash(HashState(game)) {}
-    bool operator==(const Outcome&) const = default;
-};
-
-void PrintTo(const Outcome& o, std::ostream* os) {
-    *os << "score " << o.score << ", level " << o.level << ", food " << o.food << ", munchets " << o.munchets
-        << ", players " << o.playerCount << ", volume " << o.musicVolume << ", hash " << o.hash;
+// What the two runs must agree on: the counters and every stored number of
+// the simulation (positions, velocities, charges, timers).
+std::vector<std::uint64_t> Outcome(const Game& game) {
+    return {static_cast<std::uint64_t>(game.score),
+            static_cast<std::uint64_t>(game.level),
+            static_cast<std::uint64_t>(game.food),
+            static_cast<std::uint64_t>(game.munchets),
+            static_cast<std::uint64_t>(game.playerCount),
+            static_cast<std::uint64_t>(game.musicVolume),
+            HashState(game)};
 }
 
 // Frames of the journal during which key was held.
@@ -113,7 +106,7 @@ TEST(WindowJournal, AGamePlayedInTheWindowReplaysHeadlessToTheSameState) {
     ASSERT_TRUE(display.Start(xvfb, work.File("xvfb.log"))) << e2e::ReadText(work.File("xvfb.log"));
 
     InputJournal journal;
-    std::optional<Outcome> played;
+    std::vector<std::uint64_t> played;
     {
         // This process's SDL opens its window on the virtual display.
         ScopedVariable videoDriver("SDL_VIDEODRIVER", "x11");
@@ -139,7 +132,7 @@ TEST(WindowJournal, AGamePlayedInTheWindowReplaysHeadlessToTheSameState) {
         engine->System_Start();
         player.join();
         journal = engine->Journal_Get();
-        played.emplace(game);
+        played = Outcome(game);
         engine->System_Shutdown();
         engine->Release();
         hge = nullptr;
@@ -150,14 +143,15 @@ TEST(WindowJournal, AGamePlayedInTheWindowReplaysHeadlessToTheSameState) {
     EXPECT_GT(FramesHolding(journal, Key::Right), 10);
     EXPECT_GT(FramesHolding(journal, 'W'), 10);
     EXPECT_GT(FramesHolding(journal, Key::Escape), 0);
-    EXPECT_EQ(played->playerCount, 2) << "F2 started a two-player game";
-    EXPECT_EQ(played->musicVolume, 20) << "M turned the volume once (from 0 without music)";
+    ASSERT_EQ(played.size(), 7u);
+    EXPECT_EQ(played[4], 2u) << "F2 started a two-player game";
+    EXPECT_EQ(played[5], 20u) << "M turned the volume once (from 0 without music)";
 
     HeadlessGame replay(1);
     ASSERT_TRUE(replay.engine->Journal_Play(journal));
     replay.game.StartGame();
     replay.engine->System_Start();
-    EXPECT_EQ(Outcome(replay.game), *played);
+    EXPECT_EQ(Outcome(replay.game), played) << "score, level, food, munchets, players, volume, hash";
 }
 
 }  // namespace
