@@ -7,8 +7,11 @@
 #include "app/load_resources.h"
 #include "common/engine_ref.h"
 #include "common/split_first.h"
+#include "engine/sdl/sdl_platform.h"
 #include "game/game.h"
-#include "scores/score_server.h"
+#include "render/render.h"
+#include "scores/score_exchange_client.h"
+#include "scores/score_host.h"
 
 // The one game, built before main runs and destroyed after it returns.
 Game game;
@@ -93,6 +96,7 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
         std::fprintf(stderr, "munchet: the engine is not available\n");
         return 1;
     }
+    hge->System_SetPlatform(SdlPlatform);
     hge->Random_Seed(static_cast<int>(static_cast<std::uint32_t>(std::time(nullptr))));
 
     hge->System_SetState(StateLogFile, LogFile().c_str());
@@ -106,10 +110,20 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
     hge->System_SetState(StateScreenBpp, 32);
     hge->System_SetState(StateShowSplash, false);
 
+    game.renderer = RenderScene;
+    // The exchange's failures and outbox changes belong in the game's log.
+    ConfigureScoreExchange({ScoreServerHost(), DefaultExchangeBudget, "", [](std::string_view line) {
+                                hge->System_Log("%.*s", static_cast<int>(line.size()), line.data());
+                            }});
+    game.scoreExchange = ExchangeScores;
+
     int exitCode = 0;
     if (hge->System_Initiate()) {
         LoadResources();
         game.StartMusic();
+        // The journal of this run's input starts with the game: with the
+        // random state of this moment it is enough to play the run again.
+        hge->Journal_Begin();
         game.StartGame();
         hge->System_Start();
     } else {

@@ -1,9 +1,14 @@
 #include "common/play_panned.h"
 
+#include <cmath>
+
 #include "common/constants.h"
 #include "common/engine_ref.h"
 
 int panForX(float x) {
+    // Not a place at all: converting NaN to an integer is undefined, so the
+    // sound plays from the middle.
+    if (std::isnan(x)) return 0;
     float pan = x / halfWidth * 100.0f;
     if (pan < -100.0f) pan = -100.0f;
     if (pan > 100.0f) pan = 100.0f;

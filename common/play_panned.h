@@ -7,5 +7,6 @@
 // pitch is a playback-rate factor. The channel is not kept.
 void playPanned(EffectHandle effect, float x, float pitch);
 
-// The pan, -100..100, for a play-field x: x / 512 * 100, clamped, truncated.
+// The pan, -100..100, for a play-field x: x / 512 * 100, clamped, truncated;
+// 0 for NaN.
 int panForX(float x);

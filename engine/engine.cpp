@@ -1,7 +1,6 @@
 // The engine's core: states, start and shutdown, the log, random numbers,
-// the timer, input as the game sees it, files, and the headless frame runner.
-#include <SDL.h>
-
+// the timer, input as the game sees it, the journal, files and the frame
+// driver. Everything that touches a device goes through the backend.
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +8,7 @@
 #include <cstring>
 
 #include "engine/engine_impl.h"
+#include "engine/null_backend.h"
 
 namespace {
 
@@ -26,6 +26,9 @@ Engine* hgeCreate(int version) {
     theEngine->impl->references += 1;
     return theEngine;
 }
+
+EngineImpl::EngineImpl() : backend(std::make_unique<NullBackend>()) {}
+EngineImpl::~EngineImpl() = default;
 
 void Engine::Release() {
     if (--impl->references > 0) return;
@@ -106,68 +109,54 @@ void Engine::System_SetState(StringState state, const char* value) {
 
 // --- Start and shutdown --------------------------------------------------------
 
+void Engine::System_SetPlatform(PlatformFactory platform) { impl->platform = platform; }
+
 bool Engine::System_Initiate() {
     EngineImpl& e = *impl;
     if (e.initiated) return true;
-    if (e.headless) {
-        if (e.headlessOptions.failInitiate) {
-            e.error = "cannot open a window (simulated)";
-            e.Log("System_Initiate: %s", e.error.c_str());
-            return false;
-        }
-        std::string note;
-        e.audio.Open(e.headlessOptions.loopbackAudio ? Audio::Mode::Loopback : Audio::Mode::Silent, note);
-        e.initiated = true;
-        return true;
-    }
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
-        e.error = std::string("cannot start SDL video: ") + SDL_GetError();
-        e.Log("System_Initiate: %s", e.error.c_str());
-        return false;
-    }
-    e.sdlStarted = true;
-    VideoConfig config;
+    BackendConfig config;
     config.title = e.title;
     config.width = e.screenWidth;
     config.height = e.screenHeight;
     config.windowed = e.windowed;
-    if (!e.video.Open(config, e.error)) {
+    config.headless = e.headless;
+    config.loopbackAudio = e.headlessOptions.loopbackAudio;
+    std::unique_ptr<Backend> backend;
+    if (e.headless && e.headlessOptions.failInitiate) {
+        e.error = "cannot open a window (simulated)";
+    } else if (e.headless) {
+        auto recorder = std::make_unique<NullBackend>(e.platform ? e.platform() : nullptr);
+        e.recorder = recorder.get();
+        backend = std::move(recorder);
+    } else if (e.platform) {
+        backend = e.platform();
+    } else {
+        e.error = "no platform to open a window with (System_SetPlatform)";
+    }
+    if (backend && !backend->Open(config, e, e.error)) backend.reset();
+    if (!backend) {
+        e.recorder = nullptr;
         e.Log("System_Initiate: %s", e.error.c_str());
-        SDL_Quit();
-        e.sdlStarted = false;
         return false;
     }
-    e.Log("Window %dx%d %s, renderer %s", config.width, config.height,
-          config.windowed ? "windowed" : "full screen", e.video.RendererName().c_str());
-    std::string note;
-    e.audio.Open(Audio::Mode::Device, note);
-    if (!note.empty()) e.Log("%s", note.c_str());
+    e.backend = std::move(backend);
     e.initiated = true;
+    Journal_Begin();
     return true;
 }
 
 bool Engine::System_Start() {
     EngineImpl& e = *impl;
     if (!e.initiated || !e.frameFunc) return false;
-    if (e.headless) {
-        while (!e.script.empty()) {
-            const FrameInput input = e.script.front();
-            e.script.pop_front();
-            if (Headless_RunFrame(input)) break;
-        }
-        return true;
-    }
-    RunWindowLoop(e);
+    e.backend->RunLoop(e);
     return true;
 }
 
 void Engine::System_Shutdown() {
     EngineImpl& e = *impl;
-    e.audio.Close();
-    e.textures.Clear();
-    e.video.Close();
-    if (e.sdlStarted) SDL_Quit();
-    e.sdlStarted = false;
+    e.backend->Close();
+    e.backend = std::make_unique<NullBackend>();
+    e.recorder = nullptr;
     e.initiated = false;
     if (e.log) std::fclose(e.log);
     e.log = nullptr;
@@ -176,22 +165,43 @@ void Engine::System_Shutdown() {
 // --- Random numbers --------------------------------------------------------------
 
 void Engine::Random_Seed(int seed) { impl->random.Seed(static_cast<std::uint32_t>(seed)); }
+RandomState Engine::Random_GetState() const { return impl->random.GetState(); }
+void Engine::Random_SetState(const RandomState& state) { impl->random.SetState(state); }
 int Engine::Random_Int(int min, int max) { return impl->random.Int(min, max); }
 float Engine::Random_Float(float min, float max) { return impl->random.Float(min, max); }
 
 // --- Timer and input ---------------------------------------------------------------
 
-float Engine::Timer_GetDelta() { return impl->delta; }
+float Engine::Timer_GetDelta() { return impl->current.frameTime; }
 
-bool Engine::Input_GetKeyState(int key) {
-    return key >= 0 && key < static_cast<int>(impl->held.size()) && impl->held[static_cast<std::size_t>(key)];
-}
+bool Engine::Input_GetKeyState(int key) { return impl->current.Holds(key); }
 
-int Engine::Input_GetKey() { return impl->pressedKey; }
+int Engine::Input_GetKey() { return impl->current.pressedKey; }
 
 int Engine::Input_GetChar() {
-    const int c = impl->typedChar;
+    const int c = impl->current.typedChar;
     return c >= 32 && c <= 126 ? c : 0;
+}
+
+// --- Journal ---------------------------------------------------------------------
+
+void Engine::Journal_Begin() { impl->journal.Begin(impl->random.GetState()); }
+
+const InputJournal& Engine::Journal_Get() const { return impl->journal; }
+
+bool Engine::Journal_Play(const InputJournal& journal) {
+    EngineImpl& e = *impl;
+    std::string error;
+    if (!CheckJournal(journal, error)) {
+        e.Log("Journal_Play: the journal is malformed (%s); nothing is played", error.c_str());
+        return false;
+    }
+    // A copy first: the journal given may be this engine's own, begun afresh below.
+    e.played = journal;
+    e.playback.emplace(e.played);
+    e.random.SetState(e.played.startRandom);
+    Journal_Begin();
+    return true;
 }
 
 // --- Files -------------------------------------------------------------------------
@@ -228,141 +238,115 @@ void Engine::Resource_Free(void* data) { std::free(data); }
 
 TextureHandle Engine::Texture_Load(const char* path, std::uint32_t, bool) {
     std::string error;
-    const TextureHandle texture = impl->textures.Load(path ? path : "", error);
+    const TextureHandle texture = impl->backend->LoadTexture(path ? path : "", error);
     if (!texture) impl->Log("Can't load texture: %s (%s)", path ? path : "(null)", error.c_str());
     return texture;
 }
 
-int Engine::Texture_GetWidth(TextureHandle texture, bool) { return impl->textures.Width(texture); }
-int Engine::Texture_GetHeight(TextureHandle texture, bool) { return impl->textures.Height(texture); }
+int Engine::Texture_GetWidth(TextureHandle texture, bool) { return impl->backend->TextureWidth(texture); }
+int Engine::Texture_GetHeight(TextureHandle texture, bool) { return impl->backend->TextureHeight(texture); }
 
 // --- Sound --------------------------------------------------------------------------
 
 EffectHandle Engine::Effect_Load(const char* path, std::uint32_t) {
     std::string error;
-    const EffectHandle effect = impl->audio.LoadEffect(path ? path : "", error);
+    const EffectHandle effect = impl->backend->LoadEffect(path ? path : "", error);
     if (!effect) impl->Log("Can't load sound effect: %s (%s)", path ? path : "(null)", error.c_str());
     return effect;
 }
 
 ChannelHandle Engine::Effect_PlayEx(EffectHandle effect, int volume, int pan, float pitch, bool loop) {
-    if (impl->headless) impl->record.sounds.push_back({effect, volume, pan, pitch, loop});
-    if (!effect) return 0;
-    return impl->audio.PlayEffect(effect, volume, pan, pitch, loop);
+    return impl->backend->PlayEffect(effect, volume, pan, pitch, loop);
 }
 
 MusicHandle Engine::Music_Load(const char* path, std::uint32_t) {
     std::string error;
-    const MusicHandle music = impl->audio.LoadMusic(path ? path : "", error);
+    const MusicHandle music = impl->backend->LoadMusic(path ? path : "", error);
     if (!music) impl->Log("Can't load music: %s (%s)", path ? path : "(null)", error.c_str());
     return music;
 }
 
 ChannelHandle Engine::Music_Play(MusicHandle music, bool loop, int volume, int order, int row) {
-    const ChannelHandle channel = music ? impl->audio.PlayMusic(music, loop, volume, order, row) : 0;
-    if (impl->headless) {
-        ChannelEvent event;
-        event.kind = ChannelEvent::MusicPlay;
-        event.channel = channel;
-        event.music = music;
-        event.loop = loop;
-        event.volume = volume;
-        impl->record.channels.push_back(event);
-    }
-    return channel;
+    return impl->backend->PlayMusic(music, loop, volume, order, row);
 }
 
 void Engine::Channel_SlideTo(ChannelHandle channel, float time, int volume, int pan, float pitch) {
-    if (impl->headless) {
-        ChannelEvent event;
-        event.kind = ChannelEvent::SlideTo;
-        event.channel = channel;
-        event.volume = volume;
-        event.time = time;
-        event.pan = pan;
-        event.pitch = pitch;
-        impl->record.channels.push_back(event);
-    }
-    if (channel) impl->audio.SlideTo(channel, time, volume, pan, pitch);
+    impl->backend->SlideTo(channel, time, volume, pan, pitch);
 }
 
-bool Engine::Channel_IsSliding(ChannelHandle channel) { return channel && impl->audio.IsSliding(channel); }
+bool Engine::Channel_IsSliding(ChannelHandle channel) { return channel && impl->backend->IsSliding(channel); }
 
 // --- Drawing ------------------------------------------------------------------------
 
 bool Engine::Gfx_BeginScene(TextureHandle) {
     impl->inScene = true;
-    if (impl->headless) {
-        impl->record.quads.clear();
-        impl->record.cleared = false;
-    } else if (impl->video.IsOpen()) {
-        impl->video.BeginScene();
-    }
+    impl->backend->BeginScene();
     return true;
 }
 
-void Engine::Gfx_Clear(std::uint32_t colour) {
-    if (impl->headless) {
-        impl->record.cleared = true;
-        impl->record.clearColour = colour;
-    } else if (impl->video.IsOpen()) {
-        impl->video.Clear(colour);
-    }
-}
+void Engine::Gfx_Clear(std::uint32_t colour) { impl->backend->Clear(colour); }
 
 void Engine::Gfx_EndScene() {
-    if (!impl->headless && impl->video.IsOpen()) impl->video.EndScene();
+    impl->backend->EndScene();
     impl->inScene = false;
 }
 
 void Engine::Gfx_RenderQuad(const Quad* quad) {
-    if (!quad || !impl->inScene) return;
-    if (impl->headless)
-        impl->record.quads.push_back(*quad);
-    else if (impl->video.IsOpen())
-        impl->video.Submit(*quad, impl->textures);
+    if (quad && impl->inScene) impl->backend->Submit(*quad);
 }
 
 // --- Frames -------------------------------------------------------------------------
 
-bool EngineImpl::RunOneFrame() {
-    audio.Update(delta);
+bool EngineImpl::RunFrame(FrameInput input) {
+    input.frameTime = BoundFrameTime(input.frameTime);
+    current = input;
+    journal.Append(current);
+    backend->AdvanceSound(current.frameTime);
     if (frameFunc && frameFunc()) return true;
     if (renderFunc) renderFunc();
+    return false;
+}
+
+bool EngineImpl::NextPlayedFrame(FrameInput& input) {
+    if (!playback) return false;
+    if (playback->Next(input) == JournalReader::Result::Frame) return true;
+    playback.reset();
     return false;
 }
 
 void Engine::Headless_Enable(const HeadlessOptions& options) {
     impl->headless = true;
     impl->headlessOptions = options;
-    impl->delta = options.frameTime > 0 ? options.frameTime : 0.01f;
+    impl->scriptFrameTime = BoundFrameTime(options.frameTime);
+    impl->current.frameTime = impl->scriptFrameTime;
 }
-
-bool Engine::Headless_IsEnabled() const { return impl->headless; }
 
 bool Engine::Headless_RunFrame(const FrameInput& input) {
     EngineImpl& e = *impl;
-    e.held.fill(false);
-    for (const int key : input.held)
-        if (key >= 0 && key < static_cast<int>(e.held.size())) e.held[static_cast<std::size_t>(key)] = true;
-    e.pressedKey = input.pressedKey;
-    e.typedChar = input.typedChar;
-    e.record.quads.clear();
-    e.record.sounds.clear();
-    e.record.channels.clear();
-    return e.RunOneFrame();
+    FrameInput frame = input;
+    if (frame.frameTime == 0) frame.frameTime = e.scriptFrameTime;
+    return e.recorder ? e.recorder->RunFrame(e, frame) : e.RunFrame(frame);
 }
 
-bool Engine::Headless_RenderAudio(float* out, int frames) { return impl->audio.RenderLoopback(out, frames); }
+bool Engine::Headless_RenderAudio(float* out, int frames) { return impl->backend->RenderAudio(out, frames); }
 
 void Engine::Headless_QueueFrame(const FrameInput& input) { impl->script.push_back(input); }
 
-const FrameRecord& Engine::Headless_LastFrame() const { return impl->record; }
+const FrameRecord& Engine::Headless_LastFrame() const {
+    static const FrameRecord nothing;
+    return impl->recorder ? impl->recorder->LastFrame() : nothing;
+}
+
+const RunRecord& Engine::Headless_WholeRun() const {
+    static const RunRecord nothing;
+    return impl->recorder ? impl->recorder->WholeRun() : nothing;
+}
 
 bool Engine::Headless_Screenshot(const char* pngPath) {
     std::string error;
-    if (!Video::Screenshot(impl->screenWidth, impl->screenHeight, impl->record.clearColour,
-                           impl->record.quads, impl->textures, pngPath, error)) {
+    const FrameRecord& last = Headless_LastFrame();
+    if (!impl->backend->Screenshot(impl->screenWidth, impl->screenHeight, last.clearColour, last.quads,
+                                   pngPath, error)) {
         impl->Log("Screenshot failed: %s", error.c_str());
         return false;
     }

@@ -10,6 +10,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+
+#include "engine/random.h"
 
 // Handles are small integers; 0 is the null handle, and every operation given a
 // null handle does nothing (or answers 0).
@@ -61,8 +64,15 @@ inline constexpr int Digit0 = 48, A = 65, Z = 90, Numpad0 = 96, F1 = 112, F2 = 1
 
 struct HeadlessOptions;
 struct FrameInput;
+struct InputJournal;
 struct FrameRecord;
+struct RunRecord;
 struct EngineImpl;
+struct Backend;
+
+// Makes a platform's backend: the window and its loop, drawing and sound
+// (SdlPlatform, engine/sdl/sdl_platform.h, for SDL2 and OpenAL).
+using PlatformFactory = std::unique_ptr<Backend> (*)();
 
 struct Engine {
     // --- System ---------------------------------------------------------
@@ -70,8 +80,13 @@ struct Engine {
     void System_SetState(FuncState state, FrameCallback value);
     void System_SetState(IntState state, int value);
     void System_SetState(StringState state, const char* value);
-    // Opens the window (or, headless, nothing) and the sound device. False when
-    // the window cannot be made; the reason is logged and kept for
+    // Before System_Initiate: where the window, pictures and sound come
+    // from. Without a platform the engine runs headless only, and knows
+    // pictures by their size alone (the core links no platform library).
+    void System_SetPlatform(PlatformFactory platform);
+    // Opens the window and the sound device through the platform, or,
+    // headless, the null backend. False when the window cannot be made (or
+    // there is no platform to make it); the reason is logged and kept for
     // System_GetErrorMessage.
     bool System_Initiate();
     // Runs the frame loop until the frame callback returns true (headless: or
@@ -89,18 +104,43 @@ struct Engine {
     // Uniform in [min, max], both bounds included.
     int Random_Int(int min, int max);
     float Random_Float(float min, float max);
+    // The generator's whole state, to be set back later: the draws that
+    // follow Random_SetState(s) are those that followed the Random_GetState
+    // that gave s.
+    RandomState Random_GetState() const;
+    void Random_SetState(const RandomState& state);
 
     // --- Timer ----------------------------------------------------------
-    // Seconds since the previous frame; always above 0 during a frame.
+    // Seconds since the previous frame, within [MinFrameDelta,
+    // MaxFrameDelta] (engine/frame_input.h).
     float Timer_GetDelta();
 
     // --- Input ----------------------------------------------------------
+    // Each frame's input is one FrameInput (engine/frame_input.h), built by
+    // the window loop from the keyboard, taken from the script headless, or
+    // played back from a journal; these answer from it.
     // True while the key (virtual-key code) is held.
     bool Input_GetKeyState(int key);
     // The key pressed during this frame, else 0; the same for every call in a frame.
     int Input_GetKey();
     // The character typed during this frame when it is one byte 32..126, else 0.
     int Input_GetChar();
+
+    // --- Input journal --------------------------------------------------
+    // Every frame's input is kept in a journal (engine/input_journal.h),
+    // from System_Initiate on, or from the last Journal_Begin.
+    // Starts the journal afresh: the random generator's state now, then the
+    // input of every frame that follows.
+    void Journal_Begin();
+    const InputJournal& Journal_Get() const;
+    // Plays journal back: sets the random generator to the state the journal
+    // began with, begins a fresh journal, and gives the frames that follow
+    // the journal's input in place of the keyboard (or the queued headless
+    // frames) until it runs out; then the live input takes over again. Set
+    // the game up as it was when the journal began, and the run repeats
+    // itself exactly. False, with a log line and nothing changed, for a
+    // malformed journal.
+    bool Journal_Play(const InputJournal& journal);
 
     // --- Files ----------------------------------------------------------
     // The whole file, owned by the caller until Resource_Free; null when it
@@ -137,10 +177,11 @@ struct Engine {
     void Gfx_RenderQuad(const Quad* quad);
 
     // --- Headless mode (tests and tools) --------------------------------
-    // Before System_Initiate: no window and no sound device; a fixed frame
-    // time; input scripted per frame; every frame recorded.
+    // Before System_Initiate: the null backend in place of the window and the
+    // sound device (engine/null_backend.h); a fixed frame time; input
+    // scripted per frame; every frame recorded. Pictures and sound go on to
+    // the platform when one is set.
     void Headless_Enable(const HeadlessOptions& options);
-    bool Headless_IsEnabled() const;
     // Runs one frame: applies the input, calls the frame callback and then
     // the render callback. Returns the frame callback's answer.
     bool Headless_RunFrame(const FrameInput& input);
@@ -149,7 +190,10 @@ struct Engine {
     void Headless_QueueFrame(const FrameInput& input);
     // What the last frame drew and played.
     const FrameRecord& Headless_LastFrame() const;
-    // Draws the last frame's quads with the real quad code into a PNG file.
+    // Every sound and music call since System_Initiate, each with its frame.
+    const RunRecord& Headless_WholeRun() const;
+    // Draws the last frame's quads with the real quad code into a PNG file
+    // (needs a platform).
     bool Headless_Screenshot(const char* pngPath);
     // With HeadlessOptions::loopbackAudio: mixes frames stereo frames (left,
     // right interleaved, ±1, 44100 per second) of what is playing into out.

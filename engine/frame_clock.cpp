@@ -12,9 +12,7 @@ void FrameClock::Start(std::int64_t now, int framesPerSecond) {
 float FrameClock::BeginFrame(std::int64_t now) {
     const double seconds = static_cast<double>(now - previousFrame) * 1e-9;
     previousFrame = now;
-    if (!(seconds >= MinFrameDelta)) return MinFrameDelta;  // also a clock that went backwards
-    if (seconds > MaxFrameDelta) return MaxFrameDelta;
-    return static_cast<float>(seconds);
+    return BoundFrameTime(static_cast<float>(seconds));
 }
 
 std::int64_t FrameClock::ScheduleNext(std::int64_t now) {

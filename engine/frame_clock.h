@@ -3,13 +3,7 @@
 
 #include <cstdint>
 
-// The shortest and longest frame time the game is ever told, seconds. The
-// game divides by the frame time, so it is never 0; and a frame that comes
-// late after a stall (a blocking network request, a window being dragged)
-// counts as at most MaxFrameDelta, so nothing on the field jumps: the game
-// slows down instead.
-inline constexpr float MinFrameDelta = 0.001f;
-inline constexpr float MaxFrameDelta = 0.1f;
+#include "engine/frame_input.h"
 
 // A schedule of frame deadlines one period apart. Deadlines are advanced by
 // the period rather than measured from when a frame happened to start, so
@@ -25,7 +19,7 @@ struct FrameClock {
     // The first frame is due at now and is told one period.
     void Start(std::int64_t now, int framesPerSecond);
     // At the start of a frame: the seconds since the previous frame started,
-    // clamped to [MinFrameDelta, MaxFrameDelta].
+    // bounded by BoundFrameTime.
     float BeginFrame(std::int64_t now);
     // After a frame, given the time now: when the next frame is due.
     std::int64_t ScheduleNext(std::int64_t now);

@@ -1,43 +1,25 @@
 // Headless mode: the engine with its window and sound device replaced by
-// recorders. Tests and tools drive the real game through it, one scripted frame
-// at a time, and read back what each frame drew and played.
+// recorders (the null backend, engine/null_backend.h). Tests and tools drive
+// the real game through it, one scripted frame at a time, and read back what
+// each frame drew and played.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/frame_input.h"
 
 struct HeadlessOptions {
-    // The frame time every Timer_GetDelta returns, seconds (above 0).
+    // Seconds a scripted frame lasts unless its FrameInput says otherwise;
+    // bounded like every frame time (BoundFrameTime).
     float frameTime = 0.01f;
-    // Open OpenAL Soft's loopback device so sound is really mixed (for sound
-    // tests); otherwise sound calls are only recorded.
+    // With a platform (System_SetPlatform): open OpenAL Soft's loopback
+    // device so sound is really mixed (for sound tests); otherwise sound
+    // calls are only recorded.
     bool loopbackAudio = false;
     // Make System_Initiate fail, as a machine without a display would.
     bool failInitiate = false;
-};
-
-// Keys and characters of one scripted frame.
-struct FrameInput {
-    // Virtual-key codes held during the frame.
-    std::vector<int> held;
-    int pressedKey = 0;  // what Input_GetKey answers
-    int typedChar = 0;   // what Input_GetChar answers
-
-    FrameInput& Hold(int key) {
-        held.push_back(key);
-        return *this;
-    }
-    // A key that goes down in this frame: held and reported by Input_GetKey.
-    FrameInput& Press(int key) {
-        pressedKey = key;
-        return Hold(key);
-    }
-    FrameInput& Type(char c) {
-        typedChar = static_cast<unsigned char>(c);
-        return *this;
-    }
 };
 
 // One Effect_PlayEx call.
@@ -47,6 +29,8 @@ struct SoundEvent {
     int pan = 0;
     float pitch = 0;
     bool loop = false;
+    // Frames started before the call: 0 before the first frame, 1 in it.
+    std::uint32_t frame = 0;
 };
 
 // One music or channel call, in the order made.
@@ -56,12 +40,23 @@ struct ChannelEvent {
     MusicHandle music = 0;  // MusicPlay
     bool loop = false;      // MusicPlay
     int volume = 0;
-    float time = 0;   // SlideTo
-    int pan = 0;      // SlideTo
-    float pitch = 0;  // SlideTo
+    int order = -1, row = -1;  // MusicPlay
+    float time = 0;            // SlideTo
+    int pan = 0;               // SlideTo
+    float pitch = 0;           // SlideTo
+    // Frames started before the call: 0 before the first frame, 1 in it.
+    std::uint32_t frame = 0;
 };
 
-// What one frame did, from its frame callback to the end of its scene.
+// Every sound and music call of the run, in the order made, from
+// System_Initiate on: the music started before the first frame included.
+struct RunRecord {
+    std::vector<SoundEvent> sounds;
+    std::vector<ChannelEvent> channels;
+};
+
+// What one frame did, from its frame callback to the end of its scene (and
+// whatever is asked after it, until the next frame starts).
 struct FrameRecord {
     std::vector<Quad> quads;
     std::vector<SoundEvent> sounds;

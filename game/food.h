@@ -52,8 +52,6 @@ struct Food {
         const float dy = other.y - y;
         return dx * dx + dy * dy;
     }
-
-    void Draw() const;  // render/
 };
 
 inline void FlockSums::add(const Food& neighbour, float distanceSquared) {

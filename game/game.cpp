@@ -1,16 +1,9 @@
 #include "game/game.h"
 
 #include "common/engine_ref.h"
+#include "common/player_name.h"
 #include "game/food_spawn.h"
 #include "game/sounds.h"
-
-namespace {
-
-// Characters a name may hold: printable ASCII without the score server's
-// field separator and without angle brackets.
-bool isNameCharacter(int c) { return c >= 32 && c <= 126 && c != ';' && c != '<' && c != '>'; }
-
-}  // namespace
 
 bool FoodSpawnDrawSucceeds(float r, std::size_t count) {
     const double threshold =
@@ -23,6 +16,8 @@ Game::Game() {
     // steady frame allocates nothing.
     newborns.reserve(64);
 }
+
+bool Game::Render() { return renderer ? renderer(*this) : false; }
 
 bool Game::Frame() {
     const float dt = hge->Timer_GetDelta();
@@ -72,7 +67,7 @@ void Game::HandleNameEntry() {
         if (!playerName.empty()) playerName.pop_back();
     } else if (playerName.size() < MaxNameLength) {
         const int c = hge->Input_GetChar();
-        if (isNameCharacter(c)) playerName.push_back(static_cast<char>(c));
+        if (IsPlayerNameCharacter(c)) playerName.push_back(static_cast<char>(c));
     }
 }
 

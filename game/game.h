@@ -12,16 +12,23 @@
 #include <string>
 #include <vector>
 
+#include "common/player_name.h"
 #include "engine/engine.h"
 #include "game/food.h"
 #include "game/food_grid.h"
 #include "game/food_source.h"
+#include "game/highscore_entry.h"
 #include "game/munchet.h"
 #include "game/player.h"
-#include "game/highscore_entry.h"
+#include "game/score_exchange.h"
+
+struct Game;
+
+// Draws one frame of the game (render/RenderScene); returns false.
+using RenderFunction = bool (*)(const Game& game);
 
 struct Game {
-    static constexpr int MaxNameLength = 20;
+    static constexpr int MaxNameLength = static_cast<int>(MaxPlayerNameLength);
     static constexpr int PageSize = 10;
 
     // Both records always exist; only the first playerCount take part.
@@ -46,6 +53,13 @@ struct Game {
     // True when the last table request failed (no answer or an error status):
     // the table screen then says so instead of showing an empty table silently.
     bool highscoresUnavailable = false;
+    // What became of the last score handed to the score client.
+    SubmissionFate submissionFate = SubmissionFate::None;
+    // The drawing and the score client, wired in by start-up (the layers
+    // above the rules). Null where a run has none: Render then draws
+    // nothing, and an exchange leaves the table empty and unavailable.
+    RenderFunction renderer = nullptr;
+    ScoreExchangeFunction scoreExchange = nullptr;
     // Scratch index over foodList for the eating pass and the food update;
     // keeps nothing from frame to frame but its plainScan switch.
     FoodGrid foodGrid;
@@ -54,7 +68,8 @@ struct Game {
 
     // The engine's frame callback: true ends the run.
     bool Frame();
-    // The engine's render callback: draws the frame (render/), returns false.
+    // The engine's render callback: draws the frame through renderer,
+    // returns false.
     bool Render();
 
     // A new game is Reset followed by StartGame.
@@ -76,8 +91,9 @@ struct Game {
     // Then every food item moves with its flock, in list order.
     void UpdateFood(float dt);
 
-    // The score server: send the finished game (unless the name is empty),
-    // then fetch the table.
+    // The score server, through scoreExchange, once each: send the finished
+    // game (unless the name is empty) and fetch the table; only fetch it.
+    // The rows replace highscores.
     void SubmitScore();
     void FetchHighscores();
     // Paging of the table, ten rows a page, wrapping around.
@@ -99,6 +115,8 @@ private:
     void HandleVolumeKey();
     // A munchet eats one item: sound, split sooner, score.
     void Eat(Munchet& munchet);
+    // Keeps what an exchange with the score server brought back.
+    void TakeExchange(ScoreExchangeResult result);
 
     // Munchets born during this frame's munchet pass; kept between frames so
     // a steady frame allocates nothing.

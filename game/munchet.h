@@ -26,6 +26,4 @@ struct Munchet {
     void trySplit(std::vector<Munchet>& newborns, const Game& game);
     // A food item eaten: the split comes 10 seconds sooner.
     void feed();
-
-    void Draw() const;  // render/
 };

@@ -29,7 +29,4 @@ struct Player {
     bool isVulnerable() const;
     // One close food item's share of the charge: dt / 5.
     void drain(float dt);
-
-    // Aura and body at the ghost's place (render/).
-    void Draw() const;
 };

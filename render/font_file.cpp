@@ -1,7 +1,8 @@
 #include "render/font_file.h"
 
 #include <cstring>
-#include <limits>
+
+#include "common/read_number.h"
 
 namespace {
 
@@ -34,33 +35,14 @@ struct LineReader {
     // An optionally signed decimal integer in the 32-bit range.
     bool readInt(std::int32_t& out) {
         skipWhitespace();
-        bool negative = false;
-        if (peek() == '+' || peek() == '-') {
-            negative = peek() == '-';
-            ++pos;
-        }
-        std::int64_t value = 0;
-        std::size_t digits = 0;
-        while (!atEnd() && line[pos] >= '0' && line[pos] <= '9') {
-            value = value * 10 + (line[pos] - '0');
-            if (value > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) return false;
-            ++pos;
-            ++digits;
-        }
-        if (digits == 0) return false;
-        if (negative) value = -value;
-        if (value > std::numeric_limits<std::int32_t>::max()) return false;
-        out = static_cast<std::int32_t>(value);
+        std::size_t used = 0;
+        const std::optional<std::int32_t> value = ReadDecimalPrefix(line.substr(pos), &used);
+        if (!value) return false;
+        pos += used;
+        out = *value;
         return true;
     }
 };
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // "Bitmap = name"; false when no name can be read.
 bool parseBitmapLine(std::string_view line, std::string& name) {
@@ -89,14 +71,11 @@ bool parseCharLine(std::string_view line, FontGlyphLine& glyph) {
         glyph.code = static_cast<std::uint8_t>(line[in.pos + 1]);
         in.pos += 3;
     } else {
-        unsigned value = 0;
-        std::size_t digits = 0;
-        for (int d; !in.atEnd() && (d = hexDigit(in.peek())) >= 0; ++in.pos, ++digits) {
-            value = value * 16 + static_cast<unsigned>(d);
-            if (value > 255) return false;  // also keeps the sum from overflowing
-        }
-        if (digits == 0) return false;
-        glyph.code = static_cast<std::uint8_t>(value);
+        std::size_t used = 0;
+        const std::optional<std::uint32_t> code = ReadHexPrefix(line.substr(in.pos), 255, &used);
+        if (!code) return false;
+        in.pos += used;
+        glyph.code = static_cast<std::uint8_t>(*code);
     }
 
     std::int32_t* const numbers[6] = {&glyph.x,      &glyph.y,   &glyph.width,

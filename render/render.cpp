@@ -1,4 +1,5 @@
-// One frame of the scene: the play field, then the texts over it.
+#include "render/render.h"
+
 #include <cmath>
 
 #include "common/clamp.h"
@@ -33,45 +34,47 @@ std::uint32_t bodyColour(float charge, bool focusing) {
 
 }  // namespace
 
-void Food::Draw() const {
-    if (foodSprite) foodSprite->Draw(x + halfWidth, y + halfHeight, 0, foodRadius * 0.5f, 0);
+void Draw(const Food& food) {
+    if (foodSprite) foodSprite->Draw(food.x + halfWidth, food.y + halfHeight, 0, foodRadius * 0.5f, 0);
 }
 
-void Munchet::Draw() const {
-    if (munchetSprite) munchetSprite->Draw(x + halfWidth, y + halfHeight, heading, munchetRadius * 0.125f, 0);
+void Draw(const Munchet& munchet) {
+    if (munchetSprite)
+        munchetSprite->Draw(munchet.x + halfWidth, munchet.y + halfHeight, munchet.heading,
+                            munchetRadius * 0.125f, 0);
 }
 
-void Player::Draw() const {
+void Draw(const Player& player) {
     if (ghostEnergySprite) {
-        ghostEnergySprite->SetColor(auraColour(charge));
-        ghostEnergySprite->Draw(x + halfWidth, y + halfHeight, 0, 1.0f, 0);
+        ghostEnergySprite->SetColor(auraColour(player.charge));
+        ghostEnergySprite->Draw(player.x + halfWidth, player.y + halfHeight, 0, 1.0f, 0);
     }
     if (ghostSprite) {
-        ghostSprite->SetColor(bodyColour(charge, focusing));
-        ghostSprite->Draw(x + halfWidth, y + halfHeight, 0, playerRadius * 0.0625f, 0);
+        ghostSprite->SetColor(bodyColour(player.charge, player.focusing));
+        ghostSprite->Draw(player.x + halfWidth, player.y + halfHeight, 0, playerRadius * 0.0625f, 0);
     }
 }
 
-bool Game::Render() {
+bool RenderScene(const Game& game) {
     hge->Gfx_BeginScene(0);
     hge->Gfx_Clear(0);
 
     if (doorSprite) doorSprite->Draw(halfWidth, halfHeight - 320, 0, 2.0f, 0);
-    for (const Food& item : foodList) item.Draw();
-    for (const Munchet& munchet : munchetList) munchet.Draw();
-    for (const Player& player : activePlayers()) player.Draw();
+    for (const Food& item : game.foodList) Draw(item);
+    for (const Munchet& munchet : game.munchetList) Draw(munchet);
+    for (const Player& player : game.activePlayers()) Draw(player);
 
     if (font) {
         BitmapFont& text = *font;
-        if (level >= 1 && levelTime < 3.0f) DrawLevelBonus(text, *this);
-        if (gameOver && nameEntry)
-            DrawNamePrompt(text, *this);
-        else if (gameOver)
-            DrawHighscoreTable(text, *this);
-        else if (gameTime < 3.0f)
-            DrawHelp(text, *this);
-        DrawScoreLine(text, *this);
-        if (hge->Channel_IsSliding(musicChannel)) DrawVolumeBar(text, musicVolume);
+        if (game.level >= 1 && game.levelTime < 3.0f) DrawLevelBonus(text, game);
+        if (game.gameOver && game.nameEntry)
+            DrawNamePrompt(text, game);
+        else if (game.gameOver)
+            DrawHighscoreTable(text, game);
+        else if (game.gameTime < 3.0f)
+            DrawHelp(text, game);
+        DrawScoreLine(text, game);
+        if (hge->Channel_IsSliding(game.musicChannel)) DrawVolumeBar(text, game.musicVolume);
     }
 
     hge->Gfx_EndScene();

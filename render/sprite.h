@@ -34,7 +34,10 @@ struct Sprite {
 
 private:
     Quad quad;
-    float texX, texY, width, height;  // rectangle, texture pixels
-    float texWidth, texHeight;        // texture size, or 1 x 1 without a texture
+    // The rectangle, texture pixels. Its corner is used up by the texture
+    // coordinates at construction; it is kept as part of what a sprite is.
+    [[maybe_unused]] float texX, texY;
+    float width, height;
+    float texWidth, texHeight;  // texture size, or 1 x 1 without a texture
     float hotX = 0, hotY = 0;
 };

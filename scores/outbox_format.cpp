@@ -4,10 +4,11 @@
 #include <limits>
 #include <optional>
 
+#include "common/player_name.h"
+
 namespace {
 
 constexpr std::string_view Header = "munchet score outbox";
-constexpr std::size_t MaxNameLength = 20;
 constexpr std::size_t EntryFields = 8;
 constexpr std::int64_t MaxVersion = 999999;
 constexpr std::int64_t Int32Min = std::numeric_limits<std::int32_t>::min();
@@ -17,17 +18,16 @@ constexpr std::int64_t Int64Max = std::numeric_limits<std::int64_t>::max();
 // The longest line: every field at its widest, the eight separators, the
 // line feed. A full outbox must fit the file size the reader accepts.
 constexpr std::size_t LongestEntryLine =
-    6 + 19 + 19 + MaxNameLength + 10 + 10 + 10 + 11 + 8 + MaxLaterFieldsLength + 1;
+    6 + 19 + 19 + MaxPlayerNameLength + 10 + 10 + 10 + 11 + 8 + MaxLaterFieldsLength + 1;
 static_assert(Header.size() + 1 + MaxOutboxEntries * LongestEntryLine <= MaxOutboxFileBytes);
 
-bool isNameCharacter(char c) { return c >= 32 && c <= 126 && c != ';' && c != '<' && c != '>'; }
 bool isPrintable(char c) { return c >= 32 && c <= 126; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool isName(std::string_view name) {
-    if (name.empty() || name.size() > MaxNameLength) return false;
+    if (name.empty() || name.size() > MaxPlayerNameLength) return false;
     for (char c : name)
-        if (!isNameCharacter(c)) return false;
+        if (!IsPlayerNameCharacter(c)) return false;
     return true;
 }
 

@@ -1,13 +1,5 @@
-// The score client: the two requests to the score server.
-//
-// Game::SubmitScore sends the finished game with a GET on
-// "/hosted/vlkn/scores/pr/add.php?name=<escaped name>&score=..&level=..&munchets=..&food=.."
-// (no request when the name is empty) and always ends with
-// Game::FetchHighscores, which GETs "/hosted/vlkn/scores/pr/view.php" and
-// replaces the Game's rows with the parsed table. Both run synchronously on
-// the caller's thread; each is bounded by RequestConnectTimeoutMs and
-// RequestTimeoutMs, so a dead or silent server stalls the game for seconds,
-// not minutes. Nothing is retried: a lost submission stays lost.
+// The receive buffer of the table request. The exchange itself, with its
+// time budget and its outbox, is scores/score_exchange_client.h.
 #pragma once
 
 #include <cstddef>
@@ -20,10 +12,6 @@ extern std::string responseText;
 // Chunks stop being kept once responseText holds this many characters; the
 // test is made once per chunk, so the text may pass it by up to one chunk.
 inline constexpr std::size_t MaxResponseLength = 100000;
-
-// Time allowed to reach the server, and for a whole request, milliseconds.
-inline constexpr long RequestConnectTimeoutMs = 3000;
-inline constexpr long RequestTimeoutMs = 5000;
 
 // libcurl's write callback for the table request: appends the size * count
 // bytes at data to responseText while it holds fewer than MaxResponseLength

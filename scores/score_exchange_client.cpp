@@ -11,8 +11,8 @@
 #include "common/user_folders.h"
 #include "scores/outbox_file.h"
 #include "scores/score_client.h"
+#include "scores/score_host.h"
 #include "scores/score_request.h"
-#include "scores/score_server.h"
 #include "scores/table_parser.h"
 
 namespace {

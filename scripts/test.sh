@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test, then runs
-# each fuzz target for a short, bounded time.
+# Installs what is missing, checks the sources (format, platform headers,
+# layers), builds everything and runs every test, then runs each fuzz target
+# for a short, bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 munchet_install "${munchet_packages[@]}" "${munchet_test_packages[@]}"
+bash scripts/check_sources.sh
 
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/test -j"$(nproc)"

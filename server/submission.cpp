@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 
+#include "common/player_name.h"
+
 namespace {
 
 enum Key { keyName, keyScore, keyLevel, keyMunchets, keyFood, keyCount };
@@ -56,7 +58,7 @@ bool ParseInt32(std::string_view text, std::int32_t& value) {
 
 }  // namespace
 
-bool IsNameCharacter(char c) { return c >= 32 && c <= 126 && c != ';' && c != '<' && c != '>'; }
+bool IsNameCharacter(char c) { return IsPlayerNameCharacter(c); }
 
 std::optional<std::int64_t> ExpectedScore(std::int32_t level, std::int32_t munchets, std::int32_t food) {
     // 10000 x (1 + 2 + ... + level) for the level bonuses. A level near 2^31

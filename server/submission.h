@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/player_name.h"
+
 // A submission that passed every check of ParseSubmission.
 struct Submission {
     std::string name;       // 1..maxNameLength printable ASCII characters, no ';' '<' '>'
@@ -25,7 +27,7 @@ struct SubmissionResult {
     std::string_view error;                // short plain-text reason (static storage); empty when valid
 };
 
-inline constexpr std::size_t maxNameLength = 20;                    // characters, after percent-decoding
+inline constexpr std::size_t maxNameLength = MaxPlayerNameLength;   // characters, after percent-decoding
 inline constexpr std::size_t maxQueryLength = 512;                  // raw bytes; a real query is under 160
 inline constexpr std::size_t maxRawNameLength = 3 * maxNameLength;  // every character escaped
 inline constexpr std::size_t maxRawNumberLength = 33;               // "-2147483648" fully escaped

@@ -44,6 +44,18 @@ TEST(CommandLine, ProgramPathWithBlanksSplitsButMatchesOnlyAWholePiece) {
         << "a path piece that is itself the switch counts";
 }
 
+TEST(CommandLine, ScoreServerComesFromTheSwitchInAnyLetterCase) {
+    EXPECT_FALSE(ParseCommandLine("munchet.exe /WINDOW").scoreServer.has_value());
+    const CommandLineOptions options =
+        ParseCommandLine("munchet.exe /server=Scores.Example.ORG:8080 /window");
+    EXPECT_FALSE(options.fullscreen);
+    EXPECT_EQ(options.scoreServer, "Scores.Example.ORG:8080");
+    EXPECT_EQ(ParseCommandLine("munchet /SeRvEr=h").scoreServer, "h");
+    // Given but empty: kept, so that start-up can say it is invalid.
+    EXPECT_EQ(ParseCommandLine("munchet /SERVER=").scoreServer, "");
+    EXPECT_FALSE(ParseCommandLine("munchet /SERVER").scoreServer.has_value());
+}
+
 TEST(CommandLine, OnlyArgumentsAfterTheProgramPathCanBeUnknown) {
     const std::string path = "/opt/my games/--odd dir/munchet";
     const CommandLineOptions options = ParseCommandLine(path + "  /WINDOW --bogus", path.size());

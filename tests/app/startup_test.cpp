@@ -56,6 +56,10 @@ TEST_F(Startup, EscapeHeldEndsTheLoopAndTheProgramExitsWithZero) {
     for (int i = 0; i < 3; ++i) engine->Headless_QueueFrame({});
     EXPECT_EQ(RunProgram("./munchet /WINDOW"), 0);
     EXPECT_EQ(engine->impl->script.size(), 3u) << "the frames after Escape are not run";
+    // The program journalled its input from the start of the game on.
+    const InputJournal& journal = engine->Journal_Get();
+    EXPECT_EQ(journal.frames, 6u);
+    EXPECT_TRUE(journal.last.Holds(Key::Escape));
     EXPECT_TRUE(std::filesystem::exists(dir / "error.log"));
     // With data/ empty every resource is missing, and the engine says so.
     EXPECT_NE(Log().find("data/ghost.png"), std::string::npos) << Log();

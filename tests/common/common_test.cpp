@@ -79,4 +79,6 @@ TEST(PanForX, ScalesTheFieldToFullPanAndTruncates) {
     EXPECT_EQ(panForX(-100), -19) << "truncated toward zero, not down";
     EXPECT_EQ(panForX(0), 0);
     EXPECT_EQ(panForX(2.5f), 0);
+    EXPECT_EQ(panForX(std::numeric_limits<float>::quiet_NaN()), 0) << "not a place: the middle";
+    EXPECT_EQ(panForX(-std::numeric_limits<float>::infinity()), -100);
 }

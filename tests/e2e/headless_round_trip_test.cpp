@@ -9,7 +9,8 @@
 #include <cstdio>
 
 #include "app/load_resources.h"
-#include "scores/score_server.h"
+#include "scores/score_exchange_client.h"
+#include "scores/score_host.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/render/render_support.h"
 #include "tests/support/headless_game.h"
@@ -25,7 +26,7 @@ constexpr int KeyR = 'R';
 struct HeadlessRoundTrip : testing::Test {
     e2e::ScoreServer server;
     SceneReset scene;
-    HeadlessGame g{4711};
+    RenderedGame g{4711};
     TempDir fonts;
     Game& game = g.game;
     std::string defaultHost = ScoreServerHost();
@@ -37,6 +38,8 @@ struct HeadlessRoundTrip : testing::Test {
         // font whose glyphs name their characters, so the drawn texts can be read.
         LoadResources();
         font = std::make_unique<BitmapFont>(fonts.write("e2e.fnt", IdentifyingFontText()).c_str());
+        ConfigureScoreExchange({server.Host(), DefaultExchangeBudget, fonts.file("outbox"), {}});
+        game.scoreExchange = ExchangeScores;
         game.StartGame();
     }
     void TearDown() override { SetScoreServerHost(defaultHost); }

@@ -9,8 +9,8 @@
 #include <regex>
 
 #include "tests/e2e/e2e_support.h"
-#include "tests/e2e/virtual_desktop.h"
 #include "tests/e2e/x_screen.h"
+#include "tests/e2e/x_session.h"
 
 namespace {
 

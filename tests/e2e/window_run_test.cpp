@@ -4,34 +4,17 @@
 // and drawn, and Escape ends the program with exit code 0 and its log file.
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "tests/e2e/e2e_support.h"
-#include "tests/e2e/virtual_desktop.h"
 #include "tests/e2e/x_screen.h"
+#include "tests/e2e/x_session.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-// Keys held in the game's window, released when done.
-struct HeldKeys {
-    const e2e::XdoTool& xdo;
-    std::string window;
-    std::map<std::string, bool> held;
-
-    void Set(const std::string& key, bool down) {
-        if (held[key] == down) return;
-        xdo.Run({down ? "keydown" : "keyup", "--window", window, key});
-        held[key] = down;
-    }
-    void ReleaseAll() {
-        for (auto& [key, down] : held)
-            if (down) Set(key, false);
-    }
-    ~HeldKeys() { ReleaseAll(); }
-};
+using e2e::HeldKeys;
+using e2e::VirtualDisplay;
+using e2e::XdoTool;
 
 TEST(WindowRun, RealGameOpensPlaysShowsTheTableAndQuitsOnEscape) {
     const std::string xvfb = e2e::FindOnPath("Xvfb"), xdotool = e2e::FindOnPath("xdotool");

@@ -2,10 +2,10 @@
 // in every mode, headless tests included.
 #include <gtest/gtest.h>
 
-#include "engine/audio.h"
-#include "engine/audio_decode.h"
 #include "engine/engine.h"
 #include "engine/headless.h"
+#include "engine/sdl/audio.h"
+#include "engine/sdl/audio_decode.h"
 #include "tests/engine/audio_test_support.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <chrono>
 #include <thread>
 
-#include "engine/audio.h"
 #include "engine/engine.h"
 #include "engine/headless.h"
+#include "engine/sdl/audio.h"
 #include "tests/engine/audio_test_support.h"
 
 namespace {

@@ -15,6 +15,7 @@
 
 #include "engine/engine.h"
 #include "engine/headless.h"
+#include "engine/sdl/sdl_platform.h"
 
 namespace audiotest {
 
@@ -97,6 +98,7 @@ struct HeadlessEngine {
     bool initiated = false;
 
     explicit HeadlessEngine(const HeadlessOptions& options) {
+        engine->System_SetPlatform(SdlPlatform);
         engine->Headless_Enable(options);
         engine->System_SetState(StateLogFile, "");
         initiated = engine->System_Initiate();

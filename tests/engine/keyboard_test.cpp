@@ -1,5 +1,5 @@
 // SDL's keys as the game's virtual-key codes, and the per-frame key state.
-#include "engine/keyboard.h"
+#include "engine/sdl/keyboard.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -62,21 +62,24 @@ TEST(VirtualKeyFromSdl, UnknownKeysAreZero) {
     EXPECT_EQ(VirtualKeyFromSdl(100000, 0x7fffffff), 0);
 }
 
-// The keyboard's effect on what the engine answers the game.
+// The keyboard's effect on what the engine answers the game: each read
+// answers from the record the keyboard has built so far.
 class FrameKeys : public ::testing::Test {
 protected:
-    void SetUp() override { engine = hgeCreate(EngineVersion); }
-    void TearDown() override { engine->Release(); }
+    void SetUp() override { real = hgeCreate(EngineVersion); }
+    void TearDown() override { real->Release(); }
 
     void Down(SDL_Scancode scancode, bool repeat = false) {
-        keyboard.KeyDown(scancode, SDL_GetKeyFromScancode(scancode), repeat, *engine->impl);
+        keyboard.KeyDown(scancode, SDL_GetKeyFromScancode(scancode), repeat);
     }
-    void Up(SDL_Scancode scancode) {
-        keyboard.KeyUp(scancode, SDL_GetKeyFromScancode(scancode), *engine->impl);
+    void Up(SDL_Scancode scancode) { keyboard.KeyUp(scancode, SDL_GetKeyFromScancode(scancode)); }
+    void NextFrame() { keyboard.BeginFrame(); }
+    Engine* engine() {
+        real->impl->current = keyboard.Record();
+        return real;
     }
-    void NextFrame() { keyboard.BeginFrame(*engine->impl); }
 
-    Engine* engine = nullptr;
+    Engine* real = nullptr;
     KeyboardInput keyboard;
 };
 
@@ -84,15 +87,15 @@ TEST_F(FrameKeys, FirstKeyOfTheFrameIsReportedForTheWholeFrame) {
     NextFrame();
     Down(SDL_SCANCODE_M);
     Down(SDL_SCANCODE_LEFT);
-    EXPECT_EQ(engine->Input_GetKey(), 'M');
-    EXPECT_EQ(engine->Input_GetKey(), 'M');
-    EXPECT_TRUE(engine->Input_GetKeyState('M'));
-    EXPECT_TRUE(engine->Input_GetKeyState(Key::Left));
+    EXPECT_EQ(engine()->Input_GetKey(), 'M');
+    EXPECT_EQ(engine()->Input_GetKey(), 'M');
+    EXPECT_TRUE(engine()->Input_GetKeyState('M'));
+    EXPECT_TRUE(engine()->Input_GetKeyState(Key::Left));
     NextFrame();
-    EXPECT_EQ(engine->Input_GetKey(), 0) << "a held key is pressed only once";
-    EXPECT_TRUE(engine->Input_GetKeyState('M'));
+    EXPECT_EQ(engine()->Input_GetKey(), 0) << "a held key is pressed only once";
+    EXPECT_TRUE(engine()->Input_GetKeyState('M'));
     Up(SDL_SCANCODE_M);
-    EXPECT_FALSE(engine->Input_GetKeyState('M'));
+    EXPECT_FALSE(engine()->Input_GetKeyState('M'));
 }
 
 TEST_F(FrameKeys, AutoRepeatCountsAsAPress) {
@@ -100,17 +103,17 @@ TEST_F(FrameKeys, AutoRepeatCountsAsAPress) {
     Down(SDL_SCANCODE_BACKSPACE);
     NextFrame();
     Down(SDL_SCANCODE_BACKSPACE, true);
-    EXPECT_EQ(engine->Input_GetKey(), Key::Backspace);
+    EXPECT_EQ(engine()->Input_GetKey(), Key::Backspace);
 }
 
 TEST_F(FrameKeys, ATapWithinOneFrameIsHeldForThatFrame) {
     NextFrame();
     Down(SDL_SCANCODE_ESCAPE);
     Up(SDL_SCANCODE_ESCAPE);
-    EXPECT_TRUE(engine->Input_GetKeyState(Key::Escape));
-    EXPECT_EQ(engine->Input_GetKey(), Key::Escape);
+    EXPECT_TRUE(engine()->Input_GetKeyState(Key::Escape));
+    EXPECT_EQ(engine()->Input_GetKey(), Key::Escape);
     NextFrame();
-    EXPECT_FALSE(engine->Input_GetKeyState(Key::Escape));
+    EXPECT_FALSE(engine()->Input_GetKeyState(Key::Escape));
 }
 
 TEST_F(FrameKeys, PressedAgainAfterATapStaysHeld) {
@@ -119,7 +122,7 @@ TEST_F(FrameKeys, PressedAgainAfterATapStaysHeld) {
     Up(SDL_SCANCODE_R);
     Down(SDL_SCANCODE_R);
     NextFrame();
-    EXPECT_TRUE(engine->Input_GetKeyState('R'));
+    EXPECT_TRUE(engine()->Input_GetKeyState('R'));
 }
 
 TEST_F(FrameKeys, BothShiftKeysMustBeUpForShiftToBeUp) {
@@ -128,36 +131,36 @@ TEST_F(FrameKeys, BothShiftKeysMustBeUpForShiftToBeUp) {
     Down(SDL_SCANCODE_RSHIFT);
     NextFrame();
     Up(SDL_SCANCODE_LSHIFT);
-    EXPECT_TRUE(engine->Input_GetKeyState(Key::Shift));
+    EXPECT_TRUE(engine()->Input_GetKeyState(Key::Shift));
     Up(SDL_SCANCODE_RSHIFT);
-    EXPECT_FALSE(engine->Input_GetKeyState(Key::Shift));
+    EXPECT_FALSE(engine()->Input_GetKeyState(Key::Shift));
 }
 
 TEST_F(FrameKeys, ReleaseAllLetsGoOfEverything) {
     NextFrame();
     Down(SDL_SCANCODE_W);
     Down(SDL_SCANCODE_G);
-    keyboard.ReleaseAll(*engine->impl);
-    EXPECT_FALSE(engine->Input_GetKeyState('W'));
-    EXPECT_FALSE(engine->Input_GetKeyState('G'));
+    keyboard.ReleaseAll();
+    EXPECT_FALSE(engine()->Input_GetKeyState('W'));
+    EXPECT_FALSE(engine()->Input_GetKeyState('G'));
     // The releases that come later (the window gets its keyboard back) change nothing.
     NextFrame();
     Up(SDL_SCANCODE_W);
-    EXPECT_FALSE(engine->Input_GetKeyState('W'));
+    EXPECT_FALSE(engine()->Input_GetKeyState('W'));
 }
 
 TEST_F(FrameKeys, TypedCharacterIsTheFirstOfTheFrame) {
     NextFrame();
-    keyboard.Text("ab", *engine->impl);
-    keyboard.Text("c", *engine->impl);
-    EXPECT_EQ(engine->Input_GetChar(), 'a');
+    keyboard.Text("ab");
+    keyboard.Text("c");
+    EXPECT_EQ(engine()->Input_GetChar(), 'a');
     NextFrame();
-    EXPECT_EQ(engine->Input_GetChar(), 0);
-    keyboard.Text("\xC3\xA9", *engine->impl);  // é: not one byte 32..126
-    EXPECT_EQ(engine->Input_GetChar(), 0);
+    EXPECT_EQ(engine()->Input_GetChar(), 0);
+    keyboard.Text("\xC3\xA9");  // é: not one byte 32..126
+    EXPECT_EQ(engine()->Input_GetChar(), 0);
     NextFrame();
-    keyboard.Text("~", *engine->impl);
-    EXPECT_EQ(engine->Input_GetChar(), '~');
+    keyboard.Text("~");
+    EXPECT_EQ(engine()->Input_GetChar(), '~');
 }
 
 }  // namespace

@@ -3,14 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <type_traits>
 #include <vector>
 
 #include "engine/engine_impl.h"
-#include "engine/quad_batch.h"
-#include "engine/video.h"
+#include "engine/sdl/quad_batch.h"
+#include "engine/sdl/sdl_platform.h"
+#include "engine/sdl/video.h"
 #include "tests/engine/picture_files.h"
 
 namespace {
+
+// The table owns the pictures' pixels: a copy would free them twice.
+static_assert(!std::is_copy_constructible_v<TextureTable> && std::is_move_constructible_v<TextureTable>);
 
 Quad MakeQuad(float x0, float y0, float x1, float y1, std::uint32_t colour, TextureHandle texture = 0,
               int blend = BlendDefault) {
@@ -184,6 +189,7 @@ TEST(Screenshot, HeadlessFrameIsDrawnAtTheSceneSize) {
     TempDirectory dir;
     Engine* engine = hgeCreate(EngineVersion);
     RecordedFrame::engine = engine;
+    engine->System_SetPlatform(SdlPlatform);
     engine->Headless_Enable({});
     engine->System_SetState(StateLogFile, "");
     engine->System_SetState(StateFrameFunc, &RecordedFrame::Frame);

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "engine/engine_impl.h"
+#include "engine/sdl/sdl_backend.h"
+#include "engine/sdl/sdl_platform.h"
 #include "tests/engine/picture_files.h"
 
 namespace {
@@ -61,6 +63,9 @@ void PushWindowEvent(Uint8 what) {
     SDL_PushEvent(&event);
 }
 
+// The window of the engine's SDL backend.
+Video& VideoOf(Engine* engine) { return static_cast<SdlBackend&>(*engine->impl->backend).video; }
+
 class WindowLoop : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -69,6 +74,7 @@ protected:
         Loop::frames = 0;
         Loop::renders = 0;
         Loop::deltas.clear();
+        engine->System_SetPlatform(SdlPlatform);
         engine->System_SetState(StateLogFile, "");
         engine->System_SetState(StateFrameFunc, &Loop::Frame);
         engine->System_SetState(StateRenderFunc, &Loop::Render);
@@ -90,12 +96,12 @@ TEST_F(WindowLoop, RunsFramesUntilTheFrameCallbackEndsIt) {
     EXPECT_EQ(Loop::frames, 20);
     EXPECT_EQ(Loop::renders, 19) << "the frame that ends the run is not drawn";
     for (const float delta : Loop::deltas) EXPECT_GT(delta, 0.0f);
-    EXPECT_EQ(engine->impl->video.LastSceneDrawCalls(), 1);
+    EXPECT_EQ(VideoOf(engine).LastSceneDrawCalls(), 1);
 }
 
 TEST_F(WindowLoop, WindowHasTheSceneSizeAndTitle) {
     ASSERT_TRUE(engine->System_Initiate()) << engine->System_GetErrorMessage();
-    SDL_Window* window = engine->impl->video.window;
+    SDL_Window* window = VideoOf(engine).window;
     ASSERT_NE(window, nullptr);
     int w = 0, h = 0;
     SDL_GetWindowSize(window, &w, &h);
@@ -104,7 +110,7 @@ TEST_F(WindowLoop, WindowHasTheSceneSizeAndTitle) {
     EXPECT_STREQ(SDL_GetWindowTitle(window), "Loop test");
     EXPECT_EQ(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
     int logicalW = 0, logicalH = 0;
-    SDL_RenderGetLogicalSize(engine->impl->video.renderer, &logicalW, &logicalH);
+    SDL_RenderGetLogicalSize(VideoOf(engine).renderer, &logicalW, &logicalH);
     EXPECT_EQ(logicalW, 1024);
     EXPECT_EQ(logicalH, 768);
 }
@@ -112,17 +118,17 @@ TEST_F(WindowLoop, WindowHasTheSceneSizeAndTitle) {
 TEST_F(WindowLoop, FullScreenUsesTheDesktopModeAndKeepsTheSceneSize) {
     engine->System_SetState(StateWindowed, false);
     ASSERT_TRUE(engine->System_Initiate()) << engine->System_GetErrorMessage();
-    const Uint32 flags = SDL_GetWindowFlags(engine->impl->video.window);
+    const Uint32 flags = SDL_GetWindowFlags(VideoOf(engine).window);
     EXPECT_EQ(flags & SDL_WINDOW_FULLSCREEN_DESKTOP, static_cast<Uint32>(SDL_WINDOW_FULLSCREEN_DESKTOP));
     int logicalW = 0, logicalH = 0;
-    SDL_RenderGetLogicalSize(engine->impl->video.renderer, &logicalW, &logicalH);
+    SDL_RenderGetLogicalSize(VideoOf(engine).renderer, &logicalW, &logicalH);
     EXPECT_EQ(logicalW, 1024);
     EXPECT_EQ(logicalH, 768);
 }
 
 TEST_F(WindowLoop, DrawsTheQuadsIntoTheWindowInOneCall) {
     ASSERT_TRUE(engine->System_Initiate()) << engine->System_GetErrorMessage();
-    Video& video = engine->impl->video;
+    Video& video = VideoOf(engine);
     Quad quad;
     quad.v[0] = {10, 10, 0.5f, 0xFFFF8000, 0, 0};
     quad.v[1] = {30, 10, 0.5f, 0xFFFF8000, 1, 0};
@@ -156,7 +162,7 @@ TEST_F(WindowLoop, TexturesAreMadeAgainAfterTheRendererLostThem) {
     quad.v[1].x = quad.v[2].x = 40;
     quad.v[2].y = quad.v[3].y = 40;
     quad.v[1].u = quad.v[2].u = quad.v[2].v = quad.v[3].v = 1;
-    Video& video = engine->impl->video;
+    Video& video = VideoOf(engine);
     const SDL_Rect inside{20, 20, 1, 1};
     for (int round = 0; round < 2; ++round) {
         if (round == 1) video.ForgetTextures();
@@ -276,6 +282,7 @@ TEST(WindowInitiate, FailsCleanlyWithoutAVideoDriver) {
     // A video driver that does not exist stands for a machine without a display.
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "no-such-driver", SDL_HINT_OVERRIDE);
     Engine* engine = hgeCreate(EngineVersion);
+    engine->System_SetPlatform(SdlPlatform);
     engine->System_SetState(StateLogFile, "");
     engine->System_SetState(StateWindowed, true);
     EXPECT_FALSE(engine->System_Initiate());

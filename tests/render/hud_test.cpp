@@ -46,7 +46,7 @@ std::string silentWav() {
 
 struct HudTest : ::testing::Test {
     SceneReset scene;
-    HeadlessGame g;
+    RenderedGame g;
     TempDir dir;
     Game& game = g.game;
 

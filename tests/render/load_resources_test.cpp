@@ -27,7 +27,7 @@ void expectCentredAt100(const Quad& q, float w, float h) {
 
 TEST(LoadResources, BuildsTheSpritesOfTheTableInOrder) {
     SceneReset scene;
-    HeadlessGame g;
+    RenderedGame g;
     LoadResources();
 
     // Texture handles count up in loading order, the font's last.
@@ -67,7 +67,7 @@ TEST(LoadResources, BuildsTheSpritesOfTheTableInOrder) {
 
 TEST(LoadResources, TheFontCoversPrintableAsciiAtAReadableSize) {
     SceneReset scene;
-    HeadlessGame g;
+    RenderedGame g;
     LoadResources();
     ASSERT_TRUE(font);
     for (int c = 32; c <= 126; ++c) EXPECT_NE(font->GetGlyph(static_cast<unsigned char>(c)), nullptr) << c;
@@ -80,10 +80,10 @@ TEST(LoadResources, TheFontCoversPrintableAsciiAtAReadableSize) {
 TEST(LoadResources, LoadingAgainReplacesTheObjects) {
     SceneReset scene;
     {
-        HeadlessGame first;
+        RenderedGame first;
         LoadResources();
     }
-    HeadlessGame second;
+    RenderedGame second;
     LoadResources();
     ASSERT_TRUE(ghostSprite);
     second.game.StartGame();
@@ -102,7 +102,7 @@ struct WithoutData : ::testing::Test {
 
 TEST_F(WithoutData, TheGameStillRunsAndDrawsUntexturedQuads) {
     SceneReset scene;
-    HeadlessGame g;
+    RenderedGame g;
     LoadResources();
     EXPECT_EQ(ghostTexture, 0u);
     EXPECT_EQ(doorTexture, 0u);

@@ -19,7 +19,7 @@ int allocationsOfASteadyRender(Game& game) {
 
 TEST(RenderAllocation, SteadyFramesAllocateNothing) {
     SceneReset scene;
-    HeadlessGame g;
+    RenderedGame g;
     LoadResources();
     Game& game = g.game;
     game.StartGame();

@@ -13,7 +13,14 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "render/render.h"
 #include "render/scene.h"
+#include "tests/support/headless_game.h"
+
+// A headless game drawn by the real scene code, as start-up wires it.
+struct RenderedGame : HeadlessGame {
+    explicit RenderedGame(int seed = 1234) : HeadlessGame(seed) { game.renderer = RenderScene; }
+};
 
 // A fresh directory under the system's temporary directory, removed at the end.
 struct TempDir {

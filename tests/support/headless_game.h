@@ -10,8 +10,11 @@
 struct HeadlessGame {
     Game game;
 
-    explicit HeadlessGame(int seed = 1234, HeadlessOptions options = {}) {
+    // Without a platform the game runs on the engine's core alone; give one
+    // (SdlPlatform) for decoded pictures, screenshots or mixed sound.
+    explicit HeadlessGame(int seed = 1234, HeadlessOptions options = {}, PlatformFactory platform = nullptr) {
         engine = hgeCreate(EngineVersion);
+        engine->System_SetPlatform(platform);
         engine->Headless_Enable(options);
         engine->System_SetState(StateFrameFunc, &FrameCallback);
         engine->System_SetState(StateRenderFunc, &RenderCallback);

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <map>
 
-#include "engine/audio_decode.h"
+#include "engine/sdl/audio_decode.h"
 #include "tests/tools/sound_test_support.h"
 #include "tools/soundgen/soundgen.h"
 

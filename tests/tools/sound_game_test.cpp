@@ -1,6 +1,7 @@
 // The game's sounds through the headless engine, mixed by the loopback device.
 #include <gtest/gtest.h>
 
+#include "engine/sdl/sdl_platform.h"
 #include "game/sounds.h"
 #include "tests/support/headless_game.h"
 #include "tests/tools/sound_test_support.h"
@@ -10,11 +11,13 @@ namespace {
 constexpr int KeyM = 77;
 
 struct GameSound : ::testing::Test {
-    HeadlessGame headless{1234, [] {
+    HeadlessGame headless{1234,
+                          [] {
                               HeadlessOptions options;
                               options.loopbackAudio = true;
                               return options;
-                          }()};
+                          }(),
+                          SdlPlatform};
 
     void TearDown() override { music = 0; }
 

@@ -9,7 +9,9 @@
 #include "app/load_resources.h"
 #include "common/engine_ref.h"
 #include "engine/headless.h"
+#include "engine/sdl/sdl_platform.h"
 #include "game/game.h"
+#include "render/render.h"
 
 namespace {
 
@@ -22,6 +24,7 @@ struct Session {
     Game game;
     explicit Session(int seed) {
         hge = hgeCreate(EngineVersion);
+        hge->System_SetPlatform(SdlPlatform);
         hge->Headless_Enable(HeadlessOptions{});
         hge->System_SetState(StateFrameFunc, frameFunc);
         hge->System_SetState(StateRenderFunc, renderFunc);
@@ -29,6 +32,7 @@ struct Session {
         hge->System_Initiate();
         hge->Random_Seed(seed);
         current = &game;
+        game.renderer = RenderScene;
         LoadResources();
         game.StartMusic();
         game.StartGame();

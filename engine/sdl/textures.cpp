@@ -1,4 +1,4 @@
-#include "engine/textures.h"
+#include "engine/sdl/textures.h"
 
 #include <SDL.h>
 #include <SDL_image.h>
@@ -16,7 +16,11 @@ TextureHandle TextureTable::Load(const char* path, std::string& error) {
         return 0;
     }
     static std::uint64_t nextSerial = 0;
-    entries.push_back({rgba, path, ++nextSerial});
+    Entry entry;
+    entry.pixels.reset(rgba);
+    entry.path = path;
+    entry.serial = ++nextSerial;
+    entries.push_back(std::move(entry));
     return static_cast<TextureHandle>(entries.size());
 }
 
@@ -35,7 +39,4 @@ int TextureTable::Height(TextureHandle texture) const {
     return entry ? entry->pixels->h : 0;
 }
 
-void TextureTable::Clear() {
-    for (Entry& entry : entries) SDL_FreeSurface(entry.pixels);
-    entries.clear();
-}
+void TextureTable::FreeSurface::operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }

@@ -1,7 +1,9 @@
-#include "scores/score_server.h"
+#include "scores/score_host.h"
 
 #include <cstdio>
 #include <utility>
+
+#include "common/read_number.h"
 
 namespace {
 
@@ -26,14 +28,8 @@ bool isAddressCharacter(char c) {
 bool isValidPortSuffix(std::string_view suffix) {
     if (suffix.empty()) return true;
     if (suffix.front() != ':') return false;
-    const std::string_view digits = suffix.substr(1);
-    if (digits.empty() || digits.size() > 5) return false;
-    long port = 0;
-    for (char c : digits) {
-        if (!isDigit(c)) return false;
-        port = port * 10 + (c - '0');
-    }
-    return port >= 1 && port <= 65535;
+    const std::optional<std::uint32_t> port = ReadDecimal(suffix.substr(1), 65535);
+    return port && *port >= 1;
 }
 
 }  // namespace

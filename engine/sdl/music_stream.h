@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/audio_module.h"
+#include "engine/sdl/audio_module.h"
 
 struct MusicStream {
     static constexpr int BufferCount = 4;

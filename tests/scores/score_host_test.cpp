@@ -1,9 +1,8 @@
+#include "scores/score_host.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "app/program.h"
-#include "scores/score_server.h"
 
 TEST(ScoreServerHost, AcceptsNamesAddressesAndPorts) {
     for (const char* host : {"127.0.0.1:8642", "localhost", "scores.example.org:80", "my_host-2", "[::1]",
@@ -27,16 +26,4 @@ TEST(ScoreServerHost, AnInvalidHostLeavesTheCurrentOne) {
     EXPECT_EQ(ScoreServerHost(), "example.org:9000");
     ASSERT_TRUE(SetScoreServerHost(MUNCHET_SCORE_SERVER));
     EXPECT_EQ(ScoreServerHost(), MUNCHET_SCORE_SERVER);
-}
-
-TEST(ScoreServerHost, ComesFromTheCommandLineInAnyLetterCase) {
-    EXPECT_FALSE(ParseCommandLine("munchet.exe /WINDOW").scoreServer.has_value());
-    const CommandLineOptions options =
-        ParseCommandLine("munchet.exe /server=Scores.Example.ORG:8080 /window");
-    EXPECT_FALSE(options.fullscreen);
-    EXPECT_EQ(options.scoreServer, "Scores.Example.ORG:8080");
-    EXPECT_EQ(ParseCommandLine("munchet /SeRvEr=h").scoreServer, "h");
-    // Given but empty: kept, so that start-up can say it is invalid.
-    EXPECT_EQ(ParseCommandLine("munchet /SERVER=").scoreServer, "");
-    EXPECT_FALSE(ParseCommandLine("munchet /SERVER").scoreServer.has_value());
 }

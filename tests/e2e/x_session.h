@@ -1,11 +1,13 @@
-// A desktop for the tests that open the real game's window: Xvfb on a
-// display of its own, and xdotool to find windows and press keys there.
+// An X session for the window tests: a virtual display (Xvfb) and xdotool
+// to type into windows on it.
 #pragma once
 
+#include <fcntl.h>
 #include <poll.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,7 +30,7 @@ struct VirtualDisplay {
                 .Fd3(pipeEnds[1]));
         ::close(pipeEnds[1]);
         std::string number;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        const auto deadline = std::chrono::steady_clock::now() + 15s;
         while (std::chrono::steady_clock::now() < deadline && number.find('\n') == std::string::npos) {
             pollfd entry{pipeEnds[0], POLLIN, 0};
             if (::poll(&entry, 1, 100) <= 0) continue;
@@ -48,8 +50,7 @@ struct VirtualDisplay {
 struct XdoTool {
     std::string path, display, scratch;
 
-    int Run(std::vector<std::string> args,
-            std::chrono::milliseconds timeout = std::chrono::seconds(5)) const {
+    int Run(std::vector<std::string> args, std::chrono::milliseconds timeout = 5s) const {
         args.insert(args.begin(), path);
         return RunCommand(SpawnOptions(args)
                               .Env(Environment({}, {"DISPLAY=" + display}))
@@ -64,6 +65,24 @@ struct XdoTool {
         if (Run({"search", "--sync", "--name", title}, timeout) != 0) return 0;
         return std::strtoul(ReadText(scratch).c_str(), nullptr, 10);
     }
+};
+
+// Keys held in the game's window, released when done.
+struct HeldKeys {
+    const XdoTool& xdo;
+    std::string window;
+    std::map<std::string, bool> held;
+
+    void Set(const std::string& key, bool down) {
+        if (held[key] == down) return;
+        xdo.Run({down ? "keydown" : "keyup", "--window", window, key});
+        held[key] = down;
+    }
+    void ReleaseAll() {
+        for (auto& [key, down] : held)
+            if (down) Set(key, false);
+    }
+    ~HeldKeys() { ReleaseAll(); }
 };
 
 }  // namespace e2e

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/quad_batch.h"
-#include "engine/textures.h"
+#include "engine/sdl/quad_batch.h"
+#include "engine/sdl/textures.h"
 
 struct SDL_Window;
 struct SDL_Renderer;

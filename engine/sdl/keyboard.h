@@ -5,15 +5,18 @@
 #include <array>
 #include <cstdint>
 
-struct EngineImpl;
+#include "engine/frame_input.h"
 
+// The virtual-key code of an SDL key (scancode and keycode as SDL gives
+// them), 0 for keys the game does not know.
+//
 // Keys are mapped by their position (SDL scancode), so the movement keys stay
 // one block of keys on every keyboard layout and the numeric keypad reads the
 // same whatever the NumLock state. A key whose scancode SDL does not know (a
 // key synthesised by a tool, for one) is mapped by its keycode instead.
-// The mapping itself is VirtualKeyFromSdl, declared with the engine's inner state.
+int VirtualKeyFromSdl(int scancode, int keycode);
 
-// Applies key and text events to the engine's per-frame input.
+// Builds each frame's FrameInput from SDL's key and text events.
 //
 // - A key pressed during a frame is held for that whole frame, even when it
 //   is released again before the frame runs: a quick tap is never lost.
@@ -26,15 +29,20 @@ struct EngineImpl;
 struct KeyboardInput {
     // Starts a frame: forgets the last frame's key and character, and lets
     // go of the keys whose release was held back for the last frame.
-    void BeginFrame(EngineImpl& engine);
-    void KeyDown(int scancode, int keycode, bool repeat, EngineImpl& engine);
-    void KeyUp(int scancode, int keycode, EngineImpl& engine);
+    void BeginFrame();
+    void KeyDown(int scancode, int keycode, bool repeat);
+    void KeyUp(int scancode, int keycode);
     // text: UTF-8, NUL-terminated, as SDL_TEXTINPUT gives it.
-    void Text(const char* text, EngineImpl& engine);
+    void Text(const char* text);
     // Every key up at once (the window lost the keyboard).
-    void ReleaseAll(EngineImpl& engine);
+    void ReleaseAll();
+
+    // The frame's input as the events so far made it (frameTime is not
+    // touched: the loop sets it).
+    const FrameInput& Record() const { return record; }
 
 private:
+    FrameInput record;
     static constexpr int ScancodeCount = 512;
     // The code each held scancode was pressed as (0: up). Kept per scancode
     // so that a release matches its press even if the layout changed between.

@@ -1,4 +1,4 @@
-#include "engine/audio_decode.h"
+#include "engine/sdl/audio_decode.h"
 
 #include <sndfile.h>
 

@@ -1,4 +1,4 @@
-#include "engine/audio_device.h"
+#include "engine/sdl/audio_device.h"
 
 #include <AL/al.h>
 #include <AL/alc.h>
@@ -8,7 +8,7 @@
 #include <numbers>
 #include <vector>
 
-#include "engine/audio_decode.h"
+#include "engine/sdl/audio_decode.h"
 
 namespace {
 

@@ -32,29 +32,20 @@ TEST(HighscorePaging, WrapsBothWaysOnAPartLastPage) {
     EXPECT_EQ(pageStarts(game, &Game::PreviousPage, 4), (std::vector<std::int32_t>{20, 10, 0, 20}));
 }
 
-TEST(HighscorePaging, WrapsOnAFullLastPage) {
-    Game game = withRows(30);
-    game.PreviousPage();
-    EXPECT_EQ(game.firstRow, 20);
-    game.NextPage();
-    EXPECT_EQ(game.firstRow, 0);
-}
-
-TEST(HighscorePaging, The101stRowHasAPageOfItsOwn) {
-    Game game = withRows(101);
-    game.PreviousPage();
-    EXPECT_EQ(game.firstRow, 100);
-    game.NextPage();
-    EXPECT_EQ(game.firstRow, 0);
-    EXPECT_EQ(pageStarts(game, &Game::NextPage, 11).back(), 0);
-}
-
-TEST(HighscorePaging, AnEmptyTableStaysOnTheFirstPage) {
-    Game game = withRows(0);
-    game.NextPage();
-    EXPECT_EQ(game.firstRow, 0);
-    game.PreviousPage();
-    EXPECT_EQ(game.firstRow, 0);
+TEST(HighscorePaging, BackFromTheFirstPageIsTheLastAndOnFromThereIsTheFirst) {
+    const struct {
+        int rows;
+        std::int32_t lastPage;
+    } cases[] = {{30, 20}, {101, 100}, {0, 0}, {10, 0}, {11, 10}};
+    for (const auto& c : cases) {
+        Game game = withRows(c.rows);
+        game.PreviousPage();
+        EXPECT_EQ(game.firstRow, c.lastPage) << c.rows << " rows";
+        game.NextPage();
+        EXPECT_EQ(game.firstRow, 0) << c.rows << " rows";
+    }
+    Game longest = withRows(101);
+    EXPECT_EQ(pageStarts(longest, &Game::NextPage, 11).back(), 0);
 }
 
 TEST(HighscorePaging, APageLeftPastAShortenedTableComesBack) {

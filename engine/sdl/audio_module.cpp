@@ -1,4 +1,4 @@
-#include "engine/audio_module.h"
+#include "engine/sdl/audio_module.h"
 
 #include <libopenmpt/libopenmpt.h>
 

@@ -1,6 +1,6 @@
 // The mixer's bookkeeping: effects and music held in memory, channels with
 // their glides, and a fixed pool of effect voices on the OpenAL device.
-#include "engine/audio.h"
+#include "engine/sdl/audio.h"
 
 #include <algorithm>
 #include <array>
@@ -9,10 +9,10 @@
 #include <limits>
 #include <vector>
 
-#include "engine/audio_decode.h"
-#include "engine/audio_device.h"
-#include "engine/audio_module.h"
-#include "engine/music_stream.h"
+#include "engine/sdl/audio_decode.h"
+#include "engine/sdl/audio_device.h"
+#include "engine/sdl/audio_module.h"
+#include "engine/sdl/music_stream.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/video.h"
+#include "engine/sdl/video.h"
 
 #include <SDL.h>
 #include <SDL_image.h>

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/textures.h"
+#include "engine/sdl/textures.h"
 
 struct SDL_Renderer;
 struct SDL_Texture;

@@ -1,11 +1,11 @@
-#include "engine/music_stream.h"
+#include "engine/sdl/music_stream.h"
 
 #include <AL/al.h>
 
 #include <algorithm>
 #include <chrono>
 
-#include "engine/audio_device.h"
+#include "engine/sdl/audio_device.h"
 
 bool MusicStream::Start(ModulePlayer&& module, int outputRate) {
     player = std::move(module);

@@ -6,7 +6,8 @@
 
 #include "engine/engine_impl.h"
 #include "engine/frame_clock.h"
-#include "engine/keyboard.h"
+#include "engine/sdl/keyboard.h"
+#include "engine/sdl/sdl_backend.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ struct LoopReport {
 
 }  // namespace
 
-void RunWindowLoop(EngineImpl& engine) {
+void SdlBackend::RunLoop(EngineImpl& engine) {
     KeyboardInput keyboard;
     WindowActivity activity;
     FrameClock clock;
@@ -82,28 +83,27 @@ void RunWindowLoop(EngineImpl& engine) {
         // after the pause is told one period, not the length of the pause.
         const std::int64_t now = MonotonicNanoseconds();
         const bool late = now - clock.deadline > clock.period / 2;
-        engine.delta = clock.BeginFrame(now);
-        keyboard.BeginFrame(engine);
+        const float frameTime = clock.BeginFrame(now);
+        keyboard.BeginFrame();
         SDL_Event event;
         while (SDL_PollEvent(&event)) {
             switch (event.type) {
                 case SDL_QUIT:
                     return;
                 case SDL_KEYDOWN:
-                    keyboard.KeyDown(event.key.keysym.scancode, event.key.keysym.sym, event.key.repeat != 0,
-                                     engine);
+                    keyboard.KeyDown(event.key.keysym.scancode, event.key.keysym.sym, event.key.repeat != 0);
                     break;
                 case SDL_KEYUP:
-                    keyboard.KeyUp(event.key.keysym.scancode, event.key.keysym.sym, engine);
+                    keyboard.KeyUp(event.key.keysym.scancode, event.key.keysym.sym);
                     break;
                 case SDL_TEXTINPUT:
-                    keyboard.Text(event.text.text, engine);
+                    keyboard.Text(event.text.text);
                     break;
                 case SDL_RENDER_DEVICE_RESET:
-                    engine.video.ForgetTextures();
+                    video.ForgetTextures();
                     break;
                 case SDL_WINDOWEVENT:
-                    if (activity.Apply(event.window)) keyboard.ReleaseAll(engine);
+                    if (activity.Apply(event.window)) keyboard.ReleaseAll();
                     break;
                 default:
                     break;
@@ -113,14 +113,19 @@ void RunWindowLoop(EngineImpl& engine) {
             report.frames += 1;
             report.late += late;
             report.activeTime += now - periodStart;
-            if (engine.RunOneFrame()) return;
-            report.mostDrawCalls = std::max(report.mostDrawCalls, engine.video.LastSceneDrawCalls());
-            const std::string textureError = engine.video.TakeTextureError();
+            // A journal playing back stands in for the keyboard, frame time
+            // included; the keyboard is still followed, to take over after.
+            FrameInput input = keyboard.Record();
+            input.frameTime = frameTime;
+            engine.NextPlayedFrame(input);
+            if (engine.RunFrame(input)) return;
+            report.mostDrawCalls = std::max(report.mostDrawCalls, video.LastSceneDrawCalls());
+            const std::string textureError = video.TakeTextureError();
             if (!textureError.empty()) engine.Log("Can't use texture: %s", textureError.c_str());
         } else {
             report.pausedPeriods += 1;
             // The music keeps streaming while the game waits.
-            engine.audio.Update(engine.delta);
+            audio.Update(frameTime);
         }
         periodStart = now;
         SleepUntil(clock.ScheduleNext(MonotonicNanoseconds()));

@@ -1,4 +1,4 @@
-#include "engine/quad_batch.h"
+#include "engine/sdl/quad_batch.h"
 
 #include <SDL.h>
 
@@ -53,7 +53,7 @@ SDL_Texture* QuadBatch::TextureFor(TextureHandle handle, const TextureTable& tex
         if (cached.texture) SDL_DestroyTexture(cached.texture);
         cached = {};
         cached.serial = entry->serial;
-        cached.texture = SDL_CreateTextureFromSurface(renderer, entry->pixels);
+        cached.texture = SDL_CreateTextureFromSurface(renderer, entry->pixels.get());
         if (cached.texture)
             SDL_SetTextureScaleMode(cached.texture, smooth ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
         else

@@ -1,0 +1,76 @@
+#include "engine/sdl/sdl_backend.h"
+
+#include <SDL.h>
+
+#include <thread>
+
+#include "engine/engine_impl.h"
+#include "engine/sdl/sdl_platform.h"
+
+std::unique_ptr<Backend> SdlPlatform() { return std::make_unique<SdlBackend>(); }
+
+bool SdlBackend::Open(const BackendConfig& config, EngineImpl& engine, std::string& error) {
+    std::string note;
+    if (config.headless) {
+        audio.Open(config.loopbackAudio ? Audio::Mode::Loopback : Audio::Mode::Silent, note);
+        if (!note.empty()) engine.Log("%s", note.c_str());
+        return true;
+    }
+    // The sound device opens while the window and its renderer are made: the
+    // two share nothing, and the renderer (the GL stack) is the slowest part
+    // of the start.
+    std::thread soundDevice([this, &note] { audio.Open(Audio::Mode::Device, note); });
+    const bool opened = OpenWindow(config, error);
+    soundDevice.join();
+    if (!opened) {
+        Close();
+        return false;
+    }
+    engine.Log("Window %dx%d %s, renderer %s", config.width, config.height,
+               config.windowed ? "windowed" : "full screen", video.RendererName().c_str());
+    if (!note.empty()) engine.Log("%s", note.c_str());
+    return true;
+}
+
+bool SdlBackend::OpenWindow(const BackendConfig& config, std::string& error) {
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
+        error = std::string("cannot start SDL video: ") + SDL_GetError();
+        return false;
+    }
+    sdlStarted = true;
+    VideoConfig window;
+    window.title = config.title;
+    window.width = config.width;
+    window.height = config.height;
+    window.windowed = config.windowed;
+    return video.Open(window, error);
+}
+
+void SdlBackend::Close() {
+    audio.Close();
+    textures.Clear();
+    video.Close();
+    if (sdlStarted) SDL_Quit();
+    sdlStarted = false;
+}
+
+void SdlBackend::BeginScene() {
+    if (video.IsOpen()) video.BeginScene();
+}
+
+void SdlBackend::Clear(std::uint32_t colour) {
+    if (video.IsOpen()) video.Clear(colour);
+}
+
+void SdlBackend::Submit(const Quad& quad) {
+    if (video.IsOpen()) video.Submit(quad, textures);
+}
+
+void SdlBackend::EndScene() {
+    if (video.IsOpen()) video.EndScene();
+}
+
+bool SdlBackend::Screenshot(int width, int height, std::uint32_t clearColour, const std::vector<Quad>& quads,
+                            const char* path, std::string& error) {
+    return Video::Screenshot(width, height, clearColour, quads, textures, path, error);
+}
