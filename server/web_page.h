@@ -1,7 +1,7 @@
 // The highscore table as a web page: plain records in, a complete HTML5
 // document out. No script, no inline style (the page must work under the
 // strict Content-Security-Policy of web_headers.h), one stylesheet at
-// stylePath.
+// styleLink.
 #pragma once
 
 #include <cstdint>
@@ -13,9 +13,13 @@
 #include "server/page_query.h"
 #include "server/score_store.h"
 
-inline constexpr std::string_view stylePath = "/style.css";
+// The page's own links are relative: it is served at "/" and under the
+// game's folder alike (a proxy may forward only that folder), and each link
+// stays under the root the reader came through.
+inline constexpr std::string_view styleLink = "style.css";
+inline constexpr std::string_view apiLink = "api/scores";  // the JSON twin, same query
+// Replays live in the game's folder only, which every root reaches.
 inline constexpr std::string_view replayPath = "/hosted/vlkn/scores/pr/replay.php";
-inline constexpr std::string_view apiPath = "/api/scores";  // the JSON twin, same query
 
 // One page of the table, or of one player's rows.
 struct ScorePage {

@@ -63,16 +63,59 @@ TEST_F(ScoreServiceTest, HoldsRequestsToTheRulesOfHttpFirst) {
               ScoreDecision::Kind::store);
 }
 
-TEST_F(ScoreServiceTest, AnswersOnlyTheTwoExactPaths) {
+TEST_F(ScoreServiceTest, AnswersOnlyTheExactPaths) {
     for (const std::string_view target :
-         {"/", "/hosted/vlkn/scores/pr/", "/hosted/vlkn/scores/pr/add.php/",
-          "/hosted/vlkn/scores/pr/add%2Ephp", "/HOSTED/vlkn/scores/pr/view.php",
-          "/hosted/vlkn/scores/pr/view.php/x", "//hosted/vlkn/scores/pr/view.php",
-          "http://example.org/hosted/vlkn/scores/pr/view.php", "*", ""}) {
+         {"/hosted/vlkn/scores/pr/add.php/", "/hosted/vlkn/scores/pr/add%2Ephp",
+          "/HOSTED/vlkn/scores/pr/view.php", "/hosted/vlkn/scores/pr/view.php/x",
+          "//hosted/vlkn/scores/pr/view.php", "http://example.org/hosted/vlkn/scores/pr/view.php", "*", "",
+          "/index.html", "/hosted/vlkn/scores/pr", "/hosted/vlkn/scores/prstyle.css",
+          "/hosted/vlkn/scores/pr/hosted/vlkn/scores/pr/", "//", "/api/scores/", "/api/Scores",
+          "/api/style.css", "/style.css/", "/hosted/vlkn/scores/style.css"}) {
         const ScoreDecision decision = Get(std::string(target) + "?" + std::string(goodQuery));
         EXPECT_EQ(decision.reply.status, 404) << target;
         EXPECT_EQ(decision.reply.body, "not found\n");
     }
+}
+
+// The web page's routes, each under both roots and for GET and HEAD alike.
+struct WebRoute {
+    std::string_view path;  // below the root
+    WebContent content;
+};
+
+TEST_F(ScoreServiceTest, RoutesTheWebPageUnderBothRootsForGetAndHead) {
+    const WebRoute routes[] = {
+        {"/", WebContent::page}, {"/api/scores", WebContent::json}, {"/style.css", WebContent::style}};
+    for (const std::string root : {"", "/hosted/vlkn/scores/pr"}) {
+        for (const WebRoute& route : routes) {
+            for (const std::string_view method : {"GET", "HEAD"}) {
+                const std::string path = root + std::string(route.path);
+                const auto decide = [&](const std::string& target) {
+                    return service.Handle({method, "HTTP/1.1", target, true, 100}, "192.0.2.1", now, 0);
+                };
+                const ScoreDecision plain = decide(path);
+                ASSERT_EQ(plain.kind, ScoreDecision::Kind::web) << method << " " << path;
+                EXPECT_EQ(plain.web.content, route.content);
+                EXPECT_EQ(plain.web.query, PageQuery{});
+                const ScoreDecision searched = decide(path + "?name=a%26b&page=3&utm_source=x");
+                const ScoreDecision refused = decide(path + "?page=0");
+                if (route.content == WebContent::style) {
+                    // One stylesheet, whatever a link appended.
+                    EXPECT_TRUE(refused.web.error.empty());
+                } else {
+                    EXPECT_EQ(searched.web.query, (PageQuery{3, "a&b"}));
+                    EXPECT_EQ(refused.web.error, "page must be a whole number from 1 to 1000000") << path;
+                }
+            }
+        }
+    }
+    // HEAD stores nothing and never counts against the limit.
+    for (int i = 0; i < 5; ++i) {
+        const ScoreDecision head =
+            service.Handle({"HEAD", "HTTP/1.1", AddTarget(goodQuery), true, 100}, "192.0.2.1", now, 0);
+        EXPECT_EQ(head.reply.status, 404);
+    }
+    EXPECT_EQ(Get(AddTarget(goodQuery)).kind, ScoreDecision::Kind::store);
 }
 
 TEST_F(ScoreServiceTest, RefusesBadSubmissionsWithTheirReason) {

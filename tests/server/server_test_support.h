@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sqlite3.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -165,17 +166,24 @@ inline RawReply ParseRawReply(const std::string& text) {
     return reply;
 }
 
-// One GET on its own connection; extraHeaders are complete "Name: value\r\n" lines.
-inline RawReply RawGet(int port, std::string_view target, std::string_view extraHeaders = {}) {
+// One request without a body on its own connection; extraHeaders are
+// complete "Name: value\r\n" lines.
+inline RawReply RawRequest(std::string_view method, int port, std::string_view target,
+                           std::string_view extraHeaders = {}) {
     LoopbackSocket socket(port);
     if (socket.fd < 0) return {};
-    std::string request = "GET ";
+    std::string request(method);
+    request += ' ';
     request += target;
     request += " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
     request += extraHeaders;
     request += "\r\n";
     if (!socket.Send(request)) return {};
     return ParseRawReply(socket.ReadAll(std::chrono::seconds(10)));
+}
+
+inline RawReply RawGet(int port, std::string_view target, std::string_view extraHeaders = {}) {
+    return RawRequest("GET", port, target, extraHeaders);
 }
 
 inline std::vector<std::string> Lines(const std::string& text) {
@@ -191,6 +199,19 @@ inline std::vector<std::string> Lines(const std::string& text) {
         start = end + 1;
     }
     return lines;
+}
+
+// The value of a header in a reply's head ("" when absent); names match in any case.
+inline std::string HeaderValue(const RawReply& reply, std::string_view name) {
+    for (const std::string& line : Lines(reply.headers)) {
+        const std::size_t colon = line.find(':');
+        if (colon != name.size() || strncasecmp(line.c_str(), name.data(), name.size()) != 0) continue;
+        std::string value = line.substr(colon + 1);
+        value.erase(0, value.find_first_not_of(' '));
+        while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.pop_back();
+        return value;
+    }
+    return {};
 }
 
 // One run of the real munchet-scores, with stderr appended to a file.
