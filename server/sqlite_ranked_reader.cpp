@@ -14,7 +14,7 @@ constexpr int busyTimeoutMs = 1000;
 }  // namespace
 
 SqliteRankedReader::~SqliteRankedReader() {
-    for (sqlite3_stmt* statement : {begin, commit, countAll, pageAll, countName, pageName})
+    for (sqlite3_stmt* statement : {begin, commit, countAll, pageAll, countName, pageName, above, between})
         sqlite3_finalize(statement);
     sqlite3_close_v2(db);
 }
@@ -23,18 +23,34 @@ bool SqliteRankedReader::Open(const std::string& path, std::string& error) {
     return sql::Open(path, busyTimeoutMs, &db, error) && sql::Execute(db, "PRAGMA query_only = 1", error) &&
            sql::Prepare(db, "BEGIN", &begin, error) && sql::Prepare(db, "COMMIT", &commit, error) &&
            sql::Prepare(db, "SELECT count(*) FROM scores", &countAll, error) &&
+           // The offset is counted on the covering index alone, and only the
+           // page's own rows are then looked up: far cheaper on a deep page.
            sql::Prepare(db,
-                        "SELECT name, score, level, munchets, food, time FROM scores"
-                        " ORDER BY score DESC, id ASC LIMIT ?1 OFFSET ?2",
+                        "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time, s.id FROM"
+                        " (SELECT id FROM scores ORDER BY score DESC, id ASC LIMIT ?1 OFFSET ?2) AS page"
+                        " JOIN scores s ON s.id = page.id ORDER BY s.score DESC, s.id ASC",
                         &pageAll, error) &&
            sql::Prepare(db, "SELECT count(*) FROM scores WHERE name = ?1", &countName, error) &&
-           // Both counts are ranges of scores_rank; the rows come from scores_name.
+           sql::Prepare(
+               db,
+               "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time, s.id FROM"
+               " (SELECT id FROM scores WHERE name = ?1 ORDER BY score DESC, id ASC LIMIT ?2 OFFSET ?3)"
+               " AS page JOIN scores s ON s.id = page.id ORDER BY s.score DESC, s.id ASC",
+               &pageName, error) &&
+           // Rows ahead of (?1 score, ?2 id) in rank order.
            sql::Prepare(db,
-                        "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time,"
-                        " 1 + (SELECT count(*) FROM scores b WHERE b.score > s.score)"
-                        " + (SELECT count(*) FROM scores b WHERE b.score = s.score AND b.id < s.id)"
-                        " FROM scores s WHERE s.name = ?1 ORDER BY s.score DESC, s.id ASC LIMIT ?2 OFFSET ?3",
-                        &pageName, error);
+                        "SELECT (SELECT count(*) FROM scores WHERE score > ?1)"
+                        " + (SELECT count(*) FROM scores WHERE score = ?1 AND id < ?2)",
+                        &above, error) &&
+           // Rows between (?1 score, ?2 id) and the later (?3, ?4) in rank
+           // order: each part a range of scores_rank holding only such rows.
+           sql::Prepare(db,
+                        "SELECT CASE WHEN ?1 = ?3"
+                        " THEN (SELECT count(*) FROM scores WHERE score = ?1 AND id > ?2 AND id < ?4)"
+                        " ELSE (SELECT count(*) FROM scores WHERE score = ?1 AND id > ?2)"
+                        " + (SELECT count(*) FROM scores WHERE score < ?1 AND score > ?3)"
+                        " + (SELECT count(*) FROM scores WHERE score = ?3 AND id < ?4) END",
+                        &between, error);
 }
 
 bool SqliteRankedReader::Read(const RankedQuery& query, RankedPage& page, std::string& error) {
@@ -71,6 +87,7 @@ bool SqliteRankedReader::ReadInTransaction(const RankedQuery& query, RankedPage&
         return false;
     }
     page.total = sqlite3_column_int64(count, 0);
+    std::vector<Place> places;
     int rc;
     while ((rc = sqlite3_step(rows)) == SQLITE_ROW) {
         RankedRow row;
@@ -81,13 +98,34 @@ bool SqliteRankedReader::ReadInTransaction(const RankedQuery& query, RankedPage&
         row.food = sql::Int32(rows, 4);
         row.unixTime = sqlite3_column_int64(rows, 5);
         // Over the whole table a row's rank is its place in the order read.
-        row.rank =
-            byName ? sqlite3_column_int64(rows, 6) : offset + static_cast<std::int64_t>(page.rows.size()) + 1;
+        row.rank = offset + static_cast<std::int64_t>(page.rows.size()) + 1;
+        places.push_back({sqlite3_column_int64(rows, 1), sqlite3_column_int64(rows, 6)});
         page.rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) {
         error = sql::Message(db, "select");
         return false;
+    }
+    return !byName || RankSpreadRows(page.rows, places, error);
+}
+
+bool SqliteRankedReader::RankSpreadRows(std::vector<RankedRow>& rows, const std::vector<Place>& places,
+                                        std::string& error) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        sqlite3_stmt* count = i == 0 ? above : between;
+        sql::ResetOnExit reset{count};
+        int parameter = 1;
+        if (i > 0) {
+            sqlite3_bind_int64(count, parameter++, places[i - 1].score);
+            sqlite3_bind_int64(count, parameter++, places[i - 1].id);
+        }
+        sqlite3_bind_int64(count, parameter++, places[i].score);
+        sqlite3_bind_int64(count, parameter, places[i].id);
+        if (sqlite3_step(count) != SQLITE_ROW) {
+            error = sql::Message(db, "rank");
+            return false;
+        }
+        rows[i].rank = (i == 0 ? 1 : rows[i - 1].rank + 1) + sqlite3_column_int64(count, 0);
     }
     return true;
 }

@@ -222,18 +222,21 @@ struct RankedCase {
 };
 
 TEST_F(ScoreStoreTest, ReadsPagesAndNamesWithTheirRanksInTheWholeTable) {
-    for (const auto& [name, munchets] :
-         std::vector<std::pair<std::string, int>>{{"a", 3}, {"b", 5}, {"a", 5}, {"c", 1}, {"a", 3}, {"b", 2}})
+    for (const auto& [name, munchets] : std::vector<std::pair<std::string, int>>{
+             {"a", 3}, {"b", 5}, {"a", 5}, {"d", 3}, {"c", 1}, {"a", 3}, {"b", 2}})
         Add(Scored(name, munchets));
-    const std::vector<std::string> all = {"1 b 500", "2 a 500", "3 a 300", "4 a 300", "5 b 200", "6 c 100"};
+    const std::vector<std::string> all = {"1 b 500", "2 a 500", "3 a 300", "4 d 300",
+                                          "5 a 300", "6 b 200", "7 c 100"};
     const RankedCase cases[] = {
-        {{"", 0, 25}, 6, all},
-        {{"", 2, 3}, 6, {"3 a 300", "4 a 300", "5 b 200"}},
-        {{"", 6, 25}, 6, {}},
-        {{"", 0, 0}, 6, {}},
-        {{"a", 0, 25}, 3, {"2 a 500", "3 a 300", "4 a 300"}},
+        {{"", 0, 25}, 7, all},
+        {{"", 2, 3}, 7, {"3 a 300", "4 d 300", "5 a 300"}},
+        {{"", 7, 25}, 7, {}},
+        {{"", 0, 0}, 7, {}},
+        // Another name's row of the same score lies between two of these.
+        {{"a", 0, 25}, 3, {"2 a 500", "3 a 300", "5 a 300"}},
         {{"a", 1, 1}, 3, {"3 a 300"}},
-        {{"b", 0, 25}, 2, {"1 b 500", "5 b 200"}},
+        {{"a", 2, 25}, 3, {"5 a 300"}},
+        {{"b", 0, 25}, 2, {"1 b 500", "6 b 200"}},
         // Exact bytes: another case or a trailing blank is another name.
         {{"A", 0, 25}, 0, {}},
         {{"a ", 0, 25}, 0, {}},
@@ -250,8 +253,9 @@ TEST_F(ScoreStoreTest, ReadsPagesAndNamesWithTheirRanksInTheWholeTable) {
     std::string error;
     ASSERT_TRUE(store.ReadRanked({"ab c", 0, 25}, page, error)) << error;
     EXPECT_EQ(page.rows, (std::vector<RankedRow>{{1, "ab c", 30249, 2, 3, 17, 1700000000, false, {}}}));
-    ExpectOutside(path, "DELETE FROM scores WHERE name = 'b'");
-    EXPECT_EQ(Ranked(store, {"a", 0, 25}), (std::vector<std::string>{"2 a 500", "3 a 300", "4 a 300"}));
+    EXPECT_EQ(Ranked(store, {"a", 0, 25}), (std::vector<std::string>{"3 a 500", "4 a 300", "6 a 300"}));
+    ExpectOutside(path, "DELETE FROM scores WHERE name = 'd'");
+    EXPECT_EQ(Ranked(store, {"a", 0, 25}), (std::vector<std::string>{"3 a 500", "4 a 300", "5 a 300"}));
 }
 
 TEST_F(ScoreStoreTest, ReadsRowsWrittenByHandAsTheyAre) {
