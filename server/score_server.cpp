@@ -48,6 +48,9 @@ constexpr int libraryLinesPerSecond = 5;
 // of 2), and per thread an epoll instance and a wake-up channel.
 constexpr std::uint64_t ownDescriptors = 40;
 constexpr std::uint64_t ownDescriptorsPerThread = 4;
+// The page threads yield the processor to the threads serving connections:
+// the game's view.php and add.php go first when both are busy.
+constexpr int pageThreadNiceness = 10;
 // Room in each connection's memory pool beyond two requests' worth (one being
 // parsed, one read ahead): the library's header records and the reply's headers.
 constexpr std::size_t poolOverhead = 4096;
@@ -172,7 +175,7 @@ public:
         std::string stampError;
         if (!cache.RefreshStamp(store, stampError)) Log("cannot read the change stamp: " + stampError);
         queue = std::make_unique<CommitQueue>(store, cache, [this](std::string_view line) { Log(line); });
-        pages = std::make_unique<WorkerPool>(config.pageThreads, config.maxQueuedPages);
+        pages = std::make_unique<WorkerPool>(config.pageThreads, config.maxQueuedPages, pageThreadNiceness);
         if (!StartDaemon()) {
             error = "libmicrohttpd did not start";
             Stop();

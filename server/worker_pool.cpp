@@ -1,9 +1,13 @@
 #include "server/worker_pool.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 
-WorkerPool::WorkerPool(int threadCount, std::size_t maxQueued) : maxQueued(maxQueued) {
-    for (int i = 0; i < std::max(threadCount, 1); ++i) threads.emplace_back([this] { Run(); });
+WorkerPool::WorkerPool(int threadCount, std::size_t maxQueued, int niceness) : maxQueued(maxQueued) {
+    for (int i = 0; i < std::max(threadCount, 1); ++i)
+        threads.emplace_back([this, niceness] { Run(niceness); });
 }
 
 WorkerPool::~WorkerPool() { Close(); }
@@ -29,7 +33,11 @@ void WorkerPool::Close() {
         if (thread.joinable()) thread.join();
 }
 
-void WorkerPool::Run() {
+void WorkerPool::Run(int niceness) {
+    // Only lowers this thread's priority, which needs no privilege; should it
+    // fail, the thread runs at the process's priority, which is no harm.
+    if (niceness > 0)
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), getpriority(PRIO_PROCESS, 0) + niceness);
     std::unique_lock lock(mutex);
     while (true) {
         wake.wait(lock, [this] { return closing || !queued.empty(); });

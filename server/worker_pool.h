@@ -16,8 +16,10 @@ public:
     using Job = std::function<void()>;
 
     // Starts `threads` threads (at least 1). maxQueued: jobs that may wait at
-    // once besides those running.
-    WorkerPool(int threads, std::size_t maxQueued);
+    // once besides those running. niceness: added to each thread's nice value
+    // (Linux keeps one per thread), 0..19; a higher one lets the other
+    // threads of the process go first when the processor is busy.
+    WorkerPool(int threads, std::size_t maxQueued, int niceness = 0);
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
     ~WorkerPool();  // Close()
@@ -33,7 +35,7 @@ public:
     void Close();
 
 private:
-    void Run();
+    void Run(int niceness);
 
     const std::size_t maxQueued;
     std::mutex mutex;
