@@ -21,6 +21,17 @@ std::string Add(int munchets, std::string_view encodedName = "p") {
 
 std::string IfNoneMatch(const std::string& tags) { return "If-None-Match: " + tags + "\r\n"; }
 
+// The reply to target once the server no longer calls tag current: the
+// change stamp is read again every refresh period (1 s). Waits at most 5 s.
+RawReply ReplyOnceStale(int port, const std::string& target, const std::string& tag) {
+    RawReply reply;
+    for (const auto until = Clock::now() + 5s; Clock::now() < until; std::this_thread::sleep_for(50ms)) {
+        reply = RawGet(port, target, IfNoneMatch(tag));
+        if (reply.status != 304) break;
+    }
+    return reply;
+}
+
 struct Served {
     const char* target;
     const char* type;
@@ -83,11 +94,7 @@ TEST_F(ScoreServerTest, AnUnchangedViewCostsA304AndNoStoreRead) {
     EXPECT_NE(addedTag, tag);
     // ...and one deleted by another program within the refresh period.
     ASSERT_EQ(ExecuteOutside(dir.File("scores.db"), "DELETE FROM scores WHERE score = 200"), "");
-    RawReply deleted;
-    for (const auto until = Clock::now() + 5s; Clock::now() < until; std::this_thread::sleep_for(50ms)) {
-        deleted = RawGet(port, "/?name=p", IfNoneMatch(addedTag));
-        if (deleted.status != 304) break;
-    }
+    const RawReply deleted = ReplyOnceStale(port, "/?name=p", addedTag);
     EXPECT_EQ(deleted.status, 200);
     EXPECT_EQ(deleted.body.find(">200<"), std::string::npos);
 
@@ -107,12 +114,8 @@ TEST_F(ScoreServerTest, RefusalsAndOutagesComeInTheFormatAskedForAndAreNeverCach
 
     const std::string tag = HeaderValue(RawGet(port, "/"), "ETag");
     store.Close();  // the database is gone under the running server
-    RawReply down;
-    for (const auto until = Clock::now() + 5s; Clock::now() < until; std::this_thread::sleep_for(50ms)) {
-        // Once the stamp cannot be read, no copy is called current any more.
-        down = RawGet(port, "/", IfNoneMatch(tag));
-        if (down.status != 304) break;
-    }
+    // Once the stamp cannot be read, no copy is called current any more.
+    const RawReply down = ReplyOnceStale(port, "/", tag);
     EXPECT_EQ(down.status, 503);
     EXPECT_NE(down.body.find("cannot be read right now"), std::string::npos);
     const RawReply downJson = RawGet(port, "/api/scores");
