@@ -68,6 +68,25 @@ inline std::string ExecuteOutside(const std::string& path, const char* sql) {
     return error;
 }
 
+// The first column of every row a query yields, read through a connection of
+// its own, each value's bytes as stored.
+inline std::vector<std::string> QueryOutside(const std::string& path, const char* sql) {
+    std::vector<std::string> values;
+    sqlite3* db = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, 0));
+            values.emplace_back(bytes ? bytes : "",
+                                static_cast<std::size_t>(sqlite3_column_bytes(statement, 0)));
+        }
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return values;
+}
+
 // A score database of the server's layout, 3000 rows long, with the pages of
 // its table and index scribbled over: SQLite still opens it, but it is damaged.
 inline void MakeCorruptScoreDatabase(const std::string& path) {

@@ -109,20 +109,7 @@ protected:
 
     // Every stored name in rank order, read from the file by a connection of our own.
     std::vector<std::string> NamesInRankOrder() const {
-        std::vector<std::string> names;
-        sqlite3* handle = nullptr;
-        sqlite3_stmt* select = nullptr;
-        if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-            sqlite3_prepare_v2(handle, "SELECT name FROM scores ORDER BY score DESC, id ASC", -1, &select,
-                               nullptr) == SQLITE_OK) {
-            while (sqlite3_step(select) == SQLITE_ROW) {
-                names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_blob(select, 0)),
-                                   static_cast<std::size_t>(sqlite3_column_bytes(select, 0)));
-            }
-        }
-        sqlite3_finalize(select);
-        sqlite3_close(handle);
-        return names;
+        return QueryOutside(db, "SELECT name FROM scores ORDER BY score DESC, id ASC");
     }
 
     static HeadlessBrowser* browser;
