@@ -2,7 +2,9 @@
 // It starts the real munchet-scores (--rate-limit 0) on a scratch database
 // holding 10,000 rows and, for each phase, keeps N kept-alive connections busy
 // for a fixed time from one epoll thread, each with one request in flight;
-// it prints requests per second and the p50/p99 latency. The phases run once
+// it prints requests per second and the p50/p99 latency. The web page is
+// measured on the preloaded rows (first, last and one player's page, the JSON
+// twin, a 304), and view.php alone and beside page load. The phases run once
 // quietly and once during an attack of idle and trickling connections, and
 // the server's memory (VmRSS/VmHWM) is read from /proc meanwhile. At the end
 // the server's own count of rows and commits tells how many durable adds
@@ -81,10 +83,13 @@ int TakeReply(std::string& buffer, bool& close) {
     return status;
 }
 
-// makeTarget(connection, sequence) gives each request's target.
+// makeTarget(connection, sequence) gives each request's target; every
+// request carries extraHeaders ("Name: value\r\n" lines). Connection c counts
+// in group c % groups; a 304 is a success like a 200.
 template <class MakeTarget>
-PhaseResult RunPhase(int port, const Settings& settings, MakeTarget makeTarget) {
-    PhaseResult result;
+std::vector<PhaseResult> RunGroups(int port, const Settings& settings, MakeTarget makeTarget, int groups,
+                                   const std::string& extraHeaders = {}) {
+    std::vector<PhaseResult> results(static_cast<std::size_t>(groups));
     const int poller = epoll_create1(EPOLL_CLOEXEC);
     std::vector<LoadConnection> connections(static_cast<std::size_t>(settings.connections));
     const auto send = [&](std::size_t c) {
@@ -99,7 +104,7 @@ PhaseResult RunPhase(int port, const Settings& settings, MakeTarget makeTarget) 
             epoll_ctl(poller, EPOLL_CTL_ADD, connection.fd, &event);
         }
         const std::string request = "GET " + makeTarget(static_cast<int>(c), connection.sequence++) +
-                                    " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+                                    " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extraHeaders + "\r\n";
         connection.sentAt = Clock::now();
         return ::send(connection.fd, request.data(), request.size(), MSG_NOSIGNAL) ==
                static_cast<ssize_t>(request.size());
@@ -130,10 +135,11 @@ PhaseResult RunPhase(int port, const Settings& settings, MakeTarget makeTarget) 
                 status = TakeReply(connection.received, close);
                 if (status == 0) continue;  // more to come
             }
+            PhaseResult& result = results[c % results.size()];
             result.latenciesUs.push_back(
                 std::chrono::duration<double, std::micro>(Clock::now() - connection.sentAt).count());
             ++result.requests;
-            if (status != 200) {
+            if (status != 200 && status != 304) {
                 ++result.failures;
                 ++result.failedStatuses[status];
             }
@@ -144,11 +150,18 @@ PhaseResult RunPhase(int port, const Settings& settings, MakeTarget makeTarget) 
             }
         }
     }
-    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    for (PhaseResult& result : results)
+        result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     for (LoadConnection& connection : connections)
         if (connection.fd >= 0) drop(connection);
     ::close(poller);
-    return result;
+    return results;
+}
+
+template <class MakeTarget>
+PhaseResult RunPhase(int port, const Settings& settings, MakeTarget makeTarget,
+                     const std::string& extraHeaders = {}) {
+    return RunGroups(port, settings, makeTarget, 1, extraHeaders).front();
 }
 
 double Percentile(std::vector<double>& values, double p) {
@@ -187,6 +200,9 @@ std::string Add(int connection, int sequence) {
     return "/hosted/vlkn/scores/pr/add.php?" + FormatSubmissionQuery(s);
 }
 
+// Every preloaded name has this many rows, as regular players do.
+constexpr int gamesPerPlayer = 100;
+
 // The rows a long-running server would hold: random scores, in one batch.
 bool Preload(const std::string& path, int rows) {
     SqliteScoreStore store;
@@ -196,11 +212,55 @@ bool Preload(const std::string& path, int rows) {
     for (int i = 0; i < rows; ++i) {
         const int munchets = 1 + static_cast<int>(random() % 100000);
         batch.push_back(
-            {Submission{"preload" + std::to_string(i), 100 * munchets, 0, munchets, 0}, 0, "127.0.0.1"});
+            {Submission{"player" + std::to_string(i / gamesPerPlayer), 100 * munchets, 0, munchets, 0}, 0,
+             "127.0.0.1"});
     }
     if (store.Open(path, error) && store.AddBatch(batch, error)) return true;
     std::fprintf(stderr, "cannot prepare %s: %s\n", path.c_str(), error.c_str());
     return false;
+}
+
+// The web page on the preloaded rows: the first and the last page, a page of
+// one player's rows (each needs its ranks counted), the JSON twin, and a
+// reload of an unchanged page. Then view.php on half the connections, alone
+// and beside as many connections reading the last page: the page must not
+// make it slower.
+void MeasurePages(int port, const Settings& settings) {
+    const auto fixed = [](std::string target) { return [target](int, int) { return target; }; };
+    const int lastPage = std::max(1, (settings.rows + 24) / 25);
+    const std::string deep = "/?page=" + std::to_string(lastPage);
+    const int playerRows = std::min(settings.rows, gamesPerPlayer);
+    std::printf("\nthe web page (%d rows, players of %d rows):\n", settings.rows, playerRows);
+    Print("page 1", RunPhase(port, settings, fixed("/")));
+    Print(("page " + std::to_string(lastPage) + " (the last)").c_str(),
+          RunPhase(port, settings, fixed(deep)));
+    Print("one player's rows, page 2", RunPhase(port, settings, fixed("/?name=player0&page=2")));
+    Print("JSON twin, page 1", RunPhase(port, settings, fixed("/api/scores")));
+    const std::string tag = HeaderValue(RawGet(port, "/"), "ETag");
+    Print("page 1 unchanged (304)", RunPhase(port, settings, fixed("/"), "If-None-Match: " + tag + "\r\n"));
+
+    // The machine may be busy with other work: alone and beside take turns,
+    // and the medians of their p99 are compared.
+    Settings half = settings;
+    half.connections = std::max(1, settings.connections / 2);
+    half.seconds = std::max(0.1, settings.seconds / 2);
+    Settings both = half;  // view.php on the even connections, pages on the odd
+    both.connections = 2 * half.connections;
+    std::printf("\nview.php on %d connections, alone and beside as many reading page %d, by turns:\n",
+                half.connections, lastPage);
+    std::vector<double> alone, besidePages;
+    for (int round = 0; round < 3; ++round) {
+        PhaseResult quiet = RunPhase(port, half, View);
+        alone.push_back(Percentile(quiet.latenciesUs, 0.99) / 1000);
+        Print("view.php alone", std::move(quiet));
+        std::vector<PhaseResult> beside = RunGroups(
+            port, both, [&](int c, int s) { return c % 2 == 0 ? View(c, s) : deep; }, 2);
+        besidePages.push_back(Percentile(beside[0].latenciesUs, 0.99) / 1000);
+        Print("view.php beside page load", std::move(beside[0]));
+        Print("  the page load beside it", std::move(beside[1]));
+    }
+    std::printf("median view.php p99: alone %.2f ms, beside page load %.2f ms\n\n", Percentile(alone, 0.5),
+                Percentile(besidePages, 0.5));
 }
 
 // A bare libmicrohttpd server in this process answering a fixed text, as
@@ -306,6 +366,8 @@ int main(int argc, char** argv) {
 
     PrintMemory("at rest", server->pid);
     Print("view.php", RunPhase(port, settings, View));
+    // Before any add.php phase, so the pages are read from exactly the preloaded rows.
+    MeasurePages(port, settings);
     Print("add.php (durable)", RunPhase(port, settings, Add));
     Print("view.php and add.php, half each",
           RunPhase(port, settings, [](int c, int s) { return c % 2 == 0 ? View(c, s) : Add(c, s); }));

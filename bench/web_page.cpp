@@ -73,10 +73,11 @@ void ParseQuery(benchmark::State& state) {
 BENCHMARK(ParseQuery);
 
 void MatchEtag(benchmark::State& state) {
-    const std::string tag = WebEtag(123456, WebContent::page, {12, "ghost rider"});
+    const std::string tag = WebEtag("5f0c2a9e3b7d4e61.123456", WebContent::page, {12, "ghost rider"});
     const std::string header = "W/\"1-abc\", \"2-def\", " + tag;
     for (auto _ : state) {
-        bool matched = EtagMatches(header, WebEtag(123456, WebContent::page, {12, "ghost rider"}));
+        bool matched =
+            EtagMatches(header, WebEtag("5f0c2a9e3b7d4e61.123456", WebContent::page, {12, "ghost rider"}));
         benchmark::DoNotOptimize(matched);
     }
 }

@@ -4,11 +4,13 @@
 // value. Beyond "no crash, no undefined behaviour" it checks that everything
 // accepted obeys the rules, and that the game's own encoding of an accepted
 // submission parses back to the same submission.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
 #include "server/client_address.h"
+#include "server/page_query.h"
 #include "server/score_service.h"
 #include "server/submission.h"
 
@@ -34,8 +36,9 @@ void CheckSubmission(std::string_view query) {
     if (!again.submission || !(*again.submission == s)) std::abort();
 }
 
-// Only the two exact paths are served, and a row is stored only from a
-// valid query on the add path.
+// Only the exact paths are served, a row is stored only from a valid query on
+// the add path, and a web request carries its query parsed or the reason it
+// was refused.
 void CheckRouting(std::string_view target) {
     RateLimiter unlimited(0);
     ScoreService service{unlimited, 8192};
@@ -50,6 +53,17 @@ void CheckRouting(std::string_view target) {
             if (path != addPath || target.size() == path.size()) std::abort();
             const SubmissionResult parsed = ParseSubmission(target.substr(path.size() + 1));
             if (!parsed.submission || !(*parsed.submission == decision.row.submission)) std::abort();
+            break;
+        }
+        case ScoreDecision::Kind::web: {
+            // "/" and the game's folder are two roots of the same three paths.
+            const std::string_view below =
+                path.starts_with(gameFolder) ? path.substr(gameFolder.size()) : path;
+            const bool style = below == "/style.css";
+            if (!style && below != "/" && below != "/api/scores") std::abort();
+            if (style != (decision.web.content == WebContent::style)) std::abort();
+            const std::string_view query = target.substr(std::min(target.size(), path.size() + 1));
+            if (!style && decision.web.error.empty() != ParsePageQuery(query).query.has_value()) std::abort();
             break;
         }
         case ScoreDecision::Kind::reply:

@@ -39,6 +39,7 @@ void CommitQueue::Run() {
         if (!woken) {
             lock.unlock();
             RefreshTable();
+            RefreshStamp();
             lock.lock();
             continue;
         }
@@ -59,6 +60,9 @@ void CommitQueue::Run() {
         } else {
             log("storage error: " + error);
         }
+        // After every attempt: a stamp that changed needlessly costs one full
+        // page, one that missed a change would keep a browser's old page.
+        RefreshStamp();
         for (const Done& tell : done) tell(stored);
         rows.clear();
         done.clear();
@@ -69,4 +73,9 @@ void CommitQueue::Run() {
 void CommitQueue::RefreshTable() {
     std::string error;
     if (!cache.Refresh(store, error)) log("cannot read the table: " + error);
+}
+
+void CommitQueue::RefreshStamp() {
+    std::string error;
+    if (!cache.RefreshStamp(store, error)) log("cannot read the change stamp: " + error);
 }

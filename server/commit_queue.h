@@ -1,8 +1,8 @@
 // Group commit. Submissions wait in a queue while a commit is under way and
 // are then stored together, in one transaction with one sync, however many
 // arrived; each is answered only once its row is durable. The same thread
-// keeps the table cache fresh: after every commit, and every refreshPeriod
-// while idle, for changes made by other programs.
+// keeps the table cache and the change stamp fresh: after every commit, and
+// every refreshPeriod while idle, for changes made by other programs.
 #pragma once
 
 #include <atomic>
@@ -20,7 +20,8 @@
 
 class CommitQueue {
 public:
-    // stored: true once the row is durable and the table cache includes it.
+    // stored: true once the row is durable and the table cache and the change
+    // stamp include it.
     using Done = std::function<void(bool stored)>;
     using Log = std::function<void(std::string_view line)>;
 
@@ -48,6 +49,7 @@ public:
 private:
     void Run();
     void RefreshTable();
+    void RefreshStamp();
 
     ScoreStore& store;
     TableCache& cache;

@@ -23,6 +23,8 @@
 #include "server/request_log.h"
 #include "server/score_service.h"
 #include "server/table_cache.h"
+#include "server/web_reply.h"
+#include "server/worker_pool.h"
 
 namespace {
 
@@ -42,16 +44,22 @@ constexpr unsigned libraryLimitHeadroomPerThread = 16;
 constexpr int libraryLinesPerSecond = 5;
 // Descriptors the server keeps besides connections: standard streams, the
 // listening socket, two database connections with their log and index files,
-// and per thread an epoll instance and a wake-up channel.
-constexpr std::uint64_t ownDescriptors = 32;
+// one more database connection per page thread (ScoreServerConfig's default
+// of 2), and per thread an epoll instance and a wake-up channel.
+constexpr std::uint64_t ownDescriptors = 40;
 constexpr std::uint64_t ownDescriptorsPerThread = 4;
+// The page threads yield the processor to the threads serving connections:
+// the game's view.php and add.php go first when both are busy.
+constexpr int pageThreadNiceness = 10;
 // Room in each connection's memory pool beyond two requests' worth (one being
 // parsed, one read ahead): the library's header records and the reply's headers.
 constexpr std::size_t poolOverhead = 4096;
 
 // One connection and the request it is serving. The library runs each
 // connection on one of its threads only, so the request fields need no lock;
-// `stored` is written by the committing thread before it resumes the connection.
+// `stored` is written by the committing thread before it resumes the
+// connection, and `webReply` by a page thread before it resumes it (resuming
+// goes through the library's lock, which orders the two).
 struct Connection {
     ConnectionTable::Entry entry;
     MHD_Connection* handle = nullptr;
@@ -65,6 +73,9 @@ struct Connection {
     ScoreDecision decision;
     bool waitingForStore = false;
     std::atomic<bool> stored{false};
+    std::string ifNoneMatch;  // for the web page: the header's value, "" when absent
+    bool waitingForPage = false;
+    WebReply webReply;
 };
 
 Connection* ConnectionOf(MHD_Connection* handle) {
@@ -161,7 +172,10 @@ public:
         }
         listenFd = OpenListenSocket(host, port, error);
         if (listenFd < 0) return -1;
+        std::string stampError;
+        if (!cache.RefreshStamp(store, stampError)) Log("cannot read the change stamp: " + stampError);
         queue = std::make_unique<CommitQueue>(store, cache, [this](std::string_view line) { Log(line); });
+        pages = std::make_unique<WorkerPool>(config.pageThreads, config.maxQueuedPages, pageThreadNiceness);
         if (!StartDaemon()) {
             error = "libmicrohttpd did not start";
             Stop();
@@ -181,10 +195,11 @@ public:
             // to store, whose clients wait for their answer.
             WaitUntilQuiet(config.ioTimeout + 1s);
         }
-        // No row is taken after this, and every row taken is stored and its
-        // connection resumed: none is left suspended, which the library
-        // requires before it stops.
+        // No row or page read is taken after this, and every one taken is
+        // done and its connection resumed: none is left suspended, which the
+        // library requires before it stops.
         if (queue) queue->Close();
+        if (pages) pages->Close();
         if (daemon) {
             WaitUntilQuiet(config.ioTimeout);
             MHD_stop_daemon(daemon);
@@ -275,6 +290,8 @@ private:
         connection->status = 0;
         connection->decided = false;
         connection->waitingForStore = false;
+        connection->waitingForPage = false;
+        connection->ifNoneMatch.clear();
         self.connections.RequestBegan(connection->entry, connection->began);
         return connection;
     }
@@ -288,6 +305,12 @@ private:
             connection->waitingForStore = false;
             return self.Answer(*connection, StoredReply(connection->stored.load()));
         }
+        if (connection->waitingForPage) {  // resumed: the page is read
+            connection->waitingForPage = false;
+            // Taken out, so a kept-alive connection does not hold the page.
+            const WebReply reply = std::move(connection->webReply);
+            return self.SendWeb(*connection, reply);
+        }
         if (!connection->decided) {
             // The first call: the headers are in.
             const bool hasBody = self.Decide(*connection, handle, method, version);
@@ -297,7 +320,7 @@ private:
             // is answered on the next call, once the library has all of it,
             // so that the connection stays open for the next one.
             const ScoreDecision& decision = connection->decision;
-            const bool answerNow = hasBody || connection->method != "GET" ||
+            const bool answerNow = hasBody || (connection->method != "GET" && connection->method != "HEAD") ||
                                    (decision.kind == ScoreDecision::Kind::reply && decision.reply.close);
             if (!answerNow) return MHD_YES;
         }
@@ -307,6 +330,8 @@ private:
                 return self.AnswerTable(*connection);
             case ScoreDecision::Kind::store:
                 return self.Store(*connection, std::move(connection->decision.row));
+            case ScoreDecision::Kind::web:
+                return self.ServeWeb(*connection);
             case ScoreDecision::Kind::reply:
                 break;
         }
@@ -328,6 +353,11 @@ private:
         connection.decision = service.Handle(facts, connection.client, RateLimiter::Clock::now(),
                                              static_cast<std::int64_t>(std::time(nullptr)));
         connection.decided = true;
+        if (connection.decision.kind == ScoreDecision::Kind::web) {
+            const char* tags =
+                MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH);
+            connection.ifNoneMatch = tags ? tags : "";
+        }
         const char* length =
             MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
         return (length && std::strcmp(length, "0") != 0) ||
@@ -420,6 +450,50 @@ private:
         return Answer(connection, {MHD_HTTP_SERVICE_UNAVAILABLE, "server is shutting down\n", true});
     }
 
+    // The stylesheet, a refused query and a copy that is still current are
+    // answered at once without the store. Anything else waits for a page
+    // thread to read the rows, parked like a submission, while this thread
+    // goes on serving others: view.php never waits behind a page read.
+    MHD_Result ServeWeb(Connection& connection) {
+        const WebRequest& request = connection.decision.web;
+        // Read before the rows, so the tag sent never claims rows newer than the page.
+        const std::string stamp = cache.Stamp();
+        if (const std::optional<WebReply> reply = AnswerWithoutStore(request, stamp, connection.ifNoneMatch))
+            return SendWeb(connection, *reply);
+        connection.waitingForPage = true;
+        MHD_Connection* handle = connection.handle;
+        const bool queued = pages->Post(
+            [this, &connection, stamp] {
+                std::string error;
+                connection.webReply = AnswerFromStore(connection.decision.web, stamp, store, error);
+                if (!error.empty()) Log("cannot read the scores: " + error);
+                MHD_resume_connection(connection.handle);
+            },
+            [handle] { MHD_suspend_connection(handle); });
+        if (queued) return MHD_YES;
+        connection.waitingForPage = false;
+        return SendWeb(connection, UnavailableReply(request.content,
+                                                    stopping ? "The server is shutting down."
+                                                             : "The server is busy. Try again shortly."));
+    }
+
+    MHD_Result SendWeb(Connection& connection, const WebReply& reply) {
+        connection.status = reply.status;
+        connections.Replying(connection.entry, Clock::now());
+        MHD_Response* response = MHD_create_response_from_buffer(
+            reply.body.size(), const_cast<char*>(reply.body.data()), MHD_RESPMEM_MUST_COPY);
+        if (!response) return MHD_NO;
+        for (const WebHeader& header : reply.headers)
+            MHD_add_response_header(response, std::string(header.name).c_str(),
+                                    std::string(header.value).c_str());
+        if (!reply.etag.empty()) MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, reply.etag.c_str());
+        if (stopping) MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+        const MHD_Result queued =
+            MHD_queue_response(connection.handle, static_cast<unsigned>(reply.status), response);
+        MHD_destroy_response(response);
+        return queued;
+    }
+
     // --- deadlines
 
     void Sweep() {
@@ -480,6 +554,7 @@ private:
     const ConnectionTable::Limits limits;
     ConnectionTable connections;
     std::unique_ptr<CommitQueue> queue;
+    std::unique_ptr<WorkerPool> pages;  // reads the web page's rows
     int listenFd = -1;
     MHD_Daemon* daemon = nullptr;
     std::atomic<bool> stopping{false};

@@ -1,7 +1,8 @@
 // The HTTP side of munchet-scores: GNU libmicrohttpd in event-driven mode,
 // where an idle or slow connection costs a socket and a few KB but never a
 // thread, with bounds on connections, time and request size, group commit
-// for submissions and the table served from memory.
+// for submissions, the table served from memory, and the web page's rows read
+// on threads of their own.
 #pragma once
 
 #include <chrono>
@@ -24,7 +25,9 @@ struct ScoreServerConfig {
     // Open at once from one address; 0: no bound. Not applied with
     // trustProxy, where every connection comes from the proxy.
     int maxConnectionsPerClient = 32;
-    std::size_t maxRequestBytes = 8192;              // request line and headers together
+    std::size_t maxRequestBytes = 8192;  // request line and headers together
+    int pageThreads = 2;                 // threads reading the web page's rows, >= 1
+    std::size_t maxQueuedPages = 256;    // page requests waiting for those threads; more get 503 at once
     std::function<void(std::string_view)> log = {};  // receives each log line; empty: stderr
 };
 

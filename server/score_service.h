@@ -1,7 +1,8 @@
 // What the server answers to one request, apart from any socket: the HTTP
 // rules we hold requests to, routing by the raw request target, the rate
-// limit and validation. Storing a row and serving the table are left to the
-// caller, which knows how to wait for a commit and where the table is kept.
+// limit and validation. Storing a row, serving the table and reading the web
+// page's rows are left to the caller, which knows how to wait for a commit
+// and where the table is kept.
 #pragma once
 
 #include <cstddef>
@@ -11,9 +12,15 @@
 
 #include "server/rate_limiter.h"
 #include "server/score_store.h"
+#include "server/web_reply.h"
 
 inline constexpr std::string_view addPath = "/hosted/vlkn/scores/pr/add.php";
 inline constexpr std::string_view viewPath = "/hosted/vlkn/scores/pr/view.php";
+// The web page is served at the root and, for proxies that forward only the
+// game's folder, under that folder too: "/" and "/hosted/vlkn/scores/pr/" are
+// the page, "api/scores" and "style.css" below either its JSON twin and its
+// stylesheet. GET and HEAD both; no other method.
+inline constexpr std::string_view gameFolder = "/hosted/vlkn/scores/pr";
 
 // The parts of a request the answer depends on, as the HTTP library parsed them.
 struct RequestFacts {
@@ -36,10 +43,12 @@ struct ScoreDecision {
         reply,  // send `reply`
         table,  // send the current table
         store,  // store `row`, then send StoredReply(...)
+        web,    // answer `web` (web_reply.h)
     };
     Kind kind = Kind::reply;
     ScoreReply reply;
-    ScoreRow row;  // for store
+    ScoreRow row;    // for store
+    WebRequest web;  // for web
 };
 
 // Borrows the limiter, which must outlive it.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,6 +29,35 @@ struct TableRow {
     bool operator==(const TableRow&) const = default;
 };
 
+// One stored game as the page shows it.
+struct RankedRow {
+    // 1-based place in the whole table: best score first, equal scores in arrival order.
+    std::int64_t rank = 0;
+    std::string name;                      // as stored: untrusted bytes, any length
+    std::int32_t score = 0;                // the counters as submitted
+    std::int32_t level = 0;                // level reached; 0 is the first level (the game shows it as 1)
+    std::int32_t munchets = 0;             // +(level + 1) for each munchet eaten
+    std::int32_t food = 0;                 // +1 per item the munchets ate, -5 x (level + 1) per item saved
+    std::int64_t unixTime = 0;             // when it was stored, seconds since 1970 UTC
+    bool verified = false;                 // a replay of the game reproduced this score
+    std::optional<std::int64_t> replayId;  // the game's replay can be downloaded under this id
+
+    bool operator==(const RankedRow&) const = default;
+};
+
+// Which stored games to read in rank order (score descending, then earlier row first).
+struct RankedQuery {
+    std::string name;         // exact name to select; empty: the whole table
+    std::int64_t offset = 0;  // rows to skip, >= 0
+    int limit = 25;           // rows to return at most, >= 0
+};
+
+// One page of games in rank order, each with its place in the whole table.
+struct RankedPage {
+    std::int64_t total = 0;  // rows matching the query, all pages together
+    std::vector<RankedRow> rows;
+};
+
 // A backend must be safe to call from any thread; the server calls AddBatch
 // and ReadTop from its one committing thread.
 class ScoreStore {
@@ -44,6 +74,16 @@ public:
     // order they were stored. Sees changes made by other programs, such as an
     // administrator deleting a cheat. False with a message when unreadable.
     virtual bool ReadTop(std::vector<TableRow>& rows, std::string& error) = 0;
+
+    // One page of the stored games in rank order with their ranks in the whole
+    // table. Any thread. False with a message when unreadable.
+    virtual bool ReadRanked(const RankedQuery& query, RankedPage& page, std::string& error) = 0;
+
+    // A short text that changes whenever the stored rows change, by this
+    // process or any other, and never repeats after a restart. Called by the
+    // committing thread after each commit and every refresh period; the web
+    // page's ETag is built from the last stamp read.
+    virtual bool ReadChangeStamp(std::string& stamp, std::string& error) = 0;
 
     // One row as a batch of one.
     bool Add(const Submission& submission, std::int64_t unixTime, std::string_view client,

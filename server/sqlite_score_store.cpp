@@ -2,83 +2,40 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
+#include <cstdio>
+#include <random>
+
+#include "server/sqlite_connection.h"
+#include "server/sqlite_ranked_reader.h"
+
 namespace {
 
 constexpr int busyTimeoutMs = 5000;
 constexpr const char* schemaVersion = "1";
 constexpr std::size_t maxReportedProblems = 3;
 
-// Resets a statement when leaving a scope, so no transaction stays open
-// between calls (an open read would hold back WAL checkpoints).
-struct StatementReset {
-    sqlite3_stmt* statement;
-    ~StatementReset() {
-        sqlite3_reset(statement);
-        sqlite3_clear_bindings(statement);
-    }
-};
+using sql::Execute;
+using sql::Message;
+using sql::Prepare;
+using sql::Query;
+using sql::Step;
 
-std::string Message(sqlite3* db, std::string_view what) {
-    std::string text(what);
-    text += ": ";
-    text += db ? sqlite3_errmsg(db) : "out of memory";
-    return text;
-}
-
-// Runs fixed SQL text (never built from input) and collects the first column
-// of every row it yields.
-bool Query(sqlite3* db, const char* sql, std::vector<std::string>& values, std::string& error) {
-    values.clear();
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) {
-        error = Message(db, sql);
-        return false;
-    }
-    int rc;
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-        const unsigned char* text = sqlite3_column_text(statement, 0);
-        values.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
-    }
-    sqlite3_finalize(statement);
-    if (rc != SQLITE_DONE) {
-        error = Message(db, sql);
-        return false;
-    }
-    return true;
-}
-
-bool Execute(sqlite3* db, const char* sql, std::string& error) {
-    std::vector<std::string> ignored;
-    return Query(db, sql, ignored, error);
-}
-
-// Runs a prepared statement that yields no rows.
-bool Step(sqlite3* db, sqlite3_stmt* statement, std::string_view what, std::string& error) {
-    StatementReset reset{statement};
-    if (sqlite3_step(statement) == SQLITE_DONE) return true;
-    error = Message(db, what);
-    return false;
-}
-
-bool Prepare(sqlite3* db, const char* sql, sqlite3_stmt** statement, std::string& error) {
-    if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, statement, nullptr) != SQLITE_OK) {
-        error = Message(db, "prepare");
-        return false;
-    }
-    return true;
-}
-
+// Each connection is used by one thread at a time under the store's own
+// mutexes, so SQLite's per-connection mutex is not needed.
 bool OpenConnection(const std::string& path, sqlite3** db, std::string& error) {
-    // Each connection is used by one thread at a time under the store's own
-    // mutexes, so SQLite's per-connection mutex is not needed.
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
-    if (sqlite3_open_v2(path.c_str(), db, flags, nullptr) != SQLITE_OK) {
-        error = Message(*db, "cannot open " + path);
-        return false;
-    }
-    sqlite3_extended_result_codes(*db, 1);
-    sqlite3_busy_timeout(*db, busyTimeoutMs);
-    return true;
+    return sql::Open(path, busyTimeoutMs, db, error);
+}
+
+// Tells two runs of the store apart in its change stamp: 64 random bits.
+std::string NewInstance() {
+    std::random_device random;
+    const std::uint64_t bits =
+        (std::uint64_t{random()} << 32) ^ random() ^
+        static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(bits));
+    return text;
 }
 
 std::string Joined(const std::vector<std::string>& values) {
@@ -138,6 +95,9 @@ bool CheckSchema(sqlite3* db, const std::string& path, bool& fresh, std::string&
     return true;
 }
 
+constexpr const char* nameIndex =
+    "CREATE INDEX IF NOT EXISTS scores_name ON scores (name, score DESC, id ASC)";
+
 bool CreateSchema(sqlite3* db, std::string& error) {
     return Execute(db, "BEGIN IMMEDIATE", error) &&
            Execute(db,
@@ -152,10 +112,13 @@ bool CreateSchema(sqlite3* db, std::string& error) {
                    " client TEXT NOT NULL)",
                    error) &&
            Execute(db, "CREATE INDEX scores_rank ON scores (score DESC, id ASC)", error) &&
-           Execute(db, "PRAGMA user_version = 1", error) && Execute(db, "COMMIT", error);
+           Execute(db, nameIndex, error) && Execute(db, "PRAGMA user_version = 1", error) &&
+           Execute(db, "COMMIT", error);
 }
 
 }  // namespace
+
+SqliteScoreStore::SqliteScoreStore() = default;
 
 SqliteScoreStore::~SqliteScoreStore() { Close(); }
 
@@ -173,7 +136,7 @@ bool SqliteScoreStore::Open(const std::string& path, std::string& error) {
         ok = false;
     }
     ok = ok && Execute(writer, "PRAGMA synchronous = FULL", error) &&
-         (!fresh || CreateSchema(writer, error)) &&
+         (fresh ? CreateSchema(writer, error) : Execute(writer, nameIndex, error)) &&
          Prepare(writer, "BEGIN IMMEDIATE", &beginStatement, error) &&
          Prepare(writer,
                  "INSERT INTO scores (name, score, level, munchets, food, time, client)"
@@ -183,15 +146,34 @@ bool SqliteScoreStore::Open(const std::string& path, std::string& error) {
          Execute(reader, "PRAGMA query_only = 1", error) &&
          Prepare(reader, "SELECT name, score FROM scores ORDER BY score DESC, id ASC LIMIT ?1", &topStatement,
                  error) &&
-         Prepare(reader, "SELECT count(*) FROM scores", &countStatement, error);
-    if (!ok) Close();
-    return ok;
+         Prepare(reader, "SELECT count(*) FROM scores", &countStatement, error) &&
+         Prepare(reader, "PRAGMA data_version", &dataVersionStatement, error);
+    if (!ok) {
+        Close();
+        return false;
+    }
+    {
+        std::lock_guard lock(readMutex);
+        instance = NewInstance();
+    }
+    std::lock_guard lock(rankedMutex);
+    rankedPath = path;
+    ++rankedGeneration;
+    return true;
 }
 
 void SqliteScoreStore::Close() {
+    std::vector<std::unique_ptr<SqliteRankedReader>> idle;
+    {
+        std::lock_guard lock(rankedMutex);
+        rankedPath.clear();
+        ++rankedGeneration;
+        idle.swap(idleRankedReaders);
+    }
+    idle.clear();
     std::scoped_lock lock(writeMutex, readMutex);
-    for (sqlite3_stmt** statement :
-         {&beginStatement, &insertStatement, &commitStatement, &topStatement, &countStatement}) {
+    for (sqlite3_stmt** statement : {&beginStatement, &insertStatement, &commitStatement, &topStatement,
+                                     &countStatement, &dataVersionStatement}) {
         sqlite3_finalize(*statement);
         *statement = nullptr;
     }
@@ -239,15 +221,11 @@ bool SqliteScoreStore::ReadTop(std::vector<TableRow>& rows, std::string& error) 
         error = "database is closed";
         return false;
     }
-    StatementReset reset{topStatement};
+    sql::ResetOnExit reset{topStatement};
     sqlite3_bind_int(topStatement, 1, tableRowLimit);
     int rc;
-    while ((rc = sqlite3_step(topStatement)) == SQLITE_ROW) {
-        const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(topStatement, 0));
-        const int length = sqlite3_column_bytes(topStatement, 0);
-        rows.push_back({std::string(name ? name : "", name ? static_cast<std::size_t>(length) : 0),
-                        sqlite3_column_int64(topStatement, 1)});
-    }
+    while ((rc = sqlite3_step(topStatement)) == SQLITE_ROW)
+        rows.push_back({sql::Text(topStatement, 0), sqlite3_column_int64(topStatement, 1)});
     if (rc != SQLITE_DONE) {
         error = Message(reader, "select");
         rows.clear();
@@ -259,7 +237,55 @@ bool SqliteScoreStore::ReadTop(std::vector<TableRow>& rows, std::string& error) 
 std::int64_t SqliteScoreStore::RowCount() {
     std::lock_guard lock(readMutex);
     if (!countStatement) return -1;
-    StatementReset reset{countStatement};
+    sql::ResetOnExit reset{countStatement};
     if (sqlite3_step(countStatement) != SQLITE_ROW) return -1;
     return sqlite3_column_int64(countStatement, 0);
+}
+
+bool SqliteScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::string& error) {
+    std::unique_ptr<SqliteRankedReader> ranked;
+    std::string path;
+    std::uint64_t generation;
+    {
+        std::lock_guard lock(rankedMutex);
+        if (rankedPath.empty()) {
+            page = {};
+            error = "database is closed";
+            return false;
+        }
+        generation = rankedGeneration;
+        if (idleRankedReaders.empty()) {
+            path = rankedPath;
+        } else {
+            ranked = std::move(idleRankedReaders.back());
+            idleRankedReaders.pop_back();
+        }
+    }
+    if (!ranked) {
+        ranked = std::make_unique<SqliteRankedReader>();
+        if (!ranked->Open(path, error)) {
+            page = {};
+            return false;
+        }
+    }
+    // A reader that failed is dropped: the next read starts on a fresh connection.
+    if (!ranked->Read(query, page, error)) return false;
+    std::lock_guard lock(rankedMutex);
+    if (generation == rankedGeneration) idleRankedReaders.push_back(std::move(ranked));
+    return true;
+}
+
+bool SqliteScoreStore::ReadChangeStamp(std::string& stamp, std::string& error) {
+    std::lock_guard lock(readMutex);
+    if (!dataVersionStatement) {
+        error = "database is closed";
+        return false;
+    }
+    sql::ResetOnExit reset{dataVersionStatement};
+    if (sqlite3_step(dataVersionStatement) != SQLITE_ROW) {
+        error = Message(reader, "data_version");
+        return false;
+    }
+    stamp = instance + "." + std::to_string(sqlite3_column_int64(dataVersionStatement, 0));
+    return true;
 }

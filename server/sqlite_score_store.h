@@ -4,24 +4,31 @@
 //   scores(id INTEGER PRIMARY KEY, name TEXT, score INTEGER, level INTEGER,
 //          munchets INTEGER, food INTEGER, time INTEGER, client TEXT)
 // with the index scores_rank on (score DESC, id ASC); id grows with every row,
-// so it gives the order of arrival. The file is kept in WAL mode with
-// synchronous=FULL: a committed transaction has its log synced to disk.
+// so it gives the order of arrival. The index scores_name on (name, score
+// DESC, id ASC) serves the web page's search by name; Open adds it to a file
+// made before it, which needs no new user_version since it changes no row.
+// The file is kept in WAL mode with synchronous=FULL: a committed transaction
+// has its log synced to disk.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "server/score_store.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
+class SqliteRankedReader;
 
-// Writes through one connection and reads through another, each behind its
-// own mutex; not copyable.
+// Writes through one connection and reads the table through another, each
+// behind its own mutex; the web page's reads borrow connections of their
+// own. Not copyable.
 class SqliteScoreStore final : public ScoreStore {
 public:
-    SqliteScoreStore() = default;
+    SqliteScoreStore();
     SqliteScoreStore(const SqliteScoreStore&) = delete;
     SqliteScoreStore& operator=(const SqliteScoreStore&) = delete;
     ~SqliteScoreStore() override;
@@ -31,12 +38,20 @@ public:
     // ours: a damaged file or another program's database is refused rather
     // than written to. False, with a message in error, and closed on failure.
     bool Open(const std::string& path, std::string& error);
-    // Closes both connections; the last close folds the write-ahead log into
-    // the main file.
+    // Closes every connection; the last close folds the write-ahead log into
+    // the main file. A page read under way finishes on its own connection.
     void Close();
 
     bool AddBatch(std::span<const ScoreRow> rows, std::string& error) override;
     bool ReadTop(std::vector<TableRow>& rows, std::string& error) override;
+    // Each thread reading at once gets a connection of its own, opened on
+    // first need and kept for the next read: as many as threads read at once.
+    bool ReadRanked(const RankedQuery& query, RankedPage& page, std::string& error) override;
+    // "INSTANCE.VERSION": INSTANCE is drawn at random by each Open, and
+    // VERSION is SQLite's data_version of the table reader's connection, which
+    // changes with every commit any other connection makes, the writer's
+    // included.
+    bool ReadChangeStamp(std::string& stamp, std::string& error) override;
 
     // Number of stored rows, or -1 on error.
     std::int64_t RowCount();
@@ -54,4 +69,11 @@ private:
     sqlite3* reader = nullptr;
     sqlite3_stmt* topStatement = nullptr;
     sqlite3_stmt* countStatement = nullptr;
+    sqlite3_stmt* dataVersionStatement = nullptr;
+    std::string instance;  // the stamp's first part
+
+    std::mutex rankedMutex;
+    std::string rankedPath;              // the file page readers open; empty while closed
+    std::uint64_t rankedGeneration = 0;  // counts Open and Close: a reader lent before goes back to no pool
+    std::vector<std::unique_ptr<SqliteRankedReader>> idleRankedReaders;
 };

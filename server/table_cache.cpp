@@ -33,6 +33,19 @@ TableCache::Text TableCache::Current() const {
     return text;
 }
 
+bool TableCache::RefreshStamp(ScoreStore& store, std::string& error) {
+    std::string fresh;
+    const bool read = store.ReadChangeStamp(fresh, error);
+    std::lock_guard lock(stampMutex);
+    stamp = read ? std::move(fresh) : std::string();
+    return read;
+}
+
+std::string TableCache::Stamp() const {
+    std::lock_guard lock(stampMutex);
+    return stamp;
+}
+
 bool TableCache::CouldChange(std::span<const ScoreRow> added) const {
     std::lock_guard lock(textMutex);
     if (!text || shownRows < static_cast<std::size_t>(tableRowLimit)) return true;

@@ -1,6 +1,8 @@
 // The body of view.php, kept ready in memory so that a table request never
 // waits on storage or behind a commit. It is refreshed from the store after
-// every commit and now and then for changes made by other programs.
+// every commit and now and then for changes made by other programs. Beside it
+// the store's change stamp, read at the same moments, tells the web page
+// whether a browser's copy is still current without asking the store.
 #pragma once
 
 #include <functional>
@@ -33,6 +35,15 @@ public:
     // The current text; nullptr until the first successful Refresh. Any thread.
     Text Current() const;
 
+    // Reads the store's change stamp and keeps it for Stamp(). On failure the
+    // kept stamp is dropped, as the rows may have changed unseen, and the
+    // message is in error. Any thread.
+    bool RefreshStamp(ScoreStore& store, std::string& error);
+
+    // The change stamp as last read; empty until a read succeeds or after one
+    // failed, when no reply may claim to be current. Any thread.
+    std::string Stamp() const;
+
     // False when storing these rows cannot change the table as last read:
     // it is full and none of them scores above its last row (a tie ranks
     // after the older row). Lets a commit skip rereading the table; changes
@@ -47,4 +58,6 @@ private:
     Text text;
     std::size_t shownRows = 0;     // rows in text
     std::int64_t lowestShown = 0;  // score of its last row, when there is one
+    mutable std::mutex stampMutex;
+    std::string stamp;
 };

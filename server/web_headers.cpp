@@ -8,7 +8,7 @@ constexpr std::size_t maxIfNoneMatchLength = 8192;
 
 // Raised whenever the rendering changes, so a browser holding a page of an
 // older server build does not keep it after an upgrade.
-constexpr char renderRevision = '1';
+constexpr char renderRevision = '2';
 
 constexpr std::string_view contentSecurityPolicy =
     "default-src 'none'; style-src 'self'; img-src 'self'; base-uri 'none'; form-action 'self'; "
@@ -65,7 +65,9 @@ std::vector<WebHeader> WebHeaders(WebContent content) {
     return headers;
 }
 
-std::string WebEtag(std::uint64_t dataVersion, WebContent content, const PageQuery& query) {
+std::string WebEtag(std::string_view changeStamp, WebContent content, const PageQuery& query) {
+    Fnv1a stampHash;
+    stampHash.Add(changeStamp);
     Fnv1a queryHash;
     const char kind[] = {renderRevision, static_cast<char>('0' + static_cast<int>(content))};
     queryHash.Add({kind, sizeof kind});
@@ -73,7 +75,7 @@ std::string WebEtag(std::uint64_t dataVersion, WebContent content, const PageQue
     queryHash.Add({"\0", 1});
     queryHash.Add(query.name);
     std::string tag = "\"";
-    AppendHex(tag, dataVersion);
+    AppendHex(tag, stampHash.hash);
     tag += '-';
     AppendHex(tag, queryHash.hash);
     tag += '"';

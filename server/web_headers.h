@@ -24,11 +24,11 @@ struct WebHeader {
 std::vector<WebHeader> WebHeaders(WebContent content);
 
 // A strong entity tag, quotes included, for one view of the data.
-// dataVersion must differ whenever the stored rows differ, across server
-// restarts too (SQLite's PRAGMA data_version alone does not: it counts per
-// connection and starts afresh); the same version and query give the same
-// tag, and the kind and the query (page, name) are part of it.
-std::string WebEtag(std::uint64_t dataVersion, WebContent content, const PageQuery& query);
+// changeStamp: the store's stamp (ScoreStore::ReadChangeStamp), which differs
+// whenever the stored rows differ, across server restarts too; any bytes, as
+// only its hash enters the tag. The same stamp and query give the same tag,
+// and the kind and the query (page, name) are part of it.
+std::string WebEtag(std::string_view changeStamp, WebContent content, const PageQuery& query);
 
 // The entity tag of StyleSheet(): changes with its text.
 std::string StyleEtag();

@@ -27,7 +27,7 @@ void AppendHead(std::string& out, std::string_view title, std::string_view jsonL
         "<meta name=\"color-scheme\" content=\"light dark\">\n<title>";
     AppendHtmlEscaped(out, title);
     out += "</title>\n<link rel=\"stylesheet\" href=\"";
-    out += stylePath;
+    out += styleLink;
     out += "\">\n";
     if (!jsonLink.empty()) {
         out += "<link rel=\"alternate\" type=\"application/json\" href=\"";
@@ -256,7 +256,7 @@ std::int64_t PageCount(std::int64_t totalRows) {
 std::string RenderScorePage(const ScorePage& page) {
     std::string out;
     out.reserve(4096 + page.rows.size() * 512);
-    AppendHead(out, PageTitle(page.query), std::string(apiPath) + PageLink(page.query));
+    AppendHead(out, PageTitle(page.query), std::string(apiLink) + PageLink(page.query));
     AppendSearchForm(out, page.query.name);
     AppendTotalLine(out, page);
     if (!page.rows.empty()) {

@@ -1,7 +1,7 @@
 // The highscore table as a web page: plain records in, a complete HTML5
 // document out. No script, no inline style (the page must work under the
 // strict Content-Security-Policy of web_headers.h), one stylesheet at
-// stylePath.
+// styleLink.
 #pragma once
 
 #include <cstdint>
@@ -11,26 +11,15 @@
 #include <vector>
 
 #include "server/page_query.h"
+#include "server/score_store.h"
 
-inline constexpr std::string_view stylePath = "/style.css";
+// The page's own links are relative: it is served at "/" and under the
+// game's folder alike (a proxy may forward only that folder), and each link
+// stays under the root the reader came through.
+inline constexpr std::string_view styleLink = "style.css";
+inline constexpr std::string_view apiLink = "api/scores";  // the JSON twin, same query
+// Replays live in the game's folder only, which every root reaches.
 inline constexpr std::string_view replayPath = "/hosted/vlkn/scores/pr/replay.php";
-inline constexpr std::string_view apiPath = "/api/scores";  // the JSON twin, same query
-
-// One stored game as the page shows it.
-struct RankedRow {
-    // 1-based place in the whole table: best score first, equal scores in arrival order.
-    std::int64_t rank = 0;
-    std::string name;                      // as stored: untrusted bytes, any length
-    std::int32_t score = 0;                // the counters as submitted
-    std::int32_t level = 0;                // level reached; 0 is the first level (the game shows it as 1)
-    std::int32_t munchets = 0;             // +(level + 1) for each munchet eaten
-    std::int32_t food = 0;                 // +1 per item the munchets ate, -5 x (level + 1) per item saved
-    std::int64_t unixTime = 0;             // when it was stored, seconds since 1970 UTC
-    bool verified = false;                 // a replay of the game reproduced this score
-    std::optional<std::int64_t> replayId;  // the game's replay can be downloaded under this id
-
-    bool operator==(const RankedRow&) const = default;
-};
 
 // One page of the table, or of one player's rows.
 struct ScorePage {

@@ -1,4 +1,4 @@
-// The highscore page's stylesheet, served at stylePath (web_page.h).
+// The highscore page's stylesheet, served beside the page (styleLink in web_page.h).
 #pragma once
 
 #include <string_view>

@@ -35,6 +35,15 @@ public:
                          [](const TableRow& a, const TableRow& b) { return a.score > b.score; });
         return true;
     }
+    bool ReadRanked(const RankedQuery&, RankedPage&, std::string& error) override {
+        error = "the commit queue never reads pages";
+        return false;
+    }
+    bool ReadChangeStamp(std::string& stamp, std::string&) override {
+        std::lock_guard lock(mutex);
+        stamp = std::to_string(rows.size());
+        return true;
+    }
 
     void Hold() {
         std::lock_guard lock(mutex);
@@ -75,6 +84,7 @@ struct CommitQueueTest : testing::Test {
     std::mutex answersMutex;
     std::vector<std::pair<int, bool>> answers;  // munchets, stored
     std::vector<std::string> tablesSeen;        // the table as each answer was given
+    std::vector<std::string> stampsSeen;        // and the change stamp
     CommitQueue queue{store, cache, [this](std::string_view line) { log.emplace_back(line); }, 50ms};
 
     void Submit(int munchets) {
@@ -83,6 +93,7 @@ struct CommitQueueTest : testing::Test {
             answers.emplace_back(munchets, stored);
             const TableCache::Text table = cache.Current();
             tablesSeen.push_back(table ? *table : "");
+            stampsSeen.push_back(cache.Stamp());
         }));
     }
 };
@@ -99,9 +110,11 @@ TEST_F(CommitQueueTest, RowsThatArriveDuringACommitShareTheNextOne) {
     EXPECT_EQ(queue.StoredRows(), 11u);
     ASSERT_EQ(answers.size(), 11u);
     for (int i = 0; i < 11; ++i) EXPECT_EQ(answers[i], std::make_pair(i + 1, true));
-    // Each answer came after the table showed the row it answers.
-    for (int i = 0; i < 11; ++i)
+    // Each answer came after the table and the change stamp showed the row it answers.
+    for (int i = 0; i < 11; ++i) {
         EXPECT_NE(tablesSeen[i].find("p" + std::to_string(i + 1) + ";"), std::string::npos) << tablesSeen[i];
+        EXPECT_EQ(stampsSeen[i], i == 0 ? "1" : "11");
+    }
 }
 
 TEST_F(CommitQueueTest, AFailedCommitAnswersEveryRowOfItWithFailure) {

@@ -4,16 +4,17 @@
 #include <string>
 #include <vector>
 
-// First the names add.php accepts, as typed; then names only someone writing
-// straight into the database can store. Each would change the page's title
-// if any script of it ran.
+// First the six names add.php accepts, as typed; then names only someone
+// writing straight into the database can store (add.php refuses ';', '<' and
+// '>'). Each would change the page's title if any script of it ran.
 inline const std::vector<std::string> hostileNames = {
     R"("quoted")",
     "it's",
     "Tom & Jerry",
-    "&lt;b&gt;",
+    "&lt&gt",  // read as "<>" by HTML even without the ';' add.php refuses
     R"(back\slash)",
     "%3Cscript%3E",
+    "&lt;b&gt;",
     "<script>document.title='pwned'</script>",
     "<img src=x onerror=\"document.title='pwned'\">",
     R"("><svg onload=document.title='pwned'>)",

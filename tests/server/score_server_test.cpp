@@ -8,8 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "server/sqlite_score_store.h"
-#include "tests/server/server_test_support.h"
+#include "tests/server/score_server_fixture.h"
 
 namespace {
 
@@ -17,56 +16,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view goodQuery = "name=ab%20c&score=30249&level=2&munchets=3&food=17";
-
-// A server on an ephemeral loopback port, with short time-outs and the log captured.
-struct ScoreServerTest : testing::Test {
-    ScratchDir dir;
-    SqliteScoreStore store;
-    std::mutex logMutex;
-    std::vector<std::string> logLines;
-    std::unique_ptr<ScoreServer> server;
-    int port = -1;
-
-    void Start(ScoreServerConfig config) {
-        std::string error;
-        ASSERT_TRUE(store.Open(dir.File("scores.db"), error)) << error;
-        config.log = [this](std::string_view line) {
-            std::lock_guard lock(logMutex);
-            logLines.emplace_back(line);
-        };
-        server = std::make_unique<ScoreServer>(store, std::move(config));
-        port = server->Start("127.0.0.1", 0, &error);
-        ASSERT_GT(port, 0) << error;
-    }
-
-    static ScoreServerConfig Quick() {
-        ScoreServerConfig config;
-        config.rateLimit = 0;
-        config.threads = 4;
-        config.ioTimeout = 600ms;
-        config.idleTimeout = 300ms;
-        return config;
-    }
-
-    // The log once it holds a line containing `part` (or after 5 s without).
-    std::vector<std::string> LogWith(std::string_view part) {
-        const auto deadline = Clock::now() + 5s;
-        while (true) {
-            {
-                std::lock_guard lock(logMutex);
-                const bool found = std::any_of(
-                    logLines.begin(), logLines.end(),
-                    [&](const std::string& line) { return line.find(part) != std::string::npos; });
-                if (found || Clock::now() > deadline) return logLines;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-    }
-
-    void TearDown() override {
-        if (server) server->Stop();
-    }
-};
 
 TEST_F(ScoreServerTest, ServesSubmissionsAndTheTableOverHttp) {
     Start(Quick());

@@ -63,16 +63,37 @@ TEST_F(ScoreServiceTest, HoldsRequestsToTheRulesOfHttpFirst) {
               ScoreDecision::Kind::store);
 }
 
-TEST_F(ScoreServiceTest, AnswersOnlyTheTwoExactPaths) {
+TEST_F(ScoreServiceTest, AnswersOnlyTheExactPaths) {
     for (const std::string_view target :
-         {"/", "/hosted/vlkn/scores/pr/", "/hosted/vlkn/scores/pr/add.php/",
-          "/hosted/vlkn/scores/pr/add%2Ephp", "/HOSTED/vlkn/scores/pr/view.php",
-          "/hosted/vlkn/scores/pr/view.php/x", "//hosted/vlkn/scores/pr/view.php",
-          "http://example.org/hosted/vlkn/scores/pr/view.php", "*", ""}) {
+         {"/hosted/vlkn/scores/pr/add.php/", "/hosted/vlkn/scores/pr/add%2Ephp",
+          "/HOSTED/vlkn/scores/pr/view.php", "/hosted/vlkn/scores/pr/view.php/x",
+          "//hosted/vlkn/scores/pr/view.php", "http://example.org/hosted/vlkn/scores/pr/view.php", "*", "",
+          "/index.html", "/hosted/vlkn/scores/pr", "/hosted/vlkn/scores/prstyle.css",
+          "/hosted/vlkn/scores/pr/hosted/vlkn/scores/pr/", "//", "/api/scores/", "/api/Scores",
+          "/api/style.css", "/style.css/", "/hosted/vlkn/scores/style.css"}) {
         const ScoreDecision decision = Get(std::string(target) + "?" + std::string(goodQuery));
         EXPECT_EQ(decision.reply.status, 404) << target;
         EXPECT_EQ(decision.reply.body, "not found\n");
     }
+}
+
+// Every route under both roots is served end to end in web_server_test.cpp;
+// here, what the query and the method do to the decision.
+TEST_F(ScoreServiceTest, ParsesThePageQueryOnceAndStoresNothingOnHead) {
+    const ScoreDecision searched = Get("/hosted/vlkn/scores/pr/api/scores?name=a%26b&page=3&utm_source=x");
+    ASSERT_EQ(searched.kind, ScoreDecision::Kind::web);
+    EXPECT_EQ(searched.web.content, WebContent::json);
+    EXPECT_EQ(searched.web.query, (PageQuery{3, "a&b"}));
+    EXPECT_EQ(Get("/?page=0").web.error, "page must be a whole number from 1 to 1000000");
+    // One stylesheet, whatever a link appended.
+    EXPECT_TRUE(Get("/style.css?page=0").web.error.empty());
+    // HEAD stores nothing and never counts against the limit.
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(service.Handle({"HEAD", "HTTP/1.1", AddTarget(goodQuery), true, 100}, "192.0.2.1", now, 0)
+                      .reply.status,
+                  404);
+    }
+    EXPECT_EQ(Get(AddTarget(goodQuery)).kind, ScoreDecision::Kind::store);
 }
 
 TEST_F(ScoreServiceTest, RefusesBadSubmissionsWithTheirReason) {

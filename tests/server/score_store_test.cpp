@@ -2,6 +2,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -125,6 +127,10 @@ TEST_F(ScoreStoreTest, ReportsFailuresInsteadOfPretending) {
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(store.ReadTop(rows, error));
     EXPECT_EQ(store.RowCount(), -1);
+    RankedPage page;
+    EXPECT_FALSE(store.ReadRanked({}, page, error));
+    std::string stamp;
+    EXPECT_FALSE(store.ReadChangeStamp(stamp, error));
 }
 
 TEST_F(ScoreStoreTest, ABatchIsStoredWholeOrNotAtAll) {
@@ -195,6 +201,159 @@ INSTANTIATE_TEST_SUITE_P(
                 "not a database"},
         Refusal{"missing_dir", [](const std::string&) {}, "cannot open", "no/such/dir/scores.db"}),
     [](const testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+
+// A page of the table as "rank name score" lines.
+std::vector<std::string> Ranked(SqliteScoreStore& store, const RankedQuery& query,
+                                std::int64_t* total = nullptr) {
+    RankedPage page;
+    std::string error;
+    EXPECT_TRUE(store.ReadRanked(query, page, error)) << error;
+    if (total) *total = page.total;
+    std::vector<std::string> lines;
+    for (const RankedRow& row : page.rows)
+        lines.push_back(std::to_string(row.rank) + " " + row.name + " " + std::to_string(row.score));
+    return lines;
+}
+
+struct RankedCase {
+    RankedQuery query;
+    std::int64_t total;
+    std::vector<std::string> rows;
+};
+
+TEST_F(ScoreStoreTest, ReadsPagesAndNamesWithTheirRanksInTheWholeTable) {
+    for (const auto& [name, munchets] : std::vector<std::pair<std::string, int>>{
+             {"a", 3}, {"b", 5}, {"a", 5}, {"d", 3}, {"c", 1}, {"a", 3}, {"b", 2}})
+        Add(Scored(name, munchets));
+    const std::vector<std::string> all = {"1 b 500", "2 a 500", "3 a 300", "4 d 300",
+                                          "5 a 300", "6 b 200", "7 c 100"};
+    const RankedCase cases[] = {
+        {{"", 0, 25}, 7, all},
+        {{"", 2, 3}, 7, {"3 a 300", "4 d 300", "5 a 300"}},
+        {{"", 7, 25}, 7, {}},
+        {{"", 0, 0}, 7, {}},
+        // Another name's row of the same score lies between two of these.
+        {{"a", 0, 25}, 3, {"2 a 500", "3 a 300", "5 a 300"}},
+        {{"a", 1, 1}, 3, {"3 a 300"}},
+        {{"a", 2, 25}, 3, {"5 a 300"}},
+        {{"b", 0, 25}, 2, {"1 b 500", "6 b 200"}},
+        // Exact bytes: another case or a trailing blank is another name.
+        {{"A", 0, 25}, 0, {}},
+        {{"a ", 0, 25}, 0, {}},
+    };
+    for (const RankedCase& c : cases) {
+        std::int64_t total = -1;
+        EXPECT_EQ(Ranked(store, c.query, &total), c.rows) << c.query.name << " " << c.query.offset;
+        EXPECT_EQ(total, c.total) << c.query.name << " " << c.query.offset;
+    }
+
+    // Every field as stored, and a change made outside seen at once.
+    Add(Submission{"ab c", 30249, 2, 3, 17}, "203.0.113.9");
+    RankedPage page;
+    std::string error;
+    ASSERT_TRUE(store.ReadRanked({"ab c", 0, 25}, page, error)) << error;
+    EXPECT_EQ(page.rows, (std::vector<RankedRow>{{1, "ab c", 30249, 2, 3, 17, 1700000000, false, {}}}));
+    EXPECT_EQ(Ranked(store, {"a", 0, 25}), (std::vector<std::string>{"3 a 500", "4 a 300", "6 a 300"}));
+    ExpectOutside(path, "DELETE FROM scores WHERE name = 'd'");
+    EXPECT_EQ(Ranked(store, {"a", 0, 25}), (std::vector<std::string>{"3 a 500", "4 a 300", "5 a 300"}));
+}
+
+TEST_F(ScoreStoreTest, ReadsRowsWrittenByHandAsTheyAre) {
+    // A score beyond 32 bits ranks by its true value and shows the nearest
+    // value the page can hold, never a wrapped one; a NUL byte stays in the name.
+    ExpectOutside(path,
+                  "INSERT INTO scores (name, score, level, munchets, food, time, client) VALUES"
+                  " ('a' || char(0) || 'b', 1000000000000, -5, 3000000000, -3000000000, -1, 'admin'),"
+                  " ('low', 7, 0, 0, 0, 0, 'admin')");
+    RankedPage page;
+    std::string error;
+    ASSERT_TRUE(store.ReadRanked({}, page, error)) << error;
+    ASSERT_EQ(page.rows.size(), 2u);
+    EXPECT_EQ(page.rows[0],
+              (RankedRow{1, std::string("a\0b", 3), INT32_MAX, -5, INT32_MAX, INT32_MIN, -1, false, {}}));
+    EXPECT_EQ(page.rows[1].name, "low");
+    ASSERT_TRUE(store.ReadRanked({std::string("a\0b", 3), 0, 25}, page, error)) << error;
+    EXPECT_EQ(page.total, 1);
+}
+
+TEST_F(ScoreStoreTest, PageReadsFromManyThreadsSeeWholeCommits) {
+    std::atomic<bool> done{false};
+    std::atomic<int> reads{0};
+    std::atomic<int> torn{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 4; ++t) {
+        readers.emplace_back([&] {
+            while (!done) {
+                RankedPage page;
+                std::string error;
+                if (!store.ReadRanked({"t", 0, 25}, page, error)) {
+                    ++torn;
+                    continue;
+                }
+                ++reads;
+                // Batches of 5: the count, the rows and their ranks come from one snapshot.
+                const std::size_t expected = static_cast<std::size_t>(std::min<std::int64_t>(page.total, 25));
+                if (page.total % 5 != 0 || page.rows.size() != expected) ++torn;
+                for (std::size_t i = 0; i < page.rows.size(); ++i)
+                    if (page.rows[i].rank != static_cast<std::int64_t>(i) + 1) ++torn;
+            }
+        });
+    }
+    for (int batch = 0; batch < 40; ++batch) {
+        std::vector<ScoreRow> rows;
+        for (int i = 0; i < 5; ++i) rows.push_back({Scored("t", batch * 5 + i + 1), 0, "x"});
+        std::string error;
+        ASSERT_TRUE(store.AddBatch(rows, error)) << error;
+    }
+    done = true;
+    for (std::thread& t : readers) t.join();
+    EXPECT_EQ(torn, 0);
+    EXPECT_GT(reads, 0);
+}
+
+TEST_F(ScoreStoreTest, ChangeStampFollowsEveryChangeAndEveryRun) {
+    const auto stamp = [this] {
+        std::string text, error;
+        EXPECT_TRUE(store.ReadChangeStamp(text, error)) << error;
+        return text;
+    };
+    const std::string first = stamp();
+    EXPECT_FALSE(first.empty());
+    EXPECT_EQ(stamp(), first) << "nothing changed";
+    Add(Scored("ours", 1));
+    const std::string afterAdd = stamp();
+    EXPECT_NE(afterAdd, first);
+    ExpectOutside(path, "DELETE FROM scores");
+    const std::string afterOutside = stamp();
+    EXPECT_NE(afterOutside, afterAdd);
+    // A restart starts its count afresh, and must still not repeat a stamp.
+    store.Close();
+    std::string error;
+    ASSERT_TRUE(store.Open(path, error)) << error;
+    const std::string restarted = stamp();
+    for (const std::string& earlier : {first, afterAdd, afterOutside}) EXPECT_NE(restarted, earlier);
+}
+
+TEST_F(ScoreStoreTest, GivesAFileOfTheEarlierLayoutItsNameIndexAndNothingElse) {
+    store.Close();
+    const std::string older = dir.File("older.db");
+    ExpectOutside(older,
+                  "CREATE TABLE scores (id INTEGER PRIMARY KEY, name TEXT NOT NULL, score INTEGER NOT NULL,"
+                  " level INTEGER NOT NULL, munchets INTEGER NOT NULL, food INTEGER NOT NULL,"
+                  " time INTEGER NOT NULL, client TEXT NOT NULL);"
+                  "CREATE INDEX scores_rank ON scores (score DESC, id ASC); PRAGMA user_version = 1;"
+                  "INSERT INTO scores (name, score, level, munchets, food, time, client)"
+                  " VALUES ('old', 100, 0, 1, 0, 0, 'x')");
+    for (int run = 0; run < 2; ++run) {
+        std::string error;
+        ASSERT_TRUE(store.Open(older, error)) << error;
+        EXPECT_EQ(Ranked(store, {"old", 0, 25}), std::vector<std::string>{"1 old 100"});
+        store.Close();
+    }
+    EXPECT_EQ(QueryOutside(older, "SELECT name FROM sqlite_master ORDER BY name"),
+              (std::vector<std::string>{"scores", "scores_name", "scores_rank"}));
+    EXPECT_EQ(QueryOutside(older, "PRAGMA user_version"), std::vector<std::string>{"1"});
+}
 
 TEST_F(ScoreStoreTest, ShortWriteLockByAnotherProcessOnlyDelaysAnAdd) {
     // An administrator's transaction holds the write lock for a moment; the

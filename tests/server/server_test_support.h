@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sqlite3.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,6 +66,25 @@ inline std::string ExecuteOutside(const std::string& path, const char* sql) {
     sqlite3_free(message);
     sqlite3_close(db);
     return error;
+}
+
+// The first column of every row a query yields, read through a connection of
+// its own, each value's bytes as stored.
+inline std::vector<std::string> QueryOutside(const std::string& path, const char* sql) {
+    std::vector<std::string> values;
+    sqlite3* db = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, 0));
+            values.emplace_back(bytes ? bytes : "",
+                                static_cast<std::size_t>(sqlite3_column_bytes(statement, 0)));
+        }
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return values;
 }
 
 // A score database of the server's layout, 3000 rows long, with the pages of
@@ -165,17 +185,24 @@ inline RawReply ParseRawReply(const std::string& text) {
     return reply;
 }
 
-// One GET on its own connection; extraHeaders are complete "Name: value\r\n" lines.
-inline RawReply RawGet(int port, std::string_view target, std::string_view extraHeaders = {}) {
+// One request without a body on its own connection; extraHeaders are
+// complete "Name: value\r\n" lines.
+inline RawReply RawRequest(std::string_view method, int port, std::string_view target,
+                           std::string_view extraHeaders = {}) {
     LoopbackSocket socket(port);
     if (socket.fd < 0) return {};
-    std::string request = "GET ";
+    std::string request(method);
+    request += ' ';
     request += target;
     request += " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
     request += extraHeaders;
     request += "\r\n";
     if (!socket.Send(request)) return {};
     return ParseRawReply(socket.ReadAll(std::chrono::seconds(10)));
+}
+
+inline RawReply RawGet(int port, std::string_view target, std::string_view extraHeaders = {}) {
+    return RawRequest("GET", port, target, extraHeaders);
 }
 
 inline std::vector<std::string> Lines(const std::string& text) {
@@ -191,6 +218,19 @@ inline std::vector<std::string> Lines(const std::string& text) {
         start = end + 1;
     }
     return lines;
+}
+
+// The value of a header in a reply's head ("" when absent); names match in any case.
+inline std::string HeaderValue(const RawReply& reply, std::string_view name) {
+    for (const std::string& line : Lines(reply.headers)) {
+        const std::size_t colon = line.find(':');
+        if (colon != name.size() || strncasecmp(line.c_str(), name.data(), name.size()) != 0) continue;
+        std::string value = line.substr(colon + 1);
+        value.erase(0, value.find_first_not_of(' '));
+        while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.pop_back();
+        return value;
+    }
+    return {};
 }
 
 // One run of the real munchet-scores, with stderr appended to a file.

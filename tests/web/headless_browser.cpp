@@ -371,6 +371,16 @@ bool BrowserTab::Screenshot(const std::filesystem::path& png) {
     return static_cast<bool>(out);
 }
 
+std::optional<Json> BrowserTab::Send(const std::string& method, const Json& params) {
+    return browser.Call(method, params, session);
+}
+
+std::optional<Json> BrowserTab::WaitForEvent(const std::string& method) {
+    return browser.WaitForEvent(method, session);
+}
+
+void BrowserTab::DropEvents(const std::string& method) { browser.DropEvents(method, session); }
+
 std::optional<std::pair<int, int>> PngSize(const std::filesystem::path& png) {
     std::ifstream in(png, std::ios::binary);
     unsigned char header[24] = {};

@@ -105,6 +105,13 @@ public:
     // A PNG of the whole page at the viewport's width, written to png.
     bool Screenshot(const std::filesystem::path& png);
 
+    // A command to this tab's session ("Network.enable", ...): its result, or
+    // nothing (see the browser's Error()).
+    std::optional<Json> Send(const std::string& method, const Json& params = Json::object());
+    // The next event of this method from this tab; one that arrived earlier counts.
+    std::optional<Json> WaitForEvent(const std::string& method);
+    void DropEvents(const std::string& method);
+
 private:
     HeadlessBrowser& browser;
     std::string context;

@@ -1,0 +1,131 @@
+#include "server/sqlite_ranked_reader.h"
+
+#include <sqlite3.h>
+
+#include "server/sqlite_connection.h"
+
+namespace {
+
+// A page read waits this long at most for a lock (only a recovering or
+// exclusive connection holds one against WAL readers), then the page says
+// the scores cannot be read rather than keep its reader waiting.
+constexpr int busyTimeoutMs = 1000;
+
+}  // namespace
+
+SqliteRankedReader::~SqliteRankedReader() {
+    for (sqlite3_stmt* statement : {begin, commit, countAll, pageAll, countName, pageName, above, between})
+        sqlite3_finalize(statement);
+    sqlite3_close_v2(db);
+}
+
+bool SqliteRankedReader::Open(const std::string& path, std::string& error) {
+    return sql::Open(path, busyTimeoutMs, &db, error) && sql::Execute(db, "PRAGMA query_only = 1", error) &&
+           sql::Prepare(db, "BEGIN", &begin, error) && sql::Prepare(db, "COMMIT", &commit, error) &&
+           sql::Prepare(db, "SELECT count(*) FROM scores", &countAll, error) &&
+           // The offset is counted on the covering index alone, and only the
+           // page's own rows are then looked up: far cheaper on a deep page.
+           sql::Prepare(db,
+                        "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time, s.id FROM"
+                        " (SELECT id FROM scores ORDER BY score DESC, id ASC LIMIT ?1 OFFSET ?2) AS page"
+                        " JOIN scores s ON s.id = page.id ORDER BY s.score DESC, s.id ASC",
+                        &pageAll, error) &&
+           sql::Prepare(db, "SELECT count(*) FROM scores WHERE name = ?1", &countName, error) &&
+           sql::Prepare(
+               db,
+               "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time, s.id FROM"
+               " (SELECT id FROM scores WHERE name = ?1 ORDER BY score DESC, id ASC LIMIT ?2 OFFSET ?3)"
+               " AS page JOIN scores s ON s.id = page.id ORDER BY s.score DESC, s.id ASC",
+               &pageName, error) &&
+           // Rows ahead of (?1 score, ?2 id) in rank order.
+           sql::Prepare(db,
+                        "SELECT (SELECT count(*) FROM scores WHERE score > ?1)"
+                        " + (SELECT count(*) FROM scores WHERE score = ?1 AND id < ?2)",
+                        &above, error) &&
+           // Rows between (?1 score, ?2 id) and the later (?3, ?4) in rank
+           // order: each part a range of scores_rank holding only such rows.
+           sql::Prepare(db,
+                        "SELECT CASE WHEN ?1 = ?3"
+                        " THEN (SELECT count(*) FROM scores WHERE score = ?1 AND id > ?2 AND id < ?4)"
+                        " ELSE (SELECT count(*) FROM scores WHERE score = ?1 AND id > ?2)"
+                        " + (SELECT count(*) FROM scores WHERE score < ?1 AND score > ?3)"
+                        " + (SELECT count(*) FROM scores WHERE score = ?3 AND id < ?4) END",
+                        &between, error);
+}
+
+bool SqliteRankedReader::Read(const RankedQuery& query, RankedPage& page, std::string& error) {
+    page = {};
+    if (!pageName) {
+        error = "database is closed";
+        return false;
+    }
+    if (!sql::Step(db, begin, "begin", error)) return false;
+    const bool read = ReadInTransaction(query, page, error) && sql::Step(db, commit, "commit", error);
+    if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!read) page = {};
+    return read;
+}
+
+bool SqliteRankedReader::ReadInTransaction(const RankedQuery& query, RankedPage& page, std::string& error) {
+    const bool byName = !query.name.empty();
+    sqlite3_stmt* count = byName ? countName : countAll;
+    sqlite3_stmt* rows = byName ? pageName : pageAll;
+    sql::ResetOnExit resetCount{count};
+    sql::ResetOnExit resetRows{rows};
+    const std::int64_t offset = query.offset < 0 ? 0 : query.offset;
+    int parameter = 1;
+    if (byName) {
+        const auto length = static_cast<int>(query.name.size());
+        sqlite3_bind_text(count, 1, query.name.data(), length, SQLITE_STATIC);
+        sqlite3_bind_text(rows, parameter++, query.name.data(), length, SQLITE_STATIC);
+    }
+    sqlite3_bind_int(rows, parameter++, query.limit < 0 ? 0 : query.limit);
+    sqlite3_bind_int64(rows, parameter, offset);
+
+    if (sqlite3_step(count) != SQLITE_ROW) {
+        error = sql::Message(db, "count");
+        return false;
+    }
+    page.total = sqlite3_column_int64(count, 0);
+    std::vector<Place> places;
+    int rc;
+    while ((rc = sqlite3_step(rows)) == SQLITE_ROW) {
+        RankedRow row;
+        row.name = sql::Text(rows, 0);
+        row.score = sql::Int32(rows, 1);
+        row.level = sql::Int32(rows, 2);
+        row.munchets = sql::Int32(rows, 3);
+        row.food = sql::Int32(rows, 4);
+        row.unixTime = sqlite3_column_int64(rows, 5);
+        // Over the whole table a row's rank is its place in the order read.
+        row.rank = offset + static_cast<std::int64_t>(page.rows.size()) + 1;
+        places.push_back({sqlite3_column_int64(rows, 1), sqlite3_column_int64(rows, 6)});
+        page.rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) {
+        error = sql::Message(db, "select");
+        return false;
+    }
+    return !byName || RankSpreadRows(page.rows, places, error);
+}
+
+bool SqliteRankedReader::RankSpreadRows(std::vector<RankedRow>& rows, const std::vector<Place>& places,
+                                        std::string& error) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        sqlite3_stmt* count = i == 0 ? above : between;
+        sql::ResetOnExit reset{count};
+        int parameter = 1;
+        if (i > 0) {
+            sqlite3_bind_int64(count, parameter++, places[i - 1].score);
+            sqlite3_bind_int64(count, parameter++, places[i - 1].id);
+        }
+        sqlite3_bind_int64(count, parameter++, places[i].score);
+        sqlite3_bind_int64(count, parameter, places[i].id);
+        if (sqlite3_step(count) != SQLITE_ROW) {
+            error = sql::Message(db, "rank");
+            return false;
+        }
+        rows[i].rank = (i == 0 ? 1 : rows[i - 1].rank + 1) + sqlite3_column_int64(count, 0);
+    }
+    return true;
+}

@@ -1,0 +1,55 @@
+// The web page's reads of the score file: one page of the table, or of one
+// name's rows, each row with its rank in the whole table.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "server/score_store.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// One connection of its own, so a page read never waits for the committing
+// thread or the table cache's reads; in WAL mode it does not wait for a
+// commit either. Used by one thread at a time; not copyable.
+class SqliteRankedReader {
+public:
+    SqliteRankedReader() = default;
+    SqliteRankedReader(const SqliteRankedReader&) = delete;
+    SqliteRankedReader& operator=(const SqliteRankedReader&) = delete;
+    ~SqliteRankedReader();
+
+    // Opens the score file at path, which SqliteScoreStore::Open has checked
+    // and given its indexes. False with a message.
+    bool Open(const std::string& path, std::string& error);
+
+    // The count and the rows come from one snapshot of the file. A rank is
+    // 1 + the rows of a higher score + the earlier rows of the same score.
+    // False with a message.
+    bool Read(const RankedQuery& query, RankedPage& page, std::string& error);
+
+private:
+    struct Place {
+        std::int64_t score;  // as stored, beyond 32 bits too
+        std::int64_t id;
+    };
+
+    bool ReadInTransaction(const RankedQuery& query, RankedPage& page, std::string& error);
+    // One name's rows lie anywhere in the table. The first one's rank counts
+    // the rows ahead of it, each next one's the rows between it and the one
+    // before, so a page walks the rank index once, down to its last row,
+    // rather than once for every row.
+    bool RankSpreadRows(std::vector<RankedRow>& rows, const std::vector<Place>& places, std::string& error);
+
+    sqlite3* db = nullptr;
+    sqlite3_stmt* begin = nullptr;
+    sqlite3_stmt* commit = nullptr;
+    sqlite3_stmt* countAll = nullptr;
+    sqlite3_stmt* pageAll = nullptr;
+    sqlite3_stmt* countName = nullptr;
+    sqlite3_stmt* pageName = nullptr;
+    sqlite3_stmt* above = nullptr;
+    sqlite3_stmt* between = nullptr;
+};
