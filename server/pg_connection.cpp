@@ -34,7 +34,7 @@ std::string RedactPostgresUri(const std::string& uri) {
     char* message = nullptr;
     PQconninfoOption* options = PQconninfoParse(uri.c_str(), &message);
     PQfreemem(message);
-    if (!options) return uri;
+    if (!options) return "postgresql://(not a valid URI)";
     std::string user, host, port, dbname;
     bool password = false;
     for (const PQconninfoOption* o = options; o->keyword; ++o) {
@@ -54,8 +54,28 @@ std::string RedactPostgresUri(const std::string& uri) {
     return text + "/" + dbname;
 }
 
-PgConnection::PgConnection(PgSettings settings, Prepare prepare)
-    : settings(std::move(settings)), prepare(std::move(prepare)) {}
+bool PgBackoff::MayTry(std::string& error) {
+    std::lock_guard lock(mutex);
+    if (Clock::now() >= nextAttempt) return true;
+    error = lastFailure;
+    return false;
+}
+
+void PgBackoff::Failed(const std::string& error, const PgSettings& settings) {
+    std::lock_guard lock(mutex);
+    wait = wait.count() == 0 ? settings.firstRetry : std::min(2 * wait, settings.lastRetry);
+    nextAttempt = Clock::now() + wait;
+    lastFailure = error;
+}
+
+void PgBackoff::Succeeded() {
+    std::lock_guard lock(mutex);
+    wait = std::chrono::milliseconds(0);
+    nextAttempt = {};
+}
+
+PgConnection::PgConnection(PgSettings settings, Prepare prepare, std::shared_ptr<PgBackoff> backoff)
+    : settings(std::move(settings)), prepare(std::move(prepare)), backoff(std::move(backoff)) {}
 
 PgConnection::~PgConnection() { Disconnect(); }
 
@@ -65,12 +85,7 @@ void PgConnection::Disconnect() {
 }
 
 bool PgConnection::Ensure(std::string& error) {
-    if (connection) return true;
-    if (Clock::now() < nextAttempt) {
-        error = lastFailure;
-        return false;
-    }
-    return Connect(error);
+    return connection || (backoff->MayTry(error) && Connect(error));
 }
 
 bool PgConnection::Connect(std::string& error) {
@@ -84,7 +99,17 @@ bool PgConnection::Connect(std::string& error) {
     const char* const keys[] = {"connect_timeout", "application_name", "client_encoding", "dbname", nullptr};
     const char* const values[] = {connectSeconds.c_str(), "munchet-scores", "UTF8", settings.uri.c_str(),
                                   nullptr};
-    connection = PQconnectStartParams(keys, values, 1);
+    // libpq's complaint about a URI it cannot parse quotes the URI, password
+    // and all: keep only the complaint.
+    char* complaint = nullptr;
+    PQconninfoOption* parsed = PQconninfoParse(settings.uri.c_str(), &complaint);
+    PQconninfoFree(parsed);
+    if (!parsed) {
+        const std::string text = FirstLine(complaint);
+        PQfreemem(complaint);
+        error = "not a valid URI (" + text.substr(0, text.find(": \"")) + ")";
+    }
+    connection = parsed ? PQconnectStartParams(keys, values, 1) : nullptr;
     bool ok = connection && PQstatus(connection) != CONNECTION_BAD;
     PostgresPollingStatusType polling = PGRES_POLLING_WRITING;
     while (ok && polling != PGRES_POLLING_OK) {
@@ -99,14 +124,12 @@ bool PgConnection::Connect(std::string& error) {
     if (!ok && error.empty()) error = FirstLine(connection ? PQerrorMessage(connection) : "out of memory");
     if (ok && prepare && !prepare(*this, error)) ok = false;
     if (ok) {
-        backoff = std::chrono::milliseconds(0);
+        backoff->Succeeded();
         return true;
     }
     Disconnect();
-    backoff = backoff.count() == 0 ? settings.firstRetry : std::min(2 * backoff, settings.lastRetry);
-    nextAttempt = Clock::now() + backoff;
     error = "cannot connect to " + RedactPostgresUri(settings.uri) + ": " + error;
-    lastFailure = error;
+    backoff->Failed(error, settings);
     return false;
 }
 

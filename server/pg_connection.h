@@ -5,11 +5,14 @@
 // dropped and made again on a later call, no sooner than a backoff that
 // doubles with each failed attempt, so a database that is down is asked
 // a few times a second at most while every call in between fails at once.
+// Connections to one database share their backoff: once one of them gets
+// through, the others try again at once too.
 #pragma once
 
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,9 +35,26 @@ struct PgSettings {
 // True when text names a PostgreSQL database rather than an SQLite file.
 bool IsPostgresUri(std::string_view text);
 
-// The URI without its password, for logs and messages; the URI itself when it
-// cannot be parsed (then it holds no password libpq could use either).
+// The URI without its password or parameters, for logs and messages.
 std::string RedactPostgresUri(const std::string& uri);
+
+// When the connections to one database may next try to connect, and why
+// the last try failed. Any thread.
+class PgBackoff {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // False, with the last failure in error, while the backoff lasts.
+    bool MayTry(std::string& error);
+    void Failed(const std::string& error, const PgSettings& settings);
+    void Succeeded();
+
+private:
+    std::mutex mutex;
+    Clock::time_point nextAttempt{};
+    std::chrono::milliseconds wait{0};
+    std::string lastFailure;
+};
 
 // Not thread-safe: its owner serialises calls. Not copyable.
 class PgConnection {
@@ -44,7 +64,8 @@ public:
     // false with a message drops the connection.
     using Prepare = std::function<bool(PgConnection&, std::string& error)>;
 
-    PgConnection(PgSettings settings, Prepare prepare);
+    // backoff is shared with the other connections to the same database.
+    PgConnection(PgSettings settings, Prepare prepare, std::shared_ptr<PgBackoff> backoff);
     PgConnection(const PgConnection&) = delete;
     PgConnection& operator=(const PgConnection&) = delete;
     ~PgConnection();
@@ -80,7 +101,5 @@ private:
     PgSettings settings;
     Prepare prepare;
     pg_conn* connection = nullptr;
-    Clock::time_point nextAttempt{};
-    std::chrono::milliseconds backoff{0};
-    std::string lastFailure;  // why the last attempt to connect failed
+    std::shared_ptr<PgBackoff> backoff;
 };

@@ -114,8 +114,9 @@ bool PgScoreStore::Open(const PgSettings& settings, std::string& error) {
     const auto prepare = [session](PgConnection& connection, std::string& message) {
         return connection.Run(session, message);
     };
-    auto freshWriter = std::make_unique<PgConnection>(settings, prepare);
-    auto freshReader = std::make_unique<PgConnection>(settings, prepare);
+    const auto backoff = std::make_shared<PgBackoff>();
+    auto freshWriter = std::make_unique<PgConnection>(settings, prepare, backoff);
+    auto freshReader = std::make_unique<PgConnection>(settings, prepare, backoff);
     if (!freshWriter->Connect(error) || !SetUpSchema(*freshWriter, error) || !freshReader->Connect(error))
         return false;
     std::scoped_lock lock(writeMutex, readMutex);

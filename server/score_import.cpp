@@ -73,11 +73,13 @@ bool ImportSqliteScores(const std::string& path, PgScoreStore& target, std::int6
         error = "cannot read " + file.Error(path);
         return false;
     }
+    bool finished = false;  // stepping a finished statement would start it over
     const auto next = [&](std::vector<NumberedScoreRow>& chunk, std::string& message) {
         int rc = SQLITE_ROW;
-        while (chunk.size() < rowsPerChunk && (rc = sqlite3_step(file.rows)) == SQLITE_ROW) {
+        while (!finished && chunk.size() < rowsPerChunk && (rc = sqlite3_step(file.rows)) == SQLITE_ROW) {
             if (!ReadRow(file.rows, chunk.emplace_back(), message)) return false;
         }
+        finished = finished || rc == SQLITE_DONE;
         if (rc == SQLITE_ROW || rc == SQLITE_DONE) return true;
         message = "cannot read " + file.Error(path);
         return false;

@@ -28,6 +28,28 @@ inline void PrintTo(StoreKind kind, std::ostream* out) { *out << KindName(kind);
 
 using SqlRows = std::vector<std::vector<std::string>>;
 
+// The rows of a query on the SQLite file at path, as text; NULL as "".
+inline SqlRows QuerySqlite(const std::string& path, const std::string& sql) {
+    SqlRows rows;
+    sqlite3* db = nullptr;
+    char* message = nullptr;
+    if (sqlite3_open(path.c_str(), &db) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 5000);
+        sqlite3_exec(
+            db, sql.c_str(),
+            [](void* out, int columns, char** values, char**) {
+                auto& row = static_cast<SqlRows*>(out)->emplace_back();
+                for (int c = 0; c < columns; ++c) row.emplace_back(values[c] ? values[c] : "");
+                return 0;
+            },
+            &rows, &message);
+    }
+    EXPECT_EQ(message, nullptr) << sql << ": " << (message ? message : "");
+    sqlite3_free(message);
+    sqlite3_close(db);
+    return rows;
+}
+
 class TestDatabase {
 public:
     explicit TestDatabase(StoreKind kind) : kind(kind) {
@@ -76,24 +98,7 @@ public:
             EXPECT_EQ(result.error, "") << sql;
             return result.rows;
         }
-        SqlRows rows;
-        sqlite3* db = nullptr;
-        char* message = nullptr;
-        if (sqlite3_open(location.c_str(), &db) == SQLITE_OK) {
-            sqlite3_busy_timeout(db, 5000);
-            sqlite3_exec(
-                db, sql.c_str(),
-                [](void* out, int columns, char** values, char**) {
-                    auto& row = static_cast<SqlRows*>(out)->emplace_back();
-                    for (int c = 0; c < columns; ++c) row.emplace_back(values[c] ? values[c] : "");
-                    return 0;
-                },
-                &rows, &message);
-        }
-        EXPECT_EQ(message, nullptr) << sql << ": " << (message ? message : "");
-        sqlite3_free(message);
-        sqlite3_close(db);
-        return rows;
+        return QuerySqlite(location, sql);
     }
 
     std::int64_t RowCount() const {
