@@ -29,7 +29,9 @@ ThrowAwayPostgres* SharedPostgres(std::string& error) {
     Shared& shared = TheShared();
     if (!shared.tried) {
         shared.tried = true;
-        auto server = std::make_unique<ThrowAwayPostgres>();
+        // In the build tree: removed with it, and shared by its test programs.
+        auto server = std::make_unique<ThrowAwayPostgres>(
+            false, std::filesystem::path(MUNCHET_BINARY_DIR) / "tests" / "postgres-cluster");
         if (server->Start(shared.error)) {
             shared.server = std::move(server);
         } else {

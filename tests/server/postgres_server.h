@@ -65,7 +65,14 @@ inline PgRows PgAdmin(const std::string& uri, const std::string& sql) {
 
 class ThrowAwayPostgres {
 public:
-    ThrowAwayPostgres() = default;
+    // durable: sync to disk as a production server does (benchmarks); tests
+    // leave it off, since what they check is our side of every commit, not
+    // the disk, and a shared CI disk makes syncs slow.
+    // clusterCache, if set, keeps a copy of the first new cluster for later
+    // servers to start from instead of running initdb, which is most of the
+    // start-up time (the cluster does not depend on anything of ours).
+    explicit ThrowAwayPostgres(bool durable = false, std::filesystem::path clusterCache = {})
+        : durable(durable), clusterCache(std::move(clusterCache)) {}
     ThrowAwayPostgres(const ThrowAwayPostgres&) = delete;
     ThrowAwayPostgres& operator=(const ThrowAwayPostgres&) = delete;
     ~ThrowAwayPostgres() { Stop(); }
@@ -75,13 +82,16 @@ public:
     bool Start(std::string& error) {
         RemoveAbandonedFolders();
         if (!FindUser(error) || !MakeFolder(error)) return false;
-        const int initdb =
-            RunAsServerUser({std::string(postgresBinaries) + "initdb", "-D", Data(), "-A", "trust", "-U",
-                             "munchet", "-E", "UTF8", "--locale=C", "--no-sync"},
-                            folder / "initdb.log", false);
-        if (initdb <= 0 || WaitForExit(initdb, std::chrono::seconds(120)) != 0) {
-            error = "initdb failed: " + ReadFile((folder / "initdb.log").string());
-            return false;
+        if (!CopyCachedCluster()) {
+            const int initdb =
+                RunAsServerUser({std::string(postgresBinaries) + "initdb", "-D", Data(), "-A", "trust", "-U",
+                                 "munchet", "-E", "UTF8", "--locale=C", "--no-sync"},
+                                folder / "initdb.log", false);
+            if (initdb <= 0 || WaitForExit(initdb, std::chrono::seconds(120)) != 0) {
+                error = "initdb failed: " + ReadFile((folder / "initdb.log").string());
+                return false;
+            }
+            CacheCluster();
         }
         // Another program may take the free port between our look and the
         // server's bind: try a few.
@@ -97,11 +107,11 @@ public:
     bool Resume(std::string& error) {
         if (pid > 0) return true;
         const std::string log = (folder / "server.log").string();
-        pid =
-            RunAsServerUser({std::string(postgresBinaries) + "postgres", "-D", Data(), "-p",
-                             std::to_string(port), "-k", folder.string(), "-c", "listen_addresses=127.0.0.1",
-                             "-c", "max_connections=200", "-c", "shared_buffers=32MB"},
-                            log, true);
+        pid = RunAsServerUser(
+            {std::string(postgresBinaries) + "postgres", "-D", Data(), "-p", std::to_string(port), "-k",
+             folder.string(), "-c", "listen_addresses=127.0.0.1", "-c", "max_connections=200", "-c",
+             "shared_buffers=32MB", "-c", durable ? "fsync=on" : "fsync=off"},
+            log, true);
         const std::string ping =
             "host=127.0.0.1 port=" + std::to_string(port) + " user=munchet dbname=postgres connect_timeout=2";
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -157,6 +167,35 @@ public:
 
 private:
     std::string Data() const { return (folder / "data").string(); }
+
+    bool CopyCachedCluster() {
+        std::error_code failed;
+        if (clusterCache.empty() || !std::filesystem::exists(clusterCache / "PG_VERSION", failed))
+            return false;
+        std::filesystem::copy(clusterCache, Data(), std::filesystem::copy_options::recursive, failed);
+        if (!failed && uid != 0) {
+            failed =
+                std::error_code(chown(Data().c_str(), uid, gid) == 0 ? 0 : errno, std::generic_category());
+            for (auto i = std::filesystem::recursive_directory_iterator(Data(), failed);
+                 !failed && i != std::filesystem::recursive_directory_iterator(); i.increment(failed)) {
+                if (lchown(i->path().c_str(), uid, gid) != 0) failed = {errno, std::generic_category()};
+            }
+        }
+        if (!failed) return true;
+        std::filesystem::remove_all(Data(), failed);  // initdb makes it anew
+        return false;
+    }
+
+    // Copied under a name of its own, then renamed: another test program
+    // never sees half a cache, and of two that race one rename wins.
+    void CacheCluster() const {
+        if (clusterCache.empty()) return;
+        std::error_code failed;
+        const std::filesystem::path partial = clusterCache.string() + ".partial-" + std::to_string(getpid());
+        std::filesystem::copy(Data(), partial, std::filesystem::copy_options::recursive, failed);
+        if (failed || (std::filesystem::rename(partial, clusterCache, failed), failed))
+            std::filesystem::remove_all(partial, failed);
+    }
 
     bool FindUser(std::string& error) {
         if (geteuid() != 0) return true;  // runs as ourselves
@@ -262,6 +301,8 @@ private:
         closedir(proc);
     }
 
+    bool durable;
+    std::filesystem::path clusterCache;
     std::filesystem::path folder;
     uid_t uid = 0;  // 0: run as ourselves
     gid_t gid = 0;
