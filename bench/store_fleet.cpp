@@ -121,10 +121,11 @@ int main(int argc, char** argv) {
     }
     // A database of its own for each PostgreSQL setup, each with the same rows.
     const auto preparedPostgres = [&](std::string& uri) {
+        if (!postgres.CreateDatabase(uri, error)) return false;
         PgScoreStore store;
         PgSettings pg;
-        return postgres.CreateDatabase(uri, error) && (pg.uri = uri, store.Open(pg, error)) &&
-               store.AddBatch(preload, error);
+        pg.uri = uri;
+        return store.Open(pg, error) && store.AddBatch(preload, error);
     };
     std::string onePostgres, twoPostgres;
     if (!preparedPostgres(onePostgres) || !preparedPostgres(twoPostgres)) {
