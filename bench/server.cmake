@@ -6,3 +6,12 @@ if(TARGET munchet_server)
   target_compile_definitions(bench_server_load PRIVATE MUNCHET_SCORES_BINARY="$<TARGET_FILE:munchet-scores>")
   add_dependencies(bench_server_load munchet-scores)
 endif()
+
+# bench_store_fleet: the server on SQLite against one and two processes on
+# one PostgreSQL database it starts itself (needs the postgresql package).
+if(TARGET munchet_server)
+  add_executable(bench_store_fleet ${CMAKE_CURRENT_LIST_DIR}/store_fleet.cpp)
+  target_link_libraries(bench_store_fleet PRIVATE munchet_server)
+  target_compile_definitions(bench_store_fleet PRIVATE MUNCHET_SCORES_BINARY="$<TARGET_FILE:munchet-scores>")
+  add_dependencies(bench_store_fleet munchet-scores)
+endif()

@@ -1,5 +1,7 @@
 #include "server/commit_queue.h"
 
+#include <utility>
+
 CommitQueue::CommitQueue(ScoreStore& store, TableCache& cache, Log log,
                          std::chrono::milliseconds refreshPeriod)
     : store(store), cache(cache), log(std::move(log)), refreshPeriod(refreshPeriod) {
@@ -32,13 +34,20 @@ void CommitQueue::Close() {
 void CommitQueue::Run() {
     std::vector<ScoreRow> rows;
     std::vector<Done> done;
+    // Due whether or not rows keep arriving: under steady load, changes made
+    // elsewhere (another server process, an administrator) must still show.
+    auto nextRefresh = std::chrono::steady_clock::now() + refreshPeriod;
+    const auto refresh = [&] {
+        RefreshTable();
+        nextRefresh = std::chrono::steady_clock::now() + refreshPeriod;
+    };
     std::unique_lock lock(mutex);
     while (true) {
         const bool woken =
-            wake.wait_for(lock, refreshPeriod, [this] { return !queuedRows.empty() || closing; });
+            wake.wait_until(lock, nextRefresh, [this] { return !queuedRows.empty() || closing; });
         if (!woken) {
             lock.unlock();
-            RefreshTable();
+            refresh();
             RefreshStamp();
             lock.lock();
             continue;
@@ -54,11 +63,12 @@ void CommitQueue::Run() {
         if (stored) {
             storedRows += rows.size();
             ++commits;
+            failures.Recovered(log);
             // Before anyone is told: a client that reads the table right
             // after its 200 must find its row there.
-            if (cache.CouldChange(rows)) RefreshTable();
+            if (cache.CouldChange(rows) || std::chrono::steady_clock::now() >= nextRefresh) refresh();
         } else {
-            log("storage error: " + error);
+            failures.Log(log, error);
         }
         // After every attempt: a stamp that changed needlessly costs one full
         // page, one that missed a change would keep a browser's old page.
@@ -68,6 +78,29 @@ void CommitQueue::Run() {
         done.clear();
         lock.lock();
     }
+}
+
+void CommitQueue::FailureLog::Log(const CommitQueue::Log& log, const std::string& error) {
+    const auto now = std::chrono::steady_clock::now();
+    failing = true;
+    if (now < quietUntil) {
+        ++held;
+        return;
+    }
+    log("storage error: " + error + Held());
+    quietUntil = now + std::chrono::seconds(1);
+}
+
+void CommitQueue::FailureLog::Recovered(const CommitQueue::Log& log) {
+    if (!failing) return;
+    log("storage works again" + Held());
+    failing = false;
+    quietUntil = {};
+}
+
+std::string CommitQueue::FailureLog::Held() {
+    if (held == 0) return "";
+    return " (" + std::to_string(std::exchange(held, 0)) + " more failed commits since the last line)";
 }
 
 void CommitQueue::RefreshTable() {

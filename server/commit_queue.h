@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -47,6 +48,18 @@ public:
     std::uint64_t Commits() const { return commits.load(); }
 
 private:
+    // While storage is down every commit fails the same way, as fast as rows
+    // come in: one line a second says so, with a count of the rest.
+    struct FailureLog {
+        void Log(const CommitQueue::Log& log, const std::string& error);
+        void Recovered(const CommitQueue::Log& log);
+        std::string Held();  // the count of failures not logged yet, as words; resets it
+
+        bool failing = false;
+        std::size_t held = 0;
+        std::chrono::steady_clock::time_point quietUntil{};
+    };
+
     void Run();
     void RefreshTable();
     void RefreshStamp();
@@ -61,6 +74,7 @@ private:
     std::vector<ScoreRow> queuedRows;  // with queuedDone, index by index
     std::vector<Done> queuedDone;
     bool closing = false;
+    FailureLog failures;  // the committing thread's own
 
     std::atomic<std::uint64_t> storedRows{0};
     std::atomic<std::uint64_t> commits{0};

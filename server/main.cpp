@@ -3,10 +3,13 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "server/listen_socket.h"
+#include "server/pg_score_store.h"
+#include "server/score_import.h"
 #include "server/score_server.h"
 #include "server/server_options.h"
 #include "server/sqlite_score_store.h"
@@ -28,6 +31,39 @@ std::string HostForDisplay(const std::string& host) {
     return host.find(':') != std::string::npos ? "[" + host + "]" : host;
 }
 
+PgSettings PostgresSettings(const ServerOptions& options) {
+    PgSettings settings;
+    settings.uri = options.dbPath;
+    settings.timeout = std::chrono::seconds(options.dbTimeoutSeconds);
+    return settings;
+}
+
+// The store --db names, open; nullptr with a message when it cannot be used.
+std::unique_ptr<ScoreStore> OpenStore(const ServerOptions& options, std::string& error) {
+    if (IsPostgresUri(options.dbPath)) {
+        auto store = std::make_unique<PgScoreStore>();
+        if (store->Open(PostgresSettings(options), error)) return store;
+    } else {
+        auto store = std::make_unique<SqliteScoreStore>();
+        if (store->Open(options.dbPath, error)) return store;
+    }
+    return nullptr;
+}
+
+int Import(const ServerOptions& options) {
+    PgScoreStore store;
+    std::string error;
+    std::int64_t copied = 0;
+    if (!store.Open(PostgresSettings(options), error) ||
+        !ImportSqliteScores(options.importSqlite, store, copied, error)) {
+        std::fprintf(stderr, "munchet-scores: import failed, nothing copied: %s\n", error.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "munchet-scores: copied %lld rows from %s into %s\n", static_cast<long long>(copied),
+                 options.importSqlite.c_str(), RedactPostgresUri(options.dbPath).c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -42,6 +78,7 @@ int main(int argc, char** argv) {
         std::fputs(ServerUsage().c_str(), stdout);
         return 0;
     }
+    if (!options.importSqlite.empty()) return Import(options);
 
     // Signals are taken by sigwaitinfo below; every thread started from here
     // on inherits the mask, so none of them is interrupted by one.
@@ -65,8 +102,8 @@ int main(int argc, char** argv) {
                      static_cast<unsigned long long>(fileLimit), connections, options.maxConnections);
     }
 
-    SqliteScoreStore store;
-    if (!store.Open(options.dbPath, error)) {
+    const std::unique_ptr<ScoreStore> store = OpenStore(options, error);
+    if (!store) {
         std::fprintf(stderr, "munchet-scores: %s\n", error.c_str());
         return 1;
     }
@@ -79,14 +116,16 @@ int main(int argc, char** argv) {
     config.maxConnections = connections;
     config.maxConnectionsPerClient = options.maxPerClient;
     config.maxRequestBytes = static_cast<std::size_t>(options.maxRequestBytes);
-    ScoreServer server(store, config);
+    ScoreServer server(*store, config);
     const int port = server.Start(options.host, options.port, &error);
     if (port < 0) {
         std::fprintf(stderr, "munchet-scores: cannot listen on %s:%d: %s\n",
                      HostForDisplay(options.host).c_str(), options.port, error.c_str());
         return 1;
     }
-    std::fprintf(stderr, "munchet-scores: database %s, rate limit %d/min%s\n", options.dbPath.c_str(),
+    const std::string database =
+        IsPostgresUri(options.dbPath) ? RedactPostgresUri(options.dbPath) : options.dbPath;
+    std::fprintf(stderr, "munchet-scores: database %s, rate limit %d/min%s\n", database.c_str(),
                  options.rateLimit, options.trustProxy ? ", trusting X-Forwarded-For" : "");
     std::fprintf(stderr,
                  "munchet-scores: at most %d connections (%s per address), %d s to send a request, "
@@ -112,6 +151,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "munchet-scores: stored %llu rows in %llu commits\n",
                  static_cast<unsigned long long>(server.StoredRows()),
                  static_cast<unsigned long long>(server.Commits()));
-    store.Close();
-    return 0;
+    return 0;  // the store closes as it goes out of scope
 }

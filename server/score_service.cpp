@@ -64,5 +64,8 @@ ScoreDecision ScoreService::Handle(const RequestFacts& request, std::string_view
 }
 
 ScoreReply StoredReply(bool stored) {
-    return stored ? ScoreReply{200, "OK\n", false} : ScoreReply{500, "storage error\n", false};
+    // Storage that fails is most often away for a while (a database restarting):
+    // 503 tells the game to keep the score and send it again later.
+    return stored ? ScoreReply{200, "OK\n", false}
+                  : ScoreReply{503, "storage unavailable, try again later\n", false};
 }

@@ -17,6 +17,11 @@ struct ServerOptions {
     int maxPerClient = 32;       // open at once from one address, 0..1000000; 0: no bound
     int maxRequestBytes = 8192;  // request line and headers together, 1024..1048576
     std::string portFile;        // if set, the bound port is written there once listening
+    // dbPath is an SQLite file, or a PostgreSQL database when IsPostgresUri.
+    // For PostgreSQL, the time to connect and for each command, 1..600:
+    int dbTimeoutSeconds = 5;
+    // If set, copy this SQLite file into the PostgreSQL database and exit.
+    std::string importSqlite;
     bool help = false;
 };
 
@@ -24,7 +29,8 @@ struct ServerOptions {
 bool ParseListenAddress(std::string_view text, std::string& host, int& port);
 
 // Parses the arguments after the program name. False with a message in error
-// on an unknown option, a missing value or a value out of range.
+// on an unknown option, a missing value, a value out of range, or an import
+// whose --db is not a PostgreSQL URI.
 bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions& options,
                         std::string& error);
 

@@ -19,7 +19,7 @@ public:
         changed.notify_all();
         changed.wait(lock, [this] { return open; });
         batchSizes.push_back(batch.size());
-        if (failNext) {
+        if (failNext || failAll) {
             failNext = false;
             error = "disk on fire";
             return false;
@@ -67,6 +67,7 @@ public:
     std::condition_variable changed;
     bool open = true;
     bool failNext = false;
+    bool failAll = false;
     int entered = 0;
     std::vector<std::size_t> batchSizes;
     std::vector<ScoreRow> rows;
@@ -135,6 +136,28 @@ TEST_F(CommitQueueTest, AFailedCommitAnswersEveryRowOfItWithFailure) {
     EXPECT_NE(log.front().find("disk on fire"), std::string::npos);
 }
 
+TEST_F(CommitQueueTest, StorageThatStaysDownIsLoggedOnceASecondNotOnceACommit) {
+    {
+        std::lock_guard lock(store.mutex);
+        store.failAll = true;
+    }
+    for (int m = 1; m <= 40; ++m) {
+        Submit(m);
+        store.WaitForCommits(m);
+    }
+    {
+        std::lock_guard lock(store.mutex);
+        store.failAll = false;
+    }
+    Submit(41);
+    queue.Close();
+    ASSERT_EQ(answers.size(), 41u);
+    EXPECT_EQ(answers.back(), std::make_pair(41, true));
+    ASSERT_EQ(log.size(), 2u) << log.back();
+    EXPECT_EQ(log.front(), "storage error: disk on fire");
+    EXPECT_EQ(log.back(), "storage works again (39 more failed commits since the last line)");
+}
+
 TEST_F(CommitQueueTest, CloseStoresWhatIsQueuedThenRefusesMore) {
     store.Hold();
     Submit(1);
@@ -163,6 +186,30 @@ TEST_F(CommitQueueTest, PicksUpChangesMadeOutsideWhileIdle) {
         std::this_thread::sleep_for(10ms);
     ASSERT_TRUE(cache.Current());
     EXPECT_EQ(*cache.Current(), "p7;700\n");
+}
+
+TEST_F(CommitQueueTest, PicksUpChangesMadeOutsideUnderSteadyLoad) {
+    for (int m = 1000; m < 1000 + tableRowLimit; ++m) Submit(m);
+    const auto answered = [&] {
+        std::lock_guard lock(answersMutex);
+        return answers.size();
+    };
+    for (int i = 0; i < 500 && answered() < tableRowLimit; ++i) std::this_thread::sleep_for(10ms);
+    // Rows that cannot enter the full table keep the queue busy, never idle
+    // for a whole refresh period; a row written elsewhere must still show.
+    const auto outsideRowShown = [&] {
+        const TableCache::Text table = cache.Current();
+        return table && table->starts_with("p5000;");
+    };
+    {
+        std::lock_guard lock(store.mutex);
+        store.rows.push_back(Row(5000));
+    }
+    for (int m = 1; m < 500 && !outsideRowShown(); ++m) {
+        Submit(m);
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(outsideRowShown());
 }
 
 TEST(TableCache, KnowsWhichRowsCannotEnterAFullTable) {

@@ -1,5 +1,5 @@
 // The score server in this process on an ephemeral loopback port, over a
-// real SQLite store that the tests can watch and hold up.
+// real store of either kind that the tests can watch and hold up.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,8 +12,7 @@
 #include <thread>
 
 #include "server/score_server.h"
-#include "server/sqlite_score_store.h"
-#include "tests/server/server_test_support.h"
+#include "tests/server/test_database.h"
 
 // Passes every call to a real store, counts the page reads and can hold them
 // back until released.
@@ -67,24 +66,29 @@ private:
     bool holding = false;
 };
 
-// A server on an ephemeral loopback port, with short time-outs and the log captured.
+// A server on an ephemeral loopback port, with short time-outs and the log
+// captured; on SQLite unless a test names another store.
 struct ScoreServerTest : testing::Test {
-    ScratchDir dir;
-    SqliteScoreStore store;
-    WatchedStore watched{store};  // what the server is given
+    std::unique_ptr<TestDatabase> db;
+    std::unique_ptr<ScoreStore> store;
+    std::unique_ptr<WatchedStore> watched;  // what the server is given
     std::mutex logMutex;
     std::vector<std::string> logLines;
     std::unique_ptr<ScoreServer> server;
     int port = -1;
 
-    void Start(ScoreServerConfig config) {
+    void Start(ScoreServerConfig config, StoreKind kind = StoreKind::sqlite) {
+        db = std::make_unique<TestDatabase>(kind);
+        ASSERT_EQ(db->Problem(), "");
         std::string error;
-        ASSERT_TRUE(store.Open(dir.File("scores.db"), error)) << error;
+        store = db->Open(error);
+        ASSERT_TRUE(store) << error;
+        watched = std::make_unique<WatchedStore>(*store);
         config.log = [this](std::string_view line) {
             std::lock_guard lock(logMutex);
             logLines.emplace_back(line);
         };
-        server = std::make_unique<ScoreServer>(watched, std::move(config));
+        server = std::make_unique<ScoreServer>(*watched, std::move(config));
         port = server->Start("127.0.0.1", 0, &error);
         ASSERT_GT(port, 0) << error;
     }
@@ -114,7 +118,7 @@ struct ScoreServerTest : testing::Test {
     }
 
     void TearDown() override {
-        watched.Release();  // a failed test may have left page reads held
+        if (watched) watched->Release();  // a failed test may have left page reads held
         if (server) server->Stop();
     }
 };

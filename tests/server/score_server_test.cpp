@@ -17,8 +17,13 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view goodQuery = "name=ab%20c&score=30249&level=2&munchets=3&food=17";
 
-TEST_F(ScoreServerTest, ServesSubmissionsAndTheTableOverHttp) {
-    Start(Quick());
+// What depends on the store, run on each.
+struct ScoreServerOnEachStore : ScoreServerTest, testing::WithParamInterface<StoreKind> {};
+
+MUNCHET_ON_BOTH_STORES(ScoreServerOnEachStore);
+
+TEST_P(ScoreServerOnEachStore, ServesSubmissionsAndTheTableOverHttp) {
+    Start(Quick(), GetParam());
     const RawReply added = RawGet(port, AddTarget(goodQuery));
     EXPECT_EQ(added.status, 200);
     EXPECT_EQ(added.body, "OK\n");
@@ -47,7 +52,7 @@ TEST_F(ScoreServerTest, ServesSubmissionsAndTheTableOverHttp) {
     ASSERT_TRUE(
         head.Send("HEAD " + AddTarget(goodQuery) + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"));
     EXPECT_EQ(ParseRawReply(head.ReadAll(5s)).status, 404);
-    EXPECT_EQ(store.RowCount(), 1);
+    EXPECT_EQ(db->RowCount(), 1);
 }
 
 TEST_F(ScoreServerTest, LogsOneLinePerRequest) {
@@ -77,7 +82,7 @@ TEST_F(ScoreServerTest, LimitsSubmissionsByForwardedAddressOnlyWhenTrusted) {
                   .status,
               200);
     EXPECT_EQ(RawGet(port, AddTarget(goodQuery), "X-Forwarded-For: 198.51.100.2, bogus\r\n").status, 200);
-    EXPECT_EQ(store.RowCount(), 5);
+    EXPECT_EQ(db->RowCount(), 5);
     const std::vector<std::string> log = LogWith(" 127.0.0.1 GET ");
     EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& l) {
         return l.find(" 198.51.100.2 GET ") != std::string::npos;
@@ -93,8 +98,8 @@ TEST_F(ScoreServerTest, IgnoresForwardedAddressesByDefault) {
     EXPECT_EQ(RawGet(port, AddTarget(goodQuery), "X-Forwarded-For: 198.51.100.3\r\n").status, 429);
 }
 
-TEST_F(ScoreServerTest, ManyClientsAtOnceLoseNothing) {
-    Start(Quick());
+TEST_P(ScoreServerOnEachStore, ManyClientsAtOnceLoseNothing) {
+    Start(Quick(), GetParam());
     constexpr int clients = 8;
     constexpr int addsPerClient = 25;
     std::atomic<int> failures{0};
@@ -126,7 +131,7 @@ TEST_F(ScoreServerTest, ManyClientsAtOnceLoseNothing) {
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(failures, 0);
     EXPECT_EQ(badTables, 0);
-    EXPECT_EQ(store.RowCount(), clients * addsPerClient);
+    EXPECT_EQ(db->RowCount(), clients * addsPerClient);
 
     const std::vector<std::string> table = Lines(RawGet(port, viewTarget).body);
     ASSERT_EQ(table.size(), 100u);
@@ -167,7 +172,7 @@ TEST_F(ScoreServerTest, SlowClientsDoNotHoldUpOthers) {
     const std::string rest = half.ReadAll(3s, &closed);
     EXPECT_TRUE(closed) << "the slow request is cut off";
     EXPECT_TRUE(rest.empty() || ParseRawReply(rest).status == 400) << rest;
-    EXPECT_EQ(store.RowCount(), 5);
+    EXPECT_EQ(db->RowCount(), 5);
 }
 
 TEST_F(ScoreServerTest, TricklingOrSilentClientIsCutOffAtTheDeadline) {
@@ -302,7 +307,7 @@ TEST_F(ScoreServerTest, StopsPromptlyWithIdleConnectionsOpen) {
 
 TEST_F(ScoreServerTest, RefusesAPortInUse) {
     Start(Quick());
-    ScoreServer second(store, Quick());
+    ScoreServer second(*store, Quick());
     std::string error;
     EXPECT_EQ(second.Start("127.0.0.1", port, &error), -1);
     EXPECT_NE(error.find("in use"), std::string::npos) << error;

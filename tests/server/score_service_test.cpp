@@ -26,7 +26,7 @@ TEST_F(ScoreServiceTest, StoresAValidSubmissionAndServesTheTable) {
     EXPECT_EQ(added.row.client, "203.0.113.9");
     EXPECT_EQ(StoredReply(true).status, 200);
     EXPECT_EQ(StoredReply(true).body, "OK\n");
-    EXPECT_EQ(StoredReply(false).status, 500);
+    EXPECT_EQ(StoredReply(false).status, 503);
 
     EXPECT_EQ(Get(viewTarget).kind, ScoreDecision::Kind::table);
     // A query on the table request changes nothing.

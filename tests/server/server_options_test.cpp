@@ -45,6 +45,12 @@ TEST(ParseServerOptions, ReadsEveryOption) {
     EXPECT_EQ(options.maxRequestBytes, 1024);
     EXPECT_FALSE(options.help);
 
+    ASSERT_TRUE(ParseServerOptions(
+        {"--import-sqlite", "old.db", "--db", "postgres://u@db/scores", "--db-timeout", "2"}, options, error))
+        << error;
+    EXPECT_EQ(options.importSqlite, "old.db");
+    EXPECT_EQ(options.dbTimeoutSeconds, 2);
+
     ASSERT_TRUE(ParseServerOptions({"--help"}, options, error));
     EXPECT_TRUE(options.help);
 }
@@ -63,6 +69,8 @@ TEST(ParseServerOptions, RefusesWhatItCannotUse) {
         {"--max-connections", "0"},
         {"--max-per-client", "-1"},
         {"--max-request-bytes", "1023"},
+        {"--db-timeout", "0"},
+        {"--import-sqlite", "old.db", "--db", "new.db"},  // imports go into PostgreSQL only
     };
     for (const auto& args : bad) {
         ServerOptions options;

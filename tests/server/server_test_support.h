@@ -127,6 +127,22 @@ inline int ConnectLoopback(int port, int sourceHost = 1, bool nonBlocking = fals
     return fd;
 }
 
+// A port of 127.0.0.1 that was free a moment ago, or 0.
+inline int FreeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    ::close(fd);
+    return port;
+}
+
 // A connected loopback socket, closed on destruction; fd < 0 when the connection failed.
 struct LoopbackSocket {
     int fd = -1;

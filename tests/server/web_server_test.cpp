@@ -64,7 +64,7 @@ TEST_F(ScoreServerTest, ServesThePageItsJsonTwinAndStylesheetUnderBothRoots) {
         EXPECT_EQ(HeaderValue(head, "Content-Length"), std::to_string(get.body.size())) << c.target;
         EXPECT_EQ(head.body, "");
     }
-    EXPECT_EQ(store.RowCount(), 1);
+    EXPECT_EQ(db->RowCount(), 1);
 }
 
 TEST_F(ScoreServerTest, AnUnchangedViewCostsA304AndNoStoreRead) {
@@ -73,7 +73,7 @@ TEST_F(ScoreServerTest, AnUnchangedViewCostsA304AndNoStoreRead) {
     const RawReply first = RawGet(port, "/?name=p");
     const std::string tag = HeaderValue(first, "ETag");
     ASSERT_FALSE(tag.empty());
-    const int reads = watched.PageReads();
+    const int reads = watched->PageReads();
     for (const std::string& header : {tag, "W/" + tag, "\"other\", " + tag}) {
         const RawReply again = RawGet(port, "/?name=p", IfNoneMatch(header));
         EXPECT_EQ(again.status, 304) << header;
@@ -81,7 +81,7 @@ TEST_F(ScoreServerTest, AnUnchangedViewCostsA304AndNoStoreRead) {
         EXPECT_EQ(HeaderValue(again, "ETag"), tag);
         EXPECT_EQ(HeaderValue(again, "Cache-Control"), HeaderValue(first, "Cache-Control"));
     }
-    EXPECT_EQ(watched.PageReads(), reads) << "a 304 never reads the store";
+    EXPECT_EQ(watched->PageReads(), reads) << "a 304 never reads the store";
     // The tag names one view only.
     EXPECT_EQ(RawGet(port, "/?name=p&page=2", IfNoneMatch(tag)).status, 200);
     EXPECT_EQ(RawGet(port, "/api/scores?name=p", IfNoneMatch(tag)).status, 200);
@@ -93,7 +93,7 @@ TEST_F(ScoreServerTest, AnUnchangedViewCostsA304AndNoStoreRead) {
     const std::string addedTag = HeaderValue(added, "ETag");
     EXPECT_NE(addedTag, tag);
     // ...and one deleted by another program within the refresh period.
-    ASSERT_EQ(ExecuteOutside(dir.File("scores.db"), "DELETE FROM scores WHERE score = 200"), "");
+    ASSERT_EQ(db->Execute("DELETE FROM scores WHERE score = 200"), "");
     const RawReply deleted = ReplyOnceStale(port, "/?name=p", addedTag);
     EXPECT_EQ(deleted.status, 200);
     EXPECT_EQ(deleted.body.find(">200<"), std::string::npos);
@@ -113,7 +113,7 @@ TEST_F(ScoreServerTest, RefusalsAndOutagesComeInTheFormatAskedForAndAreNeverCach
     EXPECT_EQ(nlohmann::json::parse(badJson.body, nullptr, false)["error"], "name given twice");
 
     const std::string tag = HeaderValue(RawGet(port, "/"), "ETag");
-    store.Close();  // the database is gone under the running server
+    TestDatabase::Close(*store);  // the database is gone under the running server
     // Once the stamp cannot be read, no copy is called current any more.
     const RawReply down = ReplyOnceStale(port, "/", tag);
     EXPECT_EQ(down.status, 503);
@@ -139,7 +139,7 @@ TEST_F(ScoreServerTest, PagesAreServedWhileACommitWaitsForTheDatabase) {
     // Another program holds the write lock, with a row not yet committed, so
     // the next commit waits for it.
     sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(dir.File("scores.db").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(db->Location().c_str(), &other), SQLITE_OK);
     ASSERT_EQ(
         sqlite3_exec(other,
                      "BEGIN IMMEDIATE; INSERT INTO scores (name, score, level, munchets, food, time, client)"
@@ -164,7 +164,7 @@ TEST_F(ScoreServerTest, PageReadsNeverHoldUpViewPhpAndTurnAwayWhatTheyCannotQueu
     config.pageThreads = 1;
     config.maxQueuedPages = 1;
     Start(std::move(config));
-    watched.Hold();
+    watched->Hold();
     std::atomic<int> finished{0};
     std::vector<int> statuses(4);
     std::vector<std::thread> readers;
@@ -175,14 +175,14 @@ TEST_F(ScoreServerTest, PageReadsNeverHoldUpViewPhpAndTurnAwayWhatTheyCannotQueu
         });
     };
     read(0);
-    ASSERT_TRUE(watched.WaitForPageReads(1));
+    ASSERT_TRUE(watched->WaitForPageReads(1));
     // One more can wait for the page thread; the other two are turned away at once.
     for (int i = 1; i < 4; ++i) read(i);
     for (const auto until = Clock::now() + 10s; finished < 2 && Clock::now() < until;)
         std::this_thread::sleep_for(10ms);
     EXPECT_EQ(finished, 2);
     EXPECT_EQ(RawGet(port, viewTarget).status, 200) << "view.php is served while a page read is held";
-    watched.Release();
+    watched->Release();
     for (std::thread& reader : readers) reader.join();
     std::sort(statuses.begin(), statuses.end());
     EXPECT_EQ(statuses, (std::vector<int>{200, 200, 503, 503}));
