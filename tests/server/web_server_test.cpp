@@ -38,8 +38,13 @@ struct Served {
     const char* bodyPart;
 };
 
-TEST_F(ScoreServerTest, ServesThePageItsJsonTwinAndStylesheetUnderBothRoots) {
-    Start(Quick());
+// What reads the store, run on each.
+struct WebServerOnEachStore : ScoreServerTest, testing::WithParamInterface<StoreKind> {};
+
+MUNCHET_ON_BOTH_STORES(WebServerOnEachStore);
+
+TEST_P(WebServerOnEachStore, ServesThePageItsJsonTwinAndStylesheetUnderBothRoots) {
+    Start(Quick(), GetParam());
     ASSERT_EQ(RawGet(port, Add(3, "Tom%20%26%20Jerry")).status, 200);
     const Served cases[] = {
         {"/", "text/html; charset=utf-8", "<bdi>Tom &amp; Jerry</bdi>"},
@@ -67,8 +72,8 @@ TEST_F(ScoreServerTest, ServesThePageItsJsonTwinAndStylesheetUnderBothRoots) {
     EXPECT_EQ(db->RowCount(), 1);
 }
 
-TEST_F(ScoreServerTest, AnUnchangedViewCostsA304AndNoStoreRead) {
-    Start(Quick());
+TEST_P(WebServerOnEachStore, AnUnchangedViewCostsA304AndNoStoreRead) {
+    Start(Quick(), GetParam());
     ASSERT_EQ(RawGet(port, Add(1)).status, 200);
     const RawReply first = RawGet(port, "/?name=p");
     const std::string tag = HeaderValue(first, "ETag");
