@@ -29,6 +29,19 @@ bool Fail(PgConnection& connection, std::string& error, std::string message) {
 // its own transaction, so it moves exactly when the change becomes visible,
 // never before. Idempotent; runs under the schema lock.
 bool AddPageIndexAndChangeCount(PgConnection& db, std::string& error) {
+    // Present already on every start but the first: then no DDL, so that
+    // processes starting together hold the schema lock only for a moment.
+    std::string present;
+    if (!db.Value("SELECT (SELECT count(*) FROM munchet_meta WHERE key = 'changes')"
+                  " + (SELECT count(*) FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid"
+                  " JOIN pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = current_schema()"
+                  " AND c.relname = 'scores' AND t.tgname = 'scores_changed')"
+                  " + (SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
+                  " WHERE n.nspname = current_schema() AND c.relname = 'scores_name')",
+                  {}, present, error)) {
+        return false;
+    }
+    if (present == "3") return true;
     std::string schema;
     if (!db.Value("SELECT quote_ident(current_schema())", {}, schema, error)) return false;
     return db.Run(

@@ -69,7 +69,7 @@ TEST_F(PostgresStoreTest, ProcessesStartingTogetherCreateTheTablesOnce) {
             [&, i] { opened += stores[i]->Open(Settings(db.Location()), errors[i]) ? 1 : 0; });
     }
     for (std::thread& t : threads) t.join();
-    ASSERT_EQ(opened, processes) << errors[0] << errors[1];
+    ASSERT_EQ(opened, processes) << testing::PrintToString(errors);
     for (int i = 0; i < processes; ++i) {
         std::string error;
         const ScoreRow row = Row("p" + std::to_string(i), 5);
