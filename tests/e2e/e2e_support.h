@@ -69,6 +69,15 @@ inline std::vector<std::string> Environment(const std::vector<std::string>& drop
     return env;
 }
 
+// The variables that give a child a home of its own under `home`: the game's
+// data, state and config folders and whatever libraries keep in a home (the
+// sound server's cookie, shader caches) go there, never into the real one.
+inline std::vector<std::string> HomeUnder(const std::filesystem::path& home) {
+    return {"HOME=" + home.string(), "XDG_DATA_HOME=" + (home / ".local/share").string(),
+            "XDG_STATE_HOME=" + (home / ".local/state").string(),
+            "XDG_CONFIG_HOME=" + (home / ".config").string(), "XDG_CACHE_HOME=" + (home / ".cache").string()};
+}
+
 // How to start a child: SpawnOptions({path, arg...}).Cwd(dir).Stderr(file)...
 struct SpawnOptions {
     std::vector<std::string> args;  // args[0] is the executable's path
