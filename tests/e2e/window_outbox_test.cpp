@@ -27,10 +27,9 @@ std::size_t Occurrences(const std::string& text, const std::string& part) {
 }
 
 TEST(WindowOutbox, AScoreKeptWhileTheServerIsDownArrivesWithTheNextGame) {
-    const std::string xvfb = e2e::FindOnPath("Xvfb"), xdotool = e2e::FindOnPath("xdotool");
-    if (xvfb.empty() || xdotool.empty())
-        GTEST_SKIP() << "needs Xvfb and xdotool on PATH (Debian: apt-get install xvfb xdotool)";
-    if (!CanTakeScreenshots()) GTEST_SKIP() << "built without Xlib (Debian: libx11-dev): no screenshots";
+    std::string xvfb, xdotool;
+    if (const std::string missing = e2e::WindowToolsMissing(xvfb, xdotool); !missing.empty())
+        GTEST_SKIP() << missing;
 
     // The server's address, with nothing listening there for now.
     e2e::ScoreServer server;
@@ -40,16 +39,10 @@ TEST(WindowOutbox, AScoreKeptWhileTheServerIsDownArrivesWithTheNextGame) {
 
     ScratchDir work;
     fs::create_directory_symlink(fs::path(MUNCHET_SOURCE_DIR) / "data", work.path / "data");
-    const fs::path home = work.path / "home", outbox = home / ".local/share/munchet/score-outbox.txt";
+    const fs::path outbox = work.path / "home/.local/share/munchet/score-outbox.txt";
     e2e::VirtualDisplay display;
     ASSERT_TRUE(display.Start(xvfb, work.File("xvfb.log"))) << e2e::ReadText(work.File("xvfb.log"));
-    std::vector<std::string> variables = e2e::HomeUnder(home);
-    variables.push_back("DISPLAY=" + display.name);
-    e2e::ChildProcess game(
-        e2e::SpawnOptions({MUNCHET_GAME_BIN, "/WINDOW", "/SERVER=" + server.Host()})
-            .Env(e2e::Environment({"SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "ALSOFT_DRIVERS"}, variables))
-            .Cwd(work.path.string())
-            .Stderr(work.File("game.err")));
+    e2e::ChildProcess game(e2e::WindowGame(server.Host(), work.path, display.name));
     const auto log = [&] { return e2e::ReadText(work.path / "error.log"); };
 
     const e2e::XdoTool xdo{xdotool, display.name, work.File("xdotool.out")};

@@ -3,13 +3,41 @@
 // game shows from where its texts stand.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <thread>
 
+#include "tests/e2e/e2e_support.h"
 #include "tests/e2e/x_screen.h"
 #include "tests/e2e/x_session.h"
 
 namespace e2e {
+
+// Finds Xvfb and xdotool on PATH. Empty when a window test can run, else why
+// it cannot (a reason to skip with).
+inline std::string WindowToolsMissing(std::string& xvfb, std::string& xdotool) {
+    xvfb = FindOnPath("Xvfb");
+    xdotool = FindOnPath("xdotool");
+    if (xvfb.empty() || xdotool.empty())
+        return "needs Xvfb and xdotool on PATH (Debian: apt-get install xvfb xdotool)";
+    if (!CanTakeScreenshots()) return "built without Xlib (Debian: libx11-dev): no screenshots";
+    return "";
+}
+
+// The real game in a window on display, sending to the score server at host,
+// run in work (which holds data/) with a home of its own in work/home and its
+// stderr in work/game.err. The test's own environment asks SDL for no window
+// and no sound; the game gets the display and whatever sound the machine has
+// (none in a container: it must run silently).
+inline SpawnOptions WindowGame(const std::string& host, const std::filesystem::path& work,
+                               const std::string& display) {
+    std::vector<std::string> variables = HomeUnder(work / "home");
+    variables.push_back("DISPLAY=" + display);
+    return SpawnOptions({MUNCHET_GAME_BIN, "/WINDOW", "/SERVER=" + host})
+        .Env(Environment({"SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "ALSOFT_DRIVERS"}, variables))
+        .Cwd(work.string())
+        .Stderr((work / "game.err").string());
+}
 
 struct WindowPlayer {
     const XScreen& screen;

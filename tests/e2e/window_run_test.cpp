@@ -15,10 +15,9 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 TEST(WindowRun, RealGameOpensPlaysShowsTheTableAndQuitsOnEscape) {
-    const std::string xvfb = e2e::FindOnPath("Xvfb"), xdotool = e2e::FindOnPath("xdotool");
-    if (xvfb.empty() || xdotool.empty())
-        GTEST_SKIP() << "needs Xvfb and xdotool on PATH (Debian: apt-get install xvfb xdotool)";
-    if (!CanTakeScreenshots()) GTEST_SKIP() << "built without Xlib (Debian: libx11-dev): no screenshots";
+    std::string xvfb, xdotool;
+    if (const std::string missing = e2e::WindowToolsMissing(xvfb, xdotool); !missing.empty())
+        GTEST_SKIP() << missing;
 
     e2e::ScoreServer server;
     ASSERT_TRUE(server.Start()) << server.Log();
@@ -32,17 +31,8 @@ TEST(WindowRun, RealGameOpensPlaysShowsTheTableAndQuitsOnEscape) {
     e2e::VirtualDisplay display;
     ASSERT_TRUE(display.Start(xvfb, work.File("xvfb.log"))) << e2e::ReadText(work.File("xvfb.log"));
 
-    // The test's own environment asks SDL for no window and no sound; the
-    // game gets a real display, whatever sound the machine has (none in a
-    // container: it must run silently) and a home of its own.
-    std::vector<std::string> variables = e2e::HomeUnder(work.path / "home");
-    variables.push_back("DISPLAY=" + display.name);
     e2e::ChildProcess game(
-        e2e::SpawnOptions({MUNCHET_GAME_BIN, "/WINDOW", "/SERVER=" + server.Host()})
-            .Env(e2e::Environment({"SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "ALSOFT_DRIVERS"}, variables))
-            .Cwd(work.path.string())
-            .Stdout(work.File("game.out"))
-            .Stderr(work.File("game.err")));
+        e2e::WindowGame(server.Host(), work.path, display.name).Stdout(work.File("game.out")));
     const auto gameOutput = [&] { return e2e::ReadText(work.File("game.err")); };
 
     const e2e::XdoTool xdo{xdotool, display.name, work.File("xdotool.out")};
