@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 
@@ -17,6 +18,12 @@
 Game game;
 
 namespace {
+
+// The wall time of the whole score exchange at the end of a game, chosen at
+// build time.
+constexpr std::chrono::milliseconds ExchangeBudget{MUNCHET_EXCHANGE_BUDGET_MS};
+static_assert(ExchangeBudget >= MinExchangeBudget && ExchangeBudget <= MaxExchangeBudget,
+              "MUNCHET_EXCHANGE_BUDGET_MS must lie between 300 and 60000");
 
 bool FrameFunc() { return game.Frame(); }
 bool RenderFunc() { return game.Render(); }
@@ -112,7 +119,7 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
 
     game.renderer = RenderScene;
     // The exchange's failures and outbox changes belong in the game's log.
-    ConfigureScoreExchange({ScoreServerHost(), DefaultExchangeBudget, "", [](std::string_view line) {
+    ConfigureScoreExchange({ScoreServerHost(), ExchangeBudget, "", [](std::string_view line) {
                                 hge->System_Log("%.*s", static_cast<int>(line.size()), line.data());
                             }});
     game.scoreExchange = ExchangeScores;

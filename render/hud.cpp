@@ -56,9 +56,32 @@ void DrawNamePrompt(BitmapFont& font, const Game& game) {
     font.DrawText(512, 384, AlignCenter, prompt);
 }
 
+const char* SubmissionFateText(SubmissionFate fate) {
+    switch (fate) {
+        case SubmissionFate::Kept:
+            return "Score kept - it will be sent next time";
+        case SubmissionFate::Lost:
+            return "Score could not be sent or kept";
+        case SubmissionFate::Uncertain:
+            return "Score sent - no answer in time";
+        case SubmissionFate::Refused:
+            return "Score refused by the server";
+        case SubmissionFate::None:
+        case SubmissionFate::Stored:
+            break;
+    }
+    return nullptr;
+}
+
 void DrawHighscoreTable(BitmapFont& font, const Game& game) {
     font.DrawText(512, 134, AlignCenter, "HIGHSCORES");
-    if (game.highscoresUnavailable) font.DrawText(512, 174, AlignCenter, "Highscores unavailable");
+    // One note stands alone at y 174; two share the gap between the heading
+    // (down to 154) and the first row (204) as a block of two lines, so
+    // neither touches the heading or a row.
+    const char* fate = SubmissionFateText(game.submissionFate);
+    const float noteY = game.highscoresUnavailable && fate ? 159 : 174;
+    if (game.highscoresUnavailable) font.DrawText(512, noteY, AlignCenter, "Highscores unavailable");
+    if (fate) font.DrawText(512, game.highscoresUnavailable ? noteY + 20 : noteY, AlignCenter, fate);
 
     const std::int64_t rows = static_cast<std::int64_t>(game.highscores.size());
     for (std::int64_t i = game.firstRow;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "game/score_exchange.h"
+
 struct Game;
 struct BitmapFont;
 
@@ -16,12 +18,18 @@ void DrawLevelBonus(BitmapFont& font, const Game& game);
 void DrawHelp(BitmapFont& font, const Game& game);
 // "Enter your name:", the name typed so far and the blinking cursor.
 void DrawNamePrompt(BitmapFont& font, const Game& game);
-// One page of the highscore table with its scroll and restart hints.
+// One page of the highscore table with its scroll and restart hints, and
+// under the heading what became of this game's score when it did not simply
+// arrive.
 void DrawHighscoreTable(BitmapFont& font, const Game& game);
 // Score at the top left, level at the top right.
 void DrawScoreLine(BitmapFont& font, const Game& game);
 // "[IIII ]": one "I" for each of 0, 20, 40, 60, 80 below the volume.
 void DrawVolumeBar(BitmapFont& font, std::int32_t musicVolume);
+
+// The line the table screen shows for a submission's fate; null for None and
+// Stored, which say nothing.
+const char* SubmissionFateText(SubmissionFate fate);
 
 // The prompt text into out (size bytes, at least 1), NUL-terminated; a name
 // too long for the buffer is cut. Returns out.

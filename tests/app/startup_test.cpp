@@ -7,17 +7,20 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "app/program.h"
 #include "engine/engine_impl.h"
 #include "engine/headless.h"
+#include "tests/support/scoped_environment.h"
 
 namespace {
 
 // Runs each test in a fresh working directory laid out as the source tree is,
 // with a data/ folder (empty: no resource loads), so the program writes
-// "error.log" there; and sets up the engine the program will pick up, in
-// headless mode.
+// "error.log" there, and with a home of its own there for whatever the
+// program keeps in the player's folders; and sets up the engine the program
+// will pick up, in headless mode.
 class Startup : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -25,6 +28,11 @@ protected:
         dir = std::filesystem::temp_directory_path() / ("munchet-startup-" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir / "data");
         std::filesystem::current_path(dir);
+        const std::pair<const char*, const char*> homeFolders[] = {{"HOME", ""},
+                                                                   {"XDG_DATA_HOME", ".local/share"},
+                                                                   {"XDG_STATE_HOME", ".local/state"},
+                                                                   {"XDG_CONFIG_HOME", ".config"}};
+        for (const auto& [name, folder] : homeFolders) environment.Set(name, (dir / "home" / folder).c_str());
         engine = hgeCreate(EngineVersion);
     }
     void TearDown() override {
@@ -38,6 +46,7 @@ protected:
         return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     }
 
+    ScopedEnvironment environment;
     std::filesystem::path previous, dir;
     Engine* engine = nullptr;
 };

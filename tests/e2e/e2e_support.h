@@ -69,6 +69,15 @@ inline std::vector<std::string> Environment(const std::vector<std::string>& drop
     return env;
 }
 
+// The variables that give a child a home of its own under `home`: the game's
+// data, state and config folders and whatever libraries keep in a home (the
+// sound server's cookie, shader caches) go there, never into the real one.
+inline std::vector<std::string> HomeUnder(const std::filesystem::path& home) {
+    return {"HOME=" + home.string(), "XDG_DATA_HOME=" + (home / ".local/share").string(),
+            "XDG_STATE_HOME=" + (home / ".local/state").string(),
+            "XDG_CONFIG_HOME=" + (home / ".config").string(), "XDG_CACHE_HOME=" + (home / ".cache").string()};
+}
+
 // How to start a child: SpawnOptions({path, arg...}).Cwd(dir).Stderr(file)...
 struct SpawnOptions {
     std::vector<std::string> args;  // args[0] is the executable's path
@@ -180,11 +189,13 @@ struct ScoreServer {
     std::string Log() const { return ReadText(dir.File("server.log")); }
     std::string Host() const { return "127.0.0.1:" + std::to_string(port); }
 
-    // Starts the server and waits up to 10 s until it listens.
-    bool Start() {
+    // Starts the server on listenPort (0: one the system picks) and waits up
+    // to 10 s until it listens.
+    bool Start(int listenPort = 0) {
         const std::string portFile = dir.File("port");
-        process.Start(SpawnOptions({MUNCHET_SCORES_BIN, "--listen", "127.0.0.1:0", "--db", Database(),
-                                    "--port-file", portFile, "--rate-limit", "0"})
+        std::filesystem::remove(portFile);
+        process.Start(SpawnOptions({MUNCHET_SCORES_BIN, "--listen", "127.0.0.1:" + std::to_string(listenPort),
+                                    "--db", Database(), "--port-file", portFile, "--rate-limit", "0"})
                           .Stderr(dir.File("server.log")));
         const auto deadline = std::chrono::steady_clock::now() + 10s;
         while (process.Running() && std::chrono::steady_clock::now() < deadline) {
@@ -194,6 +205,9 @@ struct ScoreServer {
         }
         return false;
     }
+
+    // Ends it at once, as a crash or a pulled cable would; Start may follow.
+    void Stop() { process.Kill(); }
 
     // How many requests for this path (without query) the server has logged.
     int Requests(std::string_view path) const {

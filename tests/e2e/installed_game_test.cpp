@@ -165,9 +165,9 @@ TEST(InstalledGame, StartsAnywhereFindsItsDataAndLogsToTheStateFolder) {
     // a game ends.
     e2e::ChildProcess game(
         e2e::SpawnOptions({(install.prefix / "bin/munchet").string(), "/WINDOW", "/SERVER=127.0.0.1:1"})
-            .Env(e2e::Environment(
-                {"SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "ALSOFT_DRIVERS", "XDG_STATE_HOME", "XDG_DATA_HOME"},
-                {"DISPLAY=" + display.name, "HOME=" + home.string()}))
+            .Env(e2e::Environment({"SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "ALSOFT_DRIVERS", "XDG_STATE_HOME",
+                                   "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"},
+                                  {"DISPLAY=" + display.name, "HOME=" + home.string()}))
             .Cwd(elsewhere.string())
             .Stderr(install.dir.File("game.err")));
     const auto gameOutput = [&] { return e2e::ReadText(install.dir.File("game.err")); };

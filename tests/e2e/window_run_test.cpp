@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/e2e/window_player.h"
 #include "tests/e2e/x_screen.h"
 #include "tests/e2e/x_session.h"
 
@@ -12,15 +13,11 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using e2e::HeldKeys;
-using e2e::VirtualDisplay;
-using e2e::XdoTool;
 
 TEST(WindowRun, RealGameOpensPlaysShowsTheTableAndQuitsOnEscape) {
-    const std::string xvfb = e2e::FindOnPath("Xvfb"), xdotool = e2e::FindOnPath("xdotool");
-    if (xvfb.empty() || xdotool.empty())
-        GTEST_SKIP() << "needs Xvfb and xdotool on PATH (Debian: apt-get install xvfb xdotool)";
-    if (!CanTakeScreenshots()) GTEST_SKIP() << "built without Xlib (Debian: libx11-dev): no screenshots";
+    std::string xvfb, xdotool;
+    if (const std::string missing = e2e::WindowToolsMissing(xvfb, xdotool); !missing.empty())
+        GTEST_SKIP() << missing;
 
     e2e::ScoreServer server;
     ASSERT_TRUE(server.Start()) << server.Log();
@@ -34,42 +31,35 @@ TEST(WindowRun, RealGameOpensPlaysShowsTheTableAndQuitsOnEscape) {
     e2e::VirtualDisplay display;
     ASSERT_TRUE(display.Start(xvfb, work.File("xvfb.log"))) << e2e::ReadText(work.File("xvfb.log"));
 
-    // The test's own environment asks SDL for no window and no sound; the
-    // game gets a real display and whatever sound the machine has (none in a
-    // container: it must run silently).
-    e2e::ChildProcess game(e2e::SpawnOptions({MUNCHET_GAME_BIN, "/WINDOW", "/SERVER=" + server.Host()})
-                               .Env(e2e::Environment({"SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "ALSOFT_DRIVERS"},
-                                                     {"DISPLAY=" + display.name}))
-                               .Cwd(work.path.string())
-                               .Stdout(work.File("game.out"))
-                               .Stderr(work.File("game.err")));
+    e2e::ChildProcess game(
+        e2e::WindowGame(server.Host(), work.path, display.name).Stdout(work.File("game.out")));
     const auto gameOutput = [&] { return e2e::ReadText(work.File("game.err")); };
 
     const e2e::XdoTool xdo{xdotool, display.name, work.File("xdotool.out")};
     const unsigned long windowId = xdo.FindWindow("Munchet Fast Prototype", 20s);
     ASSERT_NE(windowId, 0u) << "no game window appeared\n" << gameOutput();
     ASSERT_TRUE(game.Running()) << gameOutput();
-    const std::string window = std::to_string(windowId);
 
     XScreen screen(display.name);
     ASSERT_TRUE(screen.Connected());
-    Screenshot shot;
+    e2e::WindowPlayer player(screen, xdo, windowId);
+    const Screenshot& shot = player.shot;
     // The first frames may not be drawn yet when the window maps.
     std::optional<ScreenPoint> start;
     for (const auto until = Clock::now() + 10s; !start && Clock::now() < until;
          std::this_thread::sleep_for(50ms))
-        if (screen.Grab(windowId, shot)) start = FindGhost(shot);
+        if (player.Look()) start = FindGhost(shot);
     ASSERT_TRUE(start) << "the ghost is not on screen";
     // The ghost starts at the middle of the upper half.
     EXPECT_NEAR(start->x, 512, 8);
     EXPECT_NEAR(start->y, 192, 8);
 
-    HeldKeys keys{xdo, window, {}};
+    e2e::HeldKeys& keys = player.keys;
     keys.Set("Down", true);
     std::this_thread::sleep_for(500ms);
     keys.Set("Down", false);
     std::this_thread::sleep_for(100ms);
-    ASSERT_TRUE(screen.Grab(windowId, shot));
+    ASSERT_TRUE(player.Look());
     const std::optional<ScreenPoint> moved = FindGhost(shot);
     ASSERT_TRUE(moved);
     EXPECT_GT(moved->y, start->y + 30) << "Down did not move the ghost";
@@ -83,19 +73,10 @@ TEST(WindowRun, RealGameOpensPlaysShowsTheTableAndQuitsOnEscape) {
     const auto playStart = Clock::now();
     auto lastTyped = playStart;
     while (server.Requests(e2e::viewPath) == 0 && Clock::now() < playStart + 40s && game.Running()) {
-        if (!screen.Grab(windowId, shot)) break;
-        const std::optional<ScreenPoint> ghost = FindGhost(shot);
-        const std::optional<ScreenPoint> munchet = ghost ? NearestMunchet(shot, *ghost) : std::nullopt;
-        const float dx = munchet ? munchet->x - ghost->x : 0, dy = munchet ? munchet->y - ghost->y : 0;
-        keys.Set("Left", dx < -6);
-        keys.Set("Right", dx > 6);
-        keys.Set("Up", dy < -6);
-        keys.Set("Down", dy > 6);
-        const bool prompt = CountWhitePixels(shot, 430, 384, 594, 404) > 30;
-        if (prompt && Clock::now() > lastTyped + 5s && Clock::now() > playStart + 4s) {
-            keys.ReleaseAll();
-            xdo.Run({"type", "--window", window, "--delay", "30", "e2e"});
-            xdo.Run({"key", "--window", window, "Return"});
+        if (!player.Look()) break;
+        player.Chase();
+        if (player.PromptShown() && Clock::now() > lastTyped + 5s && Clock::now() > playStart + 4s) {
+            player.SendName("e2e");
             lastTyped = Clock::now();
         }
         std::this_thread::sleep_for(20ms);
@@ -117,7 +98,7 @@ TEST(WindowRun, RealGameOpensPlaysShowsTheTableAndQuitsOnEscape) {
     int textAfter = 0;
     for (const auto until = Clock::now() + 5s; textAfter < 100 && Clock::now() < until;
          std::this_thread::sleep_for(50ms))
-        if (screen.Grab(windowId, shot)) textAfter = CountWhitePixels(shot, 282, 204, 782, 294);
+        if (player.Look()) textAfter = CountWhitePixels(shot, 282, 204, 782, 294);
     EXPECT_GE(textAfter, 100) << "no table rows drawn (white pixels during play: " << textBefore << ")";
     EXPECT_LT(textBefore, 20);
 

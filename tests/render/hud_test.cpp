@@ -236,6 +236,79 @@ TEST_F(HudTest, UnavailableTableSaysSo) {
     expectText(texts, "Highscores unavailable", centredAt(512, "Highscores unavailable"), 174);
 }
 
+// What the table screen says under its heading for one fate of this game's
+// score, with and without a table.
+struct FateNote {
+    SubmissionFate fate;
+    bool unavailable;    // the table request failed
+    const char* note;    // the fate's line; null: none
+    float unavailableY;  // where "Highscores unavailable" stands, when drawn
+    float noteY;
+};
+
+std::string FateNoteName(const ::testing::TestParamInfo<FateNote>& info) {
+    static constexpr const char* fates[] = {"None", "Stored", "Refused", "Kept", "Uncertain", "Lost"};
+    return std::string(fates[static_cast<int>(info.param.fate)]) +
+           (info.param.unavailable ? "WithoutTable" : "WithTable");
+}
+
+void PrintTo(const FateNote& c, std::ostream* out) { *out << FateNoteName({c, 0}); }
+
+class TableNotes : public HudTest, public ::testing::WithParamInterface<FateNote> {};
+
+TEST_P(TableNotes, StandUnderTheHeadingApartFromEachOtherAndTheRows) {
+    const FateNote& c = GetParam();
+    showTable(c.unavailable ? 0 : 12, 0);
+    game.highscoresUnavailable = c.unavailable;
+    game.submissionFate = c.fate;
+    const auto texts = render();
+    if (c.unavailable)
+        expectText(texts, "Highscores unavailable", centredAt(512, "Highscores unavailable"), c.unavailableY);
+    else
+        EXPECT_EQ(FindText(texts, "Highscores unavailable"), nullptr);
+    if (c.note) expectText(texts, c.note, centredAt(512, c.note), c.noteY);
+    for (const DrawnText& t : texts)
+        EXPECT_FALSE(t.text.starts_with("Score ") && (!c.note || t.text != c.note)) << t.text;
+    // No two texts share a pixel (10 x 20 pixels a glyph).
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        for (std::size_t j = i + 1; j < texts.size(); ++j) {
+            const DrawnText &a = texts[i], &b = texts[j];
+            const float aRight = a.x + 10.0f * static_cast<float>(a.text.size());
+            const float bRight = b.x + 10.0f * static_cast<float>(b.text.size());
+            const bool apart = aRight <= b.x || bRight <= a.x || a.y + 20 <= b.y || b.y + 20 <= a.y;
+            EXPECT_TRUE(apart) << "\"" << a.text << "\" covers \"" << b.text << "\"";
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fates, TableNotes,
+    ::testing::Values(FateNote{SubmissionFate::None, true, nullptr, 174, 0},
+                      FateNote{SubmissionFate::Stored, true, nullptr, 174, 0},
+                      FateNote{SubmissionFate::Stored, false, nullptr, 0, 0},
+                      FateNote{SubmissionFate::Kept, false, "Score kept - it will be sent next time", 0, 174},
+                      FateNote{SubmissionFate::Kept, true, "Score kept - it will be sent next time", 159,
+                               179},
+                      FateNote{SubmissionFate::Lost, true, "Score could not be sent or kept", 159, 179},
+                      FateNote{SubmissionFate::Uncertain, false, "Score sent - no answer in time", 0, 174},
+                      FateNote{SubmissionFate::Uncertain, true, "Score sent - no answer in time", 159, 179},
+                      FateNote{SubmissionFate::Refused, false, "Score refused by the server", 0, 174}),
+    FateNoteName);
+
+TEST_F(HudTest, AStoredScoreDrawsTheTableAsAScreenWithoutAScore) {
+    const auto drawn = [this](SubmissionFate fate, bool unavailable) {
+        showTable(unavailable ? 0 : 12, 0);
+        game.highscoresUnavailable = unavailable;
+        game.submissionFate = fate;
+        std::string all;
+        for (const DrawnText& t : render())
+            all += t.text + "@" + std::to_string(t.x) + "," + std::to_string(t.y) + "/" +
+                   std::to_string(t.colour) + "\n";
+        return all + std::to_string(quads().size());
+    };
+    for (const bool unavailable : {false, true})
+        EXPECT_EQ(drawn(SubmissionFate::Stored, unavailable), drawn(SubmissionFate::None, unavailable));
+}
+
 TEST_F(HudTest, EveryRowWithThePlayersNameIsOrange) {
     showTable(5, 0);
     game.playerName = "Ann";

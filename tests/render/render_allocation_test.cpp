@@ -36,6 +36,7 @@ TEST(RenderAllocation, SteadyFramesAllocateNothing) {
         game.highscores.push_back({i % 2 ? "A rather long name!!" : "someone else", i});
     game.firstRow = 2;
     game.highscoresUnavailable = true;
+    game.submissionFate = SubmissionFate::Kept;
     game.level = 3;
     game.levelTime = 1;
     EXPECT_EQ(allocationsOfASteadyRender(game), 0) << "table";
