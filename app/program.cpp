@@ -2,9 +2,12 @@
 
 #include <cstdio>
 #include <ctime>
+#include <optional>
+#include <string>
 
 #include "app/file_locations.h"
 #include "app/load_resources.h"
+#include "app/settings_keeper.h"
 #include "common/engine_ref.h"
 #include "common/split_first.h"
 #include "engine/sdl/sdl_platform.h"
@@ -18,7 +21,15 @@ Game game;
 
 namespace {
 
-bool FrameFunc() { return game.Frame(); }
+// The name and the music volume, kept between runs; made at start-up.
+std::optional<SettingsKeeper> settings;
+
+bool FrameFunc() {
+    const bool end = game.Frame();
+    // Kept as they change, but not at every letter of a name being typed.
+    if (!game.nameEntry) settings->Keep(game.playerName, game.musicVolume);
+    return end;
+}
 bool RenderFunc() { return game.Render(); }
 
 constexpr const char* Usage = "usage: munchet [/WINDOW] [/SERVER=host[:port]] [--help] [--version]\n";
@@ -120,12 +131,18 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
     int exitCode = 0;
     if (hge->System_Initiate()) {
         LoadResources();
-        game.StartMusic();
+        settings =
+            SettingsKeeper::ForPlayer([](const std::string& line) { hge->System_Log("%s", line.c_str()); });
+        const KeptSettings kept = settings->Load();
+        if (kept.playerName) game.playerName = *kept.playerName;
+        game.StartMusic(kept.musicVolume.value_or(Game::StartVolume));
+        settings->Start(game.playerName, game.musicVolume);
         // The journal of this run's input starts with the game: with the
         // random state of this moment it is enough to play the run again.
         hge->Journal_Begin();
         game.StartGame();
         hge->System_Start();
+        settings->Keep(game.playerName, game.musicVolume);
     } else {
         // Reported, not swallowed: a game that cannot open its window has failed.
         std::fprintf(stderr, "munchet: cannot start: %s\n", hge->System_GetErrorMessage());
