@@ -46,8 +46,11 @@ constexpr const char* Help =
     "directory when there is one, and writes error.log beside it; otherwise it\n"
     "reads the installed data and logs to $XDG_STATE_HOME/munchet/error.log\n"
     "(~/.local/state/munchet/error.log). Keys: arrows move, Shift focuses, F1 and\n"
-    "F2 start a one- or two-player game, M sets the music volume, Escape quits;\n"
-    "gamepads play too. The name typed last and the volume are kept in\n"
+    "F2 start a one- or two-player game, M sets the music volume, Escape quits.\n"
+    "Gamepads: the first drives the arrow-key player, the second the W A S D one;\n"
+    "the stick or d-pad moves, A, a shoulder or a trigger focuses (A also sends\n"
+    "the name), B erases a letter, X is R, Y is M, Start is F1, Back is F2, and\n"
+    "Start with Back quits. The name typed last and the music volume are kept in\n"
     "$XDG_CONFIG_HOME/munchet/settings (~/.config/munchet/settings).\n";
 
 // An argument as it may be shown on a terminal: control and other bytes a

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +19,12 @@
 #include "tests/support/scratch_dir.h"
 
 extern Game game;
+
+// Named in test output by what they hold (found by argument lookup, so here).
+void PrintTo(const KeptSettings& value, std::ostream* out) {
+    *out << "name " << (value.playerName ? "'" + *value.playerName + "'" : "none") << ", volume "
+         << (value.musicVolume ? std::to_string(*value.musicVolume) : "none");
+}
 
 namespace {
 
