@@ -3,9 +3,12 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <optional>
+#include <string>
 
 #include "app/file_locations.h"
 #include "app/load_resources.h"
+#include "app/settings_keeper.h"
 #include "common/engine_ref.h"
 #include "common/split_first.h"
 #include "engine/sdl/sdl_platform.h"
@@ -25,7 +28,15 @@ constexpr std::chrono::milliseconds ExchangeBudget{MUNCHET_EXCHANGE_BUDGET_MS};
 static_assert(ExchangeBudget >= MinExchangeBudget && ExchangeBudget <= MaxExchangeBudget,
               "MUNCHET_EXCHANGE_BUDGET_MS must lie between 300 and 60000");
 
-bool FrameFunc() { return game.Frame(); }
+// The name and the music volume, kept between runs; made at start-up.
+std::optional<SettingsKeeper> settings;
+
+bool FrameFunc() {
+    const bool end = game.Frame();
+    // Kept as they change, but not at every letter of a name being typed.
+    if (!game.nameEntry) settings->Keep(game.playerName, game.musicVolume);
+    return end;
+}
 bool RenderFunc() { return game.Render(); }
 
 constexpr const char* Usage = "usage: munchet [/WINDOW] [/SERVER=host[:port]] [--help] [--version]\n";
@@ -42,7 +53,12 @@ constexpr const char* Help =
     "directory when there is one, and writes error.log beside it; otherwise it\n"
     "reads the installed data and logs to $XDG_STATE_HOME/munchet/error.log\n"
     "(~/.local/state/munchet/error.log). Keys: arrows move, Shift focuses, F1 and\n"
-    "F2 start a one- or two-player game, M sets the music volume, Escape quits.\n";
+    "F2 start a one- or two-player game, M sets the music volume, Escape quits.\n"
+    "Gamepads: the first drives the arrow-key player, the second the W A S D one;\n"
+    "the stick or d-pad moves, A, a shoulder or a trigger focuses (A also sends\n"
+    "the name), B erases a letter, X is R, Y is M, Start is F1, Back is F2, and\n"
+    "Start with Back quits. The name typed last and the music volume are kept in\n"
+    "$XDG_CONFIG_HOME/munchet/settings (~/.config/munchet/settings).\n";
 
 // An argument as it may be shown on a terminal: control and other bytes a
 // hostile command line could drive the terminal with become '?'.
@@ -127,12 +143,18 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
     int exitCode = 0;
     if (hge->System_Initiate()) {
         LoadResources();
-        game.StartMusic();
+        settings =
+            SettingsKeeper::ForPlayer([](const std::string& line) { hge->System_Log("%s", line.c_str()); });
+        const KeptSettings kept = settings->Load();
+        if (kept.playerName) game.playerName = *kept.playerName;
+        game.StartMusic(kept.musicVolume.value_or(Game::StartVolume));
+        settings->Start(game.playerName, game.musicVolume);
         // The journal of this run's input starts with the game: with the
         // random state of this moment it is enough to play the run again.
         hge->Journal_Begin();
         game.StartGame();
         hge->System_Start();
+        settings->Keep(game.playerName, game.musicVolume);
     } else {
         // Reported, not swallowed: a game that cannot open its window has failed.
         std::fprintf(stderr, "munchet: cannot start: %s\n", hge->System_GetErrorMessage());

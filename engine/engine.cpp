@@ -54,6 +54,16 @@ void EngineImpl::Log(const char* format, ...) {
     }
 }
 
+void EngineImpl::LogDetail(const char* format, ...) {
+    if (!log) return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(log, format, args);
+    va_end(args);
+    std::fputc('\n', log);
+    std::fflush(log);
+}
+
 void Engine::System_Log(const char* format, ...) {
     char line[1024];
     va_list args;

@@ -65,6 +65,9 @@ struct EngineImpl {
     std::deque<FrameInput> script;
 
     void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // One line to the log file only: details that would only clutter a
+    // player's terminal (what the sound libraries had to say, for one).
+    void LogDetail(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // Runs one frame with this input (its frame time bounded here, for every
     // loop): journals it, then calls the frame callback and, unless that
     // ended the run, the render callback. True ends the run.

@@ -149,7 +149,7 @@ void Game::NextLevel() {
     SetupLevel();
 }
 
-void Game::StartMusic() {
-    musicVolume = 60;
-    musicChannel = hge->Music_Play(music, true, 60, -1, -1);
+void Game::StartMusic(std::int32_t volume) {
+    musicVolume = volume;
+    musicChannel = hge->Music_Play(music, true, volume, -1, -1);
 }

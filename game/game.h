@@ -77,8 +77,10 @@ struct Game {
     void StartGame();
     // The last munchet is gone: bonus, then the next level's set-up.
     void NextLevel();
-    // Starts the looping music at volume 60.
-    void StartMusic();
+    // The music's volume at the first start, when no other is kept.
+    static constexpr std::int32_t StartVolume = 60;
+    // Starts the looping music at volume (0, 20, ..., 100).
+    void StartMusic(std::int32_t volume = StartVolume);
 
     // Places the players, lines up 2 * level + 1 munchets and creates the two
     // food sources. Only appends: callers empty the lists first.

@@ -2,8 +2,8 @@
 # Cheap checks of the source tree, run before anything is built:
 #  1. every C++ file is formatted by the repository's .clang-format;
 #  2. only the engine's platform backend (engine/sdl/) includes SDL, OpenAL,
-#     libsndfile or libopenmpt; besides it only the data generators (tools/),
-#     the backend's own tests and benchmark may;
+#     alsa-lib, libsndfile or libopenmpt; besides it only the data generators
+#     (tools/), the backend's own tests and benchmark may;
 #  3. the layers include only downward:
 #     app -> render, scores -> game -> common -> engine's core; app alone may
 #     reach engine/sdl/ (to hand the platform to the engine).
@@ -25,7 +25,7 @@ if ! clang-format --dry-run -Werror "${sources[@]}"; then
 fi
 
 echo "== platform headers"
-platform_include='^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](SDL[^>"]*|AL/[^>"]*|sndfile[^>"]*|libopenmpt/[^>"]*)[>"]'
+platform_include='^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](SDL[^>"]*|AL/[^>"]*|alsa/[^>"]*|sndfile[^>"]*|libopenmpt/[^>"]*)[>"]'
 may_include_platform='^(engine/sdl/|tools/|tests/engine/|tests/tools/|bench/engine_bench\.cpp$)'
 for file in "${sources[@]}"; do
   [[ $file =~ $may_include_platform ]] && continue

@@ -6,10 +6,13 @@
 
 #include "engine/engine_impl.h"
 #include "engine/sdl/sdl_platform.h"
+#include "engine/sdl/sound_library_messages.h"
 
 std::unique_ptr<Backend> SdlPlatform() { return std::make_unique<SdlBackend>(); }
 
 bool SdlBackend::Open(const BackendConfig& config, EngineImpl& engine, std::string& error) {
+    // Before any thread is started and before OpenAL is first called.
+    RouteSoundLibraryMessages();
     std::string note;
     if (config.headless) {
         audio.Open(config.loopbackAudio ? Audio::Mode::Loopback : Audio::Mode::Silent, note);
@@ -29,7 +32,15 @@ bool SdlBackend::Open(const BackendConfig& config, EngineImpl& engine, std::stri
     engine.Log("Window %dx%d %s, renderer %s", config.width, config.height,
                config.windowed ? "windowed" : "full screen", video.RendererName().c_str());
     if (!note.empty()) engine.Log("%s", note.c_str());
+    LogSoundLibraryMessages(engine);
+    if (!padNote.empty()) engine.Log("%s", padNote.c_str());
     return true;
+}
+
+void LogSoundLibraryMessages(EngineImpl& engine) {
+    const SoundLibraryMessages messages = TakeSoundLibraryMessages();
+    for (const std::string& line : messages.lines) engine.LogDetail("%s", line.c_str());
+    if (messages.dropped > 0) engine.LogDetail("ALSA: %d more messages", messages.dropped);
 }
 
 bool SdlBackend::OpenWindow(const BackendConfig& config, std::string& error) {
@@ -38,6 +49,14 @@ bool SdlBackend::OpenWindow(const BackendConfig& config, std::string& error) {
         return false;
     }
     sdlStarted = true;
+    // SDL drops pad presses while none of its windows has the keyboard,
+    // which on an X server without a window manager is always. The loop
+    // pauses the game itself while the window is away, and a pad's state
+    // followed meanwhile is still right when the game comes back.
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    // Without pads the game is played on the keyboard as ever.
+    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0)
+        padNote = std::string("No gamepads: ") + SDL_GetError();
     VideoConfig window;
     window.title = config.title;
     window.width = config.width;

@@ -54,7 +54,12 @@ struct SdlBackend final : Backend {
     Video video;
     Audio audio;
     bool sdlStarted = false;  // SDL_Init ran for the window
+    std::string padNote;      // why there are no gamepads, when there are none
 
 private:
     bool OpenWindow(const BackendConfig& config, std::string& error);
 };
+
+// What the sound libraries said since the last call, into the log file only
+// (engine/sdl/sound_library_messages.h).
+void LogSoundLibraryMessages(EngineImpl& engine);

@@ -6,6 +6,7 @@
 
 #include "engine/engine_impl.h"
 #include "engine/frame_clock.h"
+#include "engine/sdl/gamepads.h"
 #include "engine/sdl/keyboard.h"
 #include "engine/sdl/sdl_backend.h"
 
@@ -59,6 +60,9 @@ struct LoopReport {
     LoopReport(const LoopReport&) = delete;
     LoopReport& operator=(const LoopReport&) = delete;
     ~LoopReport() {
+        // Whatever the sound libraries met while the game ran (a device
+        // lost, an underrun) is in the log, not on the terminal.
+        LogSoundLibraryMessages(engine);
         const double seconds = static_cast<double>(MonotonicNanoseconds() - started) * 1e-9;
         const double activeSeconds = static_cast<double>(activeTime) * 1e-9;
         engine.Log(
@@ -73,6 +77,8 @@ struct LoopReport {
 
 void SdlBackend::RunLoop(EngineImpl& engine) {
     KeyboardInput keyboard;
+    GamepadInput pads;
+    if (SDL_WasInit(SDL_INIT_GAMECONTROLLER)) pads.OpenAttached();
     WindowActivity activity;
     FrameClock clock;
     clock.Start(MonotonicNanoseconds(), engine.fps);
@@ -85,6 +91,7 @@ void SdlBackend::RunLoop(EngineImpl& engine) {
         const bool late = now - clock.deadline > clock.period / 2;
         const float frameTime = clock.BeginFrame(now);
         keyboard.BeginFrame();
+        pads.BeginFrame();
         SDL_Event event;
         while (SDL_PollEvent(&event)) {
             switch (event.type) {
@@ -103,19 +110,25 @@ void SdlBackend::RunLoop(EngineImpl& engine) {
                     video.ForgetTextures();
                     break;
                 case SDL_WINDOWEVENT:
+                    // The keyboard's releases go to the other window; the
+                    // pads' still come here.
                     if (activity.Apply(event.window)) keyboard.ReleaseAll();
                     break;
                 default:
+                    pads.Handle(event);
                     break;
             }
         }
+        for (const std::string& notice : pads.notices) engine.Log("%s", notice.c_str());
+        pads.notices.clear();
         if (activity.Active()) {
             report.frames += 1;
             report.late += late;
             report.activeTime += now - periodStart;
-            // A journal playing back stands in for the keyboard, frame time
-            // included; the keyboard is still followed, to take over after.
+            // A journal playing back stands in for the keyboard and the pads,
+            // frame time included; they are still followed, to take over after.
             FrameInput input = keyboard.Record();
+            pads.AddTo(input);
             input.frameTime = frameTime;
             engine.NextPlayedFrame(input);
             if (engine.RunFrame(input)) return;

@@ -6,12 +6,14 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "engine/engine_impl.h"
 #include "engine/sdl/sdl_backend.h"
 #include "engine/sdl/sdl_platform.h"
 #include "tests/engine/picture_files.h"
+#include "tests/engine/virtual_pad.h"
 
 namespace {
 
@@ -210,6 +212,25 @@ TEST_F(WindowLoop, KeysAndTextReachTheFrameTheyWereTypedIn) {
     EXPECT_EQ(keys, (std::vector<int>{0, Key::Backspace, 0, Key::Escape}));
     EXPECT_EQ(chars, (std::vector<int>{0, 'q', 0, 0}));
     EXPECT_EQ(shiftHeld, (std::vector<bool>{false, true, true, false}));
+}
+
+TEST_F(WindowLoop, APadPluggedInWhileTheGameRunsPressesItsKeys) {
+    ASSERT_TRUE(engine->System_Initiate()) << engine->System_GetErrorMessage();
+    std::unique_ptr<VirtualPad> pad;
+    std::vector<int> keys;
+    std::vector<bool> leftHeld;
+    Loop::onFrame = [&](int frame) {
+        keys.push_back(engine->Input_GetKey());
+        leftHeld.push_back(engine->Input_GetKeyState(Key::Left));
+        if (frame == 1) pad = std::make_unique<VirtualPad>();
+        // The loop has opened the pad by now.
+        if (frame == 2) pad->Button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, true);
+        if (frame == 4) pad->Button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, false);
+        return frame == 5;
+    };
+    engine->System_Start();
+    EXPECT_EQ(keys, (std::vector<int>{0, 0, Key::Left, 0, 0}));
+    EXPECT_EQ(leftHeld, (std::vector<bool>{false, false, true, true, false}));
 }
 
 TEST_F(WindowLoop, WindowCloseEndsTheLoop) {

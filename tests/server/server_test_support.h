@@ -28,23 +28,9 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/scratch_dir.h"
+
 extern char** environ;
-
-// A fresh directory under the system's temporary directory, removed with its contents.
-struct ScratchDir {
-    std::filesystem::path path;
-
-    ScratchDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "munchet-server-test-XXXXXX").string();
-        if (mkdtemp(pattern.data())) path = pattern;
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    std::string File(std::string_view name) const { return (path / name).string(); }
-};
 
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path);
