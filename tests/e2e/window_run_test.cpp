@@ -4,6 +4,7 @@
 // and drawn, and Escape ends the program with exit code 0 and its log file.
 #include <gtest/gtest.h>
 
+#include "replay/replay_verifier.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/e2e/x_screen.h"
 #include "tests/e2e/x_session.h"
@@ -37,12 +38,13 @@ TEST(WindowRun, RealGameOpensPlaysShowsTheTableAndQuitsOnEscape) {
     // The test's own environment asks SDL for no window and no sound; the
     // game gets a real display and whatever sound the machine has (none in a
     // container: it must run silently).
-    e2e::ChildProcess game(e2e::SpawnOptions({MUNCHET_GAME_BIN, "/WINDOW", "/SERVER=" + server.Host()})
-                               .Env(e2e::Environment({"SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "ALSOFT_DRIVERS"},
-                                                     {"DISPLAY=" + display.name}))
-                               .Cwd(work.path.string())
-                               .Stdout(work.File("game.out"))
-                               .Stderr(work.File("game.err")));
+    e2e::ChildProcess game(
+        e2e::SpawnOptions({MUNCHET_GAME_BIN, "/WINDOW", "/SERVER=" + server.Host()})
+            .Env(e2e::Environment({"SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "ALSOFT_DRIVERS"},
+                                  {"DISPLAY=" + display.name, "XDG_DATA_HOME=" + work.File("data-home")}))
+            .Cwd(work.path.string())
+            .Stdout(work.File("game.out"))
+            .Stderr(work.File("game.err")));
     const auto gameOutput = [&] { return e2e::ReadText(work.File("game.err")); };
 
     const e2e::XdoTool xdo{xdotool, display.name, work.File("xdotool.out")};
@@ -129,6 +131,16 @@ TEST(WindowRun, RealGameOpensPlaysShowsTheTableAndQuitsOnEscape) {
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status << "\n"
                                                                  << gameOutput();
     EXPECT_TRUE(std::filesystem::exists(work.path / "error.log"));
+    // The game played in the window was kept, and plays again to its end.
+    std::vector<std::filesystem::path> replays;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(work.path / "data-home" / "munchet" / "replays"))
+        replays.push_back(entry.path());
+    ASSERT_EQ(replays.size(), 1u);
+    const ReplayReading reading = ReadReplay(e2e::ReadText(replays[0].string()));
+    ASSERT_TRUE(reading.ok) << reading.error;
+    const ReplayCheck check = VerifyReplay(reading.replay);
+    EXPECT_EQ(check.verdict, ReplayVerdict::Proven) << check.reason;
     std::printf("game ended after %.1f s of play; text pixels where the rows stand: %d, then %d\n",
                 playSeconds, textBefore, textAfter);
 }
