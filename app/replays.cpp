@@ -35,9 +35,8 @@ void RecordFrame(const Game& game) { Recording().FrameRan(game, hge->Journal_Get
 void RecordRunEnded() { Recording().RunEnded(); }
 
 ScoreExchangeResult ExchangeScoresWithReplay(const ScoreSubmission* submission) {
-    // The finished game is kept under the name its score is sent with.
-    if (submission) Recording().ReplayForSubmission(*submission);
-    return ExchangeScores(submission);
+    if (!submission) return ExchangeScores(nullptr);
+    return ExchangeScores(submission, Recording().ReplayForSubmission(*submission));
 }
 
 std::optional<ReplayToWatch> LoadReplayToWatch(const std::string& path, std::string& error) {

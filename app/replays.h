@@ -1,7 +1,8 @@
 // Replays in the program. Playing: every game is recorded, each finished one
-// is kept in the player's replays folder. Watching (/REPLAY=FILE): a kept
-// game plays again in the window at its own pace through the engine's journal
-// playback, with the game's own HUD; Escape on the keyboard quits; nothing is sent.
+// is kept in the player's replays folder, and its replay goes to the score
+// server with its score. Watching (/REPLAY=FILE): a kept game plays again in
+// the window at its own pace through the engine's journal playback, with
+// the game's own HUD; Escape on the keyboard quits; nothing is sent.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +21,8 @@ void RecordGameBegan(const Game& game);
 void RecordFrame(const Game& game);
 // The run ends: a finished game still waiting for a name is kept.
 void RecordRunEnded();
-// A ScoreExchangeFunction: the program's exchange, the finished game kept
-// under the name it is sent with.
+// A ScoreExchangeFunction: the program's exchange, with the finished game's
+// replay attached to the submission.
 ScoreExchangeResult ExchangeScoresWithReplay(const ScoreSubmission* submission);
 
 // --- Watching --------------------------------------------------------------
