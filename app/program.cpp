@@ -8,6 +8,7 @@
 
 #include "app/file_locations.h"
 #include "app/load_resources.h"
+#include "app/replays.h"
 #include "app/settings_keeper.h"
 #include "common/engine_ref.h"
 #include "common/split_first.h"
@@ -32,20 +33,26 @@ static_assert(ExchangeBudget >= MinExchangeBudget && ExchangeBudget <= MaxExchan
 std::optional<SettingsKeeper> settings;
 
 bool FrameFunc() {
-    const bool end = game.Frame();
+    if (game.Frame()) return true;
+    RecordFrame(game);
     // Kept as they change, but not at every letter of a name being typed.
     if (!game.nameEntry) settings->Keep(game.playerName, game.musicVolume);
-    return end;
+    return false;
 }
+bool WatchFrameFunc() { return WatchFrame(game); }
 bool RenderFunc() { return game.Render(); }
 
-constexpr const char* Usage = "usage: munchet [/WINDOW] [/SERVER=host[:port]] [--help] [--version]\n";
+constexpr const char* Usage =
+    "usage: munchet [/WINDOW] [/SERVER=host[:port]] [/REPLAY=file] [--help] [--version]\n";
 constexpr const char* Help =
     "Munchet Fast Prototype: herd the drifting food into the goal past the munchets.\n"
     "\n"
     "  /WINDOW              play in a 1024 x 768 window instead of full screen\n"
     "                       (any letter case)\n"
     "  /SERVER=host[:port]  the score server to send games to (default %s)\n"
+    "  /REPLAY=file         watch a kept game again (they are kept in\n"
+    "                       $XDG_DATA_HOME/munchet/replays, ~/.local/share/...);\n"
+    "                       Escape quits; nothing is sent\n"
     "  --help, -h, /?       show this text\n"
     "  --version            show the version\n"
     "\n"
@@ -81,9 +88,11 @@ CommandLineOptions ParseCommandLine(std::string commandLine, std::size_t program
         const std::string given = token;
         for (char& c : token)
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        const bool known = token == "/WINDOW" || token.starts_with("/SERVER=");
+        const bool known =
+            token == "/WINDOW" || token.starts_with("/SERVER=") || token.starts_with("/REPLAY=");
         if (token == "/WINDOW") options.fullscreen = false;
         if (token.starts_with("/SERVER=")) options.scoreServer = given.substr(8);
+        if (token.starts_with("/REPLAY=")) options.replayFile = given.substr(8);
         if (start < programPathLength || given.empty() || known) continue;
         if (given == "--help" || given == "-h" || given == "/?")
             options.help = true;
@@ -113,6 +122,15 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
         return 0;
     }
     if (options.scoreServer) SetScoreServerHost(*options.scoreServer);
+    std::optional<ReplayToWatch> watched;
+    if (options.replayFile) {
+        std::string error;
+        watched = LoadReplayToWatch(*options.replayFile, error);
+        if (!watched) {
+            std::fprintf(stderr, "munchet: %s\n", Printable(error).c_str());
+            return 1;
+        }
+    }
 
     hge = hgeCreate(EngineVersion);
     if (!hge) {
@@ -123,7 +141,7 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
     hge->Random_Seed(static_cast<int>(static_cast<std::uint32_t>(std::time(nullptr))));
 
     hge->System_SetState(StateLogFile, LogFile().c_str());
-    hge->System_SetState(StateFrameFunc, FrameFunc);
+    hge->System_SetState(StateFrameFunc, watched ? WatchFrameFunc : FrameFunc);
     hge->System_SetState(StateRenderFunc, RenderFunc);
     hge->System_SetState(StateTitle, "Munchet Fast Prototype");
     hge->System_SetState(StateFps, 100);
@@ -138,7 +156,8 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
     ConfigureScoreExchange({ScoreServerHost(), ExchangeBudget, "", [](std::string_view line) {
                                 hge->System_Log("%.*s", static_cast<int>(line.size()), line.data());
                             }});
-    game.scoreExchange = ExchangeScores;
+    // A replay watched sends nothing.
+    game.scoreExchange = watched ? nullptr : ExchangeScoresWithReplay;
 
     int exitCode = 0;
     if (hge->System_Initiate()) {
@@ -148,13 +167,21 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
         const KeptSettings kept = settings->Load();
         if (kept.playerName) game.playerName = *kept.playerName;
         game.StartMusic(kept.musicVolume.value_or(Game::StartVolume));
-        settings->Start(game.playerName, game.musicVolume);
-        // The journal of this run's input starts with the game: with the
-        // random state of this moment it is enough to play the run again.
-        hge->Journal_Begin();
-        game.StartGame();
-        hge->System_Start();
-        settings->Keep(game.playerName, game.musicVolume);
+        if (watched) {
+            // Watching changes nothing the player keeps.
+            StartWatching(game, *watched);
+            hge->System_Start();
+        } else {
+            settings->Start(game.playerName, game.musicVolume);
+            // The journal of this run's input starts with the game: with the
+            // random state of this moment it is enough to play the run again.
+            hge->Journal_Begin();
+            game.StartGame();
+            RecordGameBegan(game);
+            hge->System_Start();
+            RecordRunEnded();
+            settings->Keep(game.playerName, game.musicVolume);
+        }
     } else {
         // Reported, not swallowed: a game that cannot open its window has failed.
         std::fprintf(stderr, "munchet: cannot start: %s\n", hge->System_GetErrorMessage());

@@ -11,6 +11,9 @@ struct CommandLineOptions {
     // The score server's "host[:port]" from "/SERVER=...", as given; none
     // when the switch is absent (the build's default server is used).
     std::optional<std::string> scoreServer;
+    // The replay file to watch from "/REPLAY=...", as given; none when the
+    // switch is absent (the game is played).
+    std::optional<std::string> replayFile;
     bool help = false;     // "--help", "-h" or "/?"
     bool version = false;  // "--version"
     // The arguments that are none of the above, as given, in order.
@@ -34,5 +37,7 @@ CommandLineOptions ParseCommandLine(std::string commandLine,
 // With --help or --version: prints it on stdout and returns 0. Otherwise
 // starts the engine, loads the resources, runs the game until Escape and
 // shuts down: 0 after a normal end; 1 when the engine could not start (the
-// reason is on stderr and in the log, app/file_locations.h).
+// reason is on stderr and in the log, app/file_locations.h). With /REPLAY=
+// it plays the replay file instead (app/replays.h); 1, with the reason on
+// stderr, when the file cannot be read or is no replay of these rules.
 int RunProgram(const std::string& commandLine, std::size_t programPathLength = ProgramPathIsFirstPiece);

@@ -30,7 +30,9 @@ const CurlLibrary* Open() {
         Find(library, "curl_easy_perform", curl.easyPerform) &&
         Find(library, "curl_easy_getinfo", curl.easyGetinfo) &&
         Find(library, "curl_easy_escape", curl.easyEscape) && Find(library, "curl_free", curl.free) &&
-        Find(library, "curl_easy_strerror", curl.easyStrerror);
+        Find(library, "curl_easy_strerror", curl.easyStrerror) &&
+        Find(library, "curl_slist_append", curl.slistAppend) &&
+        Find(library, "curl_slist_free_all", curl.slistFreeAll);
     if (!found) {
         std::fprintf(stderr, "munchet: %s lacks a function the score client needs\n", LibraryName);
         return nullptr;

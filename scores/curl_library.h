@@ -17,6 +17,8 @@ struct CurlLibrary {
     decltype(&curl_easy_escape) easyEscape;
     decltype(&curl_free) free;
     decltype(&curl_easy_strerror) easyStrerror;
+    decltype(&curl_slist_append) slistAppend;
+    decltype(&curl_slist_free_all) slistFreeAll;
 };
 
 // The library, opened and globally initialised on the first call (which must

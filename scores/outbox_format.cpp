@@ -51,6 +51,31 @@ std::optional<std::int64_t> readDecimal(std::string_view text, std::int64_t low,
     return value;
 }
 
+// Reads the fields name, score, level, munchets and food; the reason they
+// are refused otherwise.
+std::optional<ScoreSubmission> readSubmission(const std::array<std::string_view, 5>& fields,
+                                              std::string& reason) {
+    const auto score = readDecimal(fields[1], 1, Int32Max);
+    const auto level = readDecimal(fields[2], 0, Int32Max);
+    const auto munchets = readDecimal(fields[3], 0, Int32Max);
+    const auto food = readDecimal(fields[4], Int32Min, Int32Max);
+    if (!score || !level || !munchets || !food) {
+        reason = "bad number";
+        return std::nullopt;
+    }
+    if (!isName(fields[0])) {
+        reason = "bad name";
+        return std::nullopt;
+    }
+    ScoreSubmission submission;
+    submission.name = std::string(fields[0]);
+    submission.score = static_cast<std::int32_t>(*score);
+    submission.level = static_cast<std::int32_t>(*level);
+    submission.munchets = static_cast<std::int32_t>(*munchets);
+    submission.food = static_cast<std::int32_t>(*food);
+    return submission;
+}
+
 // Reads one entry line (without its line feed); the reason it is refused
 // otherwise.
 std::optional<OutboxEntry> readEntry(std::string_view line, std::string& reason) {
@@ -95,25 +120,13 @@ std::optional<OutboxEntry> readEntry(std::string_view line, std::string& reason)
     }
     const auto id = readDecimal(fields[1], 1, Int64Max);
     const auto keptAt = readDecimal(fields[2], 0, Int64Max);
-    const auto score = readDecimal(fields[4], 1, Int32Max);
-    const auto level = readDecimal(fields[5], 0, Int32Max);
-    const auto munchets = readDecimal(fields[6], 0, Int32Max);
-    const auto food = readDecimal(fields[7], Int32Min, Int32Max);
-    if (!id || !keptAt || !score || !level || !munchets || !food) {
-        reason = "bad number";
-        return std::nullopt;
-    }
-    if (!isName(fields[3])) {
-        reason = "bad name";
-        return std::nullopt;
-    }
+    const std::optional<ScoreSubmission> submission =
+        readSubmission({fields[3], fields[4], fields[5], fields[6], fields[7]}, reason);
+    if (!id || !keptAt) reason = "bad number";
+    if (!id || !keptAt || !submission) return std::nullopt;
     entry.id = static_cast<std::uint64_t>(*id);
     entry.keptAt = *keptAt;
-    entry.submission.name = std::string(fields[3]);
-    entry.submission.score = static_cast<std::int32_t>(*score);
-    entry.submission.level = static_cast<std::int32_t>(*level);
-    entry.submission.munchets = static_cast<std::int32_t>(*munchets);
-    entry.submission.food = static_cast<std::int32_t>(*food);
+    entry.submission = *submission;
     return entry;
 }
 
@@ -163,14 +176,36 @@ OutboxReading ParseOutbox(std::string_view text) {
     return reading;
 }
 
+std::optional<ScoreSubmission> ParseSubmissionLine(std::string_view line, std::string& reason) {
+    std::array<std::string_view, 5> fields;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::size_t end = line.find(';');
+        if ((end == std::string_view::npos) != (i + 1 == fields.size())) {
+            reason = end == std::string_view::npos ? "too few fields" : "too many fields";
+            return std::nullopt;
+        }
+        fields[i] = line.substr(0, end);
+        line.remove_prefix(end == std::string_view::npos ? line.size() : end + 1);
+    }
+    return readSubmission(fields, reason);
+}
+
+std::string FormatSubmissionLine(const ScoreSubmission& s) {
+    return s.name + ';' + std::to_string(s.score) + ';' + std::to_string(s.level) + ';' +
+           std::to_string(s.munchets) + ';' + std::to_string(s.food);
+}
+
+std::string OutboxReplayOf(const OutboxEntry& entry) {
+    if (entry.version < OutboxReplayEntryVersion) return {};
+    return entry.laterFields.substr(0, entry.laterFields.find(';'));
+}
+
 std::string FormatOutbox(const std::vector<OutboxEntry>& entries) {
     std::string text(Header);
     text += '\n';
     for (const OutboxEntry& entry : entries) {
-        const ScoreSubmission& s = entry.submission;
         text += std::to_string(entry.version) + ';' + std::to_string(entry.id) + ';' +
-                std::to_string(entry.keptAt) + ';' + s.name + ';' + std::to_string(s.score) + ';' +
-                std::to_string(s.level) + ';' + std::to_string(s.munchets) + ';' + std::to_string(s.food);
+                std::to_string(entry.keptAt) + ';' + FormatSubmissionLine(entry.submission);
         if (!entry.laterFields.empty()) text += ';' + entry.laterFields;
         text += '\n';
     }

@@ -10,6 +10,7 @@
 
 #include "common/user_folders.h"
 #include "scores/outbox_file.h"
+#include "scores/outbox_replays.h"
 #include "scores/score_client.h"
 #include "scores/score_host.h"
 #include "scores/score_request.h"
@@ -25,11 +26,13 @@ constexpr milliseconds LongestConnect{1000};
 constexpr milliseconds ShortestTableRequest{10};
 
 // What a submission's request says about its fate (see the header's table).
-enum class Verdict { Stored, Refused, Kept, Uncertain };
+// Unwanted only for replays: a server that knows no replays.
+enum class Verdict { Stored, Refused, Kept, Uncertain, Unwanted };
 
-Verdict Judge(const RequestOutcome& outcome) {
+Verdict Judge(const RequestOutcome& outcome, bool replay) {
     if (!outcome.sent) return Verdict::Kept;
     const long status = outcome.status;
+    if (replay && status == 404) return Verdict::Unwanted;
     if (status >= 200 && status <= 299) return Verdict::Stored;
     if (status == 408 || status == 429 || (status >= 500 && status <= 599 && status != 504))
         return Verdict::Kept;
@@ -47,6 +50,10 @@ std::string EntryName(const OutboxEntry& entry) {
     return "entry " + std::to_string(entry.id) + " (" + DescribeSubmission(entry.submission) + ")";
 }
 
+std::string ReplayName(const std::string& file, const ScoreSubmission& submission) {
+    return "replay " + file + " (" + DescribeSubmission(submission) + ")";
+}
+
 }  // namespace
 
 // The state of one exchange, from its first request to its last.
@@ -56,13 +63,15 @@ struct ScoreExchangeClient::Round {
     const milliseconds third = client.settings_.budget / 3;
     const milliseconds connectLimit = std::min(LongestConnect, third);
 
-    std::unique_ptr<OutboxFile> file;  // set while the outbox is usable (and locked)
+    std::unique_ptr<OutboxFile> file;        // set while the outbox is usable (and locked)
+    std::unique_ptr<OutboxReplays> replays;  // the outbox's replays; set with file
     std::vector<OutboxEntry> entries;
     std::vector<std::uint64_t> left;  // ids of entries that left the outbox in this exchange
     bool changed = false;
-    bool unreachable = false;  // a request could not connect: nothing else will
-    bool lockBusy = false;     // another copy of the game held the outbox
-    std::string stopReason;    // why no further submission is sent; empty while they are
+    bool unreachable = false;      // a request could not connect: nothing else will
+    bool lockBusy = false;         // another copy of the game held the outbox
+    bool replaysUnwanted = false;  // the server knows no replays (404)
+    std::string stopReason;        // why no further submission is sent; empty while they are
 
     explicit Round(ScoreExchangeClient& owner) : client(owner) {}
 
@@ -96,6 +105,7 @@ struct ScoreExchangeClient::Round {
             changed = true;
         }
         file = std::move(candidate);
+        replays = std::make_unique<OutboxReplays>(*folder);
         for (const OutboxEntry& entry : load.entries) {
             if (client.gone_.contains(entry.id))
                 changed = true;
@@ -108,10 +118,14 @@ struct ScoreExchangeClient::Round {
     void DropOldest() {
         client.log("score outbox: dropped " + EntryName(entries.front()) + ": more than " +
                    std::to_string(MaxOutboxEntries) + " waiting");
-        Remove(0);
+        Remove(0, false);
     }
 
-    void Remove(std::size_t index) {
+    // The entry leaves the outbox. Its replay stays only to be sent on its
+    // own: the score reached the server, or may have.
+    void Remove(std::size_t index, bool keepReplay) {
+        const std::string replay = OutboxReplayOf(entries[index]);
+        if (!keepReplay && replays && !replay.empty()) replays->Remove(replay);
         left.push_back(entries[index].id);
         entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(index));
         changed = true;
@@ -128,20 +142,27 @@ struct ScoreExchangeClient::Round {
         return allowed;
     }
 
-    Verdict Send(const ScoreSubmission& submission, milliseconds allowed, const std::string& label) {
-        const std::string url = SubmissionUrl(client.settings_.host, submission);
+    // Sends the submission's score, or, given one, its replay.
+    Verdict Send(const ScoreSubmission& submission, milliseconds allowed, const std::string& label,
+                 std::optional<std::string_view> replay = std::nullopt) {
+        const std::string& host = client.settings_.host;
+        const std::string url = replay ? ReplayUrl(host, submission) : SubmissionUrl(host, submission);
         RequestOutcome outcome;
         if (url.empty())
             outcome.error = "libcurl could not escape the name";
         else
-            outcome = PerformRequest(url, {allowed, std::min(connectLimit, allowed)}, nullptr);
-        if (!outcome.succeeded())
+            outcome = PerformRequest(url, {allowed, std::min(connectLimit, allowed)}, nullptr, replay);
+        const Verdict verdict = Judge(outcome, replay.has_value());
+        if (!outcome.succeeded() && verdict != Verdict::Unwanted)
             client.log("score client: " + label + " failed after " + Seconds(outcome.took) + ": " +
                        outcome.failure());
         if (!outcome.sent) unreachable = true;
-        const Verdict verdict = Judge(outcome);
         if (verdict == Verdict::Kept || verdict == Verdict::Uncertain)
             stopReason = "an earlier submission was not taken";
+        if (verdict == Verdict::Unwanted) {
+            client.log("score client: the server takes no replays (HTTP status 404); none is sent to it");
+            replaysUnwanted = true;
+        }
         return verdict;
     }
 
@@ -154,16 +175,17 @@ struct ScoreExchangeClient::Round {
             switch (Send(entry.submission, allowed, "submission of outbox " + EntryName(entry))) {
                 case Verdict::Stored:
                     client.log("score outbox: sent " + EntryName(entry));
-                    Remove(index);
+                    Remove(index, true);
                     break;
                 case Verdict::Refused:
+                case Verdict::Unwanted:
                     client.log("score outbox: dropped " + EntryName(entry) + ": refused by the server");
-                    Remove(index);
+                    Remove(index, false);
                     break;
                 case Verdict::Uncertain:
                     client.log("score outbox: removed " + EntryName(entry) +
                                ": it may have been stored, so it is not sent again");
-                    Remove(index);
+                    Remove(index, true);
                     break;
                 case Verdict::Kept:
                     ++index;
@@ -172,7 +194,92 @@ struct ScoreExchangeClient::Round {
         }
     }
 
-    SubmissionFate SendThisGame(const ScoreSubmission& submission) {
+    // The replays whose score is no longer waiting, oldest first.
+    void FlushReplays() {
+        if (!replays) return;
+        std::vector<std::string> alone;
+        for (const std::string& name : replays->List()) {
+            const bool named = std::any_of(entries.begin(), entries.end(), [&name](const OutboxEntry& e) {
+                return OutboxReplayOf(e) == name;
+            });
+            if (!named) alone.push_back(name);
+        }
+        for (const std::string& name : alone) {
+            if (replaysUnwanted || SubmissionAllowance().count() == 0) return;
+            std::string error;
+            const std::optional<OutboxReplay> waiting = replays->Load(name, error);
+            if (!waiting) {
+                client.log("score outbox: dropped replay " + name + ": " + error);
+                replays->Remove(name);
+                continue;
+            }
+            const std::string label = ReplayName(name, waiting->submission);
+            const Verdict verdict =
+                Send(waiting->submission, SubmissionAllowance(), "outbox " + label, waiting->replay);
+            if (verdict == Verdict::Kept) return;
+            client.log("score outbox: " + ReplayOutcome(verdict) + " " + label);
+            replays->Remove(name);
+        }
+    }
+
+    static std::string ReplayOutcome(Verdict verdict) {
+        switch (verdict) {
+            case Verdict::Stored:
+                return "sent";
+            case Verdict::Uncertain:
+                return "removed (it may have arrived, so it is not sent again)";
+            case Verdict::Unwanted:
+                return "removed (the server takes no replays)";
+            default:
+                return "dropped (refused by the server)";
+        }
+    }
+
+    // This game's replay, once its score reached the server or may have.
+    void SendThisReplay(const ScoreSubmission& submission, std::string_view replay) {
+        if (replay.empty() || replaysUnwanted) return;
+        const std::string label = "replay of this game (" + DescribeSubmission(submission) + ")";
+        const milliseconds allowed = SubmissionAllowance();
+        if (allowed.count() == 0) {
+            client.log("score client: " + label +
+                       " not sent: " + (unreachable ? "the server could not be reached" : stopReason));
+        } else {
+            const Verdict verdict = Send(submission, allowed, label, replay);
+            if (verdict == Verdict::Refused) client.log("score client: " + label + " refused by the server");
+            if (verdict == Verdict::Uncertain)
+                client.log("score client: " + label + " may have arrived, so it is not sent again");
+            if (verdict != Verdict::Kept) return;
+        }
+        if (!OpenOutboxToKeep()) {
+            client.log("score client: " + label + " is lost: there is no outbox to keep it in");
+            return;
+        }
+        std::string error;
+        const std::string name = replays->Save({submission, std::string(replay)},
+                                               static_cast<std::int64_t>(std::time(nullptr)), error);
+        if (name.empty()) {
+            client.log("score client: " + label + " is lost: " + error);
+            return;
+        }
+        client.log("score outbox: kept " + ReplayName(name, submission));
+        DropOldestReplaysAlone();
+    }
+
+    // Replays waiting on their own are bounded like the entries.
+    void DropOldestReplaysAlone() {
+        std::vector<std::string> alone;
+        for (const std::string& name : replays->List())
+            if (std::none_of(entries.begin(), entries.end(),
+                             [&name](const OutboxEntry& e) { return OutboxReplayOf(e) == name; }))
+                alone.push_back(name);
+        for (std::size_t i = 0; i + MaxOutboxEntries < alone.size(); ++i) {
+            client.log("score outbox: dropped replay " + alone[i] + ": more than " +
+                       std::to_string(MaxOutboxEntries) + " waiting");
+            replays->Remove(alone[i]);
+        }
+    }
+
+    SubmissionFate SendThisGame(const ScoreSubmission& submission, std::string_view replay) {
         const std::string label = "submission of this game (" + DescribeSubmission(submission) + ")";
         const milliseconds allowed = SubmissionAllowance();
         Verdict verdict = Verdict::Kept;
@@ -183,24 +290,34 @@ struct ScoreExchangeClient::Round {
             verdict = Send(submission, allowed, label);
         switch (verdict) {
             case Verdict::Stored:
+                SendThisReplay(submission, replay);
                 return SubmissionFate::Stored;
             case Verdict::Refused:
+            case Verdict::Unwanted:
                 return SubmissionFate::Refused;
             case Verdict::Uncertain:
                 client.log("score client: " + label + " may have been stored, so it is not sent again");
+                // The server makes no second row for a replay whose score it has.
+                SendThisReplay(submission, replay);
                 return SubmissionFate::Uncertain;
             case Verdict::Kept:
                 break;
         }
-        return Keep(submission, label);
+        return Keep(submission, replay, label);
     }
 
-    SubmissionFate Keep(const ScoreSubmission& submission, const std::string& label) {
+    // True when the outbox may be written to.
+    bool OpenOutboxToKeep() {
         // The other copy of the game is done with the outbox by the time its
         // own submissions are: waiting for it then still leaves the table its
         // third of the budget.
         if (!file && lockBusy) OpenOutbox(start + client.settings_.budget - third);
-        if (!file) {
+        return file != nullptr;
+    }
+
+    SubmissionFate Keep(const ScoreSubmission& submission, std::string_view replay,
+                        const std::string& label) {
+        if (!OpenOutboxToKeep()) {
             client.log("score client: " + label + " is lost: there is no outbox to keep it in");
             return SubmissionFate::Lost;
         }
@@ -215,6 +332,16 @@ struct ScoreExchangeClient::Round {
         entry.id = id + 1;
         entry.keptAt = static_cast<std::int64_t>(std::time(nullptr));
         entry.submission = submission;
+        if (!replay.empty()) {
+            std::string error;
+            const std::string file = replays->Save({submission, std::string(replay)}, entry.keptAt, error);
+            if (file.empty()) {
+                client.log("score client: the replay of " + label + " is lost: " + error);
+            } else {
+                entry.version = OutboxReplayEntryVersion;
+                entry.laterFields = file;
+            }
+        }
         entries.push_back(entry);
         changed = true;
         if (!Save()) {
@@ -270,7 +397,8 @@ ScoreExchangeClient::ScoreExchangeClient(ScoreClientSettings settings) : setting
     settings_.budget = std::clamp(settings_.budget, MinExchangeBudget, MaxExchangeBudget);
 }
 
-ScoreExchangeResult ScoreExchangeClient::Exchange(const ScoreSubmission* submission) {
+ScoreExchangeResult ScoreExchangeClient::Exchange(const ScoreSubmission* submission,
+                                                  std::string_view replay) {
     ScoreExchangeResult result;
     Round round(*this);
     if (!IsValidScoreServerHost(settings_.host)) {
@@ -281,7 +409,8 @@ ScoreExchangeResult ScoreExchangeClient::Exchange(const ScoreSubmission* submiss
     // copy of the game holds the outbox.
     round.OpenOutbox(round.start + round.third / 4);
     round.Flush();
-    if (submission && !submission->name.empty()) result.fate = round.SendThisGame(*submission);
+    round.FlushReplays();
+    if (submission && !submission->name.empty()) result.fate = round.SendThisGame(*submission, replay);
     round.Save();
     round.file.reset();  // the other copy of the game may go on while the table arrives
     round.FetchTable(result);
@@ -329,11 +458,15 @@ void ConfigureScoreExchange(ScoreClientSettings settings) {
 }
 
 ScoreExchangeResult ExchangeScores(const ScoreSubmission* submission) {
+    return ExchangeScores(submission, {});
+}
+
+ScoreExchangeResult ExchangeScores(const ScoreSubmission* submission, std::string_view replay) {
     std::unique_ptr<ScoreExchangeClient>& client = ProgramClient();
     if (!client) {
         ScoreClientSettings defaults;
         defaults.host = ScoreServerHost();
         client = std::make_unique<ScoreExchangeClient>(std::move(defaults));
     }
-    return client->Exchange(submission);
+    return client->Exchange(submission, replay);
 }

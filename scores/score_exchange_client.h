@@ -3,7 +3,11 @@
 // did not arrive until a later exchange delivers it.
 //
 // One exchange, in this order:
-//  1. The outbox's entries, oldest first, then this game's submission. A
+//  1. The outbox's entries, oldest first, then the outbox's replays whose
+//     score is no longer waiting, then this game's submission and, once its
+//     score is stored (or may be), its replay. A replay is POSTed to
+//     replay.php with the submission's query and counts as a submission
+//     here. A
 //     submission is only started while at least a third of the budget is
 //     left for it on top of the third kept for the table, and gets all the
 //     time but that third: a slow server then answers it rather than turning
@@ -34,6 +38,10 @@
 //   Kept, but no outbox (no folder, the file cannot be written)
 //                                          Lost, logged in full
 // A status that arrived before a later failure still counts as the answer.
+// A replay fares the same, but for 404: the server takes no replays, so
+// this one is dropped and no other is sent in this exchange. A kept replay
+// waits beside the outbox (scores/outbox_replays.h): named by its score's
+// entry while the score waits too, on its own once the score has gone.
 #pragma once
 
 #include <chrono>
@@ -68,9 +76,10 @@ public:
     explicit ScoreExchangeClient(ScoreClientSettings settings);
 
     // The whole exchange; submission null (or with an empty name): nothing
-    // of this game to send. Synchronous; returns within the budget, plus the
-    // time the disk takes to flush the outbox.
-    ScoreExchangeResult Exchange(const ScoreSubmission* submission);
+    // of this game to send; replay: the game's replay file, empty for none.
+    // Synchronous; returns within the budget, plus the time the disk takes
+    // to flush the outbox.
+    ScoreExchangeResult Exchange(const ScoreSubmission* submission, std::string_view replay = {});
 
 private:
     struct Round;
@@ -91,5 +100,7 @@ private:
 // outbox in the player's data folder and logs to stderr.
 void ConfigureScoreExchange(ScoreClientSettings settings);
 
-// A ScoreExchangeFunction: the exchange of the program-wide client.
+// A ScoreExchangeFunction: the exchange of the program-wide client; and the
+// same with the game's replay file (empty for none).
 ScoreExchangeResult ExchangeScores(const ScoreSubmission* submission);
+ScoreExchangeResult ExchangeScores(const ScoreSubmission* submission, std::string_view replay);

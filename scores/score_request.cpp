@@ -27,7 +27,8 @@ std::string RequestOutcome::failure() const {
     return error;
 }
 
-RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, BodyWriter writer) {
+RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, BodyWriter writer,
+                              std::optional<std::string_view> postBody) {
     const auto start = std::chrono::steady_clock::now();
     RequestOutcome outcome;
     CurlHandle handle = newHandle();
@@ -48,6 +49,27 @@ RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, Body
                        static_cast<long>(std::max<long long>(1, limits.total.count())));
     library.easySetopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
                        static_cast<long>(std::max<long long>(1, limits.connect.count())));
+    struct HeaderList {
+        const CurlLibrary& library;
+        curl_slist* list = nullptr;
+        ~HeaderList() { library.slistFreeAll(list); }
+    } headers{library};
+    if (postBody) {
+        // An empty Expect: libcurl would otherwise wait up to a second for a
+        // "100 Continue" before sending a body of more than a kilobyte.
+        for (const char* header : {"Content-Type: application/octet-stream", "Expect:"}) {
+            curl_slist* longer = library.slistAppend(headers.list, header);
+            if (!longer) {
+                outcome.error = "libcurl could not set up a request";
+                return outcome;
+            }
+            headers.list = longer;
+        }
+        library.easySetopt(curl, CURLOPT_POST, 1L);
+        library.easySetopt(curl, CURLOPT_POSTFIELDS, postBody->data());
+        library.easySetopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(postBody->size()));
+        library.easySetopt(curl, CURLOPT_HTTPHEADER, headers.list);
+    }
     const CURLcode code = library.easyPerform(curl);
 
     curl_off_t connectTime = 0;
@@ -63,18 +85,31 @@ RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, Body
     return outcome;
 }
 
-std::string SubmissionUrl(const std::string& host, const ScoreSubmission& submission) {
+namespace {
+
+// "http://" host path "?name=...&score=...&level=...&munchets=...&food=...".
+std::string UrlWithGameQuery(const std::string& host, const char* path, const ScoreSubmission& submission) {
     CurlHandle handle = newHandle();
     if (!handle) return {};
     char* escaped = Curl()->easyEscape(handle.get(), submission.name.c_str(), 0);
     if (!escaped) return {};
-    std::string url = "http://" + host + "/hosted/vlkn/scores/pr/add.php?name=" + escaped;
+    std::string url = "http://" + host + path + "?name=" + escaped;
     Curl()->free(escaped);
     url += "&score=" + std::to_string(submission.score);
     url += "&level=" + std::to_string(submission.level);
     url += "&munchets=" + std::to_string(submission.munchets);
     url += "&food=" + std::to_string(submission.food);
     return url;
+}
+
+}  // namespace
+
+std::string SubmissionUrl(const std::string& host, const ScoreSubmission& submission) {
+    return UrlWithGameQuery(host, "/hosted/vlkn/scores/pr/add.php", submission);
+}
+
+std::string ReplayUrl(const std::string& host, const ScoreSubmission& submission) {
+    return UrlWithGameQuery(host, "/hosted/vlkn/scores/pr/replay.php", submission);
 }
 
 std::string TableUrl(const std::string& host) { return "http://" + host + "/hosted/vlkn/scores/pr/view.php"; }

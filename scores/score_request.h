@@ -1,10 +1,13 @@
-// One bounded GET to the score server with libcurl, and what can be told
-// afterwards about whether it reached the server.
+// One bounded request to the score server with libcurl (a GET, or the POST
+// of a replay), and what can be told afterwards about whether it reached
+// the server.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "game/score_exchange.h"
 
@@ -34,16 +37,24 @@ struct RequestOutcome {
 // number of bytes taken (size * count to go on).
 using BodyWriter = std::size_t (*)(char* data, std::size_t size, std::size_t count, void* user);
 
-// GETs url within limits. The body goes to writer, called with a null user
-// pointer; a null writer throws the body away. Never raises a signal (the
-// alarm libcurl would use is process-wide) and never follows a redirect.
-RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, BodyWriter writer);
+// GETs url within limits, or, given postBody, POSTs it there as
+// application/octet-stream. The answer's body goes to writer, called with a
+// null user pointer; a null writer throws it away. Never raises a signal (the
+// alarm libcurl would use is process-wide), never follows a redirect, and
+// never waits for a "100 Continue" the server may not send.
+RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, BodyWriter writer,
+                              std::optional<std::string_view> postBody = std::nullopt);
 
 // "http://" host "/hosted/vlkn/scores/pr/add.php?name=" followed by the name
 // escaped by curl_easy_escape and "&score=..&level=..&munchets=..&food=..",
 // each counter a plain decimal. Empty when libcurl cannot escape (out of
 // memory).
 std::string SubmissionUrl(const std::string& host, const ScoreSubmission& submission);
+
+// "http://" host "/hosted/vlkn/scores/pr/replay.php?" and the same query as
+// SubmissionUrl's: where the game's replay is posted. Empty when libcurl
+// cannot escape.
+std::string ReplayUrl(const std::string& host, const ScoreSubmission& submission);
 
 // "http://" host "/hosted/vlkn/scores/pr/view.php".
 std::string TableUrl(const std::string& host);

@@ -4,6 +4,7 @@
 // and drawn, and Escape ends the program with exit code 0 and its log file.
 #include <gtest/gtest.h>
 
+#include "replay/replay_verifier.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/e2e/window_player.h"
 #include "tests/e2e/x_screen.h"
@@ -110,6 +111,16 @@ TEST(WindowRun, RealGameOpensPlaysShowsTheTableAndQuitsOnEscape) {
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status << "\n"
                                                                  << gameOutput();
     EXPECT_TRUE(std::filesystem::exists(work.path / "error.log"));
+    // The game played in the window was kept, and plays again to its end.
+    std::vector<std::filesystem::path> replays;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(work.path / "home" / ".local/share" / "munchet" / "replays"))
+        replays.push_back(entry.path());
+    ASSERT_EQ(replays.size(), 1u);
+    const ReplayReading reading = ReadReplay(e2e::ReadText(replays[0].string()));
+    ASSERT_TRUE(reading.ok) << reading.error;
+    const ReplayCheck check = VerifyReplay(reading.replay);
+    EXPECT_EQ(check.verdict, ReplayVerdict::Proven) << check.reason;
     std::printf("game ended after %.1f s of play; text pixels where the rows stand: %d, then %d\n",
                 playSeconds, textBefore, textAfter);
 }

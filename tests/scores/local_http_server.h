@@ -1,5 +1,6 @@
 // A tiny HTTP server on an ephemeral loopback port for the score client's
-// tests. It records the request line of every request and answers each one
+// tests. It records the request line and the body (by its Content-Length) of
+// every request and answers each one
 // as its handler says: a status and a body, or nothing at all (the
 // connection is held open, as by a server that hangs), at once, late, or a
 // byte at a time. It answers one connection after the other, as a server
@@ -12,14 +13,23 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
+
+struct HttpRequest {
+    std::string line;  // "POST /path?query HTTP/1.1"
+    std::string head;  // the request line and the headers, up to the blank line
+    std::string body;
+};
 
 struct HttpReply {
     int status = 200;
@@ -80,7 +90,13 @@ public:
 
     std::vector<std::string> requestLines() const {
         std::lock_guard lock(mutex_);
-        return requestLines_;
+        std::vector<std::string> lines;
+        for (const HttpRequest& request : requests_) lines.push_back(request.line);
+        return lines;
+    }
+    std::vector<HttpRequest> requests() const {
+        std::lock_guard lock(mutex_);
+        return requests_;
     }
 
 private:
@@ -90,12 +106,12 @@ private:
             if (::poll(&waiting, 1, 20) <= 0) continue;
             const int connection = ::accept(listener_, nullptr, nullptr);
             if (connection < 0) continue;
-            const std::string requestLine = readRequestLine(connection);
+            const HttpRequest request = readRequest(connection);
             {
                 std::lock_guard lock(mutex_);
-                requestLines_.push_back(requestLine);
+                requests_.push_back(request);
             }
-            const HttpReply reply = handler_(requestLine);
+            const HttpReply reply = handler_(request.line);
             if (reply.silent) {
                 heldOpen_.push_back(connection);
                 continue;
@@ -114,21 +130,37 @@ private:
         }
     }
 
-    // Reads up to the end of the request head (or 2 s, or 64 KiB) and gives
-    // its first line.
-    std::string readRequestLine(int connection) {
-        std::string head;
+    // Reads the request head and as much body as its Content-Length says
+    // (within 2 s and 64 MiB).
+    HttpRequest readRequest(int connection) {
+        std::string data;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        char buffer[4096];
-        while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536 &&
+        char buffer[65536];
+        std::size_t wanted = std::string::npos;  // head and body, once the head is in
+        while (data.size() < wanted && data.size() < (64u << 20) &&
                std::chrono::steady_clock::now() < deadline && !stop_) {
             pollfd readable{connection, POLLIN, 0};
             if (::poll(&readable, 1, 20) <= 0) continue;
             const ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
             if (got <= 0) break;
-            head.append(buffer, static_cast<std::size_t>(got));
+            data.append(buffer, static_cast<std::size_t>(got));
+            const std::size_t headEnd = data.find("\r\n\r\n");
+            if (wanted == std::string::npos && headEnd != std::string::npos)
+                wanted = headEnd + 4 + contentLength(data.substr(0, headEnd));
         }
-        return head.substr(0, head.find("\r\n"));
+        HttpRequest request;
+        const std::size_t headEnd = std::min(data.find("\r\n\r\n"), data.size());
+        request.head = data.substr(0, headEnd);
+        request.line = data.substr(0, data.find("\r\n"));
+        if (headEnd + 4 <= data.size()) request.body = data.substr(headEnd + 4);
+        return request;
+    }
+
+    static std::size_t contentLength(const std::string& head) {
+        std::string lower = head;
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const std::size_t at = lower.find("\r\ncontent-length:");
+        return at == std::string::npos ? 0 : std::strtoul(head.c_str() + at + 17, nullptr, 10);
     }
 
     // Sleeps, waking early when the server is being stopped.
@@ -153,7 +185,7 @@ private:
     std::thread thread_;
     std::vector<int> heldOpen_;  // silent connections, touched only by the thread until it is joined
     mutable std::mutex mutex_;
-    std::vector<std::string> requestLines_;
+    std::vector<HttpRequest> requests_;
 };
 
 // A loopback port that nothing listens on: bound once to learn a free port,
