@@ -183,11 +183,15 @@ int Engine::Input_GetChar() {
     return c >= 32 && c <= 126 ? c : 0;
 }
 
+bool Engine::Input_GetLiveKeyState(int key) { return impl->live.Holds(key); }
+
 // --- Journal ---------------------------------------------------------------------
 
 void Engine::Journal_Begin() { impl->journal.Begin(impl->random.GetState()); }
 
 const InputJournal& Engine::Journal_Get() const { return impl->journal; }
+
+bool Engine::Journal_IsPlaying() const { return impl->playedFrame; }
 
 bool Engine::Journal_Play(const InputJournal& journal) {
     EngineImpl& e = *impl;
@@ -300,6 +304,7 @@ void Engine::Gfx_RenderQuad(const Quad* quad) {
 bool EngineImpl::RunFrame(FrameInput input) {
     input.frameTime = BoundFrameTime(input.frameTime);
     current = input;
+    if (!playedFrame) live = current;
     journal.Append(current);
     backend->AdvanceSound(current.frameTime);
     if (frameFunc && frameFunc()) return true;
@@ -308,8 +313,14 @@ bool EngineImpl::RunFrame(FrameInput input) {
 }
 
 bool EngineImpl::NextPlayedFrame(FrameInput& input) {
+    playedFrame = false;
     if (!playback) return false;
-    if (playback->Next(input) == JournalReader::Result::Frame) return true;
+    const FrameInput given = input;
+    if (playback->Next(input) == JournalReader::Result::Frame) {
+        live = given;
+        playedFrame = true;
+        return true;
+    }
     playback.reset();
     return false;
 }
@@ -325,6 +336,7 @@ bool Engine::Headless_RunFrame(const FrameInput& input) {
     EngineImpl& e = *impl;
     FrameInput frame = input;
     if (frame.frameTime == 0) frame.frameTime = e.scriptFrameTime;
+    e.playedFrame = false;
     return e.recorder ? e.recorder->RunFrame(e, frame) : e.RunFrame(frame);
 }
 

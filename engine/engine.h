@@ -125,6 +125,10 @@ struct Engine {
     int Input_GetKey();
     // The character typed during this frame when it is one byte 32..126, else 0.
     int Input_GetChar();
+    // True while the key is held on the keyboard (headless: in the scripted
+    // frame), even while a journal plays back in its place: how a watcher
+    // stops a replay.
+    bool Input_GetLiveKeyState(int key);
 
     // --- Input journal --------------------------------------------------
     // Every frame's input is kept in a journal (engine/input_journal.h),
@@ -141,6 +145,9 @@ struct Engine {
     // itself exactly. False, with a log line and nothing changed, for a
     // malformed journal.
     bool Journal_Play(const InputJournal& journal);
+    // True while the frame being run (or, between frames, the last one run)
+    // comes from a journal played back.
+    bool Journal_IsPlaying() const;
 
     // --- Files ----------------------------------------------------------
     // The whole file, owned by the caller until Resource_Free; null when it

@@ -48,6 +48,11 @@ struct EngineImpl {
     // The input of the frame being run (or of the last one), what the
     // game's input and timer reads answer from.
     FrameInput current = FrameInput{}.Lasting(0.01f);
+    // The input the keyboard or the script gave the frame being run, also
+    // when a played-back journal stands in for it.
+    FrameInput live;
+    // The frame being run came from the journal played back.
+    bool playedFrame = false;
     bool inScene = false;
 
     // Every frame's input since the journal began; always kept.
@@ -69,7 +74,8 @@ struct EngineImpl {
     // loop): journals it, then calls the frame callback and, unless that
     // ended the run, the render callback. True ends the run.
     bool RunFrame(FrameInput input);
-    // While a journal plays back: its next frame into input, true. False when
-    // none plays or it has run out (the live input takes over again).
+    // While a journal plays back: its next frame into input, true (the
+    // input given is kept as the live one). False when none plays or it has
+    // run out (the live input takes over again).
     bool NextPlayedFrame(FrameInput& input);
 };

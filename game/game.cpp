@@ -20,12 +20,15 @@ Game::Game() {
 bool Game::Render() { return renderer ? renderer(*this) : false; }
 
 bool Game::Frame() {
+    beginning.justBegan = false;
     const float dt = hge->Timer_GetDelta();
     if (hge->Input_GetKeyState(Key::Escape)) return true;
 
     // Munchets wander and their split timers run in every state; the
     // children join the list only while the game is played.
     newborns.clear();
+    newborns.insert(newborns.end(), pendingNewborns.begin(), pendingNewborns.end());
+    pendingNewborns.clear();
     for (std::size_t i = 0; i < munchetList.size(); ++i) {
         munchetList[i].move(dt, level);
         munchetList[i].trySplit(newborns, *this);
@@ -79,6 +82,7 @@ void Game::HandleTableKeys() {
 
 void Game::PlayStep(float dt) {
     munchetList.insert(munchetList.end(), newborns.begin(), newborns.end());
+    if (beginning.justBegan && !newborns.empty()) beginning.carried = newborns;
     for (Player& player : activePlayers()) player.update(dt);
     ContactPass();
     EatingPass();
@@ -127,6 +131,11 @@ void Game::Reset() {
 }
 
 void Game::StartGame() {
+    if (!beginning.justBegan) {
+        beginning.justBegan = true;
+        beginning.random = hge->Random_GetState();
+        beginning.carried.clear();
+    }
     SetupLevel();
     gameTime = 0;
     levelTime = 0;

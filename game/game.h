@@ -24,6 +24,22 @@
 
 struct Game;
 
+// How the game under way began: with the frames that follow, all a recording
+// needs to play it again (replay/). StartGame and Frame keep it; the rules
+// never read it.
+struct GameBeginning {
+    // True from a StartGame until the next frame begins: the game began in
+    // the frame last run or, before any frame, at start-up.
+    bool justBegan = false;
+    // The random generator as the first StartGame since the last frame
+    // began found it (F1 held with F2 starts two games in one frame).
+    RandomState random;
+    // The munchets the game before bore in the frame that began this one and
+    // that joined this game (F1 and F2 restart before the frame plays), in
+    // birth order; empty when none did.
+    std::vector<Munchet> carried;
+};
+
 // Draws one frame of the game (render/RenderScene); returns false.
 using RenderFunction = bool (*)(const Game& game);
 
@@ -63,6 +79,11 @@ struct Game {
     // Scratch index over foodList for the eating pass and the food update;
     // keeps nothing from frame to frame but its plainScan switch.
     FoodGrid foodGrid;
+    GameBeginning beginning;
+    // Munchets that join the next frame's newborns ahead of any born in it:
+    // how a replay puts back the munchets its game began with
+    // (GameBeginning::carried). Emptied by that frame.
+    std::vector<Munchet> pendingNewborns;
 
     Game();
 

@@ -6,59 +6,14 @@
 
 #include <cerrno>
 #include <cstring>
-#include <string_view>
 #include <thread>
+
+#include "common/durable_file.h"
 
 namespace {
 
 std::string systemError(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
-}
-
-// Reads at most limit + 1 bytes, enough to tell a file that is too long.
-bool readBounded(const std::string& path, std::size_t limit, std::string& text, bool& missing,
-                 std::string& error) {
-    missing = false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        missing = errno == ENOENT;
-        if (!missing) error = systemError("cannot open", path);
-        return missing;
-    }
-    text.clear();
-    char buffer[4096];
-    while (text.size() <= limit) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            error = systemError("cannot read", path);
-            ::close(fd);
-            return false;
-        }
-        if (got == 0) break;
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(fd);
-    return true;
-}
-
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-// A rename is only durable once the folder that holds the names is flushed.
-bool syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
 }
 
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0 || errno != ENOENT; }
@@ -101,7 +56,7 @@ OutboxLoad OutboxFile::Load() {
     OutboxLoad load;
     std::string text;
     bool missing = false;
-    if (!readBounded(path_, MaxOutboxFileBytes, text, missing, load.error)) return load;
+    if (!ReadFileBounded(path_, MaxOutboxFileBytes, text, missing, load.error)) return load;
     if (missing) {
         load.usable = true;
         return load;
@@ -122,7 +77,7 @@ OutboxLoad OutboxFile::Load() {
             load.error = systemError("cannot set aside", path_);
             return load;
         }
-        syncFolder(folder_);
+        SyncFolder(folder_);
         load.setAsideAs = aside;
     }
     load.entries = std::move(reading.entries);
@@ -136,26 +91,8 @@ bool OutboxFile::Save(const std::vector<OutboxEntry>& entries, std::string& erro
             error = systemError("cannot remove", path_);
             return false;
         }
-        syncFolder(folder_);
+        SyncFolder(folder_);
         return true;
     }
-    const std::string temporary = path_ + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        error = systemError("cannot create", temporary);
-        return false;
-    }
-    const bool written = writeAll(fd, FormatOutbox(entries)) && ::fsync(fd) == 0;
-    error = written ? "" : systemError("cannot write", temporary);
-    if (::close(fd) != 0 && written) error = systemError("cannot write", temporary);
-    if (error.empty() && ::rename(temporary.c_str(), path_.c_str()) != 0)
-        error = systemError("cannot rename", temporary);
-    if (!error.empty()) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    // The new file is in place either way; a folder that cannot be flushed
-    // only leaves the rename exposed to a power cut.
-    syncFolder(folder_);
-    return true;
+    return WriteFileDurably(path_, FormatOutbox(entries), error);
 }

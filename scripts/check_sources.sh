@@ -5,8 +5,8 @@
 #     libsndfile or libopenmpt; besides it only the data generators (tools/),
 #     the backend's own tests and benchmark may;
 #  3. the layers include only downward:
-#     app -> render, scores -> game -> common -> engine's core; app alone may
-#     reach engine/sdl/ (to hand the platform to the engine).
+#     app -> render, scores, replay -> game -> common -> engine's core; app
+#     alone may reach engine/sdl/ (to hand the platform to the engine).
 # Exits non-zero, naming each offending file, when a check fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -44,12 +44,13 @@ declare -A allowed=(
   [game]="engine common game"
   [render]="engine common game render"
   [scores]="engine common game scores"
-  [app]="engine engine/sdl common game render scores app"
+  [replay]="engine common game replay"
+  [app]="engine engine/sdl common game render scores replay app"
 )
 for file in "${sources[@]}"; do
   case $file in
     engine/sdl/*) layer=engine/sdl ;;
-    engine/* | common/* | game/* | render/* | scores/* | app/*) layer=${file%%/*} ;;
+    engine/* | common/* | game/* | render/* | scores/* | replay/* | app/*) layer=${file%%/*} ;;
     *) continue ;;
   esac
   while IFS= read -r included; do

@@ -1,0 +1,74 @@
+// Plays a replay again on the real rules, headless, and tells whether it is
+// a game the rules really produced: it begins as a game begins, every frame
+// time is one the engine could have given, the game was not slowed down, it
+// ends exactly in its last frame (not before), and it ends with the counters
+// the replay claims. What that proves, and what it does not (that a person
+// pressed the keys), is said in the README.
+//
+// Runs on the engine's core with the null backend: no window, no sound, no
+// platform library. The engine is one per process, so VerifyReplay takes it
+// for its run and hands it back released; nothing else in the process may use
+// the engine meanwhile (`hge` must be null), and calls must not overlap (one
+// thread calls it, as often as it likes: every run starts from a fresh
+// engine and a fresh Game, and leaves nothing behind).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "game/game.h"
+#include "replay/replay_file.h"
+
+// The engine paces the game at 100 frames per second and catches up after a
+// late frame, so a game played in real time adds up to at least this share
+// of NominalFrameTime per frame; a slowed-down game does not.
+inline constexpr double NominalFrameTime = 0.01;  // seconds
+inline constexpr double MinPaceShare = 0.95;
+
+struct VerifyOptions {
+    // Frames a replay may hold at most (the run is bounded by its frames).
+    std::uint32_t maxFrames = MaxReplayFrames;
+    // CPU time of the calling thread the run may take; zero: no bound.
+    std::chrono::nanoseconds cpuBudget{0};
+    // Asked every CheckInterval frames with the frames run so far; true stops
+    // the run (a server shutting down, a client gone). May be empty.
+    std::function<bool(std::uint32_t framesRun)> stop;
+    static constexpr std::uint32_t CheckInterval = 256;
+    // Shown the game after its last frame, when every frame was run. May be
+    // empty.
+    std::function<void(const Game& game)> atEnd;
+};
+
+enum class ReplayVerdict {
+    Proven,    // the rules produced these counters from these inputs
+    Refused,   // not a game the rules produced as claimed (reason says why)
+    Unproven,  // played through, but began with munchets carried over from the game before
+    Stopped,   // the CPU budget ran out or stop asked: nothing is known
+    NotRun,    // the engine was in use in this process
+};
+
+struct ReplayCheck {
+    ReplayVerdict verdict = ReplayVerdict::NotRun;
+    std::string reason;  // why it is not Proven; empty when it is
+    // The counters after the last frame run, and how many ran.
+    ReplayCounters reached;
+    std::uint32_t framesRun = 0;
+    // The frame times added up, seconds (of every frame, run or not).
+    double gameSeconds = 0;
+    bool frameTimesInBounds = false;  // every one within [MinFrameDelta, MaxFrameDelta]
+    bool paceKept = false;            // gameSeconds >= MinPaceShare * NominalFrameTime * frames
+    bool endedAtLastFrame = false;    // over after the last frame and after no frame before it
+
+    bool proven() const { return verdict == ReplayVerdict::Proven; }
+};
+
+ReplayCheck VerifyReplay(const Replay& replay, const VerifyOptions& options = {});
+
+// Puts game where a replay's game began, the engine's random generator
+// already set to the replay's start state: the game begun before the first
+// frame (one StartGame), or a finished game's table with empty lists, so that
+// the first frame's keys begin the game, with the carried munchets about to
+// join it. Keeps what the rules do not touch (name, table, music, wiring).
+void SetUpReplayStart(Game& game, const Replay& replay);
