@@ -15,3 +15,12 @@ if(TARGET munchet_server)
   target_compile_definitions(bench_store_fleet PRIVATE MUNCHET_SCORES_BINARY="$<TARGET_FILE:munchet-scores>")
   add_dependencies(bench_store_fleet munchet-scores)
 endif()
+
+# bench_scores_replay: replays verified per second by the real server, and
+# its CPU time per game minute.
+if(TARGET munchet_server)
+  add_executable(bench_scores_replay ${CMAKE_CURRENT_LIST_DIR}/replay_server.cpp)
+  target_link_libraries(bench_scores_replay PRIVATE munchet_server)
+  target_compile_definitions(bench_scores_replay PRIVATE MUNCHET_SCORES_BINARY="$<TARGET_FILE:munchet-scores>")
+  add_dependencies(bench_scores_replay munchet-scores)
+endif()
