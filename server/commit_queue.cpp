@@ -15,12 +15,26 @@ CommitQueue::CommitQueue(ScoreStore& store, TableCache& cache, Log log,
 CommitQueue::~CommitQueue() { Close(); }
 
 bool CommitQueue::Submit(ScoreRow row, Done done, const std::function<void()>& accepted) {
+    return Enqueue(accepted, [&] {
+        queuedRows.push_back(std::move(row));
+        queuedDone.push_back(std::move(done));
+    });
+}
+
+bool CommitQueue::SubmitReplay(ReplaySubmission replay, ReplayDone done,
+                               const std::function<void()>& accepted) {
+    return Enqueue(accepted, [&] {
+        queuedReplays.push_back(std::move(replay));
+        queuedReplayDone.push_back(std::move(done));
+    });
+}
+
+bool CommitQueue::Enqueue(const std::function<void()>& accepted, const std::function<void()>& push) {
     {
         std::lock_guard lock(mutex);
         if (closing) return false;
         if (accepted) accepted();
-        queuedRows.push_back(std::move(row));
-        queuedDone.push_back(std::move(done));
+        push();
     }
     wake.notify_one();
     return true;
@@ -33,19 +47,6 @@ void CommitQueue::Close() {
     }
     wake.notify_one();
     if (thread.joinable()) thread.join();
-}
-
-bool CommitQueue::SubmitReplay(ReplaySubmission replay, ReplayDone done,
-                               const std::function<void()>& accepted) {
-    {
-        std::lock_guard lock(mutex);
-        if (closing) return false;
-        if (accepted) accepted();
-        queuedReplays.push_back(std::move(replay));
-        queuedReplayDone.push_back(std::move(done));
-    }
-    wake.notify_one();
-    return true;
 }
 
 void CommitQueue::Run() {

@@ -69,6 +69,8 @@ private:
         std::chrono::steady_clock::time_point quietUntil{};
     };
 
+    // Runs push under the lock unless closing, accepted first.
+    bool Enqueue(const std::function<void()>& accepted, const std::function<void()>& push);
     void Run();
     // Each stores what was taken from the queue, keeps the table cache and
     // the change stamp fresh, tells every sender and empties its lists.

@@ -45,7 +45,6 @@ void ReplayChecker::Run() {
             check.reason = "the server is shutting down";
         } else {
             check = VerifyReplay(job.upload.replay, options);
-            if (check.verdict != ReplayVerdict::Stopped) ++checked;
         }
         job.done(std::move(job.upload), check);
         lock.lock();

@@ -40,9 +40,6 @@ public:
     // without playing it; joins the thread. Idempotent.
     void Close();
 
-    // Replays played to a verdict since the start.
-    std::uint64_t Checked() const { return checked.load(); }
-
 private:
     struct Job {
         ReplayUpload upload;
@@ -57,6 +54,5 @@ private:
     std::condition_variable wake;
     std::deque<Job> waiting;
     std::atomic<bool> closing{false};
-    std::atomic<std::uint64_t> checked{0};
     std::thread thread;
 };

@@ -33,6 +33,17 @@ void BindText(sqlite3_stmt* statement, int index, const std::string& text) {
     sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
 }
 
+// The game's name and counters as ?1 to ?5, its client as ?6.
+void BindGame(sqlite3_stmt* statement, const ReplaySubmission& replay) {
+    const Submission& game = replay.row.submission;
+    BindText(statement, 1, game.name);
+    sqlite3_bind_int(statement, 2, game.score);
+    sqlite3_bind_int(statement, 3, game.level);
+    sqlite3_bind_int(statement, 4, game.munchets);
+    sqlite3_bind_int(statement, 5, game.food);
+    BindText(statement, 6, replay.row.client);
+}
+
 bool Rollback(sqlite3* db, std::string& error, std::string message) {
     if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     error = std::move(message);
@@ -64,13 +75,7 @@ bool FindMatchingRow(sqlite3* db, const ReplaySubmission& replay, std::int64_t& 
                    " AND NOT EXISTS (SELECT 1 FROM replays r WHERE r.score_id = s.id)"
                    " ORDER BY id DESC LIMIT 1");
     if (sqlite3_stmt* s = find.get()) {
-        const Submission& game = replay.row.submission;
-        BindText(s, 1, game.name);
-        sqlite3_bind_int(s, 2, game.score);
-        sqlite3_bind_int(s, 3, game.level);
-        sqlite3_bind_int(s, 4, game.munchets);
-        sqlite3_bind_int(s, 5, game.food);
-        BindText(s, 6, replay.row.client);
+        BindGame(s, replay);
         sqlite3_bind_int64(s, 7, replay.row.unixTime - replayMatchWindowSeconds);
     }
     const int rc = find.Step();
@@ -93,17 +98,11 @@ bool MarkRow(sqlite3* db, std::int64_t id, bool verified, std::string& error) {
 
 bool InsertRow(sqlite3* db, const ReplaySubmission& replay, std::int64_t& id, std::string& error) {
     Statement insert(db,
-                     "INSERT INTO scores (name, score, level, munchets, food, time, client, verified)"
+                     "INSERT INTO scores (name, score, level, munchets, food, client, time, verified)"
                      " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
     if (sqlite3_stmt* s = insert.get()) {
-        const Submission& game = replay.row.submission;
-        BindText(s, 1, game.name);
-        sqlite3_bind_int(s, 2, game.score);
-        sqlite3_bind_int(s, 3, game.level);
-        sqlite3_bind_int(s, 4, game.munchets);
-        sqlite3_bind_int(s, 5, game.food);
-        sqlite3_bind_int64(s, 6, replay.row.unixTime);
-        BindText(s, 7, replay.row.client);
+        BindGame(s, replay);
+        sqlite3_bind_int64(s, 7, replay.row.unixTime);
         sqlite3_bind_int(s, 8, replay.verified ? 1 : 0);
     }
     if (insert.Step() != SQLITE_DONE) {

@@ -15,17 +15,7 @@ ReplaySubmission Replay(std::string bytes, bool verified = true, std::string cli
     return {{game, arrival, std::move(client)}, bytes, "digest of " + bytes, verified};
 }
 
-struct ReplayStoreTest : testing::TestWithParam<StoreKind> {
-    TestDatabase db{GetParam()};
-    std::unique_ptr<ScoreStore> store;
-
-    void SetUp() override {
-        ASSERT_EQ(db.Problem(), "");
-        std::string error;
-        store = db.Open(error);
-        ASSERT_TRUE(store) << error;
-    }
-
+struct ReplayStoreTest : StoreOnEachKind {
     StoredReplay Store(const ReplaySubmission& replay) {
         StoredReplay stored;
         std::string error;

@@ -29,17 +29,7 @@ std::string Table(ScoreStore& store) {
 void ExpectOutside(const std::string& path, const char* sql) { EXPECT_EQ(ExecuteOutside(path, sql), ""); }
 
 // What the stores share, run on each.
-struct ScoreStoreTest : testing::TestWithParam<StoreKind> {
-    TestDatabase db{GetParam()};
-    std::unique_ptr<ScoreStore> store;
-
-    void SetUp() override {
-        ASSERT_EQ(db.Problem(), "");
-        std::string error;
-        store = db.Open(error);
-        ASSERT_TRUE(store) << error;
-    }
-
+struct ScoreStoreTest : StoreOnEachKind {
     void Add(const Submission& s, std::string_view client = "127.0.0.1") {
         std::string error;
         ASSERT_TRUE(store->Add(s, 1700000000, client, error)) << error;

@@ -114,3 +114,16 @@ private:
     std::string location;
     std::string problem;
 };
+
+// A new, empty store of the test's kind, open.
+struct StoreOnEachKind : testing::TestWithParam<StoreKind> {
+    TestDatabase db{GetParam()};
+    std::unique_ptr<ScoreStore> store;
+
+    void SetUp() override {
+        ASSERT_EQ(db.Problem(), "");
+        std::string error;
+        store = db.Open(error);
+        ASSERT_TRUE(store) << error;
+    }
+};
