@@ -5,6 +5,7 @@
 
 #include <future>
 #include <map>
+#include <tuple>
 
 #include "tests/replay/replay_support.h"
 #include "tests/server/test_database.h"
@@ -13,15 +14,13 @@ namespace {
 
 constexpr std::string_view replayTarget = "/hosted/vlkn/scores/pr/replay.php";
 
-// Recorded once per seed for the whole test program: recording is the slow part.
-const Replay& Game(int seed, int playFrames = 3000) {
-    static std::map<std::pair<int, int>, Replay> games;
-    auto found = games.find({seed, playFrames});
+// Recorded once per game for the whole test program: recording is the slow part.
+const Replay& Game(int seed, int playFrames = 3000, Start start = Start::AtStartUp) {
+    static std::map<std::tuple<int, int, Start>, Replay> games;
+    const std::tuple key{seed, playFrames, start};
+    auto found = games.find(key);
     if (found == games.end())
-        found = games
-                    .emplace(std::pair{seed, playFrames},
-                             Record({"game", seed, Start::AtStartUp, false, playFrames}).replay)
-                    .first;
+        found = games.emplace(key, Record({"game", seed, start, false, playFrames}).replay).first;
     return found->second;
 }
 
@@ -103,7 +102,12 @@ TEST_P(ReplayServerTest, AGameMakesOneVerifiedRowWhoseReplayDownloadsByteForByte
     // Its add.php lost: the replay alone makes the row.
     const RawReply alone = Post(Port(), QueryOf(Game(77).summary), WriteReplay(Game(77)));
     EXPECT_EQ(alone.body, "VERIFIED\n");
-    EXPECT_EQ(Rows().size(), 2u);
+    // Munchets carried over from the game before are in no replay: stored, not proven.
+    const Replay& carried = Game(9, 3000, Start::WithCarried);
+    ASSERT_GT(carried.summary.counters.score, 0);
+    EXPECT_EQ(Post(Port(), QueryOf(carried.summary), WriteReplay(carried)).body, "ATTACHED\n");
+    EXPECT_EQ(Rows().size(), 3u);
+    EXPECT_EQ(Rows().back()[2], "0");
 }
 
 struct Tampering {
