@@ -1,17 +1,20 @@
-# bench_server_load: the real score server under load and under attack over
-# loopback (needs libmicrohttpd, like the server itself).
-if(TARGET munchet_server)
-  add_executable(bench_server_load ${CMAKE_CURRENT_LIST_DIR}/server_load.cpp)
-  target_link_libraries(bench_server_load PRIVATE munchet_server)
-  target_compile_definitions(bench_server_load PRIVATE MUNCHET_SCORES_BINARY="$<TARGET_FILE:munchet-scores>")
-  add_dependencies(bench_server_load munchet-scores)
-endif()
+# Benchmarks that start the real munchet-scores (needs libmicrohttpd, like the
+# server itself).
+function(munchet_server_bench name source)
+  if(TARGET munchet_server)
+    add_executable(${name} ${CMAKE_CURRENT_LIST_DIR}/${source})
+    target_link_libraries(${name} PRIVATE munchet_server)
+    target_compile_definitions(${name} PRIVATE MUNCHET_SCORES_BINARY="$<TARGET_FILE:munchet-scores>")
+    add_dependencies(${name} munchet-scores)
+  endif()
+endfunction()
 
+# bench_server_load: the real score server under load and under attack over
+# loopback.
+munchet_server_bench(bench_server_load server_load.cpp)
 # bench_store_fleet: the server on SQLite against one and two processes on
 # one PostgreSQL database it starts itself (needs the postgresql package).
-if(TARGET munchet_server)
-  add_executable(bench_store_fleet ${CMAKE_CURRENT_LIST_DIR}/store_fleet.cpp)
-  target_link_libraries(bench_store_fleet PRIVATE munchet_server)
-  target_compile_definitions(bench_store_fleet PRIVATE MUNCHET_SCORES_BINARY="$<TARGET_FILE:munchet-scores>")
-  add_dependencies(bench_store_fleet munchet-scores)
-endif()
+munchet_server_bench(bench_store_fleet store_fleet.cpp)
+# bench_scores_replay: replays verified per second by the real server, and
+# its CPU time per game minute.
+munchet_server_bench(bench_scores_replay replay_server.cpp)

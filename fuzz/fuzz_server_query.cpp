@@ -13,6 +13,7 @@
 #include "server/page_query.h"
 #include "server/score_service.h"
 #include "server/submission.h"
+#include "server/web_page.h"
 
 namespace {
 
@@ -66,6 +67,11 @@ void CheckRouting(std::string_view target) {
             if (!style && decision.web.error.empty() != ParsePageQuery(query).query.has_value()) std::abort();
             break;
         }
+        case ScoreDecision::Kind::download:
+            if (path != replayPath || decision.replayId <= 0) std::abort();
+            break;
+        case ScoreDecision::Kind::replay:
+            std::abort();  // replays come only by POST
         case ScoreDecision::Kind::reply:
             if (decision.reply.status < 400 || decision.reply.body.empty() ||
                 decision.reply.body.back() != '\n')

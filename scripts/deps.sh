@@ -5,7 +5,7 @@ munchet_packages=(
   build-essential cmake pkg-config
   libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev fonts-dejavu-core
   libopenal-dev libsndfile1-dev libopenmpt-dev libasound2-dev
-  libcurl4-openssl-dev libsqlite3-dev libmicrohttpd-dev libpq-dev zlib1g-dev
+  libcurl4-openssl-dev libsqlite3-dev libmicrohttpd-dev libpq-dev zlib1g-dev nettle-dev
 )
 munchet_test_packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev

@@ -4,19 +4,37 @@
 
 CommitQueue::CommitQueue(ScoreStore& store, TableCache& cache, Log log,
                          std::chrono::milliseconds refreshPeriod)
-    : store(store), cache(cache), log(std::move(log)), refreshPeriod(refreshPeriod) {
+    : store(store),
+      cache(cache),
+      log(std::move(log)),
+      refreshPeriod(refreshPeriod),
+      nextRefresh(std::chrono::steady_clock::now() + refreshPeriod) {
     thread = std::thread([this] { Run(); });
 }
 
 CommitQueue::~CommitQueue() { Close(); }
 
 bool CommitQueue::Submit(ScoreRow row, Done done, const std::function<void()>& accepted) {
+    return Enqueue(accepted, [&] {
+        queuedRows.push_back(std::move(row));
+        queuedDone.push_back(std::move(done));
+    });
+}
+
+bool CommitQueue::SubmitReplay(ReplaySubmission replay, ReplayDone done,
+                               const std::function<void()>& accepted) {
+    return Enqueue(accepted, [&] {
+        queuedReplays.push_back(std::move(replay));
+        queuedReplayDone.push_back(std::move(done));
+    });
+}
+
+bool CommitQueue::Enqueue(const std::function<void()>& accepted, const std::function<void()>& push) {
     {
         std::lock_guard lock(mutex);
         if (closing) return false;
         if (accepted) accepted();
-        queuedRows.push_back(std::move(row));
-        queuedDone.push_back(std::move(done));
+        push();
     }
     wake.notify_one();
     return true;
@@ -34,50 +52,74 @@ void CommitQueue::Close() {
 void CommitQueue::Run() {
     std::vector<ScoreRow> rows;
     std::vector<Done> done;
-    // Due whether or not rows keep arriving: under steady load, changes made
-    // elsewhere (another server process, an administrator) must still show.
-    auto nextRefresh = std::chrono::steady_clock::now() + refreshPeriod;
-    const auto refresh = [&] {
-        RefreshTable();
-        nextRefresh = std::chrono::steady_clock::now() + refreshPeriod;
-    };
+    std::vector<ReplaySubmission> replays;
+    std::vector<ReplayDone> replayDone;
     std::unique_lock lock(mutex);
     while (true) {
-        const bool woken =
-            wake.wait_until(lock, nextRefresh, [this] { return !queuedRows.empty() || closing; });
+        const bool woken = wake.wait_until(
+            lock, nextRefresh, [this] { return !queuedRows.empty() || !queuedReplays.empty() || closing; });
         if (!woken) {
             lock.unlock();
-            refresh();
+            RefreshTable();
             RefreshStamp();
             lock.lock();
             continue;
         }
-        if (queuedRows.empty()) break;  // closing, and nothing left to store
+        if (queuedRows.empty() && queuedReplays.empty()) break;  // closing, and nothing left to store
         // Everything that queued up while the last commit ran goes in this one.
         rows.swap(queuedRows);
         done.swap(queuedDone);
+        replays.swap(queuedReplays);
+        replayDone.swap(queuedReplayDone);
         lock.unlock();
+        if (!rows.empty()) StoreRows(rows, done);
+        if (!replays.empty()) StoreReplays(replays, replayDone);
+        lock.lock();
+    }
+}
 
+void CommitQueue::StoreRows(std::vector<ScoreRow>& rows, std::vector<Done>& done) {
+    std::string error;
+    const bool stored = store.AddBatch(rows, error);
+    if (stored) {
+        storedRows += rows.size();
+        ++commits;
+        failures.Recovered(log);
+        // Before anyone is told: a client that reads the table right
+        // after its 200 must find its row there.
+        if (cache.CouldChange(rows) || std::chrono::steady_clock::now() >= nextRefresh) RefreshTable();
+    } else {
+        failures.Log(log, error);
+    }
+    // After every attempt: a stamp that changed needlessly costs one full
+    // page, one that missed a change would keep a browser's old page.
+    RefreshStamp();
+    for (const Done& tell : done) tell(stored);
+    rows.clear();
+    done.clear();
+}
+
+void CommitQueue::StoreReplays(std::vector<ReplaySubmission>& replays, std::vector<ReplayDone>& done) {
+    std::vector<StoredReplay> stored(replays.size());
+    std::vector<char> ok(replays.size());
+    bool changed = false;
+    for (std::size_t i = 0; i < replays.size(); ++i) {
         std::string error;
-        const bool stored = store.AddBatch(rows, error);
-        if (stored) {
-            storedRows += rows.size();
-            ++commits;
+        ok[i] = store.StoreReplay(replays[i], stored[i], error);
+        if (ok[i]) {
             failures.Recovered(log);
-            // Before anyone is told: a client that reads the table right
-            // after its 200 must find its row there.
-            if (cache.CouldChange(rows) || std::chrono::steady_clock::now() >= nextRefresh) refresh();
+            changed = changed || stored[i].placement != StoredReplay::Placement::alreadyStored;
         } else {
             failures.Log(log, error);
         }
-        // After every attempt: a stamp that changed needlessly costs one full
-        // page, one that missed a change would keep a browser's old page.
-        RefreshStamp();
-        for (const Done& tell : done) tell(stored);
-        rows.clear();
-        done.clear();
-        lock.lock();
     }
+    // A replay may add a row or verify one: with only verified rows shown,
+    // the table must hold it before its sender is told.
+    if (changed) RefreshTable();
+    RefreshStamp();
+    for (std::size_t i = 0; i < replays.size(); ++i) done[i](ok[i] != 0, stored[i]);
+    replays.clear();
+    done.clear();
 }
 
 void CommitQueue::FailureLog::Log(const CommitQueue::Log& log, const std::string& error) {
@@ -104,6 +146,9 @@ std::string CommitQueue::FailureLog::Held() {
 }
 
 void CommitQueue::RefreshTable() {
+    // Due whether or not rows keep arriving: under steady load, changes made
+    // elsewhere (another server process, an administrator) must still show.
+    nextRefresh = std::chrono::steady_clock::now() + refreshPeriod;
     std::string error;
     if (!cache.Refresh(store, error)) log("cannot read the table: " + error);
 }

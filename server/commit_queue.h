@@ -1,6 +1,8 @@
 // Group commit. Submissions wait in a queue while a commit is under way and
 // are then stored together, in one transaction with one sync, however many
-// arrived; each is answered only once its row is durable. The same thread
+// arrived; each is answered only once its row is durable. Replays, already
+// checked, are stored on the same thread after the batch, each in its own
+// transaction. The same thread
 // keeps the table cache and the change stamp fresh: after every commit, and
 // every refreshPeriod while idle, for changes made by other programs.
 #pragma once
@@ -24,6 +26,9 @@ public:
     // stored: true once the row is durable and the table cache and the change
     // stamp include it.
     using Done = std::function<void(bool stored)>;
+    // stored: false when storage failed; else as StoreReplay left it, with the
+    // table cache and the change stamp already including it.
+    using ReplayDone = std::function<void(bool stored, const StoredReplay& replay)>;
     using Log = std::function<void(std::string_view line)>;
 
     // Borrows store and cache, which must outlive it, and starts the committing thread.
@@ -39,6 +44,10 @@ public:
     // when the queue is closed: then neither runs. The queue holds at most
     // one row per waiting client, so it needs no bound of its own.
     bool Submit(ScoreRow row, Done done, const std::function<void()>& accepted = {});
+
+    // Queues a replay for ScoreStore::StoreReplay; otherwise like Submit.
+    // The verifier's bounded queue bounds these too.
+    bool SubmitReplay(ReplaySubmission replay, ReplayDone done, const std::function<void()>& accepted = {});
 
     // Stops taking rows, commits every row already queued, runs their done
     // and joins the thread. Idempotent.
@@ -60,8 +69,14 @@ private:
         std::chrono::steady_clock::time_point quietUntil{};
     };
 
+    // Runs push under the lock unless closing, accepted first.
+    bool Enqueue(const std::function<void()>& accepted, const std::function<void()>& push);
     void Run();
-    void RefreshTable();
+    // Each stores what was taken from the queue, keeps the table cache and
+    // the change stamp fresh, tells every sender and empties its lists.
+    void StoreRows(std::vector<ScoreRow>& rows, std::vector<Done>& done);
+    void StoreReplays(std::vector<ReplaySubmission>& replays, std::vector<ReplayDone>& done);
+    void RefreshTable();  // and sets nextRefresh
     void RefreshStamp();
 
     ScoreStore& store;
@@ -73,8 +88,11 @@ private:
     std::condition_variable wake;
     std::vector<ScoreRow> queuedRows;  // with queuedDone, index by index
     std::vector<Done> queuedDone;
+    std::vector<ReplaySubmission> queuedReplays;  // with queuedReplayDone, index by index
+    std::vector<ReplayDone> queuedReplayDone;
     bool closing = false;
-    FailureLog failures;  // the committing thread's own
+    FailureLog failures;                                // the committing thread's own
+    std::chrono::steady_clock::time_point nextRefresh;  // the committing thread's own
 
     std::atomic<std::uint64_t> storedRows{0};
     std::atomic<std::uint64_t> commits{0};

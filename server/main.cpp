@@ -40,12 +40,13 @@ PgSettings PostgresSettings(const ServerOptions& options) {
 
 // The store --db names, open; nullptr with a message when it cannot be used.
 std::unique_ptr<ScoreStore> OpenStore(const ServerOptions& options, std::string& error) {
+    const ShownRows shown = options.requireReplay ? ShownRows::verifiedOnly : ShownRows::all;
     if (IsPostgresUri(options.dbPath)) {
         auto store = std::make_unique<PgScoreStore>();
-        if (store->Open(PostgresSettings(options), error)) return store;
+        if (store->Open(PostgresSettings(options), error, shown)) return store;
     } else {
         auto store = std::make_unique<SqliteScoreStore>();
-        if (store->Open(options.dbPath, error)) return store;
+        if (store->Open(options.dbPath, error, shown)) return store;
     }
     return nullptr;
 }
@@ -116,6 +117,10 @@ int main(int argc, char** argv) {
     config.maxConnections = connections;
     config.maxConnectionsPerClient = options.maxPerClient;
     config.maxRequestBytes = static_cast<std::size_t>(options.maxRequestBytes);
+    config.maxReplayBytes = static_cast<std::size_t>(options.maxReplayBytes);
+    config.maxReplayFrames = static_cast<std::uint32_t>(options.maxReplayFrames);
+    config.verifyCpu = std::chrono::milliseconds(options.verifyCpuMs);
+    config.verifyQueue = static_cast<std::size_t>(options.verifyQueue);
     ScoreServer server(*store, config);
     const int port = server.Start(options.host, options.port, &error);
     if (port < 0) {
@@ -135,6 +140,10 @@ int main(int argc, char** argv) {
                      ? "any"
                      : std::to_string(options.maxPerClient).c_str(),
                  options.timeoutSeconds, options.maxRequestBytes);
+    std::fprintf(stderr,
+                 "munchet-scores: replays up to %d bytes and %d frames, %d ms of CPU each, %d waiting; %s\n",
+                 options.maxReplayBytes, options.maxReplayFrames, options.verifyCpuMs, options.verifyQueue,
+                 options.requireReplay ? "only verified rows shown" : "every row shown");
     std::fprintf(stderr, "listening on %s:%d\n", HostForDisplay(options.host).c_str(), port);
     if (!options.portFile.empty() && !WritePortFile(options.portFile, port)) {
         std::fprintf(stderr, "munchet-scores: cannot write %s\n", options.portFile.c_str());

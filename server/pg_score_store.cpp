@@ -6,14 +6,18 @@
 #include <charconv>
 #include <climits>
 
+#include "server/pg_replays.h"
+
 namespace {
 
-constexpr const char* schemaVersion = "1";
+constexpr const char* firstSchemaVersion = "1";  // before replays
+constexpr const char* schemaVersion = "2";
 // Taken for the schema's set-up by every process that opens the database.
 constexpr const char* schemaLockKey = "7310012931372148017";
-constexpr const char* expectedColumns =
+constexpr const char* firstColumns =
     "id bigint, name text, score bigint, level bigint, munchets bigint, food bigint, time bigint, client "
     "text";
+constexpr const char* replayColumn = ", verified boolean";
 // Rows in one INSERT: seven parameters each, well under the protocol's 65535.
 constexpr std::size_t rowsPerInsert = 1000;
 
@@ -74,43 +78,49 @@ bool SetUpSchema(PgConnection& db, std::string& error) {
     if (schema.empty())
         return Fail(db, error, "no schema of the search_path exists to hold the scores table");
     if (tables.empty()) {
-        return (db.Run("CREATE TABLE scores ("
-                       " id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
-                       " name TEXT NOT NULL,"
-                       " score BIGINT NOT NULL,"
-                       " level BIGINT NOT NULL,"
-                       " munchets BIGINT NOT NULL,"
-                       " food BIGINT NOT NULL,"
-                       " time BIGINT NOT NULL,"
-                       " client TEXT NOT NULL);"
-                       "CREATE INDEX scores_rank ON scores (score DESC, id ASC);"
-                       "CREATE TABLE munchet_meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
-                       "INSERT INTO munchet_meta VALUES ('schema_version', '" +
-                           std::string(schemaVersion) + "')",
-                       error) &&
-                AddPageIndexAndChangeCount(db, error) && db.Run("COMMIT", error)) ||
-               Fail(db, error, "cannot create the scores table in schema " + schema + ": " + error);
+        // Made as the first layout was, then migrated like any database of it.
+        if (!db.Run("CREATE TABLE scores ("
+                    " id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+                    " name TEXT NOT NULL,"
+                    " score BIGINT NOT NULL,"
+                    " level BIGINT NOT NULL,"
+                    " munchets BIGINT NOT NULL,"
+                    " food BIGINT NOT NULL,"
+                    " time BIGINT NOT NULL,"
+                    " client TEXT NOT NULL);"
+                    "CREATE INDEX scores_rank ON scores (score DESC, id ASC);"
+                    "CREATE TABLE munchet_meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+                    "INSERT INTO munchet_meta VALUES ('schema_version', '" +
+                        std::string(firstSchemaVersion) + "')",
+                    error)) {
+            return Fail(db, error, "cannot create the scores table in schema " + schema + ": " + error);
+        }
+        version = firstSchemaVersion;
+    } else {
+        if (tables == "scores")
+            return Fail(db, error,
+                        "table " + schema + ".scores belongs to another program (no munchet_meta)");
+        if (!db.Value("SELECT coalesce((SELECT value FROM munchet_meta WHERE key = 'schema_version'), '?')",
+                      {}, version, error)) {
+            return Fail(db, error, "cannot read munchet_meta: " + error);
+        }
+        if (version != schemaVersion && version != firstSchemaVersion)
+            return Fail(db, error, "database has an unknown layout (schema version " + version + ")");
+        if (tables == "munchet_meta") return Fail(db, error, "table " + schema + ".scores is missing");
+        if (!db.Value("SELECT coalesce(string_agg(column_name || ' ' || data_type, ', ' ORDER BY"
+                      " ordinal_position), '') FROM information_schema.columns"
+                      " WHERE table_schema = current_schema() AND table_name = 'scores'",
+                      {}, columns, error)) {
+            return Fail(db, error, "cannot read the columns of scores: " + error);
+        }
+        const std::string expected =
+            std::string(firstColumns) + (version == schemaVersion ? replayColumn : "");
+        if (columns != expected)
+            return Fail(db, error, "table " + schema + ".scores has another layout (" + columns + ")");
     }
-    if (tables == "scores")
-        return Fail(db, error, "table " + schema + ".scores belongs to another program (no munchet_meta)");
-    if (!db.Value("SELECT coalesce((SELECT value FROM munchet_meta WHERE key = 'schema_version'), '?')", {},
-                  version, error)) {
-        return Fail(db, error, "cannot read munchet_meta: " + error);
-    }
-    if (version != schemaVersion)
-        return Fail(db, error, "database has an unknown layout (schema version " + version + ")");
-    if (tables == "munchet_meta") return Fail(db, error, "table " + schema + ".scores is missing");
-    if (!db.Value(
-            "SELECT coalesce(string_agg(column_name || ' ' || data_type, ', ' ORDER BY ordinal_position),"
-            " '') FROM information_schema.columns"
-            " WHERE table_schema = current_schema() AND table_name = 'scores'",
-            {}, columns, error)) {
-        return Fail(db, error, "cannot read the columns of scores: " + error);
-    }
-    if (columns != expectedColumns)
-        return Fail(db, error, "table " + schema + ".scores has another layout (" + columns + ")");
-    return (AddPageIndexAndChangeCount(db, error) && db.Run("COMMIT", error)) ||
-           Fail(db, error, "cannot add the page index and the change count: " + error);
+    return (AddPageIndexAndChangeCount(db, error) &&
+            (version == schemaVersion || pg::MigrateToReplays(db, error)) && db.Run("COMMIT", error)) ||
+           Fail(db, error, "cannot bring schema " + schema + " up to date: " + error);
 }
 
 bool ParseInt(const char* text, std::int64_t& value) {
@@ -143,7 +153,7 @@ std::string InsertStatement(std::size_t rows, bool withIds) {
 
 PgScoreStore::~PgScoreStore() { Close(); }
 
-bool PgScoreStore::Open(const PgSettings& settings, std::string& error) {
+bool PgScoreStore::Open(const PgSettings& settings, std::string& error, ShownRows shownRows) {
     Close();
     const std::string session =
         "SET synchronous_commit = on; SET statement_timeout = " + std::to_string(settings.timeout.count()) +
@@ -163,6 +173,7 @@ bool PgScoreStore::Open(const PgSettings& settings, std::string& error) {
     writer = std::move(freshWriter);
     reader = std::move(freshReader);
     pageReader = std::move(freshPageReader);
+    shown = shownRows;
     return true;
 }
 
@@ -235,8 +246,9 @@ bool PgScoreStore::AddBatch(std::span<const ScoreRow> rows, std::string& error) 
 bool PgScoreStore::ReadTop(std::vector<TableRow>& rows, std::string& error) {
     std::lock_guard lock(readMutex);
     rows.clear();
-    const std::string sql =
-        "SELECT name, score FROM scores ORDER BY score DESC, id ASC LIMIT " + std::to_string(tableRowLimit);
+    const std::string sql = std::string("SELECT name, score FROM scores") +
+                            (shown == ShownRows::verifiedOnly ? " WHERE verified" : "") +
+                            " ORDER BY score DESC, id ASC LIMIT " + std::to_string(tableRowLimit);
     std::vector<PgResult> results;
     if (!Read(reader.get(), sql, {}, results, error)) return false;
     const pg_result* result = results.front().get();
@@ -273,17 +285,20 @@ bool PgScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::s
     // One statement, so the count, the rows and their ranks come from one
     // snapshot. Over the whole table a row's rank is its place in the order
     // read; one name's rows lie anywhere in it, so each counts the rows ahead.
-    const std::string where = byName ? " WHERE name = $1" : " WHERE $1 = ''";
+    const std::string also = shown == ShownRows::verifiedOnly ? " AND verified" : "";
+    const std::string where = (byName ? " WHERE name = $1" : " WHERE $1 = ''") + also;
     const std::string sql =
-        "WITH page AS (SELECT id, name, score, level, munchets, food, time FROM scores" + where +
+        "WITH page AS (SELECT id, name, score, level, munchets, food, time, verified FROM scores" + where +
         " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3)"
         " SELECT total.n, p.name, p.score, p.level, p.munchets, p.food, p.time, " +
-        (byName ? std::string("1 + (SELECT count(*) FROM scores t WHERE t.score > p.score)"
-                              " + (SELECT count(*) FROM scores t WHERE t.score = p.score AND t.id < p.id)")
+        (byName ? "1 + (SELECT count(*) FROM scores t WHERE t.score > p.score" + also +
+                      ")"
+                      " + (SELECT count(*) FROM scores t WHERE t.score = p.score AND t.id < p.id" +
+                      also + ")"
                 : std::string("NULL")) +
-        " FROM (SELECT count(*) AS n FROM scores" + where +
+        ", p.verified, r.id FROM (SELECT count(*) AS n FROM scores" + where +
         ") AS total"
-        " LEFT JOIN page p ON true ORDER BY p.score DESC, p.id ASC";
+        " LEFT JOIN page p ON true LEFT JOIN replays r ON r.score_id = p.id ORDER BY p.score DESC, p.id ASC";
     // A name holding a NUL byte cannot be stored here, so it matches no row.
     if (query.name.find('\0') != std::string::npos) return true;
     const std::string limit = std::to_string(query.limit < 0 ? 0 : query.limit);
@@ -309,6 +324,12 @@ bool PgScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::s
         readable = counter(i, 2, row.score) && counter(i, 3, row.level) && counter(i, 4, row.munchets) &&
                    counter(i, 5, row.food) && ParseInt(PQgetvalue(result, i, 6), row.unixTime) &&
                    (!byName || ParseInt(PQgetvalue(result, i, 7), row.rank));
+        row.verified = std::string_view(PQgetvalue(result, i, 8)) == "t";
+        std::int64_t replayId = 0;
+        if (!PQgetisnull(result, i, 9)) {
+            readable = readable && ParseInt(PQgetvalue(result, i, 9), replayId);
+            row.replayId = replayId;
+        }
     }
     if (readable) return true;
     page = {};
@@ -378,4 +399,30 @@ bool PgScoreStore::Import(const RowSource& next, std::int64_t& copied, std::stri
         return Fail(*writer, error, error);
     }
     return true;
+}
+
+bool PgScoreStore::StoreReplay(const ReplaySubmission& replay, StoredReplay& stored, std::string& error) {
+    std::lock_guard lock(writeMutex);
+    if (!writer) {
+        error = "database is closed";
+        return false;
+    }
+    if (!Begin(error)) return false;
+    if (!pg::StoreReplay(*writer, replay, stored, error)) return Fail(*writer, error, error);
+    return Commit(error);
+}
+
+bool PgScoreStore::ReadReplay(std::int64_t id, std::optional<std::string>& bytes, std::string& error) {
+    std::lock_guard lock(pageMutex);
+    bytes.reset();
+    const std::string idText = std::to_string(id);
+    const char* params[] = {idText.c_str()};
+    std::vector<PgResult> results;
+    if (!Read(pageReader.get(), pg::readReplaySql, params, results, error)) return false;
+    const pg_result* result = results.front().get();
+    if (PQntuples(result) == 0) return true;
+    bytes = pg::FromHex({PQgetvalue(result, 0, 0), static_cast<std::size_t>(PQgetlength(result, 0, 0))});
+    if (bytes) return true;
+    error = "unreadable replay";
+    return false;
 }

@@ -1,7 +1,7 @@
 // The score table in a PostgreSQL database, which any number of server
 // processes share.
 //
-// Layout (schema version 1), in the connection's current schema (the first
+// Layout, in the connection's current schema (the first
 // schema of its search_path that exists):
 //   scores(id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY, name TEXT NOT NULL,
 //          score BIGINT NOT NULL, level BIGINT NOT NULL, munchets BIGINT NOT NULL,
@@ -9,12 +9,14 @@
 //   with the index scores_rank on (score DESC, id ASC), and
 //   the index scores_name on (name, score DESC, id ASC), and
 //   munchet_meta(key TEXT PRIMARY KEY, value TEXT NOT NULL) holding the rows
-//   ('schema_version', '1') and ('changes', N): N counts the statements that
+//   ('schema_version', '2') and ('changes', N): N counts the statements that
 //   changed scores, kept by the statement trigger scores_changed, which calls
 //   the function munchet_count_change().
 // The columns are those of the SQLite store; id comes from one sequence that
 // every process draws from, so it gives the order of arrival across all of
-// them. Other tables in the database are left alone.
+// them. Replays add a column and a table (pg_replays.h); schema version 1,
+// the layout before them, is migrated in place by Open. Other tables in the
+// database are left alone.
 //
 // Every session sets synchronous_commit = on, so a COMMIT that succeeded is
 // flushed to the server's disk (and to synchronous standbys, if any).
@@ -51,14 +53,18 @@ public:
     // that processes starting together create them once. Refuses a database
     // whose scores table has another layout, or whose schema version is not
     // ours, and leaves it untouched. False with a message, and closed, when
-    // the database is unreachable or refused.
-    bool Open(const PgSettings& settings, std::string& error);
+    // the database is unreachable or refused. shown: the rows ReadTop and
+    // ReadRanked see.
+    bool Open(const PgSettings& settings, std::string& error, ShownRows shown = ShownRows::all);
     void Close();
 
     bool AddBatch(std::span<const ScoreRow> rows, std::string& error) override;
     bool ReadTop(std::vector<TableRow>& rows, std::string& error) override;
     bool ReadRanked(const RankedQuery& query, RankedPage& page, std::string& error) override;
     bool ReadChangeStamp(std::string& stamp, std::string& error) override;
+    bool StoreReplay(const ReplaySubmission& replay, StoredReplay& stored, std::string& error) override;
+    // Through the web page's connection: downloads are the page's traffic.
+    bool ReadReplay(std::int64_t id, std::optional<std::string>& bytes, std::string& error) override;
 
     // Fills chunk with the next rows to import, in the order to keep; leaves
     // it empty at the end. False with a message stops the import.
@@ -84,4 +90,5 @@ private:
     std::unique_ptr<PgConnection> reader;  // the table cache and the change stamp
     std::mutex pageMutex;
     std::unique_ptr<PgConnection> pageReader;  // the web page's reads
+    ShownRows shown = ShownRows::all;          // set by Open
 };

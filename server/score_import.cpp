@@ -63,7 +63,9 @@ bool ImportSqliteScores(const std::string& path, PgScoreStore& target, std::int6
         error = "cannot read " + file.Error(path);
         return false;
     }
-    if (version != "1") {
+    // Version 2 adds replays beside the same columns; the games are copied
+    // alone, unverified.
+    if (version != "1" && version != "2") {
         error = path + " is not a score database of munchet-scores (user_version " + version + ")";
         return false;
     }

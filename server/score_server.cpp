@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <charconv>
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include "server/connection_table.h"
 #include "server/listen_socket.h"
 #include "server/rate_limiter.h"
+#include "server/replay_checker.h"
 #include "server/request_log.h"
 #include "server/score_service.h"
 #include "server/table_cache.h"
@@ -54,6 +56,10 @@ constexpr int pageThreadNiceness = 10;
 // Room in each connection's memory pool beyond two requests' worth (one being
 // parsed, one read ahead): the library's header records and the reply's headers.
 constexpr std::size_t poolOverhead = 4096;
+// Replay bodies held at once, as a count of the largest allowed: those waiting
+// for the verifier and the one it plays, and this many more on their way in.
+// A crowd of slow uploads gets 503 before it can fill the memory.
+constexpr std::size_t replaysArriving = 16;
 
 // One connection and the request it is serving. The library runs each
 // connection on one of its threads only, so the request fields need no lock;
@@ -76,6 +82,10 @@ struct Connection {
     std::string ifNoneMatch;  // for the web page: the header's value, "" when absent
     bool waitingForPage = false;
     WebReply webReply;
+    std::string body;               // a replay's bytes as they arrive
+    std::size_t bodyLength = 0;     // its Content-Length, counted against the replay budget
+    bool waitingForReplay = false;  // suspended until the verifier and the store are done
+    ScoreReply replayReply;         // written by whichever of them resumes the connection
 };
 
 Connection* ConnectionOf(MHD_Connection* handle) {
@@ -176,6 +186,8 @@ public:
         if (!cache.RefreshStamp(store, stampError)) Log("cannot read the change stamp: " + stampError);
         queue = std::make_unique<CommitQueue>(store, cache, [this](std::string_view line) { Log(line); });
         pages = std::make_unique<WorkerPool>(config.pageThreads, config.maxQueuedPages, pageThreadNiceness);
+        checker =
+            std::make_unique<ReplayChecker>(config.verifyQueue, config.maxReplayFrames, config.verifyCpu);
         if (!StartDaemon()) {
             error = "libmicrohttpd did not start";
             Stop();
@@ -198,6 +210,8 @@ public:
         // No row or page read is taken after this, and every one taken is
         // done and its connection resumed: none is left suspended, which the
         // library requires before it stops.
+        // The checker first: it hands what it verified to the commit queue.
+        if (checker) checker->Close();
         if (queue) queue->Close();
         if (pages) pages->Close();
         if (daemon) {
@@ -272,6 +286,7 @@ private:
         }
         auto* connection = static_cast<Connection*>(*socketContext);
         if (!connection) return;
+        self.ReleaseBody(*connection);
         self.connections.Close(connection->entry);
         delete connection;
         *socketContext = nullptr;
@@ -291,19 +306,25 @@ private:
         connection->decided = false;
         connection->waitingForStore = false;
         connection->waitingForPage = false;
+        connection->waitingForReplay = false;
         connection->ifNoneMatch.clear();
         self.connections.RequestBegan(connection->entry, connection->began);
         return connection;
     }
 
     static MHD_Result OnRequest(void* cls, MHD_Connection* handle, const char*, const char* method,
-                                const char* version, const char*, size_t* uploadSize, void** requestContext) {
+                                const char* version, const char* uploadData, size_t* uploadSize,
+                                void** requestContext) {
         auto& self = *static_cast<Engine*>(cls);
         auto* connection = static_cast<Connection*>(*requestContext);
         if (!connection) return MHD_NO;
         if (connection->waitingForStore) {  // resumed: the commit is over
             connection->waitingForStore = false;
             return self.Answer(*connection, StoredReply(connection->stored.load()));
+        }
+        if (connection->waitingForReplay) {  // resumed: verified and stored, or refused
+            connection->waitingForReplay = false;
+            return self.Answer(*connection, connection->replayReply);
         }
         if (connection->waitingForPage) {  // resumed: the page is read
             connection->waitingForPage = false;
@@ -314,6 +335,8 @@ private:
         if (!connection->decided) {
             // The first call: the headers are in.
             const bool hasBody = self.Decide(*connection, handle, method, version);
+            if (connection->decision.kind == ScoreDecision::Kind::replay)
+                return self.BeginReplay(*connection, handle);
             // A reply queued now makes the library drop the rest of the
             // request and close the connection afterwards: right for a body
             // we never read, or a client we stop trusting. Any other request
@@ -324,6 +347,15 @@ private:
                                    (decision.kind == ScoreDecision::Kind::reply && decision.reply.close);
             if (!answerNow) return MHD_YES;
         }
+        if (connection->decision.kind == ScoreDecision::Kind::replay) {
+            if (*uploadSize == 0) return self.CheckReplay(*connection);
+            // The library frames the body by its Content-Length, which
+            // BeginReplay held to the bound: this never grows past it.
+            const std::size_t room = connection->bodyLength - connection->body.size();
+            connection->body.append(uploadData, std::min(*uploadSize, room));
+            *uploadSize = 0;
+            return MHD_YES;
+        }
         *uploadSize = 0;
         switch (connection->decision.kind) {
             case ScoreDecision::Kind::table:
@@ -332,6 +364,9 @@ private:
                 return self.Store(*connection, std::move(connection->decision.row));
             case ScoreDecision::Kind::web:
                 return self.ServeWeb(*connection);
+            case ScoreDecision::Kind::download:
+                return self.ServeReplay(*connection);
+            case ScoreDecision::Kind::replay:
             case ScoreDecision::Kind::reply:
                 break;
         }
@@ -382,6 +417,7 @@ private:
                                           now - connection->began));
         }
         connection->status = 0;
+        self.ReleaseBody(*connection);
         self.connections.RequestDone(connection->entry, now);
     }
 
@@ -494,6 +530,120 @@ private:
         return queued;
     }
 
+    // --- replays
+
+    // The headers of a replay are in: its length decides whether the body
+    // is read at all. An answer queued now closes the connection unread.
+    MHD_Result BeginReplay(Connection& connection, MHD_Connection* handle) {
+        const char* length =
+            MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+        if (!length) return Answer(connection, {411, "send the replay with a Content-Length\n", true});
+        const std::string_view digits(length);
+        std::size_t bytes = 0;
+        const auto [end, problem] = std::from_chars(digits.data(), digits.data() + digits.size(), bytes);
+        if (problem == std::errc::result_out_of_range ||
+            (problem == std::errc() && bytes > config.maxReplayBytes))
+            return Answer(
+                connection,
+                {413, "replay too large: at most " + std::to_string(config.maxReplayBytes) + " bytes\n",
+                 true});
+        if (problem != std::errc() || end != digits.data() + digits.size() || bytes == 0)
+            return Answer(connection, {400, "no replay in the body\n", true});
+        if (replayBytesHeld.fetch_add(bytes) + bytes > replayBudget()) {
+            replayBytesHeld -= bytes;
+            return Answer(connection, {503, "too many replays arriving, try again later\n", true});
+        }
+        connection.bodyLength = bytes;
+        connection.body.reserve(bytes);
+        return MHD_YES;
+    }
+
+    std::size_t replayBudget() const {
+        return config.maxReplayBytes * (config.verifyQueue + 1 + replaysArriving);
+    }
+
+    void ReleaseBody(Connection& connection) {
+        replayBytesHeld -= std::exchange(connection.bodyLength, 0);
+        std::string().swap(connection.body);
+    }
+
+    // The whole body is in: read it, and park the connection while the
+    // verifier plays the game and the committing thread stores it.
+    MHD_Result CheckReplay(Connection& connection) {
+        ReplayUploadResult read = ReadReplayUpload(std::exchange(connection.body, {}),
+                                                   connection.decision.row, config.maxReplayFrames);
+        if (!read.upload) return Answer(connection, {400, read.error + "\n", false});
+        connections.Storing(connection.entry);
+        connection.waitingForReplay = true;
+        MHD_Connection* handle = connection.handle;
+        const bool queued = checker->Submit(
+            std::move(*read.upload),
+            [this, &connection](ReplayUpload upload, const ReplayCheck& check) {
+                Checked(connection, std::move(upload), check);
+            },
+            [handle] { MHD_suspend_connection(handle); });
+        if (queued) return MHD_YES;
+        connection.waitingForReplay = false;
+        return Answer(connection, stopping
+                                      ? ScoreReply{503, "server is shutting down\n", true}
+                                      : ScoreReply{503, "replay verifier busy, try again later\n", false});
+    }
+
+    // On the verifier thread, the connection suspended.
+    void Checked(Connection& connection, ReplayUpload upload, const ReplayCheck& check) {
+        const auto resume = [&connection](ScoreReply reply) {
+            connection.replayReply = std::move(reply);
+            MHD_resume_connection(connection.handle);
+        };
+        if (check.verdict != ReplayVerdict::Proven && check.verdict != ReplayVerdict::Unproven) {
+            Log("replay refused (" + connection.decision.row.submission.name + ", " + connection.client +
+                "): " + check.reason);
+            return resume(UnstoredReplayReply(check, stopping));
+        }
+        upload.submission.verified = check.proven();
+        const bool queued = queue->SubmitReplay(
+            std::move(upload.submission),
+            [resume](bool stored, const StoredReplay& replay) { resume(StoredReplayReply(stored, replay)); });
+        if (!queued) resume({503, "server is shutting down\n", true});
+    }
+
+    // A replay's bytes are read on a page thread, like the page's rows.
+    MHD_Result ServeReplay(Connection& connection) {
+        connection.waitingForPage = true;
+        MHD_Connection* handle = connection.handle;
+        const bool queued = pages->Post(
+            [this, &connection] {
+                connection.webReply = ReplayDownload(connection.decision.replayId);
+                MHD_resume_connection(connection.handle);
+            },
+            [handle] { MHD_suspend_connection(handle); });
+        if (queued) return MHD_YES;
+        connection.waitingForPage = false;
+        return Answer(connection, {503, "server busy, try again later\n", false});
+    }
+
+    WebReply ReplayDownload(std::int64_t id) {
+        std::optional<std::string> bytes;
+        std::string error;
+        WebReply reply;
+        if (!store.ReadReplay(id, bytes, error)) {
+            Log("cannot read replay " + std::to_string(id) + ": " + error);
+            reply = {503, {}, {}, "storage unavailable, try again later\n"};
+        } else if (!bytes) {
+            reply = {404, {}, {}, "no such replay\n"};
+        } else {
+            reply = {200,
+                     {{MHD_HTTP_HEADER_CONTENT_TYPE, "application/octet-stream"},
+                      {MHD_HTTP_HEADER_CONTENT_DISPOSITION, "attachment; filename=\"munchet.replay\""}},
+                     {},
+                     std::move(*bytes)};
+        }
+        if (reply.status != 200) reply.headers = {{MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain"}};
+        reply.headers.push_back({MHD_HTTP_HEADER_CACHE_CONTROL, "no-store"});
+        reply.headers.push_back({"X-Content-Type-Options", "nosniff"});
+        return reply;
+    }
+
     // --- deadlines
 
     void Sweep() {
@@ -555,6 +705,8 @@ private:
     ConnectionTable connections;
     std::unique_ptr<CommitQueue> queue;
     std::unique_ptr<WorkerPool> pages;  // reads the web page's rows
+    std::unique_ptr<ReplayChecker> checker;
+    std::atomic<std::size_t> replayBytesHeld{0};  // bodyLength of every replay held, together
     int listenFd = -1;
     MHD_Daemon* daemon = nullptr;
     std::atomic<bool> stopping{false};

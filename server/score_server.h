@@ -1,8 +1,9 @@
 // The HTTP side of munchet-scores: GNU libmicrohttpd in event-driven mode,
 // where an idle or slow connection costs a socket and a few KB but never a
 // thread, with bounds on connections, time and request size, group commit
-// for submissions, the table served from memory, and the web page's rows read
-// on threads of their own.
+// for submissions, the table served from memory, the web page's rows read
+// on threads of their own, and replays played again on a thread of their own
+// before they are stored.
 #pragma once
 
 #include <chrono>
@@ -28,6 +29,13 @@ struct ScoreServerConfig {
     std::size_t maxRequestBytes = 8192;  // request line and headers together
     int pageThreads = 2;                 // threads reading the web page's rows, >= 1
     std::size_t maxQueuedPages = 256;    // page requests waiting for those threads; more get 503 at once
+    // Replays: the largest body taken (more gets 413 before it is read), the
+    // longest game in frames, the verifier's CPU time for one replay, and the
+    // replays waiting for the one verifier thread (more get 503 at once).
+    std::size_t maxReplayBytes = 4u << 20;
+    std::uint32_t maxReplayFrames = 360000;
+    std::chrono::milliseconds verifyCpu{10000};
+    std::size_t verifyQueue = 8;
     std::function<void(std::string_view)> log = {};  // receives each log line; empty: stderr
 };
 

@@ -1,11 +1,28 @@
 #include "server/score_service.h"
 
+#include <charconv>
 #include <optional>
+
+#include "server/web_page.h"
 
 namespace {
 
 ScoreDecision Reply(int status, std::string body, bool close = false) {
     return {ScoreDecision::Kind::reply, {status, std::move(body), close}, {}, {}};
+}
+
+// "id=N", N a replay's id: 1 to 18 digits, so it always fits.
+ScoreDecision DownloadDecision(std::string_view query) {
+    constexpr std::string_view key = "id=";
+    std::int64_t id = 0;
+    const std::string_view digits = query.starts_with(key) ? query.substr(key.size()) : std::string_view();
+    const bool plain = !digits.empty() && digits.size() <= 18 &&
+                       digits.find_first_not_of("0123456789") == std::string_view::npos;
+    if (plain) std::from_chars(digits.data(), digits.data() + digits.size(), id);
+    if (id <= 0) return Reply(400, "bad replay id\n");
+    ScoreDecision decision{ScoreDecision::Kind::download, {}, {}, {}};
+    decision.replayId = id;
+    return decision;
 }
 
 std::optional<WebContent> WebRoute(std::string_view path) {
@@ -38,9 +55,11 @@ ScoreDecision ScoreService::Handle(const RequestFacts& request, std::string_view
     // not the game (libcurl sends it) and not a proxy worth trusting.
     if (request.version != "HTTP/1.0" && !request.hasHost) return Reply(400, "missing Host header\n", true);
     // Other methods are not served, and HEAD only for the web page: it must
-    // never store a row, and view.php answers it as it always has.
+    // never store a row, and view.php answers it as it always has. POST
+    // carries a replay, to replay.php alone.
     const bool head = request.method == "HEAD";
-    if (request.method != "GET" && !head) return Reply(404, "not found\n");
+    const bool post = request.method == "POST";
+    if (request.method != "GET" && !head && !post) return Reply(404, "not found\n");
 
     const std::string_view target = request.target;
     const std::size_t question = target.find('?');
@@ -48,10 +67,14 @@ ScoreDecision ScoreService::Handle(const RequestFacts& request, std::string_view
     const bool hasQuery = question != std::string_view::npos;
     const std::string_view query = hasQuery ? target.substr(question + 1) : std::string_view();
 
-    if (const std::optional<WebContent> content = WebRoute(path)) return WebDecision(*content, query);
-    if (head) return Reply(404, "not found\n");
-    if (path == viewPath) return {ScoreDecision::Kind::table, {}, {}, {}};
-    if (path != addPath) return Reply(404, "not found\n");
+    if (post && path != replayPath) return Reply(404, "not found\n");
+    if (!post) {
+        if (const std::optional<WebContent> content = WebRoute(path)) return WebDecision(*content, query);
+        if (head) return Reply(404, "not found\n");
+        if (path == viewPath) return {ScoreDecision::Kind::table, {}, {}, {}};
+        if (path == replayPath) return DownloadDecision(query);
+        if (path != addPath) return Reply(404, "not found\n");
+    }
 
     // Every attempt counts, valid or not, so the limit also slows down
     // anyone probing the validation.
@@ -59,8 +82,10 @@ ScoreDecision ScoreService::Handle(const RequestFacts& request, std::string_view
     if (!hasQuery) return Reply(400, "missing query\n");
     SubmissionResult parsed = ParseSubmission(query);
     if (!parsed.submission) return Reply(400, std::string(parsed.error) + "\n");
-    return {
-        ScoreDecision::Kind::store, {}, {std::move(*parsed.submission), unixTime, std::string(client)}, {}};
+    return {post ? ScoreDecision::Kind::replay : ScoreDecision::Kind::store,
+            {},
+            {std::move(*parsed.submission), unixTime, std::string(client)},
+            {}};
 }
 
 ScoreReply StoredReply(bool stored) {
@@ -68,4 +93,29 @@ ScoreReply StoredReply(bool stored) {
     // 503 tells the game to keep the score and send it again later.
     return stored ? ScoreReply{200, "OK\n", false}
                   : ScoreReply{503, "storage unavailable, try again later\n", false};
+}
+
+ScoreReply UnstoredReplayReply(const ReplayCheck& check, bool stopping) {
+    if (stopping) return {503, "server is shutting down\n", true};
+    switch (check.verdict) {
+        case ReplayVerdict::Refused:
+            return {400, "replay refused: " + check.reason + "\n", false};
+        case ReplayVerdict::Stopped:
+            // Only the CPU bound stops a run while the server keeps going: a
+            // game this long is refused, not to be sent again and again.
+            return {400,
+                    "replay refused: it takes more CPU time to play again than this server allows (" +
+                        check.reason + ")\n",
+                    false};
+        case ReplayVerdict::NotRun:
+        case ReplayVerdict::Proven:
+        case ReplayVerdict::Unproven:
+            break;
+    }
+    return {503, "replay verifier unavailable, try again later\n", false};
+}
+
+ScoreReply StoredReplayReply(bool stored, const StoredReplay& replay) {
+    if (!stored) return StoredReply(false);
+    return {200, replay.verified ? "VERIFIED\n" : "ATTACHED\n", false};
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "replay/replay_verifier.h"
 #include "server/rate_limiter.h"
 #include "server/score_store.h"
 #include "server/web_reply.h"
@@ -40,15 +41,18 @@ struct ScoreReply {
 
 struct ScoreDecision {
     enum class Kind {
-        reply,  // send `reply`
-        table,  // send the current table
-        store,  // store `row`, then send StoredReply(...)
-        web,    // answer `web` (web_reply.h)
+        reply,     // send `reply`
+        table,     // send the current table
+        store,     // store `row`, then send StoredReply(...)
+        web,       // answer `web` (web_reply.h)
+        replay,    // take the body, a replay of the game in `row`: verify it, store it
+        download,  // send the bytes of replay `replayId`
     };
     Kind kind = Kind::reply;
     ScoreReply reply;
-    ScoreRow row;    // for store
-    WebRequest web;  // for web
+    ScoreRow row;               // for store
+    WebRequest web;             // for web
+    std::int64_t replayId = 0;  // for download: > 0
 };
 
 // Borrows the limiter, which must outlive it.
@@ -64,3 +68,10 @@ struct ScoreService {
 
 // The answer to a submission once storing it succeeded or failed.
 ScoreReply StoredReply(bool stored);
+
+// The answer to a replay that is not stored: refused, or not played (the
+// CPU bound, a server stopping: stopping).
+ScoreReply UnstoredReplayReply(const ReplayCheck& check, bool stopping);
+// The answer to a replay handed to the store: VERIFIED or ATTACHED as the
+// row's flag now says, or 503 when storing failed.
+ScoreReply StoredReplayReply(bool stored, const StoredReplay& replay);

@@ -45,6 +45,31 @@ struct RankedRow {
     bool operator==(const RankedRow&) const = default;
 };
 
+// A game's replay, checked, on its way to the store.
+struct ReplaySubmission {
+    ScoreRow row;           // the game's name and counters, the client and the time it arrived
+    std::string bytes;      // the replay file exactly as received
+    std::string digest;     // SHA-256 of bytes, as 64 lowercase hex digits: recognises a resend
+    bool verified = false;  // playing it again proved the counters
+};
+
+// A stored game's row matches a replay when it holds the same name and
+// counters, came from the same client, holds no replay yet and was stored at
+// most this long before the replay arrived: the add.php of the same game.
+inline constexpr std::int64_t replayMatchWindowSeconds = 600;
+
+struct StoredReplay {
+    enum class Placement {
+        attached,       // to the row the game's add.php had stored
+        inserted,       // a new row for the game (its add.php never arrived)
+        alreadyStored,  // a resend: these very bytes were stored before; nothing changed
+    };
+    Placement placement = Placement::inserted;
+    std::int64_t scoreId = 0;   // the game's row
+    std::int64_t replayId = 0;  // where GET replay.php?id= finds the bytes
+    bool verified = false;      // the row's flag as stored now
+};
+
 // Which stored games to read in rank order (score descending, then earlier row first).
 struct RankedQuery {
     std::string name;         // exact name to select; empty: the whole table
@@ -57,6 +82,10 @@ struct RankedPage {
     std::int64_t total = 0;  // rows matching the query, all pages together
     std::vector<RankedRow> rows;
 };
+
+// Which rows view.php and the web page show: every stored game, or only
+// those whose replay proved their counters (the server's --require-replay).
+enum class ShownRows { all, verifiedOnly };
 
 // A backend must be safe to call from any thread; the server calls AddBatch
 // and ReadTop from its one committing thread.
@@ -84,6 +113,18 @@ public:
     // committing thread after each commit and every refresh period; the web
     // page's ETag is built from the last stamp read.
     virtual bool ReadChangeStamp(std::string& stamp, std::string& error) = 0;
+
+    // Stores a replay in one transaction, durable when true: attached to the
+    // newest row that matches it (see replayMatchWindowSeconds), that row's
+    // verified flag set from replay.verified; or in a new row when none
+    // matches. A replay whose digest is stored already changes nothing, so
+    // one game never makes two rows however often it is sent. False with a
+    // message when nothing was stored.
+    virtual bool StoreReplay(const ReplaySubmission& replay, StoredReplay& stored, std::string& error) = 0;
+
+    // The bytes of the replay stored under id; bytes is nullopt when no such
+    // replay is stored. Any thread. False with a message when unreadable.
+    virtual bool ReadReplay(std::int64_t id, std::optional<std::string>& bytes, std::string& error) = 0;
 
     // One row as a batch of one.
     bool Add(const Submission& submission, std::int64_t unixTime, std::string_view client,

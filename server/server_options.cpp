@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "replay/replay_file.h"
 #include "server/pg_connection.h"
 
 namespace {
@@ -51,11 +52,16 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
             options.trustProxy = true;
             continue;
         }
-        const bool takesValue = arg == "--listen" || arg == "--db" || arg == "--rate-limit" ||
-                                arg == "--threads" || arg == "--timeout" || arg == "--port-file" ||
-                                arg == "--max-connections" || arg == "--max-per-client" ||
-                                arg == "--max-request-bytes" || arg == "--db-timeout" ||
-                                arg == "--import-sqlite";
+        if (arg == "--require-replay") {
+            options.requireReplay = true;
+            continue;
+        }
+        const bool takesValue =
+            arg == "--listen" || arg == "--db" || arg == "--rate-limit" || arg == "--threads" ||
+            arg == "--timeout" || arg == "--port-file" || arg == "--max-connections" ||
+            arg == "--max-per-client" || arg == "--max-request-bytes" || arg == "--db-timeout" ||
+            arg == "--import-sqlite" || arg == "--max-replay-bytes" || arg == "--max-replay-frames" ||
+            arg == "--verify-cpu-ms" || arg == "--verify-queue";
         if (!takesValue) {
             error = "unknown option: " + std::string(arg);
             return false;
@@ -85,6 +91,14 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
             ok = ParseBoundedInt(value, 1024, 1 << 20, options.maxRequestBytes);
         } else if (arg == "--db-timeout") {
             ok = ParseBoundedInt(value, 1, 600, options.dbTimeoutSeconds);
+        } else if (arg == "--max-replay-bytes") {
+            ok = ParseBoundedInt(value, 4096, 256 << 20, options.maxReplayBytes);
+        } else if (arg == "--max-replay-frames") {
+            ok = ParseBoundedInt(value, 1, static_cast<int>(MaxReplayFrames), options.maxReplayFrames);
+        } else if (arg == "--verify-cpu-ms") {
+            ok = ParseBoundedInt(value, 100, 600000, options.verifyCpuMs);
+        } else if (arg == "--verify-queue") {
+            ok = ParseBoundedInt(value, 1, 1024, options.verifyQueue);
         } else if (arg == "--import-sqlite") {
             ok = !value.empty();
             options.importSqlite = value;
@@ -130,6 +144,15 @@ std::string ServerUsage() {
            "  --max-per-client N   connections open at once from one address (default 32;\n"
            "                       0: no bound; not applied with --trust-proxy)\n"
            "  --max-request-bytes N  largest request line and headers (default 8192)\n"
+           "  --max-replay-bytes N largest replay taken by replay.php; a larger one gets\n"
+           "                       413 unread (default 4194304)\n"
+           "  --max-replay-frames N  longest game taken, in frames of 10 ms (default\n"
+           "                       360000: one hour)\n"
+           "  --verify-cpu-ms MS   CPU time to play one replay again (default 10000)\n"
+           "  --verify-queue N     replays waiting for the verifier; more get 503 at once\n"
+           "                       (default 8)\n"
+           "  --require-replay     view.php and the web page show only rows a replay\n"
+           "                       verified\n"
            "  --port-file PATH     write the bound port to PATH once listening\n"
            "  --help               show this text\n";
 }

@@ -20,6 +20,15 @@ struct ServerOptions {
     // dbPath is an SQLite file, or a PostgreSQL database when IsPostgresUri.
     // For PostgreSQL, the time to connect and for each command, 1..600:
     int dbTimeoutSeconds = 5;
+    // Replays: the largest body in bytes (4096..256 MiB), the longest game in
+    // frames (1..MaxReplayFrames), the verifier's CPU time for one replay in
+    // ms (100..600000), replays waiting for the verifier (1..1024), and
+    // whether view.php and the web page show verified rows alone.
+    int maxReplayBytes = 4 << 20;
+    int maxReplayFrames = 360000;
+    int verifyCpuMs = 10000;
+    int verifyQueue = 8;
+    bool requireReplay = false;
     // If set, copy this SQLite file into the PostgreSQL database and exit.
     std::string importSqlite;
     bool help = false;

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <utility>
+
 #include "server/sqlite_connection.h"
 
 namespace {
@@ -19,38 +21,50 @@ SqliteRankedReader::~SqliteRankedReader() {
     sqlite3_close_v2(db);
 }
 
-bool SqliteRankedReader::Open(const std::string& path, std::string& error) {
+bool SqliteRankedReader::Open(const std::string& path, ShownRows shown, std::string& error) {
+    // {W} and {A} become the filter of verified rows when only those are
+    // shown, as a WHERE clause or as one more condition.
+    const bool onlyVerified = shown == ShownRows::verifiedOnly;
+    const auto prepare = [&](std::string text, sqlite3_stmt** statement) {
+        for (const auto& [mark, filter] : {std::pair{std::string_view("{W}"), " WHERE verified = 1"},
+                                           std::pair{std::string_view("{A}"), " AND verified = 1"}}) {
+            for (std::size_t at; (at = text.find(mark)) != std::string::npos;)
+                text.replace(at, mark.size(), onlyVerified ? filter : "");
+        }
+        return sql::Prepare(db, text.c_str(), statement, error);
+    };
     return sql::Open(path, busyTimeoutMs, &db, error) && sql::Execute(db, "PRAGMA query_only = 1", error) &&
            sql::Prepare(db, "BEGIN", &begin, error) && sql::Prepare(db, "COMMIT", &commit, error) &&
-           sql::Prepare(db, "SELECT count(*) FROM scores", &countAll, error) &&
+           prepare("SELECT count(*) FROM scores{W}", &countAll) &&
            // The offset is counted on the covering index alone, and only the
            // page's own rows are then looked up: far cheaper on a deep page.
-           sql::Prepare(db,
-                        "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time, s.id FROM"
-                        " (SELECT id FROM scores ORDER BY score DESC, id ASC LIMIT ?1 OFFSET ?2) AS page"
-                        " JOIN scores s ON s.id = page.id ORDER BY s.score DESC, s.id ASC",
-                        &pageAll, error) &&
-           sql::Prepare(db, "SELECT count(*) FROM scores WHERE name = ?1", &countName, error) &&
-           sql::Prepare(
-               db,
-               "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time, s.id FROM"
-               " (SELECT id FROM scores WHERE name = ?1 ORDER BY score DESC, id ASC LIMIT ?2 OFFSET ?3)"
-               " AS page JOIN scores s ON s.id = page.id ORDER BY s.score DESC, s.id ASC",
-               &pageName, error) &&
+           prepare(
+               "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time, s.id, s.verified, r.id FROM"
+               " (SELECT id FROM scores{W} ORDER BY score DESC, id ASC LIMIT ?1 OFFSET ?2) AS page"
+               " JOIN scores s ON s.id = page.id LEFT JOIN replays r ON r.score_id = s.id"
+               " ORDER BY s.score DESC, s.id ASC",
+               &pageAll) &&
+           prepare("SELECT count(*) FROM scores WHERE name = ?1{A}", &countName) &&
+           prepare(
+               "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time, s.id, s.verified, r.id FROM"
+               " (SELECT id FROM scores WHERE name = ?1{A} ORDER BY score DESC, id ASC LIMIT ?2 OFFSET ?3)"
+               " AS page JOIN scores s ON s.id = page.id LEFT JOIN replays r ON r.score_id = s.id"
+               " ORDER BY s.score DESC, s.id ASC",
+               &pageName) &&
            // Rows ahead of (?1 score, ?2 id) in rank order.
-           sql::Prepare(db,
-                        "SELECT (SELECT count(*) FROM scores WHERE score > ?1)"
-                        " + (SELECT count(*) FROM scores WHERE score = ?1 AND id < ?2)",
-                        &above, error) &&
+           prepare(
+               "SELECT (SELECT count(*) FROM scores WHERE score > ?1{A})"
+               " + (SELECT count(*) FROM scores WHERE score = ?1 AND id < ?2{A})",
+               &above) &&
            // Rows between (?1 score, ?2 id) and the later (?3, ?4) in rank
            // order: each part a range of scores_rank holding only such rows.
-           sql::Prepare(db,
-                        "SELECT CASE WHEN ?1 = ?3"
-                        " THEN (SELECT count(*) FROM scores WHERE score = ?1 AND id > ?2 AND id < ?4)"
-                        " ELSE (SELECT count(*) FROM scores WHERE score = ?1 AND id > ?2)"
-                        " + (SELECT count(*) FROM scores WHERE score < ?1 AND score > ?3)"
-                        " + (SELECT count(*) FROM scores WHERE score = ?3 AND id < ?4) END",
-                        &between, error);
+           prepare(
+               "SELECT CASE WHEN ?1 = ?3"
+               " THEN (SELECT count(*) FROM scores WHERE score = ?1 AND id > ?2 AND id < ?4{A})"
+               " ELSE (SELECT count(*) FROM scores WHERE score = ?1 AND id > ?2{A})"
+               " + (SELECT count(*) FROM scores WHERE score < ?1 AND score > ?3{A})"
+               " + (SELECT count(*) FROM scores WHERE score = ?3 AND id < ?4{A}) END",
+               &between);
 }
 
 bool SqliteRankedReader::Read(const RankedQuery& query, RankedPage& page, std::string& error) {
@@ -97,6 +111,8 @@ bool SqliteRankedReader::ReadInTransaction(const RankedQuery& query, RankedPage&
         row.munchets = sql::Int32(rows, 3);
         row.food = sql::Int32(rows, 4);
         row.unixTime = sqlite3_column_int64(rows, 5);
+        row.verified = sqlite3_column_int(rows, 7) != 0;
+        if (sqlite3_column_type(rows, 8) != SQLITE_NULL) row.replayId = sqlite3_column_int64(rows, 8);
         // Over the whole table a row's rank is its place in the order read.
         row.rank = offset + static_cast<std::int64_t>(page.rows.size()) + 1;
         places.push_back({sqlite3_column_int64(rows, 1), sqlite3_column_int64(rows, 6)});

@@ -22,8 +22,9 @@ public:
     ~SqliteRankedReader();
 
     // Opens the score file at path, which SqliteScoreStore::Open has checked
-    // and given its indexes. False with a message.
-    bool Open(const std::string& path, std::string& error);
+    // and given its indexes; shown: the rows it counts and reads. False with
+    // a message.
+    bool Open(const std::string& path, ShownRows shown, std::string& error);
 
     // The count and the rows come from one snapshot of the file. A rank is
     // 1 + the rows of a higher score + the earlier rows of the same score.

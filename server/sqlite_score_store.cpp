@@ -8,11 +8,11 @@
 
 #include "server/sqlite_connection.h"
 #include "server/sqlite_ranked_reader.h"
+#include "server/sqlite_replays.h"
 
 namespace {
 
 constexpr int busyTimeoutMs = 5000;
-constexpr const char* schemaVersion = "1";
 constexpr std::size_t maxReportedProblems = 3;
 
 using sql::Execute;
@@ -83,11 +83,13 @@ bool CheckSchema(sqlite3* db, const std::string& path, bool& fresh, std::string&
         error = path + " holds tables of another program (" + Joined(tables) + "); refusing to use it";
         return false;
     }
-    if (userVersion != schemaVersion) {
+    // Version 1 is the layout before replays; Open migrates it.
+    if (userVersion != "1" && userVersion != "2") {
         error = "database has an unknown layout (user_version " + userVersion + ")";
         return false;
     }
     std::erase(tables, "scores");
+    std::erase(tables, "replays");
     if (!tables.empty()) {
         error = path + " holds tables besides ours (" + Joined(tables) + "); refusing to use it";
         return false;
@@ -122,7 +124,7 @@ SqliteScoreStore::SqliteScoreStore() = default;
 
 SqliteScoreStore::~SqliteScoreStore() { Close(); }
 
-bool SqliteScoreStore::Open(const std::string& path, std::string& error) {
+bool SqliteScoreStore::Open(const std::string& path, std::string& error, ShownRows shown) {
     Close();
     std::vector<std::string> mode;
     bool fresh = false;
@@ -137,15 +139,19 @@ bool SqliteScoreStore::Open(const std::string& path, std::string& error) {
     }
     ok = ok && Execute(writer, "PRAGMA synchronous = FULL", error) &&
          (fresh ? CreateSchema(writer, error) : Execute(writer, nameIndex, error)) &&
-         Prepare(writer, "BEGIN IMMEDIATE", &beginStatement, error) &&
+         sql::MigrateToReplays(writer, error) && Prepare(writer, "BEGIN IMMEDIATE", &beginStatement, error) &&
          Prepare(writer,
                  "INSERT INTO scores (name, score, level, munchets, food, time, client)"
                  " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)",
                  &insertStatement, error) &&
          Prepare(writer, "COMMIT", &commitStatement, error) && OpenConnection(path, &reader, error) &&
          Execute(reader, "PRAGMA query_only = 1", error) &&
-         Prepare(reader, "SELECT name, score FROM scores ORDER BY score DESC, id ASC LIMIT ?1", &topStatement,
-                 error) &&
+         Prepare(reader,
+                 (std::string("SELECT name, score FROM scores") +
+                  (shown == ShownRows::verifiedOnly ? " WHERE verified = 1" : "") +
+                  " ORDER BY score DESC, id ASC LIMIT ?1")
+                     .c_str(),
+                 &topStatement, error) &&
          Prepare(reader, "SELECT count(*) FROM scores", &countStatement, error) &&
          Prepare(reader, "PRAGMA data_version", &dataVersionStatement, error);
     if (!ok) {
@@ -158,6 +164,7 @@ bool SqliteScoreStore::Open(const std::string& path, std::string& error) {
     }
     std::lock_guard lock(rankedMutex);
     rankedPath = path;
+    rankedShown = shown;
     ++rankedGeneration;
     return true;
 }
@@ -245,6 +252,7 @@ std::int64_t SqliteScoreStore::RowCount() {
 bool SqliteScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::string& error) {
     std::unique_ptr<SqliteRankedReader> ranked;
     std::string path;
+    ShownRows shown;
     std::uint64_t generation;
     {
         std::lock_guard lock(rankedMutex);
@@ -254,6 +262,7 @@ bool SqliteScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, st
             return false;
         }
         generation = rankedGeneration;
+        shown = rankedShown;
         if (idleRankedReaders.empty()) {
             path = rankedPath;
         } else {
@@ -263,7 +272,7 @@ bool SqliteScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, st
     }
     if (!ranked) {
         ranked = std::make_unique<SqliteRankedReader>();
-        if (!ranked->Open(path, error)) {
+        if (!ranked->Open(path, shown, error)) {
             page = {};
             return false;
         }
@@ -288,4 +297,22 @@ bool SqliteScoreStore::ReadChangeStamp(std::string& stamp, std::string& error) {
     }
     stamp = instance + "." + std::to_string(sqlite3_column_int64(dataVersionStatement, 0));
     return true;
+}
+
+bool SqliteScoreStore::StoreReplay(const ReplaySubmission& replay, StoredReplay& stored, std::string& error) {
+    std::lock_guard lock(writeMutex);
+    if (!writer) {
+        error = "database is closed";
+        return false;
+    }
+    return sql::StoreReplay(writer, replay, stored, error);
+}
+
+bool SqliteScoreStore::ReadReplay(std::int64_t id, std::optional<std::string>& bytes, std::string& error) {
+    std::lock_guard lock(readMutex);
+    if (!reader) {
+        error = "database is closed";
+        return false;
+    }
+    return sql::ReadReplay(reader, id, bytes, error);
 }

@@ -1,12 +1,14 @@
 // The score table in one SQLite file.
 //
-// Layout (user_version 1): one table
+// Layout: one table
 //   scores(id INTEGER PRIMARY KEY, name TEXT, score INTEGER, level INTEGER,
 //          munchets INTEGER, food INTEGER, time INTEGER, client TEXT)
 // with the index scores_rank on (score DESC, id ASC); id grows with every row,
 // so it gives the order of arrival. The index scores_name on (name, score
 // DESC, id ASC) serves the web page's search by name; Open adds it to a file
 // made before it, which needs no new user_version since it changes no row.
+// Replays add a column and a table (user_version 2, sqlite_replays.h); Open
+// migrates a file of user_version 1 in place.
 // The file is kept in WAL mode with synchronous=FULL: a committed transaction
 // has its log synced to disk.
 #pragma once
@@ -37,7 +39,8 @@ public:
     // An existing file must pass SQLite's quick_check and hold no table but
     // ours: a damaged file or another program's database is refused rather
     // than written to. False, with a message in error, and closed on failure.
-    bool Open(const std::string& path, std::string& error);
+    // shown: the rows ReadTop and ReadRanked see.
+    bool Open(const std::string& path, std::string& error, ShownRows shown = ShownRows::all);
     // Closes every connection; the last close folds the write-ahead log into
     // the main file. A page read under way finishes on its own connection.
     void Close();
@@ -52,6 +55,8 @@ public:
     // changes with every commit any other connection makes, the writer's
     // included.
     bool ReadChangeStamp(std::string& stamp, std::string& error) override;
+    bool StoreReplay(const ReplaySubmission& replay, StoredReplay& stored, std::string& error) override;
+    bool ReadReplay(std::int64_t id, std::optional<std::string>& bytes, std::string& error) override;
 
     // Number of stored rows, or -1 on error.
     std::int64_t RowCount();
@@ -73,7 +78,8 @@ private:
     std::string instance;  // the stamp's first part
 
     std::mutex rankedMutex;
-    std::string rankedPath;              // the file page readers open; empty while closed
+    std::string rankedPath;  // the file page readers open; empty while closed
+    ShownRows rankedShown = ShownRows::all;
     std::uint64_t rankedGeneration = 0;  // counts Open and Close: a reader lent before goes back to no pool
     std::vector<std::unique_ptr<SqliteRankedReader>> idleRankedReaders;
 };

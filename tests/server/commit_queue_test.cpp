@@ -39,6 +39,14 @@ public:
         error = "the commit queue never reads pages";
         return false;
     }
+    bool StoreReplay(const ReplaySubmission&, StoredReplay&, std::string& error) override {
+        error = "no replays here";
+        return false;
+    }
+    bool ReadReplay(std::int64_t, std::optional<std::string>&, std::string& error) override {
+        error = "no replays here";
+        return false;
+    }
     bool ReadChangeStamp(std::string& stamp, std::string&) override {
         std::lock_guard lock(mutex);
         stamp = std::to_string(rows.size());

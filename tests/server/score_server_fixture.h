@@ -29,6 +29,12 @@ public:
     bool ReadChangeStamp(std::string& stamp, std::string& error) override {
         return real.ReadChangeStamp(stamp, error);
     }
+    bool StoreReplay(const ReplaySubmission& replay, StoredReplay& stored, std::string& error) override {
+        return real.StoreReplay(replay, stored, error);
+    }
+    bool ReadReplay(std::int64_t id, std::optional<std::string>& bytes, std::string& error) override {
+        return real.ReadReplay(id, bytes, error);
+    }
     bool ReadRanked(const RankedQuery& query, RankedPage& page, std::string& error) override {
         {
             std::unique_lock lock(mutex);

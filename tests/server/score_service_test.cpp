@@ -96,6 +96,30 @@ TEST_F(ScoreServiceTest, ParsesThePageQueryOnceAndStoresNothingOnHead) {
     EXPECT_EQ(Get(AddTarget(goodQuery)).kind, ScoreDecision::Kind::store);
 }
 
+TEST_F(ScoreServiceTest, TakesReplaysByPostAndServesThemById) {
+    const std::string replay = "/hosted/vlkn/scores/pr/replay.php";
+    const auto post = [&](const std::string& target) {
+        return service.Handle({"POST", "HTTP/1.1", target, true, 100}, "192.0.2.7", now, 1700000000);
+    };
+    const ScoreDecision upload = post(replay + "?" + std::string(goodQuery));
+    ASSERT_EQ(upload.kind, ScoreDecision::Kind::replay);
+    EXPECT_EQ(upload.row.submission, (Submission{"ab c", 30249, 2, 3, 17}));
+    EXPECT_EQ(upload.row.client, "192.0.2.7");
+    EXPECT_EQ(post(replay + "?name=a&score=1&level=0&munchets=0&food=0").reply.status, 400);
+    // Replays count against the submissions' limit (three a minute here).
+    EXPECT_EQ(post(replay + "?" + std::string(goodQuery)).kind, ScoreDecision::Kind::replay);
+    EXPECT_EQ(post(replay + "?" + std::string(goodQuery)).reply.status, 429);
+
+    EXPECT_EQ(Get(replay + "?id=12").replayId, 12);
+    EXPECT_EQ(Get(replay + "?id=123456789012345678").kind, ScoreDecision::Kind::download);
+    for (const char* bad : {"", "?id=", "?id=0", "?id=-1", "?id=+1", "?id=1x", "?x=1", "?id=1&id=2",
+                            "?id=1234567890123456789"}) {
+        const ScoreDecision refused = Get(replay + bad);
+        EXPECT_EQ(refused.reply.status, 400) << bad;
+        EXPECT_EQ(refused.reply.body, "bad replay id\n");
+    }
+}
+
 TEST_F(ScoreServiceTest, RefusesBadSubmissionsWithTheirReason) {
     const ScoreDecision noQuery = Get(addPath);
     EXPECT_EQ(noQuery.reply.status, 400);

@@ -29,17 +29,7 @@ std::string Table(ScoreStore& store) {
 void ExpectOutside(const std::string& path, const char* sql) { EXPECT_EQ(ExecuteOutside(path, sql), ""); }
 
 // What the stores share, run on each.
-struct ScoreStoreTest : testing::TestWithParam<StoreKind> {
-    TestDatabase db{GetParam()};
-    std::unique_ptr<ScoreStore> store;
-
-    void SetUp() override {
-        ASSERT_EQ(db.Problem(), "");
-        std::string error;
-        store = db.Open(error);
-        ASSERT_TRUE(store) << error;
-    }
-
+struct ScoreStoreTest : StoreOnEachKind {
     void Add(const Submission& s, std::string_view client = "127.0.0.1") {
         std::string error;
         ASSERT_TRUE(store->Add(s, 1700000000, client, error)) << error;
@@ -360,7 +350,7 @@ TEST_F(SqliteStoreTest, KeepsANulByteInAName) {
     EXPECT_EQ(page.rows[0].name, std::string("a\0b", 3));
 }
 
-TEST_F(SqliteStoreTest, GivesAFileOfTheEarlierLayoutItsNameIndexAndNothingElse) {
+TEST_F(SqliteStoreTest, BringsAFileOfTheEarlierLayoutUpToDateInPlaceKeepingItsRows) {
     const std::string older = dir.File("older.db");
     ExpectOutside(older,
                   "CREATE TABLE scores (id INTEGER PRIMARY KEY, name TEXT NOT NULL, score INTEGER NOT NULL,"
@@ -375,9 +365,11 @@ TEST_F(SqliteStoreTest, GivesAFileOfTheEarlierLayoutItsNameIndexAndNothingElse) 
         EXPECT_EQ(Ranked(store, {"old", 0, 25}), std::vector<std::string>{"1 old 100"});
         store.Close();
     }
-    EXPECT_EQ(QuerySqlite(older, "SELECT name FROM sqlite_master ORDER BY name"),
-              (SqlRows{{"scores"}, {"scores_name"}, {"scores_rank"}}));
-    EXPECT_EQ(QuerySqlite(older, "PRAGMA user_version"), SqlRows{{"1"}});
+    EXPECT_EQ(
+        QuerySqlite(older, "SELECT name FROM sqlite_master WHERE name NOT LIKE 'sqlite_%' ORDER BY name"),
+        (SqlRows{{"replays"}, {"scores"}, {"scores_name"}, {"scores_rank"}, {"scores_verified"}}));
+    EXPECT_EQ(QuerySqlite(older, "SELECT name, verified FROM scores"), (SqlRows{{"old", "0"}}));
+    EXPECT_EQ(QuerySqlite(older, "PRAGMA user_version"), SqlRows{{"2"}});
 }
 
 TEST_F(SqliteStoreTest, ShortWriteLockByAnotherProcessOnlyDelaysAnAdd) {

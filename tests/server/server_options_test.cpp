@@ -51,6 +51,16 @@ TEST(ParseServerOptions, ReadsEveryOption) {
     EXPECT_EQ(options.importSqlite, "old.db");
     EXPECT_EQ(options.dbTimeoutSeconds, 2);
 
+    ASSERT_TRUE(ParseServerOptions({"--max-replay-bytes", "65536", "--max-replay-frames", "6000",
+                                    "--verify-cpu-ms", "2500", "--verify-queue", "2", "--require-replay"},
+                                   options, error))
+        << error;
+    EXPECT_EQ(options.maxReplayBytes, 65536);
+    EXPECT_EQ(options.maxReplayFrames, 6000);
+    EXPECT_EQ(options.verifyCpuMs, 2500);
+    EXPECT_EQ(options.verifyQueue, 2);
+    EXPECT_TRUE(options.requireReplay);
+
     ASSERT_TRUE(ParseServerOptions({"--help"}, options, error));
     EXPECT_TRUE(options.help);
 }
@@ -70,6 +80,10 @@ TEST(ParseServerOptions, RefusesWhatItCannotUse) {
         {"--max-per-client", "-1"},
         {"--max-request-bytes", "1023"},
         {"--db-timeout", "0"},
+        {"--max-replay-bytes", "4095"},
+        {"--max-replay-frames", "0"},
+        {"--verify-cpu-ms", "99"},
+        {"--verify-queue", "0"},
         {"--import-sqlite", "old.db", "--db", "new.db"},  // imports go into PostgreSQL only
     };
     for (const auto& args : bad) {

@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -205,6 +206,22 @@ inline RawReply RawRequest(std::string_view method, int port, std::string_view t
 
 inline RawReply RawGet(int port, std::string_view target, std::string_view extraHeaders = {}) {
     return RawRequest("GET", port, target, extraHeaders);
+}
+
+// One POST on its own connection with body as application/octet-stream;
+// lengthHeader, when given, replaces the true Content-Length line and the
+// body is not sent.
+inline RawReply RawPost(int port, std::string_view target, std::string_view body,
+                        std::optional<std::string> lengthHeader = std::nullopt) {
+    LoopbackSocket socket(port);
+    std::string request = "POST " + std::string(target) +
+                          " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+                          "Content-Type: application/octet-stream\r\n" +
+                          lengthHeader.value_or("Content-Length: " + std::to_string(body.size()) + "\r\n") +
+                          "\r\n";
+    if (!lengthHeader) request += body;
+    if (socket.fd < 0 || !socket.Send(request)) return {};
+    return ParseRawReply(socket.ReadAll(std::chrono::seconds(60)));
 }
 
 inline std::vector<std::string> Lines(const std::string& text) {

@@ -66,16 +66,17 @@ public:
     const std::string& Location() const { return location; }  // for --db
 
     std::unique_ptr<ScoreStore> Open(std::string& error,
-                                     std::chrono::milliseconds timeout = std::chrono::seconds(3)) const {
+                                     std::chrono::milliseconds timeout = std::chrono::seconds(3),
+                                     ShownRows shown = ShownRows::all) const {
         if (kind == StoreKind::sqlite) {
             auto store = std::make_unique<SqliteScoreStore>();
-            if (store->Open(location, error)) return store;
+            if (store->Open(location, error, shown)) return store;
         } else {
             auto store = std::make_unique<PgScoreStore>();
             PgSettings settings;
             settings.uri = location;
             settings.timeout = timeout;
-            if (store->Open(settings, error)) return store;
+            if (store->Open(settings, error, shown)) return store;
         }
         return nullptr;
     }
@@ -112,4 +113,17 @@ private:
     StoreKind kind;
     std::string location;
     std::string problem;
+};
+
+// A new, empty store of the test's kind, open.
+struct StoreOnEachKind : testing::TestWithParam<StoreKind> {
+    TestDatabase db{GetParam()};
+    std::unique_ptr<ScoreStore> store;
+
+    void SetUp() override {
+        ASSERT_EQ(db.Problem(), "");
+        std::string error;
+        store = db.Open(error);
+        ASSERT_TRUE(store) << error;
+    }
 };

@@ -1,0 +1,170 @@
+// What proving scores costs the score server: it starts the real
+// munchet-scores on a scratch SQLite database, records games headless (a bot
+// that keeps away from the munchets for the first minutes, then meets one),
+// and sends their replays to replay.php, first one at a time, then from
+// several clients at once. (Replay sizes are bench_replay's: its frame times
+// are a real window loop's, these a steady 10 ms.) It prints replays verified per second, game
+// minutes proven per second of wall time, and the server's CPU time (from
+// /proc) per game minute.
+//
+// usage: bench_scores_replay [--games N] [--minutes M] [--clients C] [--server PATH]
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../tests/support/headless_game.h"
+#include "engine/input_journal.h"
+#include "replay/replay_recorder.h"
+#include "server/submission.h"
+#include "tests/server/server_test_support.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Settings {
+    int games = 8;
+    double minutes = 2.0;  // of play before the bot seeks a munchet
+    int clients = 4;
+    std::string server = MUNCHET_SCORES_BINARY;
+};
+
+struct SentGame {
+    std::string bytes;
+    std::string query;
+    double minutes = 0;
+};
+
+// Away from the nearest munchet, focused, for playFrames; then into it.
+FrameInput Steer(const Game& game, int frame, int playFrames) {
+    FrameInput input;
+    const Player& p = game.players[0];
+    const Munchet* nearest = nullptr;
+    float best = 1e30f;
+    for (const Munchet& m : game.munchetList) {
+        const float d = (m.x - p.x) * (m.x - p.x) + (m.y - p.y) * (m.y - p.y);
+        if (d < best) best = d, nearest = &m;
+    }
+    float tx = p.x, ty = p.y;
+    if (nearest && frame >= playFrames) {
+        tx = nearest->x, ty = nearest->y;
+    } else if (nearest && best < 160.0f * 160.0f) {
+        tx = 2 * p.x - nearest->x, ty = 2 * p.y - nearest->y;
+        tx = std::clamp(tx, -300.0f, 300.0f), ty = std::clamp(ty, -200.0f, 200.0f);
+    }
+    input.Hold(p.focusKey);
+    if (tx < p.x - 4) input.Hold(p.leftKey);
+    if (tx > p.x + 4) input.Hold(p.rightKey);
+    if (ty < p.y - 4) input.Hold(p.upKey);
+    if (ty > p.y + 4) input.Hold(p.downKey);
+    return input;
+}
+
+SentGame Record(int seed, double minutes) {
+    SentGame recorded;
+    HeadlessGame g(seed);
+    ReplayRecorder recorder;
+    g.game.StartGame();
+    recorder.GameBeganBeforeFrames(g.game);
+    const int playFrames = static_cast<int>(minutes * 6000);
+    int frame = 0;
+    for (; !recorder.HasFinished() && frame < playFrames + 60000; ++frame) {
+        g.RunFrame(Steer(g.game, frame, playFrames).Lasting(0.01f));
+        recorder.FrameRan(g.game, g.engine->Journal_Get().last);
+    }
+    const std::optional<Replay> replay = recorder.TakeFinished("Bench", 1767225600);
+    // The server takes positive scores only; a game that lost more food than
+    // it gained is not sent.
+    if (!replay || replay->summary.counters.score <= 0) return recorded;
+    const ReplayCounters& c = replay->summary.counters;
+    recorded.bytes = WriteReplay(*replay);
+    recorded.query = FormatSubmissionQuery({"Bench", c.score, c.level, c.munchets, c.food});
+    recorded.minutes = static_cast<double>(replay->frames.size()) / 6000.0;
+    return recorded;
+}
+
+// The process's user and system CPU time, seconds.
+double CpuSeconds(pid_t pid) {
+    std::istringstream stat(ReadFile("/proc/" + std::to_string(pid) + "/stat"));
+    std::string field;
+    // Fields 14 and 15 (utime, stime), after a command name without blanks.
+    unsigned long long utime = 0, stime = 0;
+    for (int i = 1; i <= 15 && stat >> field; ++i) {
+        if (i == 14) utime = std::stoull(field);
+        if (i == 15) stime = std::stoull(field);
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Sends every game once from `clients` threads; prints the figures.
+void Phase(const char* title, int port, pid_t pid, const std::vector<SentGame>& games, int clients) {
+    std::atomic<std::size_t> next{0};
+    std::atomic<int> verified{0};
+    const double cpuBefore = CpuSeconds(pid);
+    const auto start = Clock::now();
+    std::vector<std::thread> threads;
+    for (int c = 0; c < clients; ++c) {
+        threads.emplace_back([&] {
+            for (std::size_t i; (i = next++) < games.size();) {
+                const RawReply reply =
+                    RawPost(port, "/hosted/vlkn/scores/pr/replay.php?" + games[i].query, games[i].bytes);
+                if (reply.body == "VERIFIED\n") {
+                    ++verified;
+                } else {
+                    std::fprintf(stderr, "game %zu: %d %s", i, reply.status, reply.body.c_str());
+                }
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+    const double cpu = CpuSeconds(pid) - cpuBefore;
+    double minutes = 0;
+    for (const SentGame& g : games) minutes += g.minutes;
+    std::printf("%-28s %3d/%zu verified  %7.2f replays/s  %7.1f game-min/s  %6.1f ms CPU per game-minute\n",
+                title, verified.load(), games.size(), static_cast<double>(games.size()) / wall,
+                minutes / wall, 1000.0 * cpu / minutes);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Settings settings;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--games") settings.games = std::max(1, std::atoi(argv[i + 1]));
+        if (option == "--minutes") settings.minutes = std::max(0.1, std::atof(argv[i + 1]));
+        if (option == "--clients") settings.clients = std::max(1, std::atoi(argv[i + 1]));
+        if (option == "--server") settings.server = argv[i + 1];
+    }
+    std::vector<SentGame> games;
+    double minutes = 0;
+    for (int seed = 1000;
+         static_cast<int>(games.size()) < settings.games && seed < 1000 + 20 * settings.games; ++seed) {
+        SentGame game = Record(seed, settings.minutes);
+        if (game.bytes.empty()) continue;
+        minutes += game.minutes;
+        games.push_back(std::move(game));
+    }
+    std::printf("%zu games, %.1f game-minutes\n", games.size(), minutes);
+
+    ScratchDir dir;
+    const std::string portFile = dir.File("port");
+    ServerProcess server(settings.server,
+                         {"--listen", "127.0.0.1:0", "--db", dir.File("scores.db"), "--port-file", portFile,
+                          "--rate-limit", "0", "--verify-queue", "1024"},
+                         dir.File("stderr.log"));
+    if (!server.WaitForPort(portFile)) {
+        std::fprintf(stderr, "the server did not start: %s\n", ReadFile(dir.File("stderr.log")).c_str());
+        return 1;
+    }
+    Phase("one at a time, new games", server.port, server.pid, games, 1);
+    // Sent again, each is played again before the store recognises it.
+    Phase("several clients, resent", server.port, server.pid, games, settings.clients);
+    return 0;
+}

@@ -1,0 +1,40 @@
+// Replays in the PostgreSQL score database: the layout they add, and the
+// statements that store and read them on a connection the caller owns.
+//
+// Layout (schema version 2) adds to scores the column
+//   verified BOOLEAN NOT NULL DEFAULT false   (a replay proved the row's counters)
+// and the table
+//   replays(id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+//           score_id BIGINT NOT NULL UNIQUE, digest TEXT NOT NULL UNIQUE,
+//           bytes BYTEA NOT NULL)
+// where score_id is the row of scores the replay belongs to, digest the
+// SHA-256 of bytes in hex, and bytes the replay file as received; and the
+// partial index scores_verified on scores (score DESC, id ASC) WHERE verified.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "server/pg_connection.h"
+#include "server/score_store.h"
+
+namespace pg {
+
+// Takes a database of schema version 1 to 2. Runs inside the caller's
+// transaction, under the schema lock.
+bool MigrateToReplays(PgConnection& db, std::string& error);
+
+// ScoreStore::StoreReplay's statements, inside a transaction the caller has
+// begun and commits. Every process storing a replay first takes one advisory
+// lock for the rest of the transaction, so no two of them can both miss the
+// other's replay and each add a row.
+bool StoreReplay(PgConnection& db, const ReplaySubmission& replay, StoredReplay& stored, std::string& error);
+
+// The query that reads replay $1's bytes as hex, of a replay whose row still
+// exists, and its one column turned back into bytes; nullopt if not hex.
+inline constexpr const char* readReplaySql =
+    "SELECT encode(r.bytes, 'hex') FROM replays r JOIN scores s ON s.id = r.score_id WHERE r.id = $1";
+std::optional<std::string> FromHex(std::string_view hex);
+
+}  // namespace pg

@@ -1,0 +1,188 @@
+#include "server/sqlite_replays.h"
+
+#include <sqlite3.h>
+
+#include "server/sqlite_connection.h"
+
+namespace sql {
+
+namespace {
+
+// A statement prepared for one call: replays are few next to table reads,
+// so keeping them prepared would buy nothing.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* text) : db(db) {
+        if (sqlite3_prepare_v2(db, text, -1, &statement, nullptr) != SQLITE_OK) statement = nullptr;
+    }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement() { sqlite3_finalize(statement); }
+
+    sqlite3_stmt* get() const { return statement; }
+    // SQLITE_ROW, SQLITE_DONE, or an error code (also when preparing failed).
+    int Step() { return statement ? sqlite3_step(statement) : SQLITE_ERROR; }
+    std::string Error(std::string_view what) const { return Message(db, what); }
+
+private:
+    sqlite3* db;
+    sqlite3_stmt* statement = nullptr;
+};
+
+void BindText(sqlite3_stmt* statement, int index, const std::string& text) {
+    sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+}
+
+// The game's name and counters as ?1 to ?5, its client as ?6.
+void BindGame(sqlite3_stmt* statement, const ReplaySubmission& replay) {
+    const Submission& game = replay.row.submission;
+    BindText(statement, 1, game.name);
+    sqlite3_bind_int(statement, 2, game.score);
+    sqlite3_bind_int(statement, 3, game.level);
+    sqlite3_bind_int(statement, 4, game.munchets);
+    sqlite3_bind_int(statement, 5, game.food);
+    BindText(statement, 6, replay.row.client);
+}
+
+bool Rollback(sqlite3* db, std::string& error, std::string message) {
+    if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    error = std::move(message);
+    return false;
+}
+
+// A resend: the replay stored under these bytes before, and its row's flag.
+bool FindStored(sqlite3* db, const ReplaySubmission& replay, StoredReplay& stored, bool& found,
+                std::string& error) {
+    Statement find(db,
+                   "SELECT r.id, r.score_id, coalesce(s.verified, 0) FROM replays r"
+                   " LEFT JOIN scores s ON s.id = r.score_id WHERE r.digest = ?1");
+    if (find.get()) BindText(find.get(), 1, replay.digest);
+    const int rc = find.Step();
+    found = rc == SQLITE_ROW;
+    if (found)
+        stored = {StoredReplay::Placement::alreadyStored, sqlite3_column_int64(find.get(), 1),
+                  sqlite3_column_int64(find.get(), 0), sqlite3_column_int(find.get(), 2) != 0};
+    if (rc == SQLITE_ROW || rc == SQLITE_DONE) return true;
+    error = find.Error("find replay");
+    return false;
+}
+
+// The newest row the game's add.php stored, or 0.
+bool FindMatchingRow(sqlite3* db, const ReplaySubmission& replay, std::int64_t& id, std::string& error) {
+    Statement find(db,
+                   "SELECT id FROM scores s WHERE name = ?1 AND score = ?2 AND level = ?3 AND munchets = ?4"
+                   " AND food = ?5 AND client = ?6 AND time >= ?7"
+                   " AND NOT EXISTS (SELECT 1 FROM replays r WHERE r.score_id = s.id)"
+                   " ORDER BY id DESC LIMIT 1");
+    if (sqlite3_stmt* s = find.get()) {
+        BindGame(s, replay);
+        sqlite3_bind_int64(s, 7, replay.row.unixTime - replayMatchWindowSeconds);
+    }
+    const int rc = find.Step();
+    id = rc == SQLITE_ROW ? sqlite3_column_int64(find.get(), 0) : 0;
+    if (rc == SQLITE_ROW || rc == SQLITE_DONE) return true;
+    error = find.Error("find row");
+    return false;
+}
+
+bool MarkRow(sqlite3* db, std::int64_t id, bool verified, std::string& error) {
+    Statement mark(db, "UPDATE scores SET verified = ?2 WHERE id = ?1");
+    if (mark.get()) {
+        sqlite3_bind_int64(mark.get(), 1, id);
+        sqlite3_bind_int(mark.get(), 2, verified ? 1 : 0);
+    }
+    if (mark.Step() == SQLITE_DONE) return true;
+    error = mark.Error("mark row");
+    return false;
+}
+
+bool InsertRow(sqlite3* db, const ReplaySubmission& replay, std::int64_t& id, std::string& error) {
+    Statement insert(db,
+                     "INSERT INTO scores (name, score, level, munchets, food, client, time, verified)"
+                     " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+    if (sqlite3_stmt* s = insert.get()) {
+        BindGame(s, replay);
+        sqlite3_bind_int64(s, 7, replay.row.unixTime);
+        sqlite3_bind_int(s, 8, replay.verified ? 1 : 0);
+    }
+    if (insert.Step() != SQLITE_DONE) {
+        error = insert.Error("insert row");
+        return false;
+    }
+    id = sqlite3_last_insert_rowid(db);
+    return true;
+}
+
+bool InsertReplay(sqlite3* db, const ReplaySubmission& replay, std::int64_t scoreId, std::int64_t& id,
+                  std::string& error) {
+    Statement insert(db, "INSERT INTO replays (score_id, digest, bytes) VALUES (?1, ?2, ?3)");
+    if (sqlite3_stmt* s = insert.get()) {
+        sqlite3_bind_int64(s, 1, scoreId);
+        BindText(s, 2, replay.digest);
+        sqlite3_bind_blob64(s, 3, replay.bytes.data(), replay.bytes.size(), SQLITE_STATIC);
+    }
+    if (insert.Step() != SQLITE_DONE) {
+        error = insert.Error("insert replay");
+        return false;
+    }
+    id = sqlite3_last_insert_rowid(db);
+    return true;
+}
+
+}  // namespace
+
+bool MigrateToReplays(sqlite3* db, std::string& error) {
+    std::vector<std::string> version;
+    if (!Execute(db, "BEGIN IMMEDIATE", error) || !Query(db, "PRAGMA user_version", version, error))
+        return Rollback(db, error, "cannot migrate the score file: " + error);
+    if (!version.empty() && version.front() == "2") return Execute(db, "COMMIT", error);
+    const bool migrated =
+        Execute(db, "ALTER TABLE scores ADD COLUMN verified INTEGER NOT NULL DEFAULT 0", error) &&
+        Execute(db,
+                "CREATE TABLE replays ("
+                " id INTEGER PRIMARY KEY,"
+                " score_id INTEGER NOT NULL UNIQUE,"
+                " digest TEXT NOT NULL UNIQUE,"
+                " bytes BLOB NOT NULL)",
+                error) &&
+        Execute(db, "CREATE INDEX scores_verified ON scores (score DESC, id ASC) WHERE verified = 1",
+                error) &&
+        Execute(db, "PRAGMA user_version = 2", error) && Execute(db, "COMMIT", error);
+    return migrated || Rollback(db, error, "cannot migrate the score file: " + error);
+}
+
+bool StoreReplay(sqlite3* db, const ReplaySubmission& replay, StoredReplay& stored, std::string& error) {
+    // BEGIN IMMEDIATE takes the file's one write lock: every other writer,
+    // in this process or another, waits, so no two calls can both miss the
+    // other's replay and each add a row.
+    if (!Execute(db, "BEGIN IMMEDIATE", error)) return Rollback(db, error, error);
+    bool found = false;
+    if (!FindStored(db, replay, stored, found, error)) return Rollback(db, error, error);
+    if (found) return Execute(db, "COMMIT", error) || Rollback(db, error, error);
+    std::int64_t scoreId = 0;
+    if (!FindMatchingRow(db, replay, scoreId, error)) return Rollback(db, error, error);
+    const bool matched = scoreId != 0;
+    stored.placement = matched ? StoredReplay::Placement::attached : StoredReplay::Placement::inserted;
+    stored.verified = replay.verified;
+    const bool ok =
+        (matched ? MarkRow(db, scoreId, replay.verified, error) : InsertRow(db, replay, scoreId, error)) &&
+        InsertReplay(db, replay, scoreId, stored.replayId, error) && Execute(db, "COMMIT", error);
+    stored.scoreId = scoreId;
+    return ok || Rollback(db, error, error);
+}
+
+bool ReadReplay(sqlite3* db, std::int64_t id, std::optional<std::string>& bytes, std::string& error) {
+    bytes.reset();
+    Statement read(db, "SELECT r.bytes FROM replays r JOIN scores s ON s.id = r.score_id WHERE r.id = ?1");
+    if (read.get()) sqlite3_bind_int64(read.get(), 1, id);
+    const int rc = read.Step();
+    if (rc == SQLITE_ROW) {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(read.get(), 0));
+        bytes.emplace(data ? data : "", static_cast<std::size_t>(sqlite3_column_bytes(read.get(), 0)));
+    }
+    if (rc == SQLITE_ROW || rc == SQLITE_DONE) return true;
+    error = read.Error("read replay");
+    return false;
+}
+
+}  // namespace sql
