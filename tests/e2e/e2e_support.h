@@ -268,13 +268,14 @@ inline int Submit(int port, const StoredRow& row) {
 }
 
 // Every stored row, in the order the server stored them.
-inline std::vector<StoredRow> StoredRows(const std::string& database) {
+inline std::vector<StoredRow> StoredRows(const std::string& database, const std::string& where = "1") {
     std::vector<StoredRow> rows;
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_stmt* query = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT name, score, level, munchets, food FROM scores ORDER BY id", -1,
-                               &query, nullptr) == SQLITE_OK) {
+        const std::string sql =
+            "SELECT name, score, level, munchets, food FROM scores WHERE " + where + " ORDER BY id";
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &query, nullptr) == SQLITE_OK) {
             while (sqlite3_step(query) == SQLITE_ROW) {
                 const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(query, 0));
                 rows.push_back({name ? name : "", sqlite3_column_int64(query, 1),

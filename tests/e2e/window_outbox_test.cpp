@@ -147,6 +147,11 @@ TEST(WindowOutbox, AScoreKeptWhileTheServerIsDownArrivesWithTheNextGame) {
     int stored = 0;
     for (const e2e::StoredRow& row : e2e::StoredRows(server.Database())) stored += row == expected;
     EXPECT_EQ(stored, 1) << "the kept score must reach the server exactly once\n" << server.Log();
+    // Its replay was kept beside it and followed it: the server played the
+    // window's game again and proved it.
+    EXPECT_EQ(e2e::StoredRows(server.Database(), "verified = 1 AND name = 'Kept Once'"),
+              std::vector<e2e::StoredRow>{expected})
+        << server.Log();
     EXPECT_FALSE(fs::exists(outbox)) << e2e::ReadText(outbox);
     EXPECT_EQ(Occurrences(log(), "score outbox: sent entry 1 (" + described + ")"), 1u) << log();
 
