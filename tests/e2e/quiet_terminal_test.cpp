@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/e2e/window_player.h"
 #include "tests/e2e/x_session.h"
 
 namespace {
@@ -22,12 +23,7 @@ TEST(QuietTerminal, TheSoundLibrariesSayNothingOnStderr) {
     ASSERT_TRUE(display.Start(xvfb, work.File("xvfb.log"))) << e2e::ReadText(work.File("xvfb.log"));
 
     // Whatever sound the machine has, found the way a player's game finds it.
-    e2e::ChildProcess game(
-        e2e::SpawnOptions({MUNCHET_GAME_BIN, "/WINDOW", "/SERVER=127.0.0.1:1"})
-            .Env(e2e::Environment({"SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "ALSOFT_DRIVERS", "ALSOFT_LOGLEVEL"},
-                                  {"DISPLAY=" + display.name, "HOME=" + work.File("home")}))
-            .Cwd(work.path.string())
-            .Stderr(work.File("game.err")));
+    e2e::ChildProcess game(e2e::WindowGame("127.0.0.1:1", work.path, display.name));
     const e2e::XdoTool xdo{xdotool, display.name, work.File("xdotool.out")};
     const unsigned long window = xdo.FindWindow("Munchet Fast Prototype", 20s);
     ASSERT_NE(window, 0u) << "no game window appeared\n" << e2e::ReadText(work.File("game.err"));

@@ -34,7 +34,8 @@ inline SpawnOptions WindowGame(const std::string& host, const std::filesystem::p
     std::vector<std::string> variables = HomeUnder(work / "home");
     variables.push_back("DISPLAY=" + display);
     return SpawnOptions({MUNCHET_GAME_BIN, "/WINDOW", "/SERVER=" + host})
-        .Env(Environment({"SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "ALSOFT_DRIVERS"}, variables))
+        .Env(Environment({"SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "ALSOFT_DRIVERS", "ALSOFT_LOGLEVEL"},
+                         variables))
         .Cwd(work.string())
         .Stderr((work / "game.err").string());
 }
