@@ -2,8 +2,6 @@
 
 #include <SDL.h>
 
-#include <thread>
-
 #include "engine/engine_impl.h"
 #include "engine/sdl/sdl_platform.h"
 #include "engine/sdl/sound_library_messages.h"
@@ -19,16 +17,14 @@ bool SdlBackend::Open(const BackendConfig& config, EngineImpl& engine, std::stri
         if (!note.empty()) engine.Log("%s", note.c_str());
         return true;
     }
-    // The sound device opens while the window and its renderer are made: the
-    // two share nothing, and the renderer (the GL stack) is the slowest part
-    // of the start.
-    std::thread soundDevice([this, &note] { audio.Open(Audio::Mode::Device, note); });
-    const bool opened = OpenWindow(config, error);
-    soundDevice.join();
-    if (!opened) {
+    // One after the other, never side by side: starting SDL may fork a helper
+    // (D-Bus's autolaunch), and a child forked while another thread holds a
+    // lock can wait on it for ever, and the start with it.
+    if (!OpenWindow(config, error)) {
         Close();
         return false;
     }
+    audio.Open(Audio::Mode::Device, note);
     engine.Log("Window %dx%d %s, renderer %s", config.width, config.height,
                config.windowed ? "windowed" : "full screen", video.RendererName().c_str());
     if (!note.empty()) engine.Log("%s", note.c_str());
