@@ -31,6 +31,16 @@ std::optional<std::filesystem::path> AbsoluteVariable(const char* name) {
     return std::filesystem::path(value);
 }
 
+bool MakeFolder(const std::string& path, std::string& error, bool& created) {
+    std::error_code code;
+    created = std::filesystem::create_directories(path, code);
+    if (code || !std::filesystem::is_directory(path, code)) {
+        error = "cannot create " + path + (code ? ": " + code.message() : "");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<std::string> UserFolder(UserFolderKind kind, std::string& error) {
@@ -45,15 +55,18 @@ std::optional<std::string> UserFolder(UserFolderKind kind, std::string& error) {
         }
         base = *home / layout.fallback;
     }
-    const fs::path folder = *base / "munchet";
-    std::error_code code;
-    const bool created = fs::create_directories(folder, code);
-    if (code || !fs::is_directory(folder, code)) {
-        error = "cannot create " + folder.string() + (code ? ": " + code.message() : "");
-        return std::nullopt;
-    }
+    const std::string folder = (*base / "munchet").string();
+    bool created = false;
+    if (!MakeFolder(folder, error, created)) return std::nullopt;
     // What a player keeps here is theirs alone; a folder they made themselves
     // keeps the permissions they gave it.
+    std::error_code code;
     if (created) fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, code);
-    return folder.string();
+    return folder;
+}
+
+std::optional<std::string> MadeFolder(const std::string& path, std::string& error) {
+    bool created = false;
+    if (!MakeFolder(path, error, created)) return std::nullopt;
+    return path;
 }

@@ -17,3 +17,8 @@ enum class UserFolderKind {
 // the variable nor HOME gives a usable folder or it cannot be created (a
 // read-only home, for one); callers then go on without what it would hold.
 std::optional<std::string> UserFolder(UserFolderKind kind, std::string& error);
+
+// path, created (with its parents) when missing: for a folder a caller was
+// given or one below a UserFolder. nullopt, with the reason in error, when it
+// cannot be made or something other than a folder stands there.
+std::optional<std::string> MadeFolder(const std::string& path, std::string& error);

@@ -52,18 +52,9 @@ std::optional<std::string> ReplayShelf::Folder() {
     std::string error;
     std::optional<std::string> folder;
     if (!settings_.folder.empty()) {
-        folder = settings_.folder;
+        folder = MadeFolder(settings_.folder, error);
     } else if (const std::optional<std::string> data = UserFolder(UserFolderKind::Data, error)) {
-        folder = *data + "/replays";
-    }
-    std::error_code code;
-    if (folder && (fs::create_directories(*folder, code), code)) {
-        error = "cannot create " + *folder + ": " + code.message();
-        folder.reset();
-    }
-    if (folder && !fs::is_directory(*folder, code)) {
-        error = *folder + " is not a folder";
-        folder.reset();
+        folder = MadeFolder(*data + "/replays", error);
     }
     if (!folder && !noFolderLogged_) {
         Log("replays: none are kept (" + error + ")");

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 #include <vector>
 
 #include "common/user_folders.h"
@@ -426,17 +424,9 @@ void ScoreExchangeClient::log(const std::string& line) const {
 
 std::optional<std::string> ScoreExchangeClient::outboxFolder() {
     std::string error;
-    std::optional<std::string> folder;
-    if (settings_.outboxFolder.empty()) {
-        folder = UserFolder(UserFolderKind::Data, error);
-    } else {
-        std::error_code code;
-        std::filesystem::create_directories(settings_.outboxFolder, code);
-        if (std::filesystem::is_directory(settings_.outboxFolder, code))
-            folder = settings_.outboxFolder;
-        else
-            error = "cannot create " + settings_.outboxFolder + (code ? ": " + code.message() : "");
-    }
+    const std::optional<std::string> folder = settings_.outboxFolder.empty()
+                                                  ? UserFolder(UserFolderKind::Data, error)
+                                                  : MadeFolder(settings_.outboxFolder, error);
     if (!folder && !noFolderLogged_) {
         log("score outbox: none (" + error + "); a score the server does not get is lost");
         noFolderLogged_ = true;
