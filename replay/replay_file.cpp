@@ -178,6 +178,17 @@ void ReadBody(std::string_view body, Replay& replay) {
     }
 }
 
+bool ReadTicketAndStandingStill(ByteReader& reader, ReplaySummary& summary) {
+    GameTicket& ticket = summary.ticket;
+    std::string_view mac;
+    if (!reader.Get(ticket.id) || !reader.Signed64(ticket.issuedAt) || !reader.Raw(ticket.mac.size(), mac) ||
+        !reader.Get(summary.standingStillMs))
+        return false;
+    std::memcpy(ticket.mac.data(), mac.data(), mac.size());
+    ticket.random = summary.startRandom;
+    return true;
+}
+
 // Reads the header up to the body; reader is left at the body's first byte.
 bool ReadHeader(ByteReader& reader, ReplaySummary& summary, std::uint32_t& bodyLength, std::string& error) {
     const auto fail = [&error](const char* why) {
@@ -188,7 +199,7 @@ bool ReadHeader(ByteReader& reader, ReplaySummary& summary, std::uint32_t& bodyL
     if (!reader.Raw(Magic.size(), magic) || magic != Magic) return fail("not a Munchet replay");
     std::uint16_t version = 0;
     if (!reader.Get(version)) return fail("cut short in its header");
-    if (version != ReplayFormatVersion) {
+    if (version != ReplayFormatVersion && version != 1) {
         error = "a replay of format version " + std::to_string(version) + ", which this game cannot read";
         return false;
     }
@@ -208,8 +219,10 @@ bool ReadHeader(ByteReader& reader, ReplaySummary& summary, std::uint32_t& bodyL
     summary.name = std::string(name);
     ReplayCounters& c = summary.counters;
     if (!reader.Signed32(c.score) || !reader.Signed32(c.level) || !reader.Signed32(c.munchets) ||
-        !reader.Signed32(c.food) || !reader.Signed64(summary.recordedAt) || !reader.Get(summary.frameCount) ||
-        !reader.Get(summary.carriedCount) || !reader.Get(bodyLength))
+        !reader.Signed32(c.food) || !reader.Signed64(summary.recordedAt))
+        return fail("cut short in its header");
+    if (version >= 2 && !ReadTicketAndStandingStill(reader, summary)) return fail("cut short in its header");
+    if (!reader.Get(summary.frameCount) || !reader.Get(summary.carriedCount) || !reader.Get(bodyLength))
         return fail("cut short in its header");
     if (summary.frameCount == 0) return fail("no frames");
     if (summary.frameCount > MaxReplayFrames) return fail("more frames than a replay may hold");
@@ -262,6 +275,10 @@ std::string WriteReplay(const Replay& replay) {
     for (std::int32_t counter : {s.counters.score, s.counters.level, s.counters.munchets, s.counters.food})
         out.Signed32(counter);
     out.Signed64(s.recordedAt);
+    out.Put(s.ticket.id);
+    out.Signed64(s.ticket.issuedAt);
+    out.Raw(std::string_view(reinterpret_cast<const char*>(s.ticket.mac.data()), s.ticket.mac.size()));
+    out.Put(s.standingStillMs);
     out.Put(static_cast<std::uint32_t>(replay.frames.size()));
     out.Put(static_cast<std::uint32_t>(replay.carried.size()));
     out.Put(static_cast<std::uint32_t>(compressed.size()));

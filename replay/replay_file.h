@@ -2,7 +2,9 @@
 // from then to the frame in which it ended, and the counters it ended with.
 // Played again on the rules it names (RulesVersion), it is the very same game.
 //
-// File format, version 1. Integers are little-endian; an f32 is an IEEE-754
+// File format, version 2 (version 1 is read too: it is version 2 without the
+// ticket and standing-still fields, read as a ticketless game that never
+// stood still). Integers are little-endian; an f32 is an IEEE-754
 // single-precision number stored as its 32 bits, so no value is ever rounded.
 //   magic          8 bytes "MUNCHREP"
 //   version        u16, 1
@@ -15,6 +17,12 @@
 //                  the name the game was sent under, none when it was not sent
 //   score, level, munchets, food   4 x i32, the counters after the last frame
 //   recordedAt     i64, UTC seconds since 1970 when the game ended
+//   ticket         u64 id (0: begun without one), i64 issuedAt, 32 bytes mac:
+//                  the score server's ticket the game began with
+//                  (common/game_ticket.h); its random state is the one above
+//   standingStill  u32, milliseconds of wall time between the game's first
+//                  and last frames in which it stood still: its window
+//                  frozen, or waiting on its own score exchange
 //   frames         u32, 1..MaxReplayFrames
 //   carried        u32, 0..MaxCarriedMunchets; 0 unless beginning is 1
 //   body length    u32, 1..MaxReplayBodyBytes
@@ -42,6 +50,7 @@
 #include <string>
 #include <vector>
 
+#include "common/game_ticket.h"
 #include "engine/frame_input.h"
 #include "engine/random.h"
 #include "game/munchet.h"
@@ -53,9 +62,9 @@ inline constexpr std::uint32_t MaxCarriedMunchets = 4096;
 inline constexpr std::size_t ReplayFrameBytes = 8;
 inline constexpr std::size_t CarriedMunchetBytes = 24;
 inline constexpr std::size_t MaxReplayBodyBytes = 24u << 20;
-inline constexpr std::size_t ReplayHeaderBytes = 8 + 2 + 4 + 16 + 1 + 1 + 1 + 16 + 8 + 4 + 4 + 4;
+inline constexpr std::size_t ReplayHeaderBytes = 8 + 2 + 4 + 16 + 1 + 1 + 1 + 16 + 8 + 48 + 4 + 4 + 4 + 4;
 inline constexpr std::size_t MaxReplayFileBytes = ReplayHeaderBytes + 20 + MaxReplayBodyBytes + 4;
-inline constexpr std::uint16_t ReplayFormatVersion = 1;
+inline constexpr std::uint16_t ReplayFormatVersion = 2;
 
 enum class ReplayBeginning : std::uint8_t {
     BeforeFirstFrame = 0,  // the program's first game, begun at start-up
@@ -86,6 +95,8 @@ struct ReplaySummary {
     std::string name;
     ReplayCounters counters;
     std::int64_t recordedAt = 0;
+    GameTicket ticket;  // its random is startRandom; not held: a ticketless game
+    std::uint32_t standingStillMs = 0;
     std::uint32_t frameCount = 0;    // frames the file holds
     std::uint32_t carriedCount = 0;  // munchets carried over
 };

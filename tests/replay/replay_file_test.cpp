@@ -26,6 +26,11 @@ Replay Sample(std::size_t frames = 300) {
     r.summary.name = "A name: 20 chars ok!";
     r.summary.counters = {-3, 7, 123, std::numeric_limits<std::int32_t>::min()};
     r.summary.recordedAt = -5;
+    r.summary.ticket = {
+        .id = 0x1122334455667788ULL, .issuedAt = 1'800'000'000, .random = r.summary.startRandom};
+    for (std::size_t i = 0; i < r.summary.ticket.mac.size(); ++i)
+        r.summary.ticket.mac[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    r.summary.standingStillMs = 4321;
     for (int i = 0; i < 3; ++i) {
         Munchet m;
         m.x = 1.5f * static_cast<float>(i), m.y = -0.0f, m.targetX = 1e-40f, m.targetY = -3.25f;
@@ -60,6 +65,8 @@ TEST(ReplayFile, ReadsBackWhatWasWrittenBitForBit) {
     EXPECT_EQ(b.name, a.name);
     EXPECT_EQ(b.counters, a.counters);
     EXPECT_EQ(b.recordedAt, a.recordedAt);
+    EXPECT_EQ(b.ticket, a.ticket);
+    EXPECT_EQ(b.standingStillMs, a.standingStillMs);
     EXPECT_EQ(b.frameCount, written.frames.size());
     EXPECT_EQ(b.carriedCount, written.carried.size());
     EXPECT_EQ(read.frames, written.frames);
@@ -71,7 +78,8 @@ TEST(ReplayFile, ReadsBackWhatWasWrittenBitForBit) {
                     SameBits(x.splitTimer, y.splitTimer));
     }
     // The summary alone reads from the header.
-    const ReplaySummaryReading summary = ReadReplaySummary(std::string_view(bytes).substr(0, 100));
+    const ReplaySummaryReading summary =
+        ReadReplaySummary(std::string_view(bytes).substr(0, ReplayHeaderBytes + 20));
     ASSERT_TRUE(summary.ok) << summary.error;
     EXPECT_EQ(summary.summary.name, a.name);
     EXPECT_EQ(summary.summary.counters, a.counters);
@@ -114,8 +122,8 @@ void Reseal(std::string& bytes) {
 
 // Offsets of the header's fields in the sample (name of 20 characters).
 constexpr std::size_t VersionAt = 8, PlayersAt = 30, BeginningAt = 31, NameLengthAt = 32, NameAt = 33,
-                      FramesAt = NameAt + 20 + 24, CarriedAt = FramesAt + 4, BodyLengthAt = CarriedAt + 4,
-                      BodyAt = BodyLengthAt + 4;
+                      FramesAt = NameAt + 20 + 24 + 52, CarriedAt = FramesAt + 4,
+                      BodyLengthAt = CarriedAt + 4, BodyAt = BodyLengthAt + 4;
 
 void Put32(std::string& bytes, std::size_t at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
@@ -162,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Malformed{"empty", [](std::string& b) { b.clear(); }, false, "not a Munchet replay"},
         Malformed{"anotherFilesMagic", [](std::string& b) { b[0] = 'X'; }, true, "not a Munchet replay"},
-        Malformed{"aLaterVersion", [](std::string& b) { b[VersionAt] = 2; }, true, "format version 2"},
+        Malformed{"aLaterVersion", [](std::string& b) { b[VersionAt] = 3; }, true, "format version 3"},
         Malformed{"cutInTheHeader", [](std::string& b) { b.resize(40); }, false, "cut short in its name"},
         Malformed{"cutInTheFrames", [](std::string& b) { b.resize(b.size() - 30); }, false, "cut short"},
         Malformed{"aByteAfterTheEnd", [](std::string& b) { b += 'x'; }, false, "bytes follow its end"},
