@@ -19,5 +19,10 @@ struct PowerHardCase {
 };
 
 inline constexpr std::array<FloatHardCase, 0> sinHardCases{};
-inline constexpr std::array<FloatHardCase, 0> cosHardCases{};
-inline constexpr std::array<PowerHardCase, 0> powHardCases{};
+inline constexpr std::array<FloatHardCase, 2> cosHardCases{{
+    {0x5f18b878, 0x3f7f14bb},  // cos(0x1.3170fp+63)
+    {0x6115cb11, 0x3f78142f},  // cos(0x1.2b9622p+67)
+}};
+inline constexpr std::array<PowerHardCase, 1> powHardCases{{
+    {0x3d8000003bf3a937ULL, 0x3f7ac6b1},  // pow(0.0625, 0x1.e7526ep-8)
+}};

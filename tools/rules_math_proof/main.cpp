@@ -16,6 +16,7 @@
 // friction bases, and prints a table line for each hard case it meets.
 // --glibc also counts the inputs where the C library's sinf, cosf and powf
 // (the variant chosen for this CPU, or by GLIBC_TUNABLES) differ.
+#include <algorithm>
 #include <bit>
 #include <chrono>
 #include <cinttypes>
@@ -24,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -195,14 +197,15 @@ void RunSampled(const Subject& s, const Options& options, Tally& tally) {
             if ((hard.input >> 32) == Bits(s.base))
                 CheckFully(s, std::bit_cast<float>(static_cast<std::uint32_t>(hard.input)), tally);
     } else {
-        for (const auto* table : {&sinHardCases, &cosHardCases})
-            for (const FloatHardCase& hard : *table) {
-                CheckFully(s, std::bit_cast<float>(hard.input), tally);
-                CheckFully(s, -std::bit_cast<float>(hard.input), tally);
-            }
+        const auto& table = s.function == RulesFunction::Sin ? std::span<const FloatHardCase>(sinHardCases)
+                                                             : std::span<const FloatHardCase>(cosHardCases);
+        for (const FloatHardCase& hard : table) {
+            CheckFully(s, std::bit_cast<float>(hard.input), tally);
+            CheckFully(s, -std::bit_cast<float>(hard.input), tally);
+        }
     }
     // Consecutive inputs from a random start, as the exhaustive run takes them.
-    const std::uint64_t run = options.samples * 20;
+    const std::uint64_t run = std::min<std::uint64_t>(options.samples * 20, span / 2);
     const auto start = static_cast<std::uint32_t>(NextRandom(state));
     if (power)
         Sweep(s, low + start % (span - run), low + start % (span - run) + run - 1, options.compareLibrary,
