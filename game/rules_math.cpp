@@ -227,6 +227,14 @@ float RulesCos(float x) {
 float FrictionPower(float base, float dt) {
     const std::uint64_t key = (static_cast<std::uint64_t>(std::bit_cast<std::uint32_t>(base)) << 32) |
                               std::bit_cast<std::uint32_t>(dt);
-    if (const auto* hard = FindHardCase(powHardCases, key)) return std::bit_cast<float>(hard->result);
-    return static_cast<float>(FrictionPowerApprox(base, dt));
+    // Every food item asks for the same power in a frame: remember the last.
+    // (The first key is a NaN base, whose power is NaN.)
+    thread_local std::uint64_t lastKey = ~std::uint64_t{0};
+    thread_local float lastResult = std::numeric_limits<float>::quiet_NaN();
+    if (key == lastKey) return lastResult;
+    const auto* hard = FindHardCase(powHardCases, key);
+    lastResult =
+        hard ? std::bit_cast<float>(hard->result) : static_cast<float>(FrictionPowerApprox(base, dt));
+    lastKey = key;
+    return lastResult;
 }
