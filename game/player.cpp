@@ -1,7 +1,5 @@
 #include "game/player.h"
 
-#include <cmath>
-
 #include "common/clamp.h"
 #include "common/constants.h"
 #include "common/engine_ref.h"
