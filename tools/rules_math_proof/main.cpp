@@ -268,6 +268,7 @@ int main(int argc, char** argv) {
         if (options.compareLibrary) std::printf(", C library differs on %" PRIu64, tally.libraryDiffers);
         std::printf(", %.1f s\n", seconds);
         for (const std::string& line : tally.hardCases) std::printf("  hard case %s\n", line.c_str());
+        std::fflush(stdout);  // an exhaustive run takes minutes per function
         if (tally.mismatches != 0 || tally.largestError * requiredMargin > assumedError) failed = true;
     }
     std::printf(failed ? "FAILED\n" : "all correctly rounded\n");
