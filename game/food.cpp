@@ -6,6 +6,7 @@
 #include "common/clamp.h"
 #include "common/constants.h"
 #include "game/player.h"
+#include "game/rules_math.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ void Food::steer(float dt, FlockSums neighbours, std::span<Player> players) {
         vy += sy * (acceleration * dt) / q;
     }
 
-    const float k = std::pow(friction, dt);
+    const float k = FrictionPower(friction, dt);
     vx *= k;
     vy *= k;
 

@@ -6,6 +6,7 @@
 #include "common/constants.h"
 #include "common/engine_ref.h"
 #include "game/game.h"
+#include "game/rules_math.h"
 
 namespace {
 
@@ -40,8 +41,8 @@ void Munchet::place(float newX, float newY) {
 void Munchet::chooseTarget() {
     const float stride = hge->Random_Float(minStride, maxStride);
     heading = heading + hge->Random_Float(-maxTurn, maxTurn);
-    targetX = x + std::cos(heading) * stride;
-    targetY = y + std::sin(heading) * stride;
+    targetX = x + RulesCos(heading) * stride;
+    targetY = y + RulesSin(heading) * stride;
     // Every target lies inside, so the munchet itself never needs a clamp.
     clampTo(targetX, munchetRadius - halfWidth, halfWidth - munchetRadius);
     clampTo(targetY, munchetRadius - halfHeight, halfHeight - munchetRadius);

@@ -1,11 +1,10 @@
 #include "game/player.h"
 
-#include <cmath>
-
 #include "common/clamp.h"
 #include "common/constants.h"
 #include "common/engine_ref.h"
 #include "common/play_panned.h"
+#include "game/rules_math.h"
 #include "game/sounds.h"
 
 namespace {
@@ -50,7 +49,7 @@ void Player::setKeys(std::int32_t focus, std::int32_t up, std::int32_t left, std
 
 void Player::update(float dt) {
     float a = acceleration * dt;
-    const float k = std::pow(friction, dt);
+    const float k = FrictionPower(friction, dt);
 
     focusing = false;
     if (hge->Input_GetKeyState(focusKey)) {

@@ -12,7 +12,7 @@
 #include "engine/engine.h"
 #include "game/key_bindings.h"
 
-inline constexpr std::uint32_t RulesVersion = 1;
+inline constexpr std::uint32_t RulesVersion = 2;
 
 // Every key whose held state the rules ask for (Input_GetKeyState): Escape,
 // the restart keys, and both players' bindings. A recording keeps these and

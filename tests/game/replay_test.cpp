@@ -78,10 +78,10 @@ TEST_P(Replay, ReachesThePinnedState) {
 }
 
 const Recording recordings[] = {
-    {"botOnePlayer", 11, 0.01f, 1, true, 9000, 15159, 1, -353, 41, 23, 154, false, 0x2876ab72e78f815aULL},
-    {"botTwoPlayers", 12, 0.01f, 2, true, 9000, 66562, 3, -1154, 31, 33, 100, false, 0x63b45e216052343cULL},
+    {"botOnePlayer", 11, 0.01f, 1, true, 9000, 15159, 1, -353, 41, 23, 154, false, 0xe24e37c86e8d2e72ULL},
+    {"botTwoPlayers", 12, 0.01f, 2, true, 9000, 66562, 3, -1154, 31, 33, 100, false, 0x39dd7372de1e9984ULL},
     {"cycleSixtyHertz", 13, 1.0f / 60, 1, false, 3000, 1185, 0, -395, 0, 5, 154, false,
-     0x2405c6166a954b68ULL},
+     0x3189454bd0c4c6f5ULL},
 };
 
 INSTANTIATE_TEST_SUITE_P(Games, Replay, ::testing::ValuesIn(recordings),

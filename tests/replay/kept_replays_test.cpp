@@ -39,7 +39,7 @@ TEST_P(KeptReplays, AreProvenByThisBuildToTheSameState) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, KeptReplays,
-                         ::testing::Values(KeptReplay{"solo.replay", 128408779203451867u},
+                         ::testing::Values(KeptReplay{"solo.replay", 7064991404760362683u},
                                            KeptReplay{"two-players.replay", 7492951244644069508u}));
 
 }  // namespace

@@ -201,7 +201,7 @@ TEST(ReplayVerifier, DoesNotRunWhileTheEngineIsInUse) {
 // is pinned to the version.
 TEST(ReplayVerifier, TheRulesVersionMovesWithTheRules) {
     const Recorded& recorded = Recording(soloBot);
-    const std::map<std::uint32_t, std::uint64_t> pinned{{1, 0x88f88b39c9aef058}};
+    const std::map<std::uint32_t, std::uint64_t> pinned{{1, 0x88f88b39c9aef058}, {2, 0x88f88b39c9aef058}};
     ASSERT_TRUE(pinned.contains(RulesVersion)) << "pin the hash of this game for the new RulesVersion";
     EXPECT_EQ(recorded.hash, pinned.at(RulesVersion))
         << "the rules changed: bump RulesVersion in game/rules_version.h and pin 0x" << std::hex
