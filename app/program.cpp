@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/file_locations.h"
+#include "app/key_settings.h"
 #include "app/load_resources.h"
 #include "app/replays.h"
 #include "app/settings_keeper.h"
@@ -159,12 +160,16 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
     // A replay watched sends nothing.
     game.scoreExchange = watched ? nullptr : ExchangeScoresWithReplay;
 
+    // Read before the window opens: it opens as it was kept, keys bound.
+    settings =
+        SettingsKeeper::ForPlayer([](const std::string& line) { hge->System_Log("%s", line.c_str()); });
+    const KeptSettings kept = settings->Load();
+    hge->System_SetWindowLayout(kept.window);
+    hge->Input_SetBindings(RebindingsFrom(kept));
+
     int exitCode = 0;
     if (hge->System_Initiate()) {
         LoadResources();
-        settings =
-            SettingsKeeper::ForPlayer([](const std::string& line) { hge->System_Log("%s", line.c_str()); });
-        const KeptSettings kept = settings->Load();
         if (kept.playerName) game.playerName = *kept.playerName;
         game.StartMusic(kept.musicVolume.value_or(Game::StartVolume));
         if (watched) {
@@ -181,6 +186,7 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
             hge->System_Start();
             RecordRunEnded();
             settings->Keep(game.playerName, game.musicVolume);
+            settings->KeepWindow(hge->System_GetWindowLayout());
         }
     } else {
         // Reported, not swallowed: a game that cannot open its window has failed.

@@ -7,6 +7,7 @@
 #include "common/constants.h"
 #include "game/game.h"
 #include "render/bitmap_font.h"
+#include "render/key_labels.h"
 
 namespace {
 
@@ -22,12 +23,14 @@ void DrawLevelBonus(BitmapFont& font, const Game& game) {
 
 void DrawHelp(BitmapFont& font, const Game& game) {
     font.DrawText(512, 40, AlignCenter, "F1 - one player mode\nF2 - coop mode");
+    char help[160];
     if (game.playerCount == 1) {
-        font.DrawText(512, 384, AlignCenter, "move with CURSOR\nFocus with SHIFT");
+        font.DrawText(512, 384, AlignCenter, BuildKeyHelp(help, sizeof help, soloKeys, "CURSOR", "SHIFT"));
     } else {
         // The first player's cursor keys sit on the right of the keyboard.
-        font.DrawText(712, 384, AlignCenter, "move with CURSOR\nFocus with Numpad 0");
-        font.DrawText(312, 384, AlignCenter, "move with WASD\nFocus with G");
+        font.DrawText(712, 384, AlignCenter,
+                      BuildKeyHelp(help, sizeof help, keypadKeys, "CURSOR", "Numpad 0"));
+        font.DrawText(312, 384, AlignCenter, BuildKeyHelp(help, sizeof help, letterKeys, "WASD", "G"));
     }
     font.DrawText(512, 604, AlignCenter,
                   "M - change music volume\n\ncode: VLKN\nsoundtrack: Ostrel - Stardust");
