@@ -48,8 +48,9 @@ constexpr const char* Usage =
 constexpr const char* Help =
     "Munchet Fast Prototype: herd the drifting food into the goal past the munchets.\n"
     "\n"
-    "  /WINDOW              play in a 1024 x 768 window instead of full screen\n"
-    "                       (any letter case)\n"
+    "  /WINDOW              play in a window that fits the desktop (1024 x 768\n"
+    "                       at most, resizable) instead of full screen (any\n"
+    "                       letter case)\n"
     "  /SERVER=host[:port]  the score server to send games to (default %s)\n"
     "  /REPLAY=file         watch a kept game again (they are kept in\n"
     "                       $XDG_DATA_HOME/munchet/replays, ~/.local/share/...);\n"
@@ -65,7 +66,8 @@ constexpr const char* Help =
     "Gamepads: the first drives the arrow-key player, the second the W A S D one;\n"
     "the stick or d-pad moves, A, a shoulder or a trigger focuses (A also sends\n"
     "the name), B erases a letter, X is R, Y is M, Start is F1, Back is F2, and\n"
-    "Start with Back quits. The name typed last and the music volume are kept in\n"
+    "Start with Back quits. The name typed last, the music volume, the window and\n"
+    "the players' keys (player2-up=W, ...: see the manual) are kept in\n"
     "$XDG_CONFIG_HOME/munchet/settings (~/.config/munchet/settings).\n";
 
 // An argument as it may be shown on a terminal: control and other bytes a

@@ -32,8 +32,9 @@ void DrawHelp(BitmapFont& font, const Game& game) {
                       BuildKeyHelp(help, sizeof help, keypadKeys, "CURSOR", "Numpad 0"));
         font.DrawText(312, 384, AlignCenter, BuildKeyHelp(help, sizeof help, letterKeys, "WASD", "G"));
     }
-    font.DrawText(512, 604, AlignCenter,
-                  "M - change music volume\n\ncode: VLKN\nsoundtrack: Ostrel - Stardust");
+    font.DrawFormatted(512, 604, AlignCenter,
+                       "%s - change music volume\n\ncode: VLKN\nsoundtrack: Ostrel - Stardust",
+                       KeyHelpName('M', "M"));
 }
 
 bool CursorVisible(float gameTime) { return std::fmod(std::trunc(gameTime * 5.0f), 2.0f) == 0.0f; }

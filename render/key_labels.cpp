@@ -42,8 +42,11 @@ const char* BuildKeyHelp(char* out, std::size_t size, const KeyBinding& keys, co
     else
         std::snprintf(move, sizeof move, single ? "%s%s%s%s" : "%s %s %s %s", labels[0], labels[1], labels[2],
                       labels[3]);
-    const char* focus = hge ? hge->Input_GetKeyName(keys.focus) : nullptr;
-    std::snprintf(out, size, "move with %s\nFocus with %s", move,
-                  Drawable(focus) ? HelpWords(focus) : usualFocus);
+    std::snprintf(out, size, "move with %s\nFocus with %s", move, KeyHelpName(keys.focus, usualFocus));
     return out;
+}
+
+const char* KeyHelpName(int key, const char* usual) {
+    const char* label = hge ? hge->Input_GetKeyName(key) : nullptr;
+    return Drawable(label) ? HelpWords(label) : usual;
 }

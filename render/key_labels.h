@@ -15,3 +15,7 @@
 // Returns out. Allocates nothing: drawn every frame.
 const char* BuildKeyHelp(char* out, std::size_t size, const KeyBinding& keys, const char* usualMove,
                          const char* usualFocus);
+
+// One key's name as the help gives it: the layout's label where the engine
+// can tell and the font can draw it, else usual.
+const char* KeyHelpName(int key, const char* usual);
