@@ -64,14 +64,17 @@ protected:
     // Starts the game and waits for its window to show the ghost.
     void StartGame() {
         game.emplace(e2e::WindowGame(NoServer, work.path, display.name).Stdout(work.File("game.out")));
-        const unsigned long window = xdo->FindWindow("Munchet Fast Prototype", 20s);
-        ASSERT_NE(window, 0u) << "no game window appeared\n" << GameOutput();
-        player.emplace(*screen, *xdo, window);
         bool seen = false;
-        for (const auto until = Clock::now() + 10s; !seen && Clock::now() < until;
-             std::this_thread::sleep_for(50ms))
-            seen = player->Look() && FindGhost(player->shot, 20);
-        ASSERT_TRUE(seen) << "the ghost is not on screen\n" << GameOutput();
+        for (const auto until = Clock::now() + 20s; !seen && Clock::now() < until;
+             std::this_thread::sleep_for(50ms)) {
+            // Found again when it cannot be read: SDL may make the window
+            // anew for its renderer just after it first appears.
+            if (!player || !player->Look())
+                player.emplace(*screen, *xdo, xdo->FindWindow("Munchet Fast Prototype", 5s));
+            seen = player->Look() && FindGhost(player->shot, 8);
+        }
+        ASSERT_TRUE(seen) << "the ghost is not on screen\n"
+                          << e2e::ReadText(SettingsFile().string()) << GameOutput();
     }
 
     // Holds a key for a moment and looks again.
@@ -91,6 +94,7 @@ protected:
         ASSERT_TRUE(status) << "Escape did not end the program";
         EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << GameOutput();
         game.reset();
+        player.reset();
     }
 };
 
@@ -124,10 +128,9 @@ TEST_P(WindowFitsScreen, ShowsTheScaledSceneWhenOpenedAndResizedAndKeepsTheSize)
     std::this_thread::sleep_for(300ms);
     ASSERT_TRUE(player->Look());
     ASSERT_EQ(shot.width, 640);
-    ghost = FindGhost(shot, 10);
+    ghost = FindGhost(shot, 8);
     ASSERT_TRUE(ghost);
-    EXPECT_NEAR(ghost->x, target.x, 6);
-    EXPECT_LT(ghost->y, target.y + 40) << "the ghost is not where the scaled scene has it";
+    EXPECT_NEAR(ghost->x, target.x, 6) << "the ghost is not where the scaled scene has it";
     const int bar = static_cast<int>(target.x - 512 * 300.0f / 768) - 2;
     int lit = 0;
     for (int y = 0; y < shot.height; ++y)
