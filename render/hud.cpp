@@ -101,7 +101,7 @@ void DrawHighscoreTable(BitmapFont& font, const Game& game) {
 
     if (game.firstRow > 0) font.DrawText(112, 384, AlignLeft, "Scroll\n<< Left");
     font.DrawText(912, 384, AlignRight, "Scroll\nRight >>");
-    font.DrawText(512, 634, AlignCenter, "Game Over!\nRestart with R or SPACE");
+    font.DrawFormatted(512, 634, AlignCenter, "Game Over!\nRestart with %s or SPACE", KeyHelpName('R', "R"));
 }
 
 void DrawScoreLine(BitmapFont& font, const Game& game) {
