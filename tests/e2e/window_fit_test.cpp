@@ -103,6 +103,8 @@ struct ScreenCase {
     int width, height;  // the window expected on it
 };
 
+void PrintTo(const ScreenCase& value, std::ostream* out) { *out << value.size; }
+
 class WindowFitsScreen : public WindowFit, public ::testing::WithParamInterface<ScreenCase> {};
 
 TEST_P(WindowFitsScreen, ShowsTheScaledSceneWhenOpenedAndResizedAndKeepsTheSize) {
