@@ -90,7 +90,9 @@ protected:
     void Quit() {
         player->keys.Set("Escape", true);
         const std::optional<int> status = game->WaitFor(10s);
+        // Let go of it on the display too, or the next game sees it held.
         player->keys.held.clear();
+        xdo->Run({"keyup", "Escape"});
         ASSERT_TRUE(status) << "Escape did not end the program";
         EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << GameOutput();
         game.reset();
