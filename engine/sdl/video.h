@@ -18,7 +18,7 @@ struct VideoConfig {
     int width = 1024;  // logical scene size, pixels
     int height = 768;
     bool windowed = false;  // false: desktop full screen, scene scaled and letterboxed
-    WindowLayout layout;    // windowed only
+    WindowLayout layout{};  // windowed only
 };
 
 // The window and its renderer, and the quad batch that draws into it.
