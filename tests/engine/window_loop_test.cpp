@@ -221,6 +221,10 @@ TEST_F(WindowLoop, KeptLayoutAndBindingsReachTheWindowAndTheKeyboard) {
     EXPECT_EQ(engine->System_GetWindowLayout(), (WindowLayout{800, 600, false, true}));
     // Below the scene's size whole multiples would crop it: scaled to fit.
     EXPECT_FALSE(SDL_RenderGetIntegerScale(VideoOf(engine).renderer));
+    SDL_SetWindowSize(VideoOf(engine).window, 1100, 800);
+    VideoOf(engine).Resized();
+    EXPECT_TRUE(SDL_RenderGetIntegerScale(VideoOf(engine).renderer));
+    EXPECT_EQ(engine->System_GetWindowLayout(), (WindowLayout{1100, 800, false, true}));
     EXPECT_STREQ(engine->Input_GetKeyName('W'), "I");
     EXPECT_STREQ(engine->Input_GetKeyName(Key::Shift), "Left Shift") << "the refused binding kept Shift";
     std::vector<bool> upHeld;
