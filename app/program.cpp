@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/file_locations.h"
+#include "app/key_settings.h"
 #include "app/load_resources.h"
 #include "app/replays.h"
 #include "app/settings_keeper.h"
@@ -47,8 +48,9 @@ constexpr const char* Usage =
 constexpr const char* Help =
     "Munchet Fast Prototype: herd the drifting food into the goal past the munchets.\n"
     "\n"
-    "  /WINDOW              play in a 1024 x 768 window instead of full screen\n"
-    "                       (any letter case)\n"
+    "  /WINDOW              play in a window that fits the desktop (1024 x 768\n"
+    "                       at most, resizable) instead of full screen (any\n"
+    "                       letter case)\n"
     "  /SERVER=host[:port]  the score server to send games to (default %s)\n"
     "  /REPLAY=file         watch a kept game again (they are kept in\n"
     "                       $XDG_DATA_HOME/munchet/replays, ~/.local/share/...);\n"
@@ -64,7 +66,8 @@ constexpr const char* Help =
     "Gamepads: the first drives the arrow-key player, the second the W A S D one;\n"
     "the stick or d-pad moves, A, a shoulder or a trigger focuses (A also sends\n"
     "the name), B erases a letter, X is R, Y is M, Start is F1, Back is F2, and\n"
-    "Start with Back quits. The name typed last and the music volume are kept in\n"
+    "Start with Back quits. The name typed last, the music volume, the window and\n"
+    "the players' keys (player2-up=W, ...: see the manual) are kept in\n"
     "$XDG_CONFIG_HOME/munchet/settings (~/.config/munchet/settings).\n";
 
 // An argument as it may be shown on a terminal: control and other bytes a
@@ -159,12 +162,16 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
     // A replay watched sends nothing.
     game.scoreExchange = watched ? nullptr : ExchangeScoresWithReplay;
 
+    // Read before the window opens: it opens as it was kept, keys bound.
+    settings =
+        SettingsKeeper::ForPlayer([](const std::string& line) { hge->System_Log("%s", line.c_str()); });
+    const KeptSettings kept = settings->Load();
+    hge->System_SetWindowLayout(kept.window);
+    hge->Input_SetBindings(RebindingsFrom(kept));
+
     int exitCode = 0;
     if (hge->System_Initiate()) {
         LoadResources();
-        settings =
-            SettingsKeeper::ForPlayer([](const std::string& line) { hge->System_Log("%s", line.c_str()); });
-        const KeptSettings kept = settings->Load();
         if (kept.playerName) game.playerName = *kept.playerName;
         game.StartMusic(kept.musicVolume.value_or(Game::StartVolume));
         if (watched) {
@@ -181,6 +188,7 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
             hge->System_Start();
             RecordRunEnded();
             settings->Keep(game.playerName, game.musicVolume);
+            settings->KeepWindow(hge->System_GetWindowLayout());
         }
     } else {
         // Reported, not swallowed: a game that cannot open its window has failed.

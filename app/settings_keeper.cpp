@@ -29,6 +29,8 @@ KeptSettings SettingsKeeper::Load() {
     const SettingsReading reading = ParseSettings(text);
     for (const std::string& problem : reading.problems)
         log_("settings: " + path_ + ": " + problem + "; skipped");
+    others_.window = reading.settings.window;
+    others_.keys = reading.settings.keys;
     return reading.settings;
 }
 
@@ -41,10 +43,20 @@ void SettingsKeeper::Keep(std::string_view playerName, std::int32_t musicVolume)
     if (playerName == seenName_ && musicVolume == seenVolume_) return;
     seenName_ = playerName;
     seenVolume_ = musicVolume;
+    Write();
+}
+
+void SettingsKeeper::KeepWindow(const WindowLayout& window) {
+    if (window == others_.window) return;
+    others_.window = window;
+    Write();
+}
+
+void SettingsKeeper::Write() {
     if (path_.empty()) return;
-    KeptSettings settings;
-    if (IsKeepableName(playerName)) settings.playerName = std::string(playerName);
-    if (IsKeepableVolume(musicVolume)) settings.musicVolume = musicVolume;
+    KeptSettings settings = others_;
+    if (IsKeepableName(seenName_)) settings.playerName = seenName_;
+    if (IsKeepableVolume(seenVolume_)) settings.musicVolume = seenVolume_;
     std::string error;
     if (!ReplaceFile(path_, FormatSettings(settings), error)) log_("settings: not kept: " + error);
 }

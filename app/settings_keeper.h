@@ -25,7 +25,8 @@ public:
 
     // What the file keeps: nothing for a missing file. Every line skipped,
     // and a file that cannot be read, is logged; a broken file is left as it
-    // is until the settings change.
+    // is until the settings change. The window and the keys loaded are
+    // written back with every change of the others.
     KeptSettings Load();
 
     // The settings the game starts with: taken as those on file, not written.
@@ -38,11 +39,19 @@ public:
     // be kept (not IsKeepableName / IsKeepableVolume) is left out.
     void Keep(std::string_view playerName, std::int32_t musicVolume);
 
+    // As Keep, for the window's layout (a layout of nothing but zeros keeps
+    // no window).
+    void KeepWindow(const WindowLayout& window);
+
     const std::string& path() const { return path_; }
 
 private:
+    void Write();
+
     std::string path_;
     Log log_;
     std::string seenName_;
     std::int32_t seenVolume_ = 0;
+    // The window and the keys as last loaded or kept.
+    KeptSettings others_;
 };

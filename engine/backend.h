@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/key_rebinding.h"
+#include "engine/window_layout.h"
 
 struct EngineImpl;
 
@@ -22,6 +24,8 @@ struct BackendConfig {
     std::string title;
     int width = 1024, height = 768;  // the scene, pixels
     bool windowed = false;           // false: the desktop's full screen
+    WindowLayout window;             // windowed only: the kept size and mode
+    KeyRebindings keys;              // the player's keys, checked when the keyboard opens
     // No window and no sound device: pictures are still loaded (and
     // screenshots drawn) and sound channels kept in engine time.
     bool headless = false;
@@ -69,4 +73,12 @@ struct Backend {
     // Mixes frames stereo frames of what plays into out; false when there is
     // no loopback device.
     virtual bool RenderAudio(float* out, int frames) = 0;
+
+    // --- The window and the keyboard as the player set them up.
+    // The window's layout now (its size when neither maximised nor full
+    // screen); false when there is no window.
+    virtual bool WindowNow(WindowLayout&) { return false; }
+    // The label the keyboard layout prints on the physical key that gives
+    // the game's key code; null when it cannot be told (no keyboard).
+    virtual const char* KeyLabel(int) { return nullptr; }
 };

@@ -129,6 +129,8 @@ bool Engine::System_Initiate() {
     config.width = e.screenWidth;
     config.height = e.screenHeight;
     config.windowed = e.windowed;
+    config.window = e.windowLayout;
+    config.keys = e.keyBindings;
     config.headless = e.headless;
     config.loopbackAudio = e.headlessOptions.loopbackAudio;
     std::unique_ptr<Backend> backend;
@@ -153,6 +155,13 @@ bool Engine::System_Initiate() {
     e.initiated = true;
     Journal_Begin();
     return true;
+}
+
+void Engine::System_SetWindowLayout(const WindowLayout& layout) { impl->windowLayout = layout; }
+
+WindowLayout Engine::System_GetWindowLayout() {
+    WindowLayout now;
+    return impl->backend->WindowNow(now) ? now : impl->windowLayout;
 }
 
 bool Engine::System_Start() {
@@ -194,6 +203,10 @@ int Engine::Input_GetChar() {
 }
 
 bool Engine::Input_GetLiveKeyState(int key) { return impl->live.Holds(key); }
+
+void Engine::Input_SetBindings(const KeyRebindings& bindings) { impl->keyBindings = bindings; }
+
+const char* Engine::Input_GetKeyName(int key) { return impl->backend->KeyLabel(key); }
 
 // --- Journal ---------------------------------------------------------------------
 

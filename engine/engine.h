@@ -12,7 +12,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/key_rebinding.h"
 #include "engine/random.h"
+#include "engine/window_layout.h"
 
 // Handles are small integers; 0 is the null handle, and every operation given a
 // null handle does nothing (or answers 0).
@@ -89,6 +91,15 @@ struct Engine {
     // there is no platform to make it); the reason is logged and kept for
     // System_GetErrorMessage.
     bool System_Initiate();
+    // Before System_Initiate: the window's kept size and scaling
+    // (engine/window_layout.h). The window fits the desktop's usable area
+    // less its frame, may be resized and maximised, and shows the scene
+    // (always StateScreenWidth x StateScreenHeight pixels to the game)
+    // scaled and letterboxed.
+    void System_SetWindowLayout(const WindowLayout& layout);
+    // The window's layout now, to keep for the next run; what was set when
+    // there is no window.
+    WindowLayout System_GetWindowLayout();
     // Runs the frame loop until the frame callback returns true (headless: or
     // until the scripted frames run out).
     bool System_Start();
@@ -129,6 +140,15 @@ struct Engine {
     // frame), even while a journal plays back in its place: how a watcher
     // stops a replay.
     bool Input_GetLiveKeyState(int key);
+
+    // Before System_Initiate: the physical keys that give the game's key
+    // codes in place of the usual ones (engine/key_rebinding.h). Each one
+    // refused (an unknown name, a clash) is logged and its usual key kept.
+    void Input_SetBindings(const KeyRebindings& bindings);
+    // The label the player's keyboard layout prints on the key that gives
+    // key ("Z" for 'W' on a French keyboard, "Left Shift" for Shift); null
+    // when the engine cannot tell (headless). Valid until the next call.
+    const char* Input_GetKeyName(int key);
 
     // --- Input journal --------------------------------------------------
     // Every frame's input is kept in a journal (engine/input_journal.h),

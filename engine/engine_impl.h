@@ -31,6 +31,8 @@ struct EngineImpl {
     std::string logFile;
     int screenWidth = 1024, screenHeight = 768, screenBpp = 32, fps = 100;
     PlatformFactory platform = nullptr;
+    WindowLayout windowLayout;
+    KeyRebindings keyBindings;
 
     bool initiated = false;
     std::string error;

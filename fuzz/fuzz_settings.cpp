@@ -22,6 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const KeptSettings& settings = reading.settings;
     check(!settings.playerName || IsKeepableName(*settings.playerName));
     check(!settings.musicVolume || IsKeepableVolume(*settings.musicVolume));
+    check(settings.window.width >= 0 && settings.window.width <= MaxWindowSide);
+    check(settings.window.height >= 0 && settings.window.height <= MaxWindowSide);
+    for (const auto& [setting, keyName] : settings.keys)
+        check(!keyName.empty() && keyName.size() <= MaxKeyNameLength);
     const SettingsReading again = ParseSettings(FormatSettings(settings));
     check(again.problems.empty());
     check(again.settings == settings);

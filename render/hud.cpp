@@ -7,6 +7,7 @@
 #include "common/constants.h"
 #include "game/game.h"
 #include "render/bitmap_font.h"
+#include "render/key_labels.h"
 
 namespace {
 
@@ -22,15 +23,18 @@ void DrawLevelBonus(BitmapFont& font, const Game& game) {
 
 void DrawHelp(BitmapFont& font, const Game& game) {
     font.DrawText(512, 40, AlignCenter, "F1 - one player mode\nF2 - coop mode");
+    char help[160];
     if (game.playerCount == 1) {
-        font.DrawText(512, 384, AlignCenter, "move with CURSOR\nFocus with SHIFT");
+        font.DrawText(512, 384, AlignCenter, BuildKeyHelp(help, sizeof help, soloKeys, "CURSOR", "SHIFT"));
     } else {
         // The first player's cursor keys sit on the right of the keyboard.
-        font.DrawText(712, 384, AlignCenter, "move with CURSOR\nFocus with Numpad 0");
-        font.DrawText(312, 384, AlignCenter, "move with WASD\nFocus with G");
+        font.DrawText(712, 384, AlignCenter,
+                      BuildKeyHelp(help, sizeof help, keypadKeys, "CURSOR", "Numpad 0"));
+        font.DrawText(312, 384, AlignCenter, BuildKeyHelp(help, sizeof help, letterKeys, "WASD", "G"));
     }
-    font.DrawText(512, 604, AlignCenter,
-                  "M - change music volume\n\ncode: VLKN\nsoundtrack: Ostrel - Stardust");
+    font.DrawFormatted(512, 604, AlignCenter,
+                       "%s - change music volume\n\ncode: VLKN\nsoundtrack: Ostrel - Stardust",
+                       KeyHelpName('M', "M"));
 }
 
 bool CursorVisible(float gameTime) { return std::fmod(std::trunc(gameTime * 5.0f), 2.0f) == 0.0f; }
@@ -97,7 +101,7 @@ void DrawHighscoreTable(BitmapFont& font, const Game& game) {
 
     if (game.firstRow > 0) font.DrawText(112, 384, AlignLeft, "Scroll\n<< Left");
     font.DrawText(912, 384, AlignRight, "Scroll\nRight >>");
-    font.DrawText(512, 634, AlignCenter, "Game Over!\nRestart with R or SPACE");
+    font.DrawFormatted(512, 634, AlignCenter, "Game Over!\nRestart with %s or SPACE", KeyHelpName('R', "R"));
 }
 
 void DrawScoreLine(BitmapFont& font, const Game& game) {

@@ -11,7 +11,7 @@ munchet_test_packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev clang-format xvfb xdotool
   desktop-file-utils appstream systemd groff-base dpkg-dev file
-  chromium nlohmann-json3-dev postgresql libmpfr-dev
+  chromium nlohmann-json3-dev postgresql libmpfr-dev x11-xkb-utils xkb-data
 )
 
 munchet_install() {

@@ -6,9 +6,10 @@
 #include <cstdint>
 
 #include "engine/frame_input.h"
+#include "engine/sdl/key_map.h"
 
 // The virtual-key code of an SDL key (scancode and keycode as SDL gives
-// them), 0 for keys the game does not know.
+// them) with no key rebound, 0 for keys the game does not know.
 //
 // Keys are mapped by their position (SDL scancode), so the movement keys stay
 // one block of keys on every keyboard layout and the numeric keypad reads the
@@ -27,6 +28,10 @@ int VirtualKeyFromSdl(int scancode, int keycode);
 // - Several physical keys may share one code (the two Shift keys, the two
 //   Enter keys): the code is held while any of them is.
 struct KeyboardInput {
+    KeyboardInput() = default;
+    // Reads the keys as the map gives them (the player's bindings).
+    explicit KeyboardInput(const KeyMap& map) : keys(map) {}
+
     // Starts a frame: forgets the last frame's key and character, and lets
     // go of the keys whose release was held back for the last frame.
     void BeginFrame();
@@ -42,6 +47,7 @@ struct KeyboardInput {
     const FrameInput& Record() const { return record; }
 
 private:
+    KeyMap keys;
     FrameInput record;
     static constexpr int ScancodeCount = 512;
     // The code each held scancode was pressed as (0: up). Kept per scancode

@@ -25,12 +25,28 @@ bool SdlBackend::Open(const BackendConfig& config, EngineImpl& engine, std::stri
         return false;
     }
     audio.Open(Audio::Mode::Device, note);
-    engine.Log("Window %dx%d %s, renderer %s", config.width, config.height,
+    engine.Log("Window %dx%d %s, renderer %s", video.Width(), video.Height(),
                config.windowed ? "windowed" : "full screen", video.RendererName().c_str());
+    keys = KeyMap();
+    for (const std::string& problem : keys.Bind(config.keys)) engine.Log("Keys: %s", problem.c_str());
     if (!note.empty()) engine.Log("%s", note.c_str());
     LogSoundLibraryMessages(engine);
     if (!padNote.empty()) engine.Log("%s", padNote.c_str());
     return true;
+}
+
+const char* SdlBackend::KeyLabel(int code) {
+    if (!video.IsOpen() || code <= 0 || code > 255) return nullptr;
+    const SDL_Scancode scancode = keys.PhysicalKey(code);
+    if (scancode == SDL_SCANCODE_UNKNOWN) return nullptr;
+    // The layout's name for the key; the position's own name for keys
+    // whose character SDL cannot name.
+    const char* name = SDL_GetKeyName(SDL_GetKeyFromScancode(scancode));
+    if (!name || !*name) name = SDL_GetScancodeName(scancode);
+    if (!name || !*name) return nullptr;
+    std::array<char, 32>& label = labels[static_cast<std::size_t>(code)];
+    SDL_strlcpy(label.data(), name, label.size());
+    return label.data();
 }
 
 void LogSoundLibraryMessages(EngineImpl& engine) {
@@ -58,6 +74,7 @@ bool SdlBackend::OpenWindow(const BackendConfig& config, std::string& error) {
     window.width = config.width;
     window.height = config.height;
     window.windowed = config.windowed;
+    window.layout = config.window;
     return video.Open(window, error);
 }
 

@@ -3,8 +3,11 @@
 // only code besides the rest of engine/sdl/ that includes their headers.
 #pragma once
 
+#include <array>
+
 #include "engine/backend.h"
 #include "engine/sdl/audio.h"
+#include "engine/sdl/key_map.h"
 #include "engine/sdl/textures.h"
 #include "engine/sdl/video.h"
 
@@ -50,13 +53,20 @@ struct SdlBackend final : Backend {
     void AdvanceSound(float seconds) override { audio.Update(seconds); }
     bool RenderAudio(float* out, int frames) override { return audio.RenderLoopback(out, frames); }
 
+    bool WindowNow(WindowLayout& layout) override { return video.Layout(layout); }
+    const char* KeyLabel(int code) override;
+
     TextureTable textures;
+    KeyMap keys;  // the player's bindings applied
     Video video;
     Audio audio;
     bool sdlStarted = false;  // SDL_Init ran for the window
     std::string padNote;      // why there are no gamepads, when there are none
 
 private:
+    // One label per key code, so that several may be asked for one text.
+    std::array<std::array<char, 32>, 256> labels{};
+
     bool OpenWindow(const BackendConfig& config, std::string& error);
 };
 

@@ -3,6 +3,8 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <algorithm>
+
 namespace {
 
 void ClearTo(SDL_Renderer* renderer, std::uint32_t colour) {
@@ -13,15 +15,49 @@ void ClearTo(SDL_Renderer* renderer, std::uint32_t colour) {
 
 }  // namespace
 
+bool Video::OpenFittingWindow(const VideoConfig& config) {
+    SDL_Rect area{0, 0, config.width, config.height};
+    if (SDL_GetDisplayUsableBounds(0, &area) != 0) SDL_GetDisplayBounds(0, &area);
+    WindowFit fit = FitWindow(config.layout, config.width, config.height, area.w, area.h);
+    // Made at its size, centred by SDL: X11 ignores a move of a window that
+    // is not shown yet.
+    window = SDL_CreateWindow(config.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, fit.width,
+                              fit.height, SDL_WINDOW_RESIZABLE);
+    if (!window) return false;
+    SDL_SetWindowMinimumSize(window, MinWindowWidth, MinWindowHeight);
+    // The frame is known only once the window is shown; with it, the
+    // window may no longer fit.
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 &&
+        (top | left | bottom | right)) {
+        const int availableWidth = area.w - left - right, availableHeight = area.h - top - bottom;
+        const WindowFit framed =
+            FitWindow(config.layout, config.width, config.height, availableWidth, availableHeight);
+        if (framed.width != fit.width || framed.height != fit.height) {
+            fit = framed;
+            SDL_SetWindowSize(window, fit.width, fit.height);
+            SDL_SetWindowPosition(window, area.x + left + std::max(0, (availableWidth - fit.width) / 2),
+                                  area.y + top + std::max(0, (availableHeight - fit.height) / 2));
+        }
+    }
+    restoredWidth = fit.width;
+    restoredHeight = fit.height;
+    if (config.layout.maximised) SDL_MaximizeWindow(window);
+    return true;
+}
+
 bool Video::Open(const VideoConfig& config, std::string& error) {
     Close();
     if (config.width <= 0 || config.height <= 0) {
         error = "bad screen size " + std::to_string(config.width) + "x" + std::to_string(config.height);
         return false;
     }
+    sceneWidth = config.width;
+    sceneHeight = config.height;
+    windowed = config.windowed;
+    wholeMultiples = config.windowed && config.layout.wholeMultiples;
     if (config.windowed) {
-        window = SDL_CreateWindow(config.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                  config.width, config.height, 0);
+        OpenFittingWindow(config);
     } else {
         // Made with the desktop's own place and size: without a window manager
         // to obey the full-screen request, the window still covers the screen.
@@ -48,6 +84,7 @@ bool Video::Open(const VideoConfig& config, std::string& error) {
         Close();
         return false;
     }
+    ScaleScene();
     SDL_ShowCursor(SDL_DISABLE);
     SDL_StartTextInput();
     batch.Attach(renderer, true);
@@ -66,6 +103,40 @@ void Video::Close() {
         SDL_DestroyWindow(window);
     }
     window = nullptr;
+}
+
+void Video::ScaleScene() {
+    // Whole multiples only from 1x up: below it they would crop the scene.
+    const bool whole = wholeMultiples && Width() >= sceneWidth && Height() >= sceneHeight;
+    SDL_RenderSetIntegerScale(renderer, whole ? SDL_TRUE : SDL_FALSE);
+}
+
+void Video::Resized() {
+    if (!window || !renderer) return;
+    if (windowed && !(SDL_GetWindowFlags(window) & (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_FULLSCREEN)))
+        SDL_GetWindowSize(window, &restoredWidth, &restoredHeight);
+    ScaleScene();
+}
+
+bool Video::Layout(WindowLayout& layout) const {
+    if (!window || !windowed) return false;
+    layout.width = restoredWidth;
+    layout.height = restoredHeight;
+    layout.maximised = (SDL_GetWindowFlags(window) & SDL_WINDOW_MAXIMIZED) != 0;
+    layout.wholeMultiples = wholeMultiples;
+    return true;
+}
+
+int Video::Width() const {
+    int width = 0;
+    if (window) SDL_GetWindowSize(window, &width, nullptr);
+    return width;
+}
+
+int Video::Height() const {
+    int height = 0;
+    if (window) SDL_GetWindowSize(window, nullptr, &height);
+    return height;
 }
 
 void Video::BeginScene() { batch.drawCalls = 0; }

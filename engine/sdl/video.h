@@ -8,6 +8,7 @@
 #include "engine/engine.h"
 #include "engine/sdl/quad_batch.h"
 #include "engine/sdl/textures.h"
+#include "engine/window_layout.h"
 
 struct SDL_Window;
 struct SDL_Renderer;
@@ -17,14 +18,17 @@ struct VideoConfig {
     int width = 1024;  // logical scene size, pixels
     int height = 768;
     bool windowed = false;  // false: desktop full screen, scene scaled and letterboxed
+    WindowLayout layout{};  // windowed only
 };
 
 // The window and its renderer, and the quad batch that draws into it.
 //
 // Full screen is the desktop's own mode (no mode switch): the scene keeps its
 // logical size and SDL scales it to fit, aspect kept, with black bars.
-// Windowed is a window of exactly the scene size. The mouse pointer is hidden
-// over the window.
+// Windowed is a resizable window that fits the desktop's usable area (less
+// the window's frame, where SDL can tell it), of the kept size when that
+// still fits; the scene is scaled to the window, letterboxed, or drawn at
+// whole multiples when asked. The mouse pointer is hidden over the window.
 struct Video {
     Video() = default;
     Video(const Video&) = delete;
@@ -36,6 +40,14 @@ struct Video {
     bool Open(const VideoConfig& config, std::string& error);
     void Close();
     bool IsOpen() const { return window != nullptr; }
+
+    // The window changed size: the scene's scaling follows.
+    void Resized();
+    // The window's layout now; false when there is no window or it is full screen.
+    bool Layout(WindowLayout& layout) const;
+    // The window's inside, pixels.
+    int Width() const;
+    int Height() const;
 
     void BeginScene();
     void Clear(std::uint32_t colour);  // 0xAARRGGBB; alpha ignored
@@ -67,6 +79,13 @@ struct Video {
     SDL_Renderer* renderer = nullptr;
 
 private:
+    bool OpenFittingWindow(const VideoConfig& config);
+    void ScaleScene();
+
     QuadBatch batch;
+    int sceneWidth = 0, sceneHeight = 0;
+    bool windowed = false, wholeMultiples = false;
+    // The size the window last had while neither maximised nor full screen.
+    int restoredWidth = 0, restoredHeight = 0;
     int lastSceneDrawCalls = 0;
 };

@@ -76,7 +76,7 @@ struct LoopReport {
 }  // namespace
 
 void SdlBackend::RunLoop(EngineImpl& engine) {
-    KeyboardInput keyboard;
+    KeyboardInput keyboard(keys);
     GamepadInput pads;
     if (SDL_WasInit(SDL_INIT_GAMECONTROLLER)) pads.OpenAttached();
     WindowActivity activity;
@@ -110,6 +110,7 @@ void SdlBackend::RunLoop(EngineImpl& engine) {
                     video.ForgetTextures();
                     break;
                 case SDL_WINDOWEVENT:
+                    if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) video.Resized();
                     // The keyboard's releases go to the other window; the
                     // pads' still come here.
                     if (activity.Apply(event.window)) keyboard.ReleaseAll();

@@ -48,12 +48,14 @@ TEST_P(SettingsRoundTrip, ReadsBackWhatWasWritten) {
     EXPECT_TRUE(reading.problems.empty()) << reading.problems.front();
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, SettingsRoundTrip,
-                         ::testing::Values(KeptSettings{"Ada", 80}, KeptSettings{"", 0},
-                                           KeptSettings{std::nullopt, std::nullopt},
-                                           // Blanks at either end, '=' and '#' are part of a name.
-                                           KeptSettings{" x=y #20 characters ", 100},
-                                           KeptSettings{std::nullopt, 40}, KeptSettings{"~!", std::nullopt}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, SettingsRoundTrip,
+    ::testing::Values(KeptSettings{"Ada", 80}, KeptSettings{"", 0}, KeptSettings{std::nullopt, std::nullopt},
+                      // Blanks at either end, '=' and '#' are part of a name.
+                      KeptSettings{" x=y #20 characters ", 100}, KeptSettings{std::nullopt, 40},
+                      KeptSettings{"~!", std::nullopt},
+                      KeptSettings{"Ada", 80, {800, 600, true, true}, {{"player2-up", "Keypad 8"}}},
+                      KeptSettings{std::nullopt, std::nullopt, {0, 0, false, true}, {}}));
 
 struct Damaged {
     const char* name;
@@ -90,6 +92,16 @@ INSTANTIATE_TEST_SUITE_P(
         Damaged{"KeyTwiceKeepsTheFirst", "name=A\nname=B\nmusic-volume=0\nmusic-volume=100\n", {"A", 0}, 2},
         Damaged{"NoEquals", "volume\n# note\n\nname=Z\n", {"Z", std::nullopt}, 1},
         Damaged{"UnknownKeyOfBinary", "\0\xff\x1b[2J=1\nmusic-volume=60\n"s, {std::nullopt, 60}, 1},
+        Damaged{"WindowShapes",
+                "window-size=800*600\nwindow-size=0x600\nwindow-size=99999x600\nwindow-maximised=maybe\n"
+                "window-scaling=zoom\nwindow-size=640x480\nwindow-size=800x600\n",
+                {std::nullopt, std::nullopt, {640, 480, false, false}, {}},
+                6},
+        Damaged{"KeyShapes",
+                "player3-up=W\nplayer2-up=\nplayer2-up=" + std::string(MaxKeyNameLength + 1, 'k') +
+                    "\nplayer2-up=I\nplayer2-up=K\nplayer1-focus=Right Ctrl\n",
+                {std::nullopt, std::nullopt, {}, {{"player2-up", "I"}, {"player1-focus", "Right Ctrl"}}},
+                4},
         Damaged{"TooLongIsNotRead", "name=Q\n" + std::string(MaxSettingsFileBytes, '#'), {}, 1}),
     [](const ::testing::TestParamInfo<Damaged>& info) { return std::string(info.param.name); });
 
@@ -168,7 +180,7 @@ TEST_F(Keeper, TheGameStartsWithTheKeptSettingsAndKeepsTheVolumeChosen) {
     fs::create_directories(scratch.path / "work/data");
     fs::current_path(scratch.path / "work");
     fs::create_directories(File().parent_path());
-    Write(File(), "name=Kept\nmusic-volume=100\n");
+    Write(File(), "name=Kept\nmusic-volume=100\nwindow-size=800x600\nplayer2-up=I\n");
 
     Engine* engine = hgeCreate(EngineVersion);
     engine->Headless_Enable({});
@@ -184,7 +196,9 @@ TEST_F(Keeper, TheGameStartsWithTheKeptSettingsAndKeepsTheVolumeChosen) {
     // M goes on from the kept volume, 100, to 0 (from the first start's 60 it
     // would go to 80), and the change is kept.
     EXPECT_EQ(game.musicVolume, 0);
-    EXPECT_EQ(ParseSettings(Read(File())).settings, (KeptSettings{"Kept", 0}));
+    // The window and the keys, which the headless run never changed, stay.
+    EXPECT_EQ(ParseSettings(Read(File())).settings,
+              (KeptSettings{"Kept", 0, {800, 600, false, false}, {{"player2-up", "I"}}}));
 }
 
 }  // namespace

@@ -20,14 +20,15 @@ struct VirtualDisplay {
     ChildProcess process;
     std::string name;  // ":N"
 
-    bool Start(const std::string& xvfb, const std::string& logPath) {
+    // screen: "WIDTHxHEIGHTxDEPTH".
+    bool Start(const std::string& xvfb, const std::string& logPath,
+               const std::string& screen = "1280x1024x24") {
         int pipeEnds[2];
         if (::pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
-        process.Start(
-            SpawnOptions({xvfb, "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"})
-                .Stdout(logPath)
-                .Stderr(logPath)
-                .Fd3(pipeEnds[1]));
+        process.Start(SpawnOptions({xvfb, "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp"})
+                          .Stdout(logPath)
+                          .Stderr(logPath)
+                          .Fd3(pipeEnds[1]));
         ::close(pipeEnds[1]);
         std::string number;
         const auto deadline = std::chrono::steady_clock::now() + 15s;

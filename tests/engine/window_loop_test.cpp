@@ -214,6 +214,30 @@ TEST_F(WindowLoop, KeysAndTextReachTheFrameTheyWereTypedIn) {
     EXPECT_EQ(shiftHeld, (std::vector<bool>{false, true, true, false}));
 }
 
+TEST_F(WindowLoop, KeptLayoutAndBindingsReachTheWindowAndTheKeyboard) {
+    engine->System_SetWindowLayout({800, 600, false, true});
+    engine->Input_SetBindings({{{"p2-up", 'W', "I"}, {"p1-focus", Key::Shift, "Escape"}}, {Key::Escape}});
+    ASSERT_TRUE(engine->System_Initiate()) << engine->System_GetErrorMessage();
+    EXPECT_EQ(engine->System_GetWindowLayout(), (WindowLayout{800, 600, false, true}));
+    // Below the scene's size whole multiples would crop it: scaled to fit.
+    EXPECT_FALSE(SDL_RenderGetIntegerScale(VideoOf(engine).renderer));
+    SDL_SetWindowSize(VideoOf(engine).window, 1100, 800);
+    VideoOf(engine).Resized();
+    EXPECT_TRUE(SDL_RenderGetIntegerScale(VideoOf(engine).renderer));
+    EXPECT_EQ(engine->System_GetWindowLayout(), (WindowLayout{1100, 800, false, true}));
+    EXPECT_STREQ(engine->Input_GetKeyName('W'), "I");
+    EXPECT_STREQ(engine->Input_GetKeyName(Key::Shift), "Left Shift") << "the refused binding kept Shift";
+    std::vector<bool> upHeld;
+    Loop::onFrame = [&](int frame) {
+        upHeld.push_back(engine->Input_GetKeyState('W'));
+        if (frame == 1) PushKey(SDL_KEYDOWN, SDL_SCANCODE_W);
+        if (frame == 2) PushKey(SDL_KEYDOWN, SDL_SCANCODE_I);
+        return frame == 3;
+    };
+    engine->System_Start();
+    EXPECT_EQ(upHeld, (std::vector<bool>{false, false, true}));
+}
+
 TEST_F(WindowLoop, APadPluggedInWhileTheGameRunsPressesItsKeys) {
     ASSERT_TRUE(engine->System_Initiate()) << engine->System_GetErrorMessage();
     std::unique_ptr<VirtualPad> pad;
