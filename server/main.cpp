@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "server/admin_listener.h"
 #include "server/listen_socket.h"
 #include "server/pg_score_store.h"
 #include "server/score_import.h"
 #include "server/score_server.h"
+#include "server/server_metrics.h"
 #include "server/server_options.h"
 #include "server/sqlite_score_store.h"
 
@@ -121,6 +123,9 @@ int main(int argc, char** argv) {
     config.maxReplayFrames = static_cast<std::uint32_t>(options.maxReplayFrames);
     config.verifyCpu = std::chrono::milliseconds(options.verifyCpuMs);
     config.verifyQueue = static_cast<std::size_t>(options.verifyQueue);
+    // Counted only when someone can read the counts.
+    ServerMetrics metrics;
+    if (!options.adminHost.empty()) config.metrics = &metrics;
     ScoreServer server(*store, config);
     const int port = server.Start(options.host, options.port, &error);
     if (port < 0) {
@@ -144,6 +149,24 @@ int main(int argc, char** argv) {
                  "munchet-scores: replays up to %d bytes and %d frames, %d ms of CPU each, %d waiting; %s\n",
                  options.maxReplayBytes, options.maxReplayFrames, options.verifyCpuMs, options.verifyQueue,
                  options.requireReplay ? "only verified rows shown" : "every row shown");
+    AdminListener admin(*store, metrics);
+    if (!options.adminHost.empty()) {
+        const int adminPort = admin.Start(options.adminHost, options.adminPort, error);
+        if (adminPort < 0) {
+            std::fprintf(stderr, "munchet-scores: cannot listen for the admin on %s:%d: %s\n",
+                         HostForDisplay(options.adminHost).c_str(), options.adminPort, error.c_str());
+            server.Stop();
+            return 1;
+        }
+        std::fprintf(stderr, "admin listening on %s:%d (/healthz, /readyz, /metrics)\n",
+                     HostForDisplay(options.adminHost).c_str(), adminPort);
+        if (!options.adminPortFile.empty() && !WritePortFile(options.adminPortFile, adminPort)) {
+            std::fprintf(stderr, "munchet-scores: cannot write %s\n", options.adminPortFile.c_str());
+            server.Stop();
+            return 1;
+        }
+    }
+
     std::fprintf(stderr, "listening on %s:%d\n", HostForDisplay(options.host).c_str(), port);
     if (!options.portFile.empty() && !WritePortFile(options.portFile, port)) {
         std::fprintf(stderr, "munchet-scores: cannot write %s\n", options.portFile.c_str());
@@ -156,6 +179,7 @@ int main(int argc, char** argv) {
         received = sigwaitinfo(&signals, nullptr);
     } while (received != SIGINT && received != SIGTERM);
     std::fprintf(stderr, "munchet-scores: shutting down\n");
+    admin.Stop();
     server.Stop();
     std::fprintf(stderr, "munchet-scores: stored %llu rows in %llu commits\n",
                  static_cast<unsigned long long>(server.StoredRows()),

@@ -16,6 +16,8 @@
 
 #include "server/score_store.h"
 
+class ServerMetrics;
+
 struct ScoreServerConfig {
     int rateLimit = 30;                           // submissions per minute per client; 0: off
     bool trustProxy = false;                      // see ChooseClientAddress
@@ -37,6 +39,7 @@ struct ScoreServerConfig {
     std::chrono::milliseconds verifyCpu{10000};
     std::size_t verifyQueue = 8;
     std::function<void(std::string_view)> log = {};  // receives each log line; empty: stderr
+    ServerMetrics* metrics = nullptr;                // borrowed, outlives the server; null: nothing counted
 };
 
 // Serves one ScoreStore, which it borrows and which must outlive it.
