@@ -18,3 +18,6 @@ munchet_server_bench(bench_store_fleet store_fleet.cpp)
 # bench_scores_replay: replays verified per second by the real server, and
 # its CPU time per game minute.
 munchet_server_bench(bench_scores_replay replay_server.cpp)
+# bench_server_metrics: throughput with the admin listener's counters on
+# against off.
+munchet_server_bench(bench_server_metrics server_metrics.cpp)
