@@ -15,6 +15,7 @@
 #include "server/server_metrics.h"
 #include "server/server_options.h"
 #include "server/sqlite_score_store.h"
+#include "server/tls_certificate.h"
 
 namespace {
 
@@ -67,6 +68,18 @@ int Import(const ServerOptions& options) {
     return 0;
 }
 
+// A renewed certificate is served from the next handshake on; a bad one is
+// refused and the one in force kept, so a botched renewal never stops HTTPS.
+void ReloadCertificate(const ServerOptions& options) {
+    if (options.tlsCert.empty()) return;
+    std::string error;
+    if (LoadTlsCertificate(options.tlsCert, options.tlsKey, error)) {
+        std::fprintf(stderr, "munchet-scores: reloaded the certificate %s\n", options.tlsCert.c_str());
+    } else {
+        std::fprintf(stderr, "munchet-scores: kept the certificate in force: %s\n", error.c_str());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,6 +102,7 @@ int main(int argc, char** argv) {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -103,6 +117,11 @@ int main(int argc, char** argv) {
     if (connections < options.maxConnections) {
         std::fprintf(stderr, "munchet-scores: the open-file limit (%llu) allows %d connections, not %d\n",
                      static_cast<unsigned long long>(fileLimit), connections, options.maxConnections);
+    }
+
+    if (!options.tlsCert.empty() && !LoadTlsCertificate(options.tlsCert, options.tlsKey, error)) {
+        std::fprintf(stderr, "munchet-scores: %s\n", error.c_str());
+        return 1;
     }
 
     const std::unique_ptr<ScoreStore> store = OpenStore(options, error);
@@ -123,6 +142,7 @@ int main(int argc, char** argv) {
     config.maxReplayFrames = static_cast<std::uint32_t>(options.maxReplayFrames);
     config.verifyCpu = std::chrono::milliseconds(options.verifyCpuMs);
     config.verifyQueue = static_cast<std::size_t>(options.verifyQueue);
+    config.tls = !options.tlsCert.empty();
     // Counted only when someone can read the counts.
     ServerMetrics metrics;
     if (!options.adminHost.empty()) config.metrics = &metrics;
@@ -167,7 +187,8 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::fprintf(stderr, "listening on %s:%d\n", HostForDisplay(options.host).c_str(), port);
+    std::fprintf(stderr, "listening on %s:%d%s\n", HostForDisplay(options.host).c_str(), port,
+                 config.tls ? " (HTTPS)" : "");
     if (!options.portFile.empty() && !WritePortFile(options.portFile, port)) {
         std::fprintf(stderr, "munchet-scores: cannot write %s\n", options.portFile.c_str());
         server.Stop();
@@ -177,6 +198,7 @@ int main(int argc, char** argv) {
     int received;
     do {
         received = sigwaitinfo(&signals, nullptr);
+        if (received == SIGHUP) ReloadCertificate(options);
     } while (received != SIGINT && received != SIGTERM);
     std::fprintf(stderr, "munchet-scores: shutting down\n");
     admin.Stop();

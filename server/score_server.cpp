@@ -26,6 +26,7 @@
 #include "server/score_service.h"
 #include "server/server_metrics.h"
 #include "server/table_cache.h"
+#include "server/tls_certificate.h"
 #include "server/web_reply.h"
 #include "server/worker_pool.h"
 
@@ -262,11 +263,14 @@ private:
             {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&OnCompleted), this},
         };
         if (threads > 1) options.push_back({MHD_OPTION_THREAD_POOL_SIZE, threads, nullptr});
+        // The pair is picked at each handshake, so a reload needs no restart.
+        if (config.tls) options.push_back({MHD_OPTION_HTTPS_CERT_CALLBACK, 0, TlsCertificateSelector()});
         options.push_back({MHD_OPTION_END, 0, nullptr});
-        daemon =
-            MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG, 0,
-                             nullptr, nullptr, &OnRequest, this, MHD_OPTION_EXTERNAL_LOGGER, &OnLibraryLog,
-                             this, MHD_OPTION_ARRAY, options.data(), MHD_OPTION_END);
+        const unsigned tls = config.tls ? MHD_USE_TLS : 0;
+        daemon = MHD_start_daemon(
+            MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG | tls, 0, nullptr,
+            nullptr, &OnRequest, this, MHD_OPTION_EXTERNAL_LOGGER, &OnLibraryLog, this, MHD_OPTION_ARRAY,
+            options.data(), MHD_OPTION_END);
         return daemon != nullptr;
     }
 

@@ -40,6 +40,7 @@ struct ScoreServerConfig {
     std::size_t verifyQueue = 8;
     std::function<void(std::string_view)> log = {};  // receives each log line; empty: stderr
     ServerMetrics* metrics = nullptr;                // borrowed, outlives the server; null: nothing counted
+    bool tls = false;  // HTTPS, with the pair LoadTlsCertificate holds (tls_certificate.h)
 };
 
 // Serves one ScoreStore, which it borrows and which must outlive it.

@@ -21,6 +21,10 @@ struct ServerOptions {
     std::string adminHost;
     int adminPort = 0;
     std::string adminPortFile;  // if set, its bound port is written there once listening
+    // HTTPS: PEM files of the certificate chain and its key, both or neither;
+    // read again on SIGHUP.
+    std::string tlsCert;
+    std::string tlsKey;
     // dbPath is an SQLite file, or a PostgreSQL database when IsPostgresUri.
     // For PostgreSQL, the time to connect and for each command, 1..600:
     int dbTimeoutSeconds = 5;
