@@ -3,7 +3,8 @@
 // without, loaded by turns with view.php, the web page and durable add.php
 // over kept-alive connections. The machine may be busy with other work, so
 // each phase runs several rounds alternating the two, and the medians are
-// compared.
+// compared. A second server without metrics, run the same way, shows how
+// far two identical servers differ on this machine at this time.
 //
 // usage: bench_server_metrics [--seconds S] [--connections N] [--rounds N]
 #include <algorithm>
@@ -72,7 +73,8 @@ int main(int argc, char** argv) {
     }
     const auto off = Start(dir, "off", false);
     const auto on = Start(dir, "on", true);
-    if (!off || !on) {
+    const auto control = Start(dir, "control", false);
+    if (!off || !on || !control) {
         std::fprintf(stderr, "munchet-scores did not start\n");
         return 1;
     }
@@ -85,18 +87,21 @@ int main(int argc, char** argv) {
                   {"web page 1", [](int, int) { return std::string("/"); }},
                   {"add.php (durable)", AddRequest}};
     for (const auto& phase : phases) {
-        std::vector<double> rates[2];
+        std::vector<double> rates[3];
+        const ServerProcess* servers[3] = {off.get(), on.get(), control.get()};
         for (int round = 0; round < settings.rounds; ++round) {
-            for (int which = 0; which < 2; ++which) {
-                const int port = (which == 0 ? off : on)->port;
+            // Each round in another order, so no server always goes first.
+            for (int turn = 0; turn < 3; ++turn) {
+                const int which = (turn + round) % 3;
+                const int port = servers[which]->port;
                 const PhaseResult result = RunPhase(std::span<const int>(&port, 1), settings.connections,
                                                     settings.seconds, phase.target);
                 rates[which].push_back(static_cast<double>(result.requests) / result.seconds);
             }
         }
-        const double offRate = Median(rates[0]), onRate = Median(rates[1]);
-        std::printf("%-20s metrics off %9.0f req/s   on %9.0f req/s   on/off %6.3f\n", phase.name, offRate,
-                    onRate, onRate / offRate);
+        const double offRate = Median(rates[0]), onRate = Median(rates[1]), controlRate = Median(rates[2]);
+        std::printf("%-20s metrics off %9.0f req/s   on %9.0f req/s   on/off %6.3f   (off again/off %6.3f)\n",
+                    phase.name, offRate, onRate, onRate / offRate, controlRate / offRate);
         std::fflush(stdout);
     }
     return 0;
