@@ -91,7 +91,10 @@ RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, Body
     library.easyGetinfo(curl, CURLINFO_CONNECT_TIME_T, &connectTime);
     library.easyGetinfo(curl, CURLINFO_REQUEST_SIZE, &requestSize);
     outcome.complete = code == CURLE_OK;
-    outcome.sent = outcome.complete || connectTime > 0 || requestSize > 0;
+    // A TLS handshake that failed (a certificate refused, say) was made
+    // before any byte of the request could go.
+    const bool handshakeFailed = code == CURLE_SSL_CONNECT_ERROR || code == CURLE_PEER_FAILED_VERIFICATION;
+    outcome.sent = outcome.complete || (connectTime > 0 && !handshakeFailed) || requestSize > 0;
     if (!outcome.complete) outcome.error = errorText[0] ? errorText : library.easyStrerror(code);
     outcome.took =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);

@@ -20,8 +20,9 @@ struct RequestOutcome {
     // False only when the request surely never left this machine: libcurl
     // never completed a connection (connect time 0) and counted no request
     // byte as sent (request size 0). That covers a refused connection, an
-    // unreachable or unresolvable host and a time-out while resolving or
-    // connecting; every failure after that may have reached the server.
+    // unreachable or unresolvable host, a time-out while resolving or
+    // connecting and a TLS handshake that failed (the server's certificate
+    // refused); every failure after that may have reached the server.
     bool sent = false;
     bool complete = false;  // the whole answer arrived (libcurl reported success)
     long status = 0;        // the HTTP status of the answer, 0 when no status line arrived
