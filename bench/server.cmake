@@ -21,3 +21,6 @@ munchet_server_bench(bench_scores_replay replay_server.cpp)
 # bench_server_metrics: throughput with the admin listener's counters on
 # against off.
 munchet_server_bench(bench_server_metrics server_metrics.cpp)
+# bench_server_tls: HTTPS handshakes and view.php over kept-alive TLS
+# connections (needs certtool, from gnutls-bin).
+munchet_server_bench(bench_server_tls server_tls.cpp)
