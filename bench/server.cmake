@@ -24,3 +24,9 @@ munchet_server_bench(bench_server_metrics server_metrics.cpp)
 # bench_server_tls: HTTPS handshakes and view.php over kept-alive TLS
 # connections (needs certtool, from gnutls-bin).
 munchet_server_bench(bench_server_tls server_tls.cpp)
+# bench_metrics_counters: the counting one request costs, alone and from
+# eight threads at once.
+munchet_server_bench(bench_metrics_counters metrics_counters.cpp)
+if(TARGET bench_metrics_counters)
+  target_link_libraries(bench_metrics_counters PRIVATE benchmark::benchmark)
+endif()
