@@ -71,7 +71,10 @@ int Import(const ServerOptions& options) {
 // A renewed certificate is served from the next handshake on; a bad one is
 // refused and the one in force kept, so a botched renewal never stops HTTPS.
 void ReloadCertificate(const ServerOptions& options) {
-    if (options.tlsCert.empty()) return;
+    if (options.tlsCert.empty()) {
+        std::fprintf(stderr, "munchet-scores: SIGHUP ignored: no --tls-cert to read again\n");
+        return;
+    }
     std::string error;
     if (LoadTlsCertificate(options.tlsCert, options.tlsKey, error)) {
         std::fprintf(stderr, "munchet-scores: reloaded the certificate %s\n", options.tlsCert.c_str());
