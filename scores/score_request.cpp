@@ -26,6 +26,28 @@ constexpr const char* testCaFileVariable = "MUNCHET_SCORE_CA_FILE";
 // Without a write function libcurl would print the body on stdout.
 std::size_t discardBody(char*, std::size_t size, std::size_t count, void*) { return size * count; }
 
+// TLS is set up, and the server's certificate checked, before any byte of
+// the request can go: a failure there surely sent nothing.
+bool TlsSetUpFailed(CURLcode code) {
+    switch (code) {
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_CRL_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_ENGINE_NOTFOUND:
+        case CURLE_SSL_ENGINE_SETFAILED:
+        case CURLE_SSL_ENGINE_INITFAILED:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 std::string RequestOutcome::failure() const {
@@ -91,10 +113,7 @@ RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, Body
     library.easyGetinfo(curl, CURLINFO_CONNECT_TIME_T, &connectTime);
     library.easyGetinfo(curl, CURLINFO_REQUEST_SIZE, &requestSize);
     outcome.complete = code == CURLE_OK;
-    // A TLS handshake that failed (a certificate refused, say) was made
-    // before any byte of the request could go.
-    const bool handshakeFailed = code == CURLE_SSL_CONNECT_ERROR || code == CURLE_PEER_FAILED_VERIFICATION;
-    outcome.sent = outcome.complete || (connectTime > 0 && !handshakeFailed) || requestSize > 0;
+    outcome.sent = outcome.complete || (connectTime > 0 && !TlsSetUpFailed(code)) || requestSize > 0;
     if (!outcome.complete) outcome.error = errorText[0] ? errorText : library.easyStrerror(code);
     outcome.took =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);

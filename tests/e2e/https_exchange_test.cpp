@@ -11,10 +11,13 @@
 
 namespace {
 
+// Which authorities the game trusts.
+enum class Authorities { throwaway, system, missingFile };
+
 struct Trust {
     const char* name;
     const char* certificateName;  // the DNS name the server's certificate is for
-    bool trustTheAuthority;       // MUNCHET_SCORE_CA_FILE names it; else the system's store alone
+    Authorities authorities;
     SubmissionFate fate;
 };
 
@@ -31,7 +34,10 @@ TEST_P(HttpsExchange, TheCertificateDecidesWhetherTheScoreGoes) {
     ASSERT_TRUE(server.Start(0, {"--tls-cert", ca.File("server.pem"), "--tls-key", ca.File("server.key")}))
         << server.Log();
     ScopedEnvironment environment;
-    environment.Set("MUNCHET_SCORE_CA_FILE", trust.trustTheAuthority ? ca.CaFile().c_str() : nullptr);
+    const std::string missing = server.dir.File("no-such-authorities.pem");
+    environment.Set("MUNCHET_SCORE_CA_FILE", trust.authorities == Authorities::throwaway ? ca.CaFile().c_str()
+                                             : trust.authorities == Authorities::missingFile ? missing.c_str()
+                                                                                             : nullptr);
 
     std::string lines;
     ScoreExchangeClient client({"https://localhost:" + std::to_string(server.port), std::chrono::seconds(5),
@@ -45,11 +51,12 @@ TEST_P(HttpsExchange, TheCertificateDecidesWhetherTheScoreGoes) {
     EXPECT_EQ(e2e::StoredRows(server.Database()).size(), stored ? 1u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(, HttpsExchange,
-                         testing::Values(Trust{"Trusted", "localhost", true, SubmissionFate::Stored},
-                                         Trust{"AnotherName", "scores.example.org", true,
-                                               SubmissionFate::Kept},
-                                         Trust{"UnknownAuthority", "localhost", false, SubmissionFate::Kept}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    , HttpsExchange,
+    testing::Values(Trust{"Trusted", "localhost", Authorities::throwaway, SubmissionFate::Stored},
+                    Trust{"AnotherName", "scores.example.org", Authorities::throwaway, SubmissionFate::Kept},
+                    Trust{"UnknownAuthority", "localhost", Authorities::system, SubmissionFate::Kept},
+                    Trust{"NoAuthorityFile", "localhost", Authorities::missingFile, SubmissionFate::Kept}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
