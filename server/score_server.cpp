@@ -610,11 +610,11 @@ private:
             [this, &connection](ReplayUpload upload, const ReplayCheck& check) {
                 Checked(connection, std::move(upload), check);
             },
-            [handle] { MHD_suspend_connection(handle); });
-        if (queued) {
-            if (metrics) metrics->ReplayQueued();
-            return MHD_YES;
-        }
+            [this, handle] {
+                MHD_suspend_connection(handle);
+                if (metrics) metrics->ReplayQueued();  // before the verifier can take it off
+            });
+        if (queued) return MHD_YES;
         connection.waitingForReplay = false;
         return Answer(connection, stopping
                                       ? ScoreReply{503, "server is shutting down\n", true}

@@ -17,6 +17,7 @@ constexpr std::array<std::string_view, ServerMetrics::closeReasonCount> closeRea
 // In the order of ReplayVerdict.
 constexpr std::array<std::string_view, 5> verdictNames = {"proven", "refused", "unproven", "stopped",
                                                           "not_run"};
+static_assert(static_cast<std::size_t>(ReplayVerdict::NotRun) + 1 == verdictNames.size());
 
 void Header(std::string& out, std::string_view name, std::string_view type, std::string_view help) {
     out.append("# HELP ").append(name).append(" ").append(help).append("\n");
@@ -126,6 +127,7 @@ void ServerMetrics::ReplayChecked(ReplayVerdict verdict, std::chrono::nanosecond
 }
 
 std::string ServerMetrics::Render() const {
+    static_assert(verdictCount == verdictNames.size());
     std::string out;
     out.reserve(16384);
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 
+#include "tests/replay/replay_support.h"
 #include "tests/server/postgres_environment.h"
 #include "tests/server/test_database.h"
 
@@ -76,6 +77,12 @@ TEST_P(AdminListenerTest, MetricsParseAndCountWhatArrives) {
     EXPECT_EQ(RawGet(server->port, AddTarget("name=ann&score=10100&level=1&munchets=1&food=0")).status, 200);
     EXPECT_EQ(RawGet(server->port, AddTarget("name=ann")).status, 400);
     EXPECT_EQ(RawGet(server->port, "/?page=1").status, 200);
+    const Replay game = Record({"game", 4242, Start::AtStartUp, false, 3000}).replay;
+    const ReplaySummary& s = game.summary;
+    const std::string query = FormatSubmissionQuery(
+        {s.name, s.counters.score, s.counters.level, s.counters.munchets, s.counters.food});
+    EXPECT_EQ(RawPost(server->port, "/hosted/vlkn/scores/pr/replay.php?" + query, WriteReplay(game)).body,
+              "VERIFIED\n");
     // The request's own count lands once its reply is sent, just after the client has it.
     std::map<std::string, double> after;
     for (const auto until = std::chrono::steady_clock::now() + 5s;
@@ -91,8 +98,10 @@ TEST_P(AdminListenerTest, MetricsParseAndCountWhatArrives) {
     EXPECT_EQ(moved("munchet_http_request_duration_seconds_count{route=view}"), 3);
     EXPECT_EQ(moved("munchet_http_request_duration_seconds_bucket{le=+Inf,route=add}"), 2);
     EXPECT_GT(moved("munchet_http_request_duration_seconds_sum{route=view}"), 0);
-    EXPECT_EQ(moved("munchet_commits_total"), 1);
-    EXPECT_EQ(moved("munchet_rows_per_commit_bucket{le=1}"), 1);
+    EXPECT_EQ(moved("munchet_commits_total"), 2) << "the add and the replay";
+    EXPECT_EQ(moved("munchet_rows_per_commit_bucket{le=1}"), 2);
+    EXPECT_EQ(moved("munchet_replay_verdicts_total{verdict=proven}"), 1);
+    EXPECT_GT(moved("munchet_verifier_cpu_seconds_total"), 0);
     EXPECT_EQ(after["munchet_database_errors_total"], 0);
     EXPECT_EQ(after["munchet_verifier_queue_depth"], 0);
     EXPECT_EQ(after.count("munchet_connections_open"), 1u);
