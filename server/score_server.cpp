@@ -199,7 +199,9 @@ public:
         checker =
             std::make_unique<ReplayChecker>(config.verifyQueue, config.maxReplayFrames, config.verifyCpu);
         if (!StartDaemon()) {
-            error = "libmicrohttpd did not start";
+            error = config.tls && MHD_is_feature_supported(MHD_FEATURE_HTTPS_CERT_CALLBACK) != MHD_YES
+                        ? "this libmicrohttpd was built without TLS certificate callbacks: no HTTPS"
+                        : "libmicrohttpd did not start";
             Stop();
             return -1;
         }
