@@ -56,25 +56,9 @@ Answer Route(std::string_view path, ScoreStore& store, const ServerMetrics& metr
     return {MHD_HTTP_NOT_FOUND, "not found: try /healthz, /readyz or /metrics\n"};
 }
 
-MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* url, const char* method, const char*,
-                     const char*, size_t* uploadSize, void** state) {
-    // Answer once the whole request is in, so the connection can be kept.
-    if (*state == nullptr) {
-        *state = connection;
-        return MHD_YES;
-    }
-    const auto& context = *static_cast<const AdminContext*>(cls);
-    Answer answer;
-    if (std::strcmp(method, "GET") != 0 && std::strcmp(method, "HEAD") != 0) {
-        answer = {MHD_HTTP_METHOD_NOT_ALLOWED, "GET or HEAD only\n"};
-    } else if (*uploadSize != 0) {
-        *uploadSize = 0;
-        answer = {MHD_HTTP_BAD_REQUEST, "no body here\n"};
-    } else {
-        answer = Route(url, context.store, context.metrics);
-    }
-    MHD_Response* response =
-        MHD_create_response_from_buffer(answer.body.size(), answer.body.data(), MHD_RESPMEM_MUST_COPY);
+MHD_Result Send(MHD_Connection* connection, const Answer& answer) {
+    MHD_Response* response = MHD_create_response_from_buffer(
+        answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
     if (!response) return MHD_NO;
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.type);
     MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
@@ -83,6 +67,28 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* url, con
     const MHD_Result queued = MHD_queue_response(connection, answer.status, response);
     MHD_destroy_response(response);
     return queued;
+}
+
+MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* url, const char* method, const char*,
+                     const char*, size_t* uploadSize, void** state) {
+    if (*state == nullptr) {
+        // The headers are in. A refusal queued now is sent without reading
+        // any body, and the connection closed after it; anything else is
+        // answered on the next call, once the whole request is in, so the
+        // connection can be kept.
+        *state = connection;
+        if (std::strcmp(method, "GET") != 0 && std::strcmp(method, "HEAD") != 0)
+            return Send(connection, {MHD_HTTP_METHOD_NOT_ALLOWED, "GET or HEAD only\n"});
+        const char* length =
+            MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+        if ((length && std::strcmp(length, "0") != 0) ||
+            MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING))
+            return Send(connection, {MHD_HTTP_BAD_REQUEST, "no body here\n"});
+        return MHD_YES;
+    }
+    *uploadSize = 0;
+    const auto& context = *static_cast<const AdminContext*>(cls);
+    return Send(connection, Route(url, context.store, context.metrics));
 }
 
 }  // namespace
