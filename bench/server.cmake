@@ -18,3 +18,15 @@ munchet_server_bench(bench_store_fleet store_fleet.cpp)
 # bench_scores_replay: replays verified per second by the real server, and
 # its CPU time per game minute.
 munchet_server_bench(bench_scores_replay replay_server.cpp)
+# bench_server_metrics: throughput with the admin listener's counters on
+# against off.
+munchet_server_bench(bench_server_metrics server_metrics.cpp)
+# bench_server_tls: HTTPS handshakes and view.php over kept-alive TLS
+# connections (needs certtool, from gnutls-bin).
+munchet_server_bench(bench_server_tls server_tls.cpp)
+# bench_metrics_counters: the counting one request costs, alone and from
+# eight threads at once.
+munchet_server_bench(bench_metrics_counters metrics_counters.cpp)
+if(TARGET bench_metrics_counters)
+  target_link_libraries(bench_metrics_counters PRIVATE benchmark::benchmark)
+endif()

@@ -82,4 +82,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The game opens libcurl only when a game ends (scores/curl_library.h), so
 # the shared-library scan cannot see it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4")
+# The system's certificate authorities, for a score server reached over https://.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates")
 include(CPack)

@@ -32,11 +32,30 @@ bool isValidPortSuffix(std::string_view suffix) {
     return port && *port >= 1;
 }
 
+constexpr std::string_view httpsScheme = "https://";
+
+bool startsWithHttps(std::string_view host) {
+    if (host.size() < httpsScheme.size()) return false;
+    for (std::size_t i = 0; i < httpsScheme.size(); ++i) {
+        const char c = host[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != httpsScheme[i]) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+bool IsHttpsScoreServer(std::string_view host) { return startsWithHttps(host); }
+
+std::string ScoreServerOrigin(std::string_view host) {
+    if (startsWithHttps(host)) return std::string(httpsScheme) + std::string(host.substr(httpsScheme.size()));
+    return "http://" + std::string(host);
+}
 
 const std::string& ScoreServerHost() { return currentHost(); }
 
 bool IsValidScoreServerHost(std::string_view host) {
+    if (startsWithHttps(host)) host.remove_prefix(httpsScheme.size());
     if (host.empty()) return false;
     if (host.front() == '[') {
         const std::size_t close = host.find(']');

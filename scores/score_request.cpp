@@ -1,8 +1,10 @@
 #include "scores/score_request.h"
 
+#include <cstdlib>
 #include <memory>
 
 #include "scores/curl_library.h"
+#include "scores/score_host.h"
 
 namespace {
 
@@ -17,8 +19,34 @@ CurlHandle newHandle() {
     return CurlHandle(curl ? curl->easyInit() : nullptr);
 }
 
+// Names a PEM file of certificate authorities trusted instead of the
+// system's: how the tests reach a server with a certificate of their own.
+constexpr const char* testCaFileVariable = "MUNCHET_SCORE_CA_FILE";
+
 // Without a write function libcurl would print the body on stdout.
 std::size_t discardBody(char*, std::size_t size, std::size_t count, void*) { return size * count; }
+
+// TLS is set up, and the server's certificate checked, before any byte of
+// the request can go: a failure there surely sent nothing.
+bool TlsSetUpFailed(CURLcode code) {
+    switch (code) {
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_CRL_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_ENGINE_NOTFOUND:
+        case CURLE_SSL_ENGINE_SETFAILED:
+        case CURLE_SSL_ENGINE_INITFAILED:
+            return true;
+        default:
+            return false;
+    }
+}
 
 }  // namespace
 
@@ -44,6 +72,13 @@ RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, Body
     library.easySetopt(curl, CURLOPT_WRITEDATA, nullptr);
     library.easySetopt(curl, CURLOPT_ERRORBUFFER, errorText);
     library.easySetopt(curl, CURLOPT_NOSIGNAL, 1L);
+    // Whatever the URL says, nothing but HTTP and HTTPS; a certificate is
+    // always checked, against the system's authorities or the test's own.
+    library.easySetopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    library.easySetopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    library.easySetopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (const char* authorities = std::getenv(testCaFileVariable))
+        library.easySetopt(curl, CURLOPT_CAINFO, authorities);
     // 0 would mean "no limit" to libcurl.
     library.easySetopt(curl, CURLOPT_TIMEOUT_MS,
                        static_cast<long>(std::max<long long>(1, limits.total.count())));
@@ -78,7 +113,7 @@ RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, Body
     library.easyGetinfo(curl, CURLINFO_CONNECT_TIME_T, &connectTime);
     library.easyGetinfo(curl, CURLINFO_REQUEST_SIZE, &requestSize);
     outcome.complete = code == CURLE_OK;
-    outcome.sent = outcome.complete || connectTime > 0 || requestSize > 0;
+    outcome.sent = outcome.complete || (connectTime > 0 && !TlsSetUpFailed(code)) || requestSize > 0;
     if (!outcome.complete) outcome.error = errorText[0] ? errorText : library.easyStrerror(code);
     outcome.took =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
@@ -87,13 +122,13 @@ RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, Body
 
 namespace {
 
-// "http://" host path "?name=...&score=...&level=...&munchets=...&food=...".
+// The server's origin, path, "?name=...&score=...&level=...&munchets=...&food=...".
 std::string UrlWithGameQuery(const std::string& host, const char* path, const ScoreSubmission& submission) {
     CurlHandle handle = newHandle();
     if (!handle) return {};
     char* escaped = Curl()->easyEscape(handle.get(), submission.name.c_str(), 0);
     if (!escaped) return {};
-    std::string url = "http://" + host + path + "?name=" + escaped;
+    std::string url = ScoreServerOrigin(host) + path + "?name=" + escaped;
     Curl()->free(escaped);
     url += "&score=" + std::to_string(submission.score);
     url += "&level=" + std::to_string(submission.level);
@@ -112,4 +147,6 @@ std::string ReplayUrl(const std::string& host, const ScoreSubmission& submission
     return UrlWithGameQuery(host, "/hosted/vlkn/scores/pr/replay.php", submission);
 }
 
-std::string TableUrl(const std::string& host) { return "http://" + host + "/hosted/vlkn/scores/pr/view.php"; }
+std::string TableUrl(const std::string& host) {
+    return ScoreServerOrigin(host) + "/hosted/vlkn/scores/pr/view.php";
+}

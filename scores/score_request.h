@@ -20,8 +20,9 @@ struct RequestOutcome {
     // False only when the request surely never left this machine: libcurl
     // never completed a connection (connect time 0) and counted no request
     // byte as sent (request size 0). That covers a refused connection, an
-    // unreachable or unresolvable host and a time-out while resolving or
-    // connecting; every failure after that may have reached the server.
+    // unreachable or unresolvable host, a time-out while resolving or
+    // connecting and a TLS handshake that failed (the server's certificate
+    // refused); every failure after that may have reached the server.
     bool sent = false;
     bool complete = false;  // the whole answer arrived (libcurl reported success)
     long status = 0;        // the HTTP status of the answer, 0 when no status line arrived
@@ -41,20 +42,23 @@ using BodyWriter = std::size_t (*)(char* data, std::size_t size, std::size_t cou
 // application/octet-stream. The answer's body goes to writer, called with a
 // null user pointer; a null writer throws it away. Never raises a signal (the
 // alarm libcurl would use is process-wide), never follows a redirect, and
-// never waits for a "100 Continue" the server may not send.
+// never waits for a "100 Continue" the server may not send. An https URL's
+// certificate must name its host and chain to one of the system's
+// certificate authorities, or to one in the PEM file the environment
+// variable MUNCHET_SCORE_CA_FILE names (for tests and private servers).
 RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, BodyWriter writer,
                               std::optional<std::string_view> postBody = std::nullopt);
 
-// "http://" host "/hosted/vlkn/scores/pr/add.php?name=" followed by the name
+// The host's origin (ScoreServerOrigin) "/hosted/vlkn/scores/pr/add.php?name=" and the name
 // escaped by curl_easy_escape and "&score=..&level=..&munchets=..&food=..",
 // each counter a plain decimal. Empty when libcurl cannot escape (out of
 // memory).
 std::string SubmissionUrl(const std::string& host, const ScoreSubmission& submission);
 
-// "http://" host "/hosted/vlkn/scores/pr/replay.php?" and the same query as
+// The host's origin "/hosted/vlkn/scores/pr/replay.php?" and the same query as
 // SubmissionUrl's: where the game's replay is posted. Empty when libcurl
 // cannot escape.
 std::string ReplayUrl(const std::string& host, const ScoreSubmission& submission);
 
-// "http://" host "/hosted/vlkn/scores/pr/view.php".
+// The host's origin "/hosted/vlkn/scores/pr/view.php".
 std::string TableUrl(const std::string& host);

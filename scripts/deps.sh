@@ -5,13 +5,14 @@ munchet_packages=(
   build-essential cmake pkg-config
   libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev fonts-dejavu-core
   libopenal-dev libsndfile1-dev libopenmpt-dev libasound2-dev
-  libcurl4-openssl-dev libsqlite3-dev libmicrohttpd-dev libpq-dev zlib1g-dev nettle-dev
+  libcurl4-openssl-dev libsqlite3-dev libmicrohttpd-dev libgnutls28-dev libpq-dev zlib1g-dev nettle-dev
 )
 munchet_test_packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev clang-format xvfb xdotool
   desktop-file-utils appstream systemd groff-base dpkg-dev file
   chromium nlohmann-json3-dev postgresql libmpfr-dev x11-xkb-utils xkb-data
+  python3-prometheus-client gnutls-bin
 )
 
 munchet_install() {

@@ -2,12 +2,15 @@
 
 #include <utility>
 
+#include "server/server_metrics.h"
+
 CommitQueue::CommitQueue(ScoreStore& store, TableCache& cache, Log log,
-                         std::chrono::milliseconds refreshPeriod)
+                         std::chrono::milliseconds refreshPeriod, ServerMetrics* metrics)
     : store(store),
       cache(cache),
       log(std::move(log)),
       refreshPeriod(refreshPeriod),
+      metrics(metrics),
       nextRefresh(std::chrono::steady_clock::now() + refreshPeriod) {
     thread = std::thread([this] { Run(); });
 }
@@ -84,11 +87,13 @@ void CommitQueue::StoreRows(std::vector<ScoreRow>& rows, std::vector<Done>& done
     if (stored) {
         storedRows += rows.size();
         ++commits;
+        if (metrics) metrics->Committed(rows.size());
         failures.Recovered(log);
         // Before anyone is told: a client that reads the table right
         // after its 200 must find its row there.
         if (cache.CouldChange(rows) || std::chrono::steady_clock::now() >= nextRefresh) RefreshTable();
     } else {
+        if (metrics) metrics->DatabaseError();
         failures.Log(log, error);
     }
     // After every attempt: a stamp that changed needlessly costs one full
@@ -107,9 +112,11 @@ void CommitQueue::StoreReplays(std::vector<ReplaySubmission>& replays, std::vect
         std::string error;
         ok[i] = store.StoreReplay(replays[i], stored[i], error);
         if (ok[i]) {
+            if (metrics) metrics->Committed(1);
             failures.Recovered(log);
             changed = changed || stored[i].placement != StoredReplay::Placement::alreadyStored;
         } else {
+            if (metrics) metrics->DatabaseError();
             failures.Log(log, error);
         }
     }
@@ -150,10 +157,14 @@ void CommitQueue::RefreshTable() {
     // elsewhere (another server process, an administrator) must still show.
     nextRefresh = std::chrono::steady_clock::now() + refreshPeriod;
     std::string error;
-    if (!cache.Refresh(store, error)) log("cannot read the table: " + error);
+    if (cache.Refresh(store, error)) return;
+    log("cannot read the table: " + error);
+    if (metrics) metrics->DatabaseError();
 }
 
 void CommitQueue::RefreshStamp() {
     std::string error;
-    if (!cache.RefreshStamp(store, error)) log("cannot read the change stamp: " + error);
+    if (cache.RefreshStamp(store, error)) return;
+    log("cannot read the change stamp: " + error);
+    if (metrics) metrics->DatabaseError();
 }

@@ -21,6 +21,8 @@
 #include "server/score_store.h"
 #include "server/table_cache.h"
 
+class ServerMetrics;
+
 class CommitQueue {
 public:
     // stored: true once the row is durable and the table cache and the change
@@ -32,8 +34,10 @@ public:
     using Log = std::function<void(std::string_view line)>;
 
     // Borrows store and cache, which must outlive it, and starts the committing thread.
+    // metrics, if set, is borrowed too and counts commits and failures.
     CommitQueue(ScoreStore& store, TableCache& cache, Log log,
-                std::chrono::milliseconds refreshPeriod = std::chrono::seconds(1));
+                std::chrono::milliseconds refreshPeriod = std::chrono::seconds(1),
+                ServerMetrics* metrics = nullptr);
     CommitQueue(const CommitQueue&) = delete;
     CommitQueue& operator=(const CommitQueue&) = delete;
     ~CommitQueue();  // Close()
@@ -83,6 +87,7 @@ private:
     TableCache& cache;
     Log log;
     std::chrono::milliseconds refreshPeriod;
+    ServerMetrics* metrics;
 
     std::mutex mutex;
     std::condition_variable wake;

@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "server/admin_listener.h"
 #include "server/listen_socket.h"
 #include "server/pg_score_store.h"
 #include "server/score_import.h"
 #include "server/score_server.h"
+#include "server/server_metrics.h"
 #include "server/server_options.h"
 #include "server/sqlite_score_store.h"
+#include "server/tls_certificate.h"
 
 namespace {
 
@@ -65,6 +68,21 @@ int Import(const ServerOptions& options) {
     return 0;
 }
 
+// A renewed certificate is served from the next handshake on; a bad one is
+// refused and the one in force kept, so a botched renewal never stops HTTPS.
+void ReloadCertificate(const ServerOptions& options) {
+    if (options.tlsCert.empty()) {
+        std::fprintf(stderr, "munchet-scores: SIGHUP ignored: no --tls-cert to read again\n");
+        return;
+    }
+    std::string error;
+    if (LoadTlsCertificate(options.tlsCert, options.tlsKey, error)) {
+        std::fprintf(stderr, "munchet-scores: reloaded the certificate %s\n", options.tlsCert.c_str());
+    } else {
+        std::fprintf(stderr, "munchet-scores: kept the certificate in force: %s\n", error.c_str());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -87,6 +105,7 @@ int main(int argc, char** argv) {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -101,6 +120,11 @@ int main(int argc, char** argv) {
     if (connections < options.maxConnections) {
         std::fprintf(stderr, "munchet-scores: the open-file limit (%llu) allows %d connections, not %d\n",
                      static_cast<unsigned long long>(fileLimit), connections, options.maxConnections);
+    }
+
+    if (!options.tlsCert.empty() && !LoadTlsCertificate(options.tlsCert, options.tlsKey, error)) {
+        std::fprintf(stderr, "munchet-scores: %s\n", error.c_str());
+        return 1;
     }
 
     const std::unique_ptr<ScoreStore> store = OpenStore(options, error);
@@ -121,6 +145,10 @@ int main(int argc, char** argv) {
     config.maxReplayFrames = static_cast<std::uint32_t>(options.maxReplayFrames);
     config.verifyCpu = std::chrono::milliseconds(options.verifyCpuMs);
     config.verifyQueue = static_cast<std::size_t>(options.verifyQueue);
+    config.tls = !options.tlsCert.empty();
+    // Counted only when someone can read the counts.
+    ServerMetrics metrics;
+    if (!options.adminHost.empty()) config.metrics = &metrics;
     ScoreServer server(*store, config);
     const int port = server.Start(options.host, options.port, &error);
     if (port < 0) {
@@ -144,7 +172,26 @@ int main(int argc, char** argv) {
                  "munchet-scores: replays up to %d bytes and %d frames, %d ms of CPU each, %d waiting; %s\n",
                  options.maxReplayBytes, options.maxReplayFrames, options.verifyCpuMs, options.verifyQueue,
                  options.requireReplay ? "only verified rows shown" : "every row shown");
-    std::fprintf(stderr, "listening on %s:%d\n", HostForDisplay(options.host).c_str(), port);
+    AdminListener admin(*store, metrics);
+    if (!options.adminHost.empty()) {
+        const int adminPort = admin.Start(options.adminHost, options.adminPort, error);
+        if (adminPort < 0) {
+            std::fprintf(stderr, "munchet-scores: cannot listen for the admin on %s:%d: %s\n",
+                         HostForDisplay(options.adminHost).c_str(), options.adminPort, error.c_str());
+            server.Stop();
+            return 1;
+        }
+        std::fprintf(stderr, "admin listening on %s:%d (/healthz, /readyz, /metrics)\n",
+                     HostForDisplay(options.adminHost).c_str(), adminPort);
+        if (!options.adminPortFile.empty() && !WritePortFile(options.adminPortFile, adminPort)) {
+            std::fprintf(stderr, "munchet-scores: cannot write %s\n", options.adminPortFile.c_str());
+            server.Stop();
+            return 1;
+        }
+    }
+
+    std::fprintf(stderr, "listening on %s:%d%s\n", HostForDisplay(options.host).c_str(), port,
+                 config.tls ? " (HTTPS)" : "");
     if (!options.portFile.empty() && !WritePortFile(options.portFile, port)) {
         std::fprintf(stderr, "munchet-scores: cannot write %s\n", options.portFile.c_str());
         server.Stop();
@@ -154,8 +201,10 @@ int main(int argc, char** argv) {
     int received;
     do {
         received = sigwaitinfo(&signals, nullptr);
+        if (received == SIGHUP) ReloadCertificate(options);
     } while (received != SIGINT && received != SIGTERM);
     std::fprintf(stderr, "munchet-scores: shutting down\n");
+    admin.Stop();
     server.Stop();
     std::fprintf(stderr, "munchet-scores: stored %llu rows in %llu commits\n",
                  static_cast<unsigned long long>(server.StoredRows()),

@@ -24,7 +24,9 @@
 #include "server/replay_checker.h"
 #include "server/request_log.h"
 #include "server/score_service.h"
+#include "server/server_metrics.h"
 #include "server/table_cache.h"
+#include "server/tls_certificate.h"
 #include "server/web_reply.h"
 #include "server/worker_pool.h"
 
@@ -87,6 +89,13 @@ struct Connection {
     bool waitingForReplay = false;  // suspended until the verifier and the store are done
     ScoreReply replayReply;         // written by whichever of them resumes the connection
 };
+
+// The calling thread's CPU time so far.
+std::chrono::nanoseconds ThreadCpuTime() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
 
 Connection* ConnectionOf(MHD_Connection* handle) {
     const MHD_ConnectionInfo* info = MHD_get_connection_info(handle, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
@@ -184,12 +193,15 @@ public:
         if (listenFd < 0) return -1;
         std::string stampError;
         if (!cache.RefreshStamp(store, stampError)) Log("cannot read the change stamp: " + stampError);
-        queue = std::make_unique<CommitQueue>(store, cache, [this](std::string_view line) { Log(line); });
+        queue = std::make_unique<CommitQueue>(
+            store, cache, [this](std::string_view line) { Log(line); }, std::chrono::seconds(1), metrics);
         pages = std::make_unique<WorkerPool>(config.pageThreads, config.maxQueuedPages, pageThreadNiceness);
         checker =
             std::make_unique<ReplayChecker>(config.verifyQueue, config.maxReplayFrames, config.verifyCpu);
         if (!StartDaemon()) {
-            error = "libmicrohttpd did not start";
+            error = config.tls && MHD_is_feature_supported(MHD_FEATURE_HTTPS_CERT_CALLBACK) != MHD_YES
+                        ? "this libmicrohttpd was built without TLS certificate callbacks: no HTTPS"
+                        : "libmicrohttpd did not start";
             Stop();
             return -1;
         }
@@ -253,11 +265,14 @@ private:
             {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&OnCompleted), this},
         };
         if (threads > 1) options.push_back({MHD_OPTION_THREAD_POOL_SIZE, threads, nullptr});
+        // The pair is picked at each handshake, so a reload needs no restart.
+        if (config.tls) options.push_back({MHD_OPTION_HTTPS_CERT_CALLBACK, 0, TlsCertificateSelector()});
         options.push_back({MHD_OPTION_END, 0, nullptr});
-        daemon =
-            MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG, 0,
-                             nullptr, nullptr, &OnRequest, this, MHD_OPTION_EXTERNAL_LOGGER, &OnLibraryLog,
-                             this, MHD_OPTION_ARRAY, options.data(), MHD_OPTION_END);
+        const unsigned tls = config.tls ? MHD_USE_TLS : 0;
+        daemon = MHD_start_daemon(
+            MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG | tls, 0, nullptr,
+            nullptr, &OnRequest, this, MHD_OPTION_EXTERNAL_LOGGER, &OnLibraryLog, this, MHD_OPTION_ARRAY,
+            options.data(), MHD_OPTION_END);
         return daemon != nullptr;
     }
 
@@ -281,11 +296,16 @@ private:
                     MHD_get_connection_info(handle, MHD_CONNECTION_INFO_CLIENT_ADDRESS))
                 connection->entry.address = FormatPeerAddress(peer->client_addr);
             *socketContext = connection;
-            self.connections.Open(connection->entry, Clock::now());
+            const bool admitted = self.connections.Open(connection->entry, Clock::now());
+            if (self.metrics) {
+                self.metrics->ConnectionOpened();
+                if (!admitted) self.metrics->ConnectionsRefused(1);
+            }
             return;
         }
         auto* connection = static_cast<Connection*>(*socketContext);
         if (!connection) return;
+        if (self.metrics) self.metrics->ConnectionClosed();
         self.ReleaseBody(*connection);
         self.connections.Close(connection->entry);
         delete connection;
@@ -400,7 +420,7 @@ private:
     }
 
     static void OnCompleted(void* cls, MHD_Connection* handle, void** requestContext,
-                            MHD_RequestTerminationCode) {
+                            MHD_RequestTerminationCode ending) {
         auto& self = *static_cast<Engine*>(cls);
         auto* connection = static_cast<Connection*>(*requestContext);
         if (!connection) return;
@@ -416,9 +436,17 @@ private:
                                           connection->method, connection->target, status,
                                           now - connection->began));
         }
+        if (self.metrics) self.Count(*connection, status, ending, now);
         connection->status = 0;
         self.ReleaseBody(*connection);
         self.connections.RequestDone(connection->entry, now);
+    }
+
+    void Count(const Connection& connection, int status, MHD_RequestTerminationCode ending,
+               Clock::time_point now) {
+        if (status != 0)
+            metrics->RequestDone(ServerMetrics::RouteOf(connection.target), status, now - connection.began);
+        if (const auto reason = ServerMetrics::CloseReasonOf(ending)) metrics->ConnectionsClosed(*reason);
     }
 
     static void OnLibraryLog(void* cls, const char* format, va_list args) {
@@ -502,7 +530,10 @@ private:
             [this, &connection, stamp] {
                 std::string error;
                 connection.webReply = AnswerFromStore(connection.decision.web, stamp, store, error);
-                if (!error.empty()) Log("cannot read the scores: " + error);
+                if (!error.empty()) {
+                    Log("cannot read the scores: " + error);
+                    if (metrics) metrics->DatabaseError();
+                }
                 MHD_resume_connection(connection.handle);
             },
             [handle] { MHD_suspend_connection(handle); });
@@ -581,7 +612,10 @@ private:
             [this, &connection](ReplayUpload upload, const ReplayCheck& check) {
                 Checked(connection, std::move(upload), check);
             },
-            [handle] { MHD_suspend_connection(handle); });
+            [this, handle] {
+                MHD_suspend_connection(handle);
+                if (metrics) metrics->ReplayQueued();  // before the verifier can take it off
+            });
         if (queued) return MHD_YES;
         connection.waitingForReplay = false;
         return Answer(connection, stopping
@@ -591,6 +625,7 @@ private:
 
     // On the verifier thread, the connection suspended.
     void Checked(Connection& connection, ReplayUpload upload, const ReplayCheck& check) {
+        if (metrics) metrics->ReplayChecked(check.verdict, ThreadCpuTime());
         const auto resume = [&connection](ScoreReply reply) {
             connection.replayReply = std::move(reply);
             MHD_resume_connection(connection.handle);
@@ -628,6 +663,7 @@ private:
         WebReply reply;
         if (!store.ReadReplay(id, bytes, error)) {
             Log("cannot read replay " + std::to_string(id) + ": " + error);
+            if (metrics) metrics->DatabaseError();
             reply = {503, {}, {}, "storage unavailable, try again later\n"};
         } else if (!bytes) {
             reply = {404, {}, {}, "no such replay\n"};
@@ -655,6 +691,7 @@ private:
             const Clock::time_point now = Clock::now();
             const ConnectionTable::Tally swept = connections.CutOverdue(now);
             if (swept.count > 0) {
+                if (metrics) metrics->ConnectionsClosed(ServerMetrics::CloseReason::deadline, swept.count);
                 cut.count += swept.count;
                 cut.lastAddress = swept.lastAddress;
             }
@@ -697,6 +734,7 @@ private:
 
     ScoreStore& store;
     const ScoreServerConfig& config;
+    ServerMetrics* const metrics = config.metrics;
     RateLimiter limiter;
     ScoreService service;
     TableReply tableReply;  // before cache, whose listener publishes into it

@@ -16,6 +16,8 @@
 
 #include "server/score_store.h"
 
+class ServerMetrics;
+
 struct ScoreServerConfig {
     int rateLimit = 30;                           // submissions per minute per client; 0: off
     bool trustProxy = false;                      // see ChooseClientAddress
@@ -37,6 +39,8 @@ struct ScoreServerConfig {
     std::chrono::milliseconds verifyCpu{10000};
     std::size_t verifyQueue = 8;
     std::function<void(std::string_view)> log = {};  // receives each log line; empty: stderr
+    ServerMetrics* metrics = nullptr;                // borrowed, outlives the server; null: nothing counted
+    bool tls = false;  // HTTPS, with the pair LoadTlsCertificate holds (tls_certificate.h)
 };
 
 // Serves one ScoreStore, which it borrows and which must outlive it.

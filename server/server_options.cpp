@@ -61,7 +61,8 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
             arg == "--timeout" || arg == "--port-file" || arg == "--max-connections" ||
             arg == "--max-per-client" || arg == "--max-request-bytes" || arg == "--db-timeout" ||
             arg == "--import-sqlite" || arg == "--max-replay-bytes" || arg == "--max-replay-frames" ||
-            arg == "--verify-cpu-ms" || arg == "--verify-queue";
+            arg == "--verify-cpu-ms" || arg == "--verify-queue" || arg == "--admin-listen" ||
+            arg == "--admin-port-file" || arg == "--tls-cert" || arg == "--tls-key";
         if (!takesValue) {
             error = "unknown option: " + std::string(arg);
             return false;
@@ -102,6 +103,17 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
         } else if (arg == "--import-sqlite") {
             ok = !value.empty();
             options.importSqlite = value;
+        } else if (arg == "--admin-listen") {
+            ok = ParseListenAddress(value, options.adminHost, options.adminPort);
+        } else if (arg == "--admin-port-file") {
+            ok = !value.empty();
+            options.adminPortFile = value;
+        } else if (arg == "--tls-cert") {
+            ok = !value.empty();
+            options.tlsCert = value;
+        } else if (arg == "--tls-key") {
+            ok = !value.empty();
+            options.tlsKey = value;
         } else if (arg == "--port-file") {
             ok = !value.empty();
             options.portFile = value;
@@ -110,6 +122,10 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
             error = "bad value for " + std::string(arg) + ": " + std::string(value);
             return false;
         }
+    }
+    if (options.tlsCert.empty() != options.tlsKey.empty()) {
+        error = "HTTPS needs both --tls-cert and --tls-key";
+        return false;
     }
     if (!options.importSqlite.empty() && !IsPostgresUri(options.dbPath)) {
         error = "--import-sqlite copies into PostgreSQL: give --db postgresql://...";
@@ -154,5 +170,13 @@ std::string ServerUsage() {
            "  --require-replay     view.php and the web page show only rows a replay\n"
            "                       verified\n"
            "  --port-file PATH     write the bound port to PATH once listening\n"
+           "  --admin-listen HOST:PORT  serve /healthz, /readyz and /metrics (Prometheus)\n"
+           "                       there, apart from the public port (off by default;\n"
+           "                       keep it on loopback or a private network)\n"
+           "  --admin-port-file PATH  write the admin listener's bound port to PATH\n"
+           "  --tls-cert PATH      serve HTTPS with the PEM certificate chain in PATH\n"
+           "                       (the server's certificate first); needs --tls-key\n"
+           "  --tls-key PATH       the certificate's unencrypted PEM private key; both\n"
+           "                       files are read again on SIGHUP, for new connections\n"
            "  --help               show this text\n";
 }

@@ -17,6 +17,14 @@ struct ServerOptions {
     int maxPerClient = 32;       // open at once from one address, 0..1000000; 0: no bound
     int maxRequestBytes = 8192;  // request line and headers together, 1024..1048576
     std::string portFile;        // if set, the bound port is written there once listening
+    // The operator's listener (health and metrics); empty adminHost: none.
+    std::string adminHost;
+    int adminPort = 0;
+    std::string adminPortFile;  // if set, its bound port is written there once listening
+    // HTTPS: PEM files of the certificate chain and its key, both or neither;
+    // read again on SIGHUP.
+    std::string tlsCert;
+    std::string tlsKey;
     // dbPath is an SQLite file, or a PostgreSQL database when IsPostgresUri.
     // For PostgreSQL, the time to connect and for each command, 1..600:
     int dbTimeoutSeconds = 5;

@@ -189,14 +189,22 @@ struct ScoreServer {
     std::string Log() const { return ReadText(dir.File("server.log")); }
     std::string Host() const { return "127.0.0.1:" + std::to_string(port); }
 
-    // Starts the server on listenPort (0: one the system picks) and waits up
-    // to 10 s until it listens.
-    bool Start(int listenPort = 0) {
+    // Starts the server on listenPort (0: one the system picks), with any
+    // further options, and waits up to 10 s until it listens.
+    bool Start(int listenPort = 0, const std::vector<std::string>& options = {}) {
         const std::string portFile = dir.File("port");
         std::filesystem::remove(portFile);
-        process.Start(SpawnOptions({MUNCHET_SCORES_BIN, "--listen", "127.0.0.1:" + std::to_string(listenPort),
-                                    "--db", Database(), "--port-file", portFile, "--rate-limit", "0"})
-                          .Stderr(dir.File("server.log")));
+        std::vector<std::string> command = {MUNCHET_SCORES_BIN,
+                                            "--listen",
+                                            "127.0.0.1:" + std::to_string(listenPort),
+                                            "--db",
+                                            Database(),
+                                            "--port-file",
+                                            portFile,
+                                            "--rate-limit",
+                                            "0"};
+        command.insert(command.end(), options.begin(), options.end());
+        process.Start(SpawnOptions(command).Stderr(dir.File("server.log")));
         const auto deadline = std::chrono::steady_clock::now() + 10s;
         while (process.Running() && std::chrono::steady_clock::now() < deadline) {
             port = std::atoi(ReadText(portFile).c_str());
