@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "server/admin_command.h"
 #include "server/listen_socket.h"
+#include "server/name_blocklist.h"
 #include "server/pg_score_store.h"
 #include "server/score_import.h"
 #include "server/score_server.h"
@@ -71,6 +73,13 @@ int main(int argc, char** argv) {
     ServerOptions options;
     std::string error;
     const std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (!args.empty() && args.front() == "admin") {
+        if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h")) {
+            std::fputs(AdminUsage().c_str(), stdout);
+            return 0;
+        }
+        return RunAdminCommand({args.begin() + 1, args.end()}, stdout, stderr);
+    }
     if (!ParseServerOptions(args, options, error)) {
         std::fprintf(stderr, "munchet-scores: %s\n%s", error.c_str(), ServerUsage().c_str());
         return 2;
@@ -80,6 +89,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!options.importSqlite.empty()) return Import(options);
+    NameBlocklist blocklist;
+    if (!options.nameBlocklist.empty() && !NameBlocklist::Load(options.nameBlocklist, blocklist, error)) {
+        std::fprintf(stderr, "munchet-scores: %s\n", error.c_str());
+        return 1;
+    }
 
     // Signals are taken by sigwaitinfo below; every thread started from here
     // on inherits the mask, so none of them is interrupted by one.
@@ -121,6 +135,7 @@ int main(int argc, char** argv) {
     config.maxReplayFrames = static_cast<std::uint32_t>(options.maxReplayFrames);
     config.verifyCpu = std::chrono::milliseconds(options.verifyCpuMs);
     config.verifyQueue = static_cast<std::size_t>(options.verifyQueue);
+    config.nameBlocklist = options.nameBlocklist;
     ScoreServer server(*store, config);
     const int port = server.Start(options.host, options.port, &error);
     if (port < 0) {

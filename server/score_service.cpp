@@ -82,6 +82,10 @@ ScoreDecision ScoreService::Handle(const RequestFacts& request, std::string_view
     if (!hasQuery) return Reply(400, "missing query\n");
     SubmissionResult parsed = ParseSubmission(query);
     if (!parsed.submission) return Reply(400, std::string(parsed.error) + "\n");
+    if (screen) {
+        if (std::optional<Refusal> refused = screen->Refuse(parsed.submission->name, client, unixTime))
+            return Reply(refused->status, std::move(refused->body));
+    }
     return {post ? ScoreDecision::Kind::replay : ScoreDecision::Kind::store,
             {},
             {std::move(*parsed.submission), unixTime, std::string(client)},

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "server/moderation_schema.h"
 #include "server/sqlite_connection.h"
 
 namespace {
@@ -22,14 +23,15 @@ SqliteRankedReader::~SqliteRankedReader() {
 }
 
 bool SqliteRankedReader::Open(const std::string& path, ShownRows shown, std::string& error) {
-    // {W} and {A} become the filter of verified rows when only those are
-    // shown, as a WHERE clause or as one more condition.
-    const bool onlyVerified = shown == ShownRows::verifiedOnly;
+    // {W} and {A} become the filter of shown rows (not hidden, and verified
+    // when only those are shown), as a WHERE clause or as one more condition.
+    const std::string filter = std::string(moderation::shownCondition) +
+                               (shown == ShownRows::verifiedOnly ? " AND verified = 1" : "");
     const auto prepare = [&](std::string text, sqlite3_stmt** statement) {
-        for (const auto& [mark, filter] : {std::pair{std::string_view("{W}"), " WHERE verified = 1"},
-                                           std::pair{std::string_view("{A}"), " AND verified = 1"}}) {
+        for (const auto& [mark, lead] :
+             {std::pair{std::string_view("{W}"), " WHERE "}, std::pair{std::string_view("{A}"), " AND "}}) {
             for (std::size_t at; (at = text.find(mark)) != std::string::npos;)
-                text.replace(at, mark.size(), onlyVerified ? filter : "");
+                text.replace(at, mark.size(), lead + filter);
         }
         return sql::Prepare(db, text.c_str(), statement, error);
     };
