@@ -4,6 +4,7 @@
 #include <ctime>
 #include <map>
 #include <optional>
+#include <thread>
 
 #include "server/admin_database.h"
 #include "server/bans.h"
@@ -11,6 +12,9 @@
 #include "server/replay_recheck.h"
 
 namespace {
+
+// Longer than a server's period between reads of the bans (ScoreServerConfig::screenPeriod).
+constexpr auto banSettleTime = std::chrono::milliseconds(1500);
 
 // The command line after "admin": options and their values, and the words.
 struct AdminArgs {
@@ -236,7 +240,13 @@ private:
             ban.expires = until;
         }
         std::string done;
-        return Done(moderation::AddBan(db.Session(), ban, now, done, error), done, error);
+        if (!moderation::AddBan(db.Session(), ban, now, done, error)) return Fail(error);
+        std::fprintf(out, "%s\n", Printable(done).c_str());
+        std::fflush(out);
+        // A server takes the ban in at its next read of the bans; what it
+        // stored until then is hidden once that read is surely past.
+        std::this_thread::sleep_for(banSettleTime);
+        return moderation::HideLateRows(db.Session(), ban.id, error) ? 0 : Fail(error);
     }
 
     int Unban() {

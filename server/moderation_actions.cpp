@@ -192,7 +192,7 @@ bool Delete(SqlSession& db, std::int64_t id, const std::string& reason, std::int
     return Finish(db, error);
 }
 
-bool AddBan(SqlSession& db, Ban ban, std::int64_t now, std::string& done, std::string& error) {
+bool AddBan(SqlSession& db, Ban& ban, std::int64_t now, std::string& done, std::string& error) {
     std::vector<SqlRow> rows;
     ban.created = now;
     const SqlValue expires = ban.expires ? SqlValue(std::to_string(*ban.expires)) : SqlValue();
@@ -207,6 +207,20 @@ bool AddBan(SqlSession& db, Ban ban, std::int64_t now, std::string& done, std::s
         !Audit(db, now, "ban", Describe(ban), ban.reason, error))
         return Abandon(db, error, error.empty() ? "cannot read the new ban's id" : error);
     done = "set " + Describe(ban) + "; it hid " + rows.front().front().value_or("0") + " rows";
+    return Finish(db, error);
+}
+
+bool HideLateRows(SqlSession& db, std::int64_t id, std::string& error) {
+    std::vector<SqlRow> rows;
+    Ban ban;
+    if (!db.BeginWrite(error)) return false;
+    if (!db.Run("SELECT id, kind, value, reason, created, expires, revoked FROM bans WHERE id = $1",
+                {std::to_string(id)}, rows, error))
+        return Abandon(db, error, error);
+    if (rows.size() != 1 || !ToBan(rows.front(), ban))
+        return Abandon(db, error, "no ban " + std::to_string(id));
+    // Revoked meanwhile by another admin command: nothing to hide.
+    if (!ban.revoked && !HideRowsOf(db, ban, error)) return Abandon(db, error, error);
     return Finish(db, error);
 }
 

@@ -59,7 +59,11 @@ bool Unhide(SqlSession& db, std::int64_t id, const std::string& reason, std::int
 bool Delete(SqlSession& db, std::int64_t id, const std::string& reason, std::int64_t now, std::string& done,
             std::string& error);
 // ban.value canonical (CanonicalBanValue); hides the rows it matches.
-bool AddBan(SqlSession& db, Ban ban, std::int64_t now, std::string& done, std::string& error);
+// Sets ban.id and ban.created.
+bool AddBan(SqlSession& db, Ban& ban, std::int64_t now, std::string& done, std::string& error);
+// Hides the rows of ban `id` stored since it was set: servers refuse its
+// submissions only from their next read of the bans, a second later.
+bool HideLateRows(SqlSession& db, std::int64_t id, std::string& error);
 // Lifts the ban and shows again the rows it alone hid.
 bool RevokeBan(SqlSession& db, std::int64_t id, const std::string& reason, std::int64_t now,
                std::string& done, std::string& error);
