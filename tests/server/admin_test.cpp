@@ -185,6 +185,42 @@ TEST_P(AdminOnEachStore, ReverifyFlagsReplaysTheRulesNoLongerProve) {
     EXPECT_TRUE(Log().starts_with("hide row ")) << Log();
 }
 
+// The README's way for PostgreSQL: pg_dump of the whole database, pg_restore
+// into a new one, servers started on it.
+TEST(AdminBackup, PostgresDumpRestoresRowsBansAndLog) {
+    TestDatabase db(StoreKind::postgresql);
+    ASSERT_EQ(db.Problem(), "");
+    {
+        std::string error;
+        const auto store = db.Open(error);
+        ASSERT_TRUE(store) << error;
+        ASSERT_TRUE(store->Add({"MALLORY", 900, 0, 9, 0}, 1, "192.0.2.1", error)) << error;
+    }
+    ASSERT_EQ(Admin(db, {"ban", "name", "MALLORY", "--reason", "cheating"}).status, 0);
+    const std::string dump = db.dir.File("scores.dump");
+    ServerProcess dumping(std::string(postgresBinaries) + "pg_dump",
+                          {"--format=custom", "--file", dump, db.Location()}, db.dir.File("dump.log"));
+    ASSERT_EQ(dumping.Wait(), 0) << ReadFile(db.dir.File("dump.log"));
+
+    std::string restored, error;
+    ASSERT_TRUE(SharedPostgres(error)->CreateDatabase(restored, error)) << error;
+    ServerProcess restoring(std::string(postgresBinaries) + "pg_restore",
+                            {"--no-owner", "--dbname", restored, dump}, db.dir.File("restore.log"));
+    ASSERT_EQ(restoring.Wait(), 0) << ReadFile(db.dir.File("restore.log"));
+    EXPECT_EQ(
+        PgAdmin(restored, "SELECT s.name, h.ban_id FROM scores s JOIN hidden_scores h ON h.score_id = s.id")
+            .rows,
+        (SqlRows{{"MALLORY", "1"}}));
+    EXPECT_EQ(PgAdmin(restored, "SELECT action FROM audit_log").rows, (SqlRows{{"ban"}}));
+    PgScoreStore store;
+    PgSettings settings;
+    settings.uri = restored;
+    ASSERT_TRUE(store.Open(settings, error)) << error;
+    std::vector<Ban> bans;
+    ASSERT_TRUE(store.ReadBans(2, bans, error)) << error;
+    EXPECT_EQ(bans.size(), 1u);
+}
+
 TEST(AdminBackup, CopyTakenUnderWriteLoadRestoresEveryAcknowledgedRow) {
     TestDatabase db(StoreKind::sqlite);
     const std::string portFile = db.dir.File("port");
