@@ -18,3 +18,6 @@ munchet_server_bench(bench_store_fleet store_fleet.cpp)
 # bench_scores_replay: replays verified per second by the real server, and
 # its CPU time per game minute.
 munchet_server_bench(bench_scores_replay replay_server.cpp)
+# bench_admin_delay: from `munchet-scores admin hide` to the running server's
+# view.php without the row, on SQLite and PostgreSQL.
+munchet_server_bench(bench_admin_delay admin_delay.cpp)
