@@ -47,6 +47,7 @@ bool AddModeration(sqlite3* db, std::string& error) {
                 " ban_id INTEGER)",
                 error) &&
         Execute(db, "CREATE INDEX IF NOT EXISTS hidden_scores_ban ON hidden_scores (ban_id)", error) &&
+        Execute(db, "CREATE INDEX IF NOT EXISTS scores_time ON scores (time)", error) &&
         Execute(db,
                 "CREATE TABLE IF NOT EXISTS bans ("
                 " id INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -100,6 +101,7 @@ bool AddModeration(PgConnection& db, std::string& error) {
         " score_id BIGINT PRIMARY KEY,"
         " ban_id BIGINT);"
         "CREATE INDEX IF NOT EXISTS hidden_scores_ban ON hidden_scores (ban_id);"
+        "CREATE INDEX IF NOT EXISTS scores_time ON scores (time);"
         "CREATE TABLE IF NOT EXISTS bans ("
         " id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
         " kind TEXT NOT NULL,"

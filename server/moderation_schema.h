@@ -8,6 +8,7 @@
 //       kind and value as bans.h writes them, times in seconds since 1970 UTC.
 //   audit_log(id PRIMARY KEY, time BIGINT, action TEXT, target TEXT, reason TEXT)
 //       every admin action that changed something, in order.
+// and the index scores_time on scores (time), for the weekly and daily boards.
 // Ids are never reused (SQLite AUTOINCREMENT, PostgreSQL identity). Each
 // store's Open adds the tables to a database made before them; they change no
 // existing row, so the layout's version number stays. On PostgreSQL a change

@@ -288,8 +288,10 @@ bool PgScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::s
     // One statement, so the count, the rows and their ranks come from one
     // snapshot. Over the whole table a row's rank is its place in the order
     // read; one name's rows lie anywhere in it, so each counts the rows ahead.
+    // A board of one period ranks its rows among themselves; a name reads every period.
     const std::string also = std::string(" AND ") + moderation::shownCondition +
-                             (shown == ShownRows::verifiedOnly ? " AND verified" : "");
+                             (shown == ShownRows::verifiedOnly ? " AND verified" : "") +
+                             (byName ? "" : " AND scores.time >= $4 AND scores.time < $5");
     const std::string where = (byName ? " WHERE name = $1" : " WHERE $1 = ''") + also;
     const std::string sql =
         "WITH page AS (SELECT id, name, score, level, munchets, food, time, verified FROM scores" + where +
@@ -308,7 +310,10 @@ bool PgScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::s
     const std::string limit = std::to_string(query.limit < 0 ? 0 : query.limit);
     const std::int64_t offset = query.offset < 0 ? 0 : query.offset;
     const std::string offsetText = std::to_string(offset);
-    const char* params[] = {query.name.c_str(), limit.c_str(), offsetText.c_str()};
+    const std::string since = std::to_string(query.since);
+    const std::string until = std::to_string(query.until);
+    const char* all[] = {query.name.c_str(), limit.c_str(), offsetText.c_str(), since.c_str(), until.c_str()};
+    const std::span<const char* const> params(all, byName ? 3 : 5);
     std::vector<PgResult> results;
     if (!Read(pageReader.get(), sql, params, results, error)) return false;
     const pg_result* result = results.front().get();

@@ -3,6 +3,7 @@
 // storage backend is one class that fills it (SqliteScoreStore today).
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -76,6 +77,11 @@ struct RankedQuery {
     std::string name;         // exact name to select; empty: the whole table
     std::int64_t offset = 0;  // rows to skip, >= 0
     int limit = 25;           // rows to return at most, >= 0
+    // Only rows stored in [since, until) (seconds since 1970 UTC), ranked
+    // among themselves: a weekly or daily board. Applies to the whole
+    // table; a query by name reads every period.
+    std::int64_t since = INT64_MIN;
+    std::int64_t until = INT64_MAX;
 };
 
 // One page of games in rank order, each with its place in the whole table.

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <climits>
 #include <utility>
 
 #include "server/moderation_schema.h"
@@ -17,7 +18,8 @@ constexpr int busyTimeoutMs = 1000;
 }  // namespace
 
 SqliteRankedReader::~SqliteRankedReader() {
-    for (sqlite3_stmt* statement : {begin, commit, countAll, pageAll, countName, pageName, above, between})
+    for (sqlite3_stmt* statement :
+         {begin, commit, countAll, pageAll, countPeriod, pagePeriod, countName, pageName, above, between})
         sqlite3_finalize(statement);
     sqlite3_close_v2(db);
 }
@@ -46,6 +48,15 @@ bool SqliteRankedReader::Open(const std::string& path, ShownRows shown, std::str
                " JOIN scores s ON s.id = page.id LEFT JOIN replays r ON r.score_id = s.id"
                " ORDER BY s.score DESC, s.id ASC",
                &pageAll) &&
+           // A board of one period: ranked among its own rows.
+           prepare("SELECT count(*) FROM scores WHERE time >= ?1 AND time < ?2{A}", &countPeriod) &&
+           prepare(
+               "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time, s.id, s.verified, r.id FROM"
+               " (SELECT id FROM scores WHERE time >= ?3 AND time < ?4{A} ORDER BY score DESC, id ASC"
+               " LIMIT ?1 OFFSET ?2) AS page"
+               " JOIN scores s ON s.id = page.id LEFT JOIN replays r ON r.score_id = s.id"
+               " ORDER BY s.score DESC, s.id ASC",
+               &pagePeriod) &&
            prepare("SELECT count(*) FROM scores WHERE name = ?1{A}", &countName) &&
            prepare(
                "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time, s.id, s.verified, r.id FROM"
@@ -84,8 +95,9 @@ bool SqliteRankedReader::Read(const RankedQuery& query, RankedPage& page, std::s
 
 bool SqliteRankedReader::ReadInTransaction(const RankedQuery& query, RankedPage& page, std::string& error) {
     const bool byName = !query.name.empty();
-    sqlite3_stmt* count = byName ? countName : countAll;
-    sqlite3_stmt* rows = byName ? pageName : pageAll;
+    const bool byPeriod = !byName && (query.since != INT64_MIN || query.until != INT64_MAX);
+    sqlite3_stmt* count = byName ? countName : (byPeriod ? countPeriod : countAll);
+    sqlite3_stmt* rows = byName ? pageName : (byPeriod ? pagePeriod : pageAll);
     sql::ResetOnExit resetCount{count};
     sql::ResetOnExit resetRows{rows};
     const std::int64_t offset = query.offset < 0 ? 0 : query.offset;
@@ -97,6 +109,12 @@ bool SqliteRankedReader::ReadInTransaction(const RankedQuery& query, RankedPage&
     }
     sqlite3_bind_int(rows, parameter++, query.limit < 0 ? 0 : query.limit);
     sqlite3_bind_int64(rows, parameter, offset);
+    if (byPeriod) {
+        sqlite3_bind_int64(count, 1, query.since);
+        sqlite3_bind_int64(count, 2, query.until);
+        sqlite3_bind_int64(rows, 3, query.since);
+        sqlite3_bind_int64(rows, 4, query.until);
+    }
 
     if (sqlite3_step(count) != SQLITE_ROW) {
         error = sql::Message(db, "count");

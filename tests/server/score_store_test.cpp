@@ -375,6 +375,7 @@ TEST_F(SqliteStoreTest, BringsAFileOfTheEarlierLayoutUpToDateInPlaceKeepingItsRo
                  {"scores"},
                  {"scores_name"},
                  {"scores_rank"},
+                 {"scores_time"},
                  {"scores_verified"}}));
     EXPECT_EQ(QuerySqlite(older, "SELECT name, verified FROM scores"), (SqlRows{{"old", "0"}}));
     EXPECT_EQ(QuerySqlite(older, "PRAGMA user_version"), SqlRows{{"2"}});
