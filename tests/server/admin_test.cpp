@@ -93,6 +93,7 @@ TEST_P(AdminOnEachStore, HiddenRowLeavesEveryAnswerWithinASecondAndIsKept) {
     ASSERT_EQ(Admin(db, {"hide", IdOf("MALLORY"), "--reason", "impossible score"}).status, 0);
     EXPECT_TRUE(Within([&] { return !Shown("MALLORY") && !ShownOnWeb("MALLORY"); }));
     EXPECT_TRUE(Shown("ALICE") && ShownOnWeb("ALICE"));
+    EXPECT_NE(RawGet(Port(), "/api/scores?board=today").body.find("\"total\":1,"), std::string::npos);
     EXPECT_EQ(db.RowCount(), 2);  // kept
 
     ASSERT_EQ(Admin(db, {"unhide", IdOf("MALLORY")}).status, 0);
