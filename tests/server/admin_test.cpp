@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <set>
+#include <sstream>
 
 #include "tests/replay/replay_support.h"
 #include "tests/server/test_database.h"
@@ -15,17 +16,29 @@ using namespace std::chrono_literals;
 
 struct AdminResult {
     int status = -1;     // exit status; -1 when it did not exit
+    std::string out;     // what it printed
     std::string errors;  // what it wrote to stderr
 };
 
 // One admin command on db as its own process, as an operator runs it.
 AdminResult Admin(const TestDatabase& db, std::vector<std::string> args) {
+    const std::string out = db.dir.File("admin.out");
     const std::string errors = db.dir.File("admin.err");
-    std::filesystem::remove(errors);
-    args.insert(args.begin(), {"admin", "--db", db.Location()});
-    ServerProcess admin(MUNCHET_SCORES_BINARY, args, errors);
-    const int status = admin.Wait();
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(errors)};
+    args.insert(args.begin(), {MUNCHET_SCORES_BINARY, "admin", "--db", db.Location()});
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    int status = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0 ||
+        waitpid(pid, &status, 0) != pid)
+        status = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return {status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(errors)};
 }
 
 std::string Submit(int port, const std::string& name, int munchets) {
@@ -123,6 +136,38 @@ TEST_P(AdminOnEachStore, BanOfEachKindRefusesTheNextSubmissionAndHidesTheRowsUnt
         Log().starts_with("ban ban 1 of name MALLORY: cheating\nunban ban 1 of name MALLORY: appeal\n"))
         << Log();
     EXPECT_EQ(Admin(db, {"unban", "1"}).status, 1);  // revoked already
+}
+
+TEST_P(AdminOnEachStore, ListFindsRowsByNameAddressTimeAndState) {
+    ASSERT_EQ(Submit(Port(), "ALICE", 1), "200 OK\n");
+    ASSERT_EQ(Submit(Port(), "MALLORY", 9), "200 OK\n");
+    ASSERT_EQ(Submit(Port(), "ALICE", 3), "200 OK\n");
+    ASSERT_EQ(db.Execute("UPDATE scores SET time = 1796601600, client = '2001:db8::7' WHERE score = 300"),
+              "");
+    ASSERT_EQ(Admin(db, {"hide", IdOf("MALLORY")}).status, 0);
+    // Each listing as the scores of its rows, in its order.
+    const auto scores = [&](std::vector<std::string> filter) {
+        filter.insert(filter.begin(), "list");
+        const AdminResult listed = Admin(db, filter);
+        EXPECT_EQ(listed.status, 0) << listed.errors;
+        std::string text;
+        for (const std::string& line : Lines(listed.out)) {
+            std::istringstream fields(line);
+            std::string id, date, time, name, score;
+            if (fields >> id >> date >> time >> name >> score && id != "ID") text += score + " ";
+        }
+        return text;
+    };
+    EXPECT_EQ(scores({}), "300 900 100 ");
+    EXPECT_EQ(scores({"--top"}), "900 300 100 ");
+    EXPECT_EQ(scores({"--name", "ALICE", "--limit", "1"}), "300 ");
+    EXPECT_EQ(scores({"--address", "2001:db8::/32"}), "300 ");
+    EXPECT_EQ(scores({"--address", "127.0.0.1"}), "900 100 ");
+    EXPECT_EQ(scores({"--until", "2026-12-07T00:00:01"}), "300 ");
+    EXPECT_EQ(scores({"--since", "@1796601601"}), "900 100 ");
+    EXPECT_EQ(scores({"--hidden"}), "900 ");
+    EXPECT_EQ(scores({"--shown", "--unverified"}), "300 100 ");
+    EXPECT_EQ(Admin(db, {"list", "--since", "yesterday"}).status, 2);
 }
 
 TEST_P(AdminOnEachStore, DeleteTakesTheRowAndItsReplay) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "server/admin_command.h"
 #include "server/name_blocklist.h"
 
 namespace {
@@ -61,5 +62,30 @@ INSTANTIATE_TEST_SUITE_P(, Blocklist,
                                          FoldCase{"b.@.d.w.0.r.d", true}, FoldCase{"A$$", true},
                                          FoldCase{"BAD", false}, FoldCase{"WORDBAD", false},
                                          FoldCase{"ASH", false}));
+
+struct TimeCase {
+    const char* text;
+    std::int64_t expected;  // -1: refused
+};
+
+class AdminTime : public testing::TestWithParam<TimeCase> {};
+
+// Times are read as UTC whatever the machine's zone; spans count from now.
+TEST_P(AdminTime, ReadsDatesSpansAndSecondsAsUtc) {
+    constexpr std::int64_t now = 1796601600;  // 2026-12-07T00:00:00Z
+    std::int64_t read = -1;
+    const bool ok = ParseExpiry(GetParam().text, now, read);
+    EXPECT_EQ(ok ? read : -1, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(, AdminTime,
+                         testing::Values(TimeCase{"2026-12-07", 1796601600},
+                                         TimeCase{"2026-12-07T01:02", 1796605320},
+                                         TimeCase{"2026-12-07 01:02:03", 1796605323}, TimeCase{"@5", 5},
+                                         TimeCase{"90m", 1796607000}, TimeCase{"12h", 1796644800},
+                                         TimeCase{"7d", 1797206400}, TimeCase{"4w", 1799020800},
+                                         TimeCase{"2026-12-07T25:00", -1}, TimeCase{"2026-12-07x", -1},
+                                         TimeCase{"0d", -1}, TimeCase{"d", -1}, TimeCase{"tomorrow", -1},
+                                         TimeCase{"99999999999w", -1}));
 
 }  // namespace
