@@ -30,3 +30,6 @@ munchet_server_bench(bench_metrics_counters metrics_counters.cpp)
 if(TARGET bench_metrics_counters)
   target_link_libraries(bench_metrics_counters PRIVATE benchmark::benchmark)
 endif()
+# bench_admin_delay: from `munchet-scores admin hide` to the running server's
+# view.php without the row, on SQLite and PostgreSQL.
+munchet_server_bench(bench_admin_delay admin_delay.cpp)

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "server/admin_listener.h"
+#include "server/admin_command.h"
 #include "server/listen_socket.h"
+#include "server/name_blocklist.h"
 #include "server/pg_score_store.h"
 #include "server/score_import.h"
 #include "server/score_server.h"
@@ -89,6 +91,13 @@ int main(int argc, char** argv) {
     ServerOptions options;
     std::string error;
     const std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (!args.empty() && args.front() == "admin") {
+        if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h")) {
+            std::fputs(AdminUsage().c_str(), stdout);
+            return 0;
+        }
+        return RunAdminCommand({args.begin() + 1, args.end()}, stdout, stderr);
+    }
     if (!ParseServerOptions(args, options, error)) {
         std::fprintf(stderr, "munchet-scores: %s\n%s", error.c_str(), ServerUsage().c_str());
         return 2;
@@ -98,6 +107,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!options.importSqlite.empty()) return Import(options);
+    NameBlocklist blocklist;
+    if (!options.nameBlocklist.empty() && !NameBlocklist::Load(options.nameBlocklist, blocklist, error)) {
+        std::fprintf(stderr, "munchet-scores: %s\n", error.c_str());
+        return 1;
+    }
 
     // Signals are taken by sigwaitinfo below; every thread started from here
     // on inherits the mask, so none of them is interrupted by one.
@@ -149,6 +163,7 @@ int main(int argc, char** argv) {
     // Counted only when someone can read the counts.
     ServerMetrics metrics;
     if (!options.adminHost.empty()) config.metrics = &metrics;
+    config.nameBlocklist = options.nameBlocklist;
     ScoreServer server(*store, config);
     const int port = server.Start(options.host, options.port, &error);
     if (port < 0) {

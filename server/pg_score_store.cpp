@@ -6,6 +6,7 @@
 #include <charconv>
 #include <climits>
 
+#include "server/moderation_schema.h"
 #include "server/pg_replays.h"
 
 namespace {
@@ -119,7 +120,8 @@ bool SetUpSchema(PgConnection& db, std::string& error) {
             return Fail(db, error, "table " + schema + ".scores has another layout (" + columns + ")");
     }
     return (AddPageIndexAndChangeCount(db, error) &&
-            (version == schemaVersion || pg::MigrateToReplays(db, error)) && db.Run("COMMIT", error)) ||
+            (version == schemaVersion || pg::MigrateToReplays(db, error)) && pg::AddModeration(db, error) &&
+            db.Run("COMMIT", error)) ||
            Fail(db, error, "cannot bring schema " + schema + " up to date: " + error);
 }
 
@@ -246,8 +248,9 @@ bool PgScoreStore::AddBatch(std::span<const ScoreRow> rows, std::string& error) 
 bool PgScoreStore::ReadTop(std::vector<TableRow>& rows, std::string& error) {
     std::lock_guard lock(readMutex);
     rows.clear();
-    const std::string sql = std::string("SELECT name, score FROM scores") +
-                            (shown == ShownRows::verifiedOnly ? " WHERE verified" : "") +
+    const std::string sql = std::string("SELECT name, score FROM scores WHERE ") +
+                            moderation::shownCondition +
+                            (shown == ShownRows::verifiedOnly ? " AND verified" : "") +
                             " ORDER BY score DESC, id ASC LIMIT " + std::to_string(tableRowLimit);
     std::vector<PgResult> results;
     if (!Read(reader.get(), sql, {}, results, error)) return false;
@@ -285,7 +288,10 @@ bool PgScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::s
     // One statement, so the count, the rows and their ranks come from one
     // snapshot. Over the whole table a row's rank is its place in the order
     // read; one name's rows lie anywhere in it, so each counts the rows ahead.
-    const std::string also = shown == ShownRows::verifiedOnly ? " AND verified" : "";
+    // A board of one period ranks its rows among themselves; a name reads every period.
+    const std::string also = std::string(" AND ") + moderation::shownCondition +
+                             (shown == ShownRows::verifiedOnly ? " AND verified" : "") +
+                             (byName ? "" : " AND scores.time >= $4 AND scores.time < $5");
     const std::string where = (byName ? " WHERE name = $1" : " WHERE $1 = ''") + also;
     const std::string sql =
         "WITH page AS (SELECT id, name, score, level, munchets, food, time, verified FROM scores" + where +
@@ -304,7 +310,10 @@ bool PgScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::s
     const std::string limit = std::to_string(query.limit < 0 ? 0 : query.limit);
     const std::int64_t offset = query.offset < 0 ? 0 : query.offset;
     const std::string offsetText = std::to_string(offset);
-    const char* params[] = {query.name.c_str(), limit.c_str(), offsetText.c_str()};
+    const std::string since = std::to_string(query.since);
+    const std::string until = std::to_string(query.until);
+    const char* all[] = {query.name.c_str(), limit.c_str(), offsetText.c_str(), since.c_str(), until.c_str()};
+    const std::span<const char* const> params(all, byName ? 3 : 5);
     std::vector<PgResult> results;
     if (!Read(pageReader.get(), sql, params, results, error)) return false;
     const pg_result* result = results.front().get();
@@ -354,6 +363,27 @@ bool PgScoreStore::ReadChangeStamp(std::string& stamp, std::string& error) {
         return false;
     }
     stamp = PQgetvalue(results.front().get(), 0, 0);
+    return true;
+}
+
+bool PgScoreStore::ReadBans(std::int64_t unixTime, std::vector<Ban>& bans, std::string& error) {
+    std::lock_guard lock(readMutex);
+    bans.clear();
+    const std::string now = std::to_string(unixTime);
+    const char* params[] = {now.c_str()};
+    std::vector<PgResult> results;
+    if (!Read(reader.get(), moderation::activeBansSql, params, results, error)) return false;
+    const pg_result* result = results.front().get();
+    for (int i = 0; i < PQntuples(result); ++i) {
+        SqlRow row;
+        for (int c = 0; c < PQnfields(result); ++c)
+            row.push_back(PQgetisnull(result, i, c) ? SqlValue() : SqlValue(PQgetvalue(result, i, c)));
+        if (!moderation::ParseBan(row, bans.emplace_back())) {
+            bans.clear();
+            error = "unreadable row in bans";
+            return false;
+        }
+    }
     return true;
 }
 

@@ -15,7 +15,8 @@
 // The columns are those of the SQLite store; id comes from one sequence that
 // every process draws from, so it gives the order of arrival across all of
 // them. Replays add a column and a table (pg_replays.h); schema version 1,
-// the layout before them, is migrated in place by Open. Other tables in the
+// the layout before them, is migrated in place by Open, which also adds the
+// moderation tables where missing (moderation_schema.h). Other tables in the
 // database are left alone.
 //
 // Every session sets synchronous_commit = on, so a COMMIT that succeeded is
@@ -65,6 +66,7 @@ public:
     bool StoreReplay(const ReplaySubmission& replay, StoredReplay& stored, std::string& error) override;
     // Through the web page's connection: downloads are the page's traffic.
     bool ReadReplay(std::int64_t id, std::optional<std::string>& bytes, std::string& error) override;
+    bool ReadBans(std::int64_t unixTime, std::vector<Ban>& bans, std::string& error) override;
 
     // Fills chunk with the next rows to import, in the order to keep; leaves
     // it empty at the end. False with a message stops the import.

@@ -59,6 +59,19 @@ std::string RenderScoreJson(const ScorePage& page) {
     } else {
         AppendJsonString(out, page.query.name);
     }
+    // The period a board covers, as its first and its last day (UTC).
+    out += ",\"board\":";
+    const Board board = page.query.board;
+    AppendJsonString(out, board == Board::all ? "all" : (board == Board::week ? "week" : "today"));
+    out += ",\"from\":";
+    if (board == Board::all) {
+        out += "null,\"to\":null";
+    } else {
+        const BoardRange range = RangeOf(page.query);
+        AppendJsonString(out, PeriodDay(range.since));
+        out += ",\"to\":";
+        AppendJsonString(out, PeriodDay(range.until - secondsPerDay));
+    }
     out += ",\"rows\":[";
     for (std::size_t i = 0; i < page.rows.size(); ++i) {
         if (i > 0) out += ',';

@@ -174,7 +174,8 @@ public:
         : store(store),
           config(config),
           limiter(config.rateLimit),
-          service{limiter, config.maxRequestBytes},
+          screen(config.nameBlocklist),
+          service{limiter, config.maxRequestBytes, &screen},
           cache([this](const TableCache::Text& text) { tableReply.Publish(text); }),
           limits{
               static_cast<std::size_t>(std::max(config.maxConnections, 1)),
@@ -189,8 +190,13 @@ public:
             error = "cannot read the table: " + error;
             return -1;
         }
+        if (!screen.Refresh(store, error)) {
+            error = "cannot read the bans or the name blocklist: " + error;
+            return -1;
+        }
         listenFd = OpenListenSocket(host, port, error);
         if (listenFd < 0) return -1;
+        screen.Start(store, config.screenPeriod, [this](std::string_view line) { Log(line); });
         std::string stampError;
         if (!cache.RefreshStamp(store, stampError)) Log("cannot read the change stamp: " + stampError);
         queue = std::make_unique<CommitQueue>(
@@ -225,6 +231,7 @@ public:
         // The checker first: it hands what it verified to the commit queue.
         if (checker) checker->Close();
         if (queue) queue->Close();
+        screen.Stop();
         if (pages) pages->Close();
         if (daemon) {
             WaitUntilQuiet(config.ioTimeout);
@@ -736,6 +743,7 @@ private:
     const ScoreServerConfig& config;
     ServerMetrics* const metrics = config.metrics;
     RateLimiter limiter;
+    SubmissionScreen screen;
     ScoreService service;
     TableReply tableReply;  // before cache, whose listener publishes into it
     TableCache cache;

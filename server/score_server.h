@@ -38,6 +38,10 @@ struct ScoreServerConfig {
     std::uint32_t maxReplayFrames = 360000;
     std::chrono::milliseconds verifyCpu{10000};
     std::size_t verifyQueue = 8;
+    // A file of words no name may hold (name_blocklist.h); empty: none. It
+    // and the bans in the store are read again every screenPeriod.
+    std::string nameBlocklist;
+    std::chrono::milliseconds screenPeriod{1000};
     std::function<void(std::string_view)> log = {};  // receives each log line; empty: stderr
     ServerMetrics* metrics = nullptr;                // borrowed, outlives the server; null: nothing counted
     bool tls = false;  // HTTPS, with the pair LoadTlsCertificate holds (tls_certificate.h)

@@ -34,12 +34,15 @@ std::optional<WebContent> WebRoute(std::string_view path) {
     return std::nullopt;
 }
 
-ScoreDecision WebDecision(WebContent content, std::string_view query) {
+// unixTime: a board of this week or today is the one holding this moment.
+ScoreDecision WebDecision(WebContent content, std::string_view query, std::int64_t unixTime) {
     ScoreDecision decision{ScoreDecision::Kind::web, {}, {}, {content, {}, {}}};
     if (content == WebContent::style) return decision;  // one stylesheet, whatever the query
     PageQueryResult parsed = ParsePageQuery(query);
     if (parsed.query) {
         decision.web.query = std::move(*parsed.query);
+        decision.web.unixTime = unixTime;
+        ResolveBoard(decision.web.query, unixTime);
     } else {
         decision.web.error = parsed.error;
     }
@@ -69,7 +72,8 @@ ScoreDecision ScoreService::Handle(const RequestFacts& request, std::string_view
 
     if (post && path != replayPath) return Reply(404, "not found\n");
     if (!post) {
-        if (const std::optional<WebContent> content = WebRoute(path)) return WebDecision(*content, query);
+        if (const std::optional<WebContent> content = WebRoute(path))
+            return WebDecision(*content, query, unixTime);
         if (head) return Reply(404, "not found\n");
         if (path == viewPath) return {ScoreDecision::Kind::table, {}, {}, {}};
         if (path == replayPath) return DownloadDecision(query);
@@ -82,6 +86,10 @@ ScoreDecision ScoreService::Handle(const RequestFacts& request, std::string_view
     if (!hasQuery) return Reply(400, "missing query\n");
     SubmissionResult parsed = ParseSubmission(query);
     if (!parsed.submission) return Reply(400, std::string(parsed.error) + "\n");
+    if (screen) {
+        if (std::optional<Refusal> refused = screen->Refuse(parsed.submission->name, client, unixTime))
+            return Reply(refused->status, std::move(refused->body));
+    }
     return {post ? ScoreDecision::Kind::replay : ScoreDecision::Kind::store,
             {},
             {std::move(*parsed.submission), unixTime, std::string(client)},

@@ -13,6 +13,7 @@
 #include "replay/replay_verifier.h"
 #include "server/rate_limiter.h"
 #include "server/score_store.h"
+#include "server/submission_screen.h"
 #include "server/web_reply.h"
 
 inline constexpr std::string_view addPath = "/hosted/vlkn/scores/pr/add.php";
@@ -55,10 +56,11 @@ struct ScoreDecision {
     std::int64_t replayId = 0;  // for download: > 0
 };
 
-// Borrows the limiter, which must outlive it.
+// Borrows the limiter and the screen, which must outlive it.
 struct ScoreService {
     RateLimiter& limiter;
-    std::size_t maxRequestBytes;  // largest request line and headers accepted
+    std::size_t maxRequestBytes;               // largest request line and headers accepted
+    const SubmissionScreen* screen = nullptr;  // bans and blocked names; null: none
 
     // client: the address the request is counted and recorded under.
     // now: for the rate limit; unixTime: seconds since 1970, stored with a row.

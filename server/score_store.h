@@ -3,6 +3,7 @@
 // storage backend is one class that fills it (SqliteScoreStore today).
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "server/bans.h"
 #include "server/submission.h"
 
 inline constexpr int tableRowLimit = 100;  // rows in the table served by view.php
@@ -75,6 +77,11 @@ struct RankedQuery {
     std::string name;         // exact name to select; empty: the whole table
     std::int64_t offset = 0;  // rows to skip, >= 0
     int limit = 25;           // rows to return at most, >= 0
+    // Only rows stored in [since, until) (seconds since 1970 UTC), ranked
+    // among themselves: a weekly or daily board. Applies to the whole
+    // table; a query by name reads every period.
+    std::int64_t since = INT64_MIN;
+    std::int64_t until = INT64_MAX;
 };
 
 // One page of games in rank order, each with its place in the whole table.
@@ -85,6 +92,7 @@ struct RankedPage {
 
 // Which rows view.php and the web page show: every stored game, or only
 // those whose replay proved their counters (the server's --require-replay).
+// Rows an operator hid (moderation_schema.h) are left out either way.
 enum class ShownRows { all, verifiedOnly };
 
 // A backend must be safe to call from any thread; the server calls AddBatch
@@ -125,6 +133,11 @@ public:
     // The bytes of the replay stored under id; bytes is nullopt when no such
     // replay is stored. Any thread. False with a message when unreadable.
     virtual bool ReadReplay(std::int64_t id, std::optional<std::string>& bytes, std::string& error) = 0;
+
+    // The bans in force at unixTime (seconds since 1970), oldest first, as
+    // `munchet-scores admin ban` left them. Any thread. False with a message
+    // when unreadable.
+    virtual bool ReadBans(std::int64_t unixTime, std::vector<Ban>& bans, std::string& error) = 0;
 
     // One row as a batch of one.
     bool Add(const Submission& submission, std::int64_t unixTime, std::string_view client,

@@ -62,7 +62,7 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
             arg == "--max-per-client" || arg == "--max-request-bytes" || arg == "--db-timeout" ||
             arg == "--import-sqlite" || arg == "--max-replay-bytes" || arg == "--max-replay-frames" ||
             arg == "--verify-cpu-ms" || arg == "--verify-queue" || arg == "--admin-listen" ||
-            arg == "--admin-port-file" || arg == "--tls-cert" || arg == "--tls-key";
+            arg == "--admin-port-file" || arg == "--tls-cert" || arg == "--tls-key" || arg == "--name-blocklist";
         if (!takesValue) {
             error = "unknown option: " + std::string(arg);
             return false;
@@ -114,6 +114,9 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
         } else if (arg == "--tls-key") {
             ok = !value.empty();
             options.tlsKey = value;
+        } else if (arg == "--name-blocklist") {
+            ok = !value.empty();
+            options.nameBlocklist = value;
         } else if (arg == "--port-file") {
             ok = !value.empty();
             options.portFile = value;
@@ -136,6 +139,7 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
 
 std::string ServerUsage() {
     return "usage: munchet-scores [options]\n"
+           "       munchet-scores admin [--db PATH|URI] COMMAND ... (admin --help)\n"
            "Serves the Munchet Fast Prototype highscore table over HTTP.\n"
            "\n"
            "  --listen HOST:PORT   address to listen on (default 127.0.0.1:8642;\n"
@@ -169,6 +173,9 @@ std::string ServerUsage() {
            "                       (default 8)\n"
            "  --require-replay     view.php and the web page show only rows a replay\n"
            "                       verified\n"
+           "  --name-blocklist PATH  refuse (400) names holding a word of the file PATH, one\n"
+           "                       a line, compared without case or look-alikes (0 for o);\n"
+           "                       read again when it changes\n"
            "  --port-file PATH     write the bound port to PATH once listening\n"
            "  --admin-listen HOST:PORT  serve /healthz, /readyz and /metrics (Prometheus)\n"
            "                       there, apart from the public port (off by default;\n"

@@ -37,6 +37,8 @@ struct ServerOptions {
     int verifyCpuMs = 10000;
     int verifyQueue = 8;
     bool requireReplay = false;
+    // Words no name may hold (name_blocklist.h); empty: none.
+    std::string nameBlocklist;
     // If set, copy this SQLite file into the PostgreSQL database and exit.
     std::string importSqlite;
     bool help = false;

@@ -2,8 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <climits>
 #include <utility>
 
+#include "server/moderation_schema.h"
 #include "server/sqlite_connection.h"
 
 namespace {
@@ -16,26 +18,40 @@ constexpr int busyTimeoutMs = 1000;
 }  // namespace
 
 SqliteRankedReader::~SqliteRankedReader() {
-    for (sqlite3_stmt* statement : {begin, commit, countAll, pageAll, countName, pageName, above, between})
+    for (sqlite3_stmt* statement :
+         {begin, commit, countAll, pageAll, countPeriod, pagePeriod, countName, pageName, above, between})
         sqlite3_finalize(statement);
     sqlite3_close_v2(db);
 }
 
 bool SqliteRankedReader::Open(const std::string& path, ShownRows shown, std::string& error) {
-    // {W} and {A} become the filter of verified rows when only those are
-    // shown, as a WHERE clause or as one more condition.
+    // {W} and {A} become the filter of shown rows (not hidden, and verified
+    // when only those are shown), as a WHERE clause or as one more
+    // condition; {VW} and {VA} the filter of verified rows alone.
     const bool onlyVerified = shown == ShownRows::verifiedOnly;
+    const std::string filter =
+        std::string(moderation::shownCondition) + (onlyVerified ? " AND verified = 1" : "");
+    const std::pair<std::string_view, std::string> marks[] = {
+        {"{W}", " WHERE " + filter},
+        {"{A}", " AND " + filter},
+        {"{VW}", onlyVerified ? " WHERE verified = 1" : ""},
+        {"{VA}", onlyVerified ? " AND verified = 1" : ""}};
     const auto prepare = [&](std::string text, sqlite3_stmt** statement) {
-        for (const auto& [mark, filter] : {std::pair{std::string_view("{W}"), " WHERE verified = 1"},
-                                           std::pair{std::string_view("{A}"), " AND verified = 1"}}) {
+        for (const auto& [mark, replacement] : marks) {
             for (std::size_t at; (at = text.find(mark)) != std::string::npos;)
-                text.replace(at, mark.size(), onlyVerified ? filter : "");
+                text.replace(at, mark.size(), replacement);
         }
         return sql::Prepare(db, text.c_str(), statement, error);
     };
     return sql::Open(path, busyTimeoutMs, &db, error) && sql::Execute(db, "PRAGMA query_only = 1", error) &&
            sql::Prepare(db, "BEGIN", &begin, error) && sql::Prepare(db, "COMMIT", &commit, error) &&
-           prepare("SELECT count(*) FROM scores{W}", &countAll) &&
+           // A count is the rows on the covering index less the hidden ones
+           // among them, found from the hidden side: a filter on every row
+           // would cost a count of the whole table ten times as much.
+           prepare(
+               "SELECT (SELECT count(*) FROM scores{VW}) - (SELECT count(*) FROM hidden_scores"
+               " CROSS JOIN scores ON scores.id = score_id{VW})",
+               &countAll) &&
            // The offset is counted on the covering index alone, and only the
            // page's own rows are then looked up: far cheaper on a deep page.
            prepare(
@@ -44,7 +60,23 @@ bool SqliteRankedReader::Open(const std::string& path, ShownRows shown, std::str
                " JOIN scores s ON s.id = page.id LEFT JOIN replays r ON r.score_id = s.id"
                " ORDER BY s.score DESC, s.id ASC",
                &pageAll) &&
-           prepare("SELECT count(*) FROM scores WHERE name = ?1{A}", &countName) &&
+           // A board of one period: ranked among its own rows.
+           prepare(
+               "SELECT (SELECT count(*) FROM scores WHERE time >= ?1 AND time < ?2{VA}) - (SELECT count(*)"
+               " FROM hidden_scores CROSS JOIN scores ON scores.id = score_id WHERE time >= ?1 AND time < "
+               "?2{VA})",
+               &countPeriod) &&
+           prepare(
+               "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time, s.id, s.verified, r.id FROM"
+               " (SELECT id FROM scores WHERE time >= ?3 AND time < ?4{A} ORDER BY score DESC, id ASC"
+               " LIMIT ?1 OFFSET ?2) AS page"
+               " JOIN scores s ON s.id = page.id LEFT JOIN replays r ON r.score_id = s.id"
+               " ORDER BY s.score DESC, s.id ASC",
+               &pagePeriod) &&
+           prepare(
+               "SELECT (SELECT count(*) FROM scores WHERE name = ?1{VA}) - (SELECT count(*)"
+               " FROM hidden_scores CROSS JOIN scores ON scores.id = score_id WHERE name = ?1{VA})",
+               &countName) &&
            prepare(
                "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time, s.id, s.verified, r.id FROM"
                " (SELECT id FROM scores WHERE name = ?1{A} ORDER BY score DESC, id ASC LIMIT ?2 OFFSET ?3)"
@@ -82,8 +114,9 @@ bool SqliteRankedReader::Read(const RankedQuery& query, RankedPage& page, std::s
 
 bool SqliteRankedReader::ReadInTransaction(const RankedQuery& query, RankedPage& page, std::string& error) {
     const bool byName = !query.name.empty();
-    sqlite3_stmt* count = byName ? countName : countAll;
-    sqlite3_stmt* rows = byName ? pageName : pageAll;
+    const bool byPeriod = !byName && (query.since != INT64_MIN || query.until != INT64_MAX);
+    sqlite3_stmt* count = byName ? countName : (byPeriod ? countPeriod : countAll);
+    sqlite3_stmt* rows = byName ? pageName : (byPeriod ? pagePeriod : pageAll);
     sql::ResetOnExit resetCount{count};
     sql::ResetOnExit resetRows{rows};
     const std::int64_t offset = query.offset < 0 ? 0 : query.offset;
@@ -95,6 +128,12 @@ bool SqliteRankedReader::ReadInTransaction(const RankedQuery& query, RankedPage&
     }
     sqlite3_bind_int(rows, parameter++, query.limit < 0 ? 0 : query.limit);
     sqlite3_bind_int64(rows, parameter, offset);
+    if (byPeriod) {
+        sqlite3_bind_int64(count, 1, query.since);
+        sqlite3_bind_int64(count, 2, query.until);
+        sqlite3_bind_int64(rows, 3, query.since);
+        sqlite3_bind_int64(rows, 4, query.until);
+    }
 
     if (sqlite3_step(count) != SQLITE_ROW) {
         error = sql::Message(db, "count");

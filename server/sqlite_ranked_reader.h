@@ -49,6 +49,8 @@ private:
     sqlite3_stmt* commit = nullptr;
     sqlite3_stmt* countAll = nullptr;
     sqlite3_stmt* pageAll = nullptr;
+    sqlite3_stmt* countPeriod = nullptr;
+    sqlite3_stmt* pagePeriod = nullptr;
     sqlite3_stmt* countName = nullptr;
     sqlite3_stmt* pageName = nullptr;
     sqlite3_stmt* above = nullptr;

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <random>
 
+#include "server/moderation_schema.h"
+#include "server/sql_session.h"
 #include "server/sqlite_connection.h"
 #include "server/sqlite_ranked_reader.h"
 #include "server/sqlite_replays.h"
@@ -90,6 +92,7 @@ bool CheckSchema(sqlite3* db, const std::string& path, bool& fresh, std::string&
     }
     std::erase(tables, "scores");
     std::erase(tables, "replays");
+    std::erase_if(tables, sql::IsModerationTable);
     if (!tables.empty()) {
         error = path + " holds tables besides ours (" + Joined(tables) + "); refusing to use it";
         return false;
@@ -139,7 +142,8 @@ bool SqliteScoreStore::Open(const std::string& path, std::string& error, ShownRo
     }
     ok = ok && Execute(writer, "PRAGMA synchronous = FULL", error) &&
          (fresh ? CreateSchema(writer, error) : Execute(writer, nameIndex, error)) &&
-         sql::MigrateToReplays(writer, error) && Prepare(writer, "BEGIN IMMEDIATE", &beginStatement, error) &&
+         sql::MigrateToReplays(writer, error) && sql::AddModeration(writer, error) &&
+         Prepare(writer, "BEGIN IMMEDIATE", &beginStatement, error) &&
          Prepare(writer,
                  "INSERT INTO scores (name, score, level, munchets, food, time, client)"
                  " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)",
@@ -147,8 +151,8 @@ bool SqliteScoreStore::Open(const std::string& path, std::string& error, ShownRo
          Prepare(writer, "COMMIT", &commitStatement, error) && OpenConnection(path, &reader, error) &&
          Execute(reader, "PRAGMA query_only = 1", error) &&
          Prepare(reader,
-                 (std::string("SELECT name, score FROM scores") +
-                  (shown == ShownRows::verifiedOnly ? " WHERE verified = 1" : "") +
+                 (std::string("SELECT name, score FROM scores WHERE ") + moderation::shownCondition +
+                  (shown == ShownRows::verifiedOnly ? " AND verified = 1" : "") +
                   " ORDER BY score DESC, id ASC LIMIT ?1")
                      .c_str(),
                  &topStatement, error) &&
@@ -315,4 +319,24 @@ bool SqliteScoreStore::ReadReplay(std::int64_t id, std::optional<std::string>& b
         return false;
     }
     return sql::ReadReplay(reader, id, bytes, error);
+}
+
+bool SqliteScoreStore::ReadBans(std::int64_t unixTime, std::vector<Ban>& bans, std::string& error) {
+    std::lock_guard lock(readMutex);
+    bans.clear();
+    if (!reader) {
+        error = "database is closed";
+        return false;
+    }
+    std::vector<SqlRow> rows;
+    if (!SqliteSession(reader).Run(moderation::activeBansSql, {std::to_string(unixTime)}, rows, error))
+        return false;
+    for (const SqlRow& row : rows) {
+        if (!moderation::ParseBan(row, bans.emplace_back())) {
+            bans.clear();
+            error = "unreadable row in bans";
+            return false;
+        }
+    }
+    return true;
 }

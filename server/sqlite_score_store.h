@@ -8,7 +8,8 @@
 // DESC, id ASC) serves the web page's search by name; Open adds it to a file
 // made before it, which needs no new user_version since it changes no row.
 // Replays add a column and a table (user_version 2, sqlite_replays.h); Open
-// migrates a file of user_version 1 in place.
+// migrates a file of user_version 1 in place. The moderation tables
+// (moderation_schema.h) are added by Open where missing.
 // The file is kept in WAL mode with synchronous=FULL: a committed transaction
 // has its log synced to disk.
 #pragma once
@@ -57,6 +58,7 @@ public:
     bool ReadChangeStamp(std::string& stamp, std::string& error) override;
     bool StoreReplay(const ReplaySubmission& replay, StoredReplay& stored, std::string& error) override;
     bool ReadReplay(std::int64_t id, std::optional<std::string>& bytes, std::string& error) override;
+    bool ReadBans(std::int64_t unixTime, std::vector<Ban>& bans, std::string& error) override;
 
     // Number of stored rows, or -1 on error.
     std::int64_t RowCount();

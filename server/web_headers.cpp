@@ -74,6 +74,9 @@ std::string WebEtag(std::string_view changeStamp, WebContent content, const Page
     queryHash.Add(std::to_string(query.page));
     queryHash.Add({"\0", 1});
     queryHash.Add(query.name);
+    // A board's period is part of the view: today's page is another page tomorrow.
+    queryHash.Add({"\0", 1});
+    queryHash.Add(std::to_string(static_cast<int>(query.board)) + ":" + std::to_string(query.periodStart));
     std::string tag = "\"";
     AppendHex(tag, stampHash.hash);
     tag += '-';

@@ -71,6 +71,37 @@ void AppendSearchForm(std::string& out, std::string_view name) {
     out += "\">\n<button type=\"submit\">Search</button>\n</form>\n";
 }
 
+// The three boards, the one shown marked; on a weekly board, the weeks
+// before it and after it (up to the current one).
+void AppendBoards(std::string& out, const ScorePage& page) {
+    out += "<nav class=\"boards\" aria-label=\"Boards\">\n";
+    for (const auto& [board, label] : {std::pair{Board::all, "All time"}, std::pair{Board::week, "This week"},
+                                       std::pair{Board::today, "Today"}}) {
+        const bool current = page.query.board == board && (board != Board::week || page.currentPeriod);
+        AppendPageAnchor(out, PageQuery{1, "", board, 0}, current ? " aria-current=\"page\"" : "", label);
+        out += '\n';
+    }
+    if (page.query.board == Board::week) {
+        PageQuery earlier{1, "", Board::week, page.query.periodStart - 7 * secondsPerDay};
+        AppendPageAnchor(out, earlier, " rel=\"prev\"", "\u2190 Week before");
+        out += '\n';
+        if (!page.currentPeriod) {
+            PageQuery later{1, "", Board::week, page.query.periodStart + 7 * secondsPerDay};
+            AppendPageAnchor(out, later, " rel=\"next\"", "Week after \u2192");
+            out += '\n';
+        }
+    }
+    out += "</nav>\n";
+}
+
+// "this week (from 2026-12-07)", "today (2026-12-09)", "the week from 2026-11-30".
+std::string PeriodWords(const ScorePage& page) {
+    const std::string day = PeriodDay(page.query.periodStart);
+    if (page.query.board == Board::today) return "today (" + day + ", UTC)";
+    return (page.currentPeriod ? "this week (from Monday " : "the week from Monday ") + day +
+           (page.currentPeriod ? ", UTC)" : ", UTC");
+}
+
 void AppendCount(std::string& out, std::int64_t count) {
     AppendGrouped(out, count);
     out += count == 1 ? " score" : " scores";
@@ -79,7 +110,14 @@ void AppendCount(std::string& out, std::int64_t count) {
 void AppendTotalLine(std::string& out, const ScorePage& page) {
     out += "<p class=\"total\">";
     const std::string_view name = page.query.name;
-    if (name.empty()) {
+    if (name.empty() && page.query.board != Board::all) {
+        if (page.totalRows == 0) {
+            out += "No scores " + PeriodWords(page) + ".";
+        } else {
+            AppendCount(out, page.totalRows);
+            out += " " + PeriodWords(page) + ".";
+        }
+    } else if (name.empty()) {
         if (page.totalRows == 0) {
             out += "No scores yet.";
         } else {
@@ -165,7 +203,9 @@ void AppendRow(std::string& out, const RankedRow& row, bool replayColumn) {
 
 void AppendCaption(std::string& out, const ScorePage& page) {
     out += "<caption>";
-    if (page.query.name.empty()) {
+    if (page.query.name.empty() && page.query.board != Board::all) {
+        out += "Best scores of " + PeriodWords(page);
+    } else if (page.query.name.empty()) {
         out += "Best scores";
     } else {
         out += "Scores of ";
@@ -258,6 +298,7 @@ std::string RenderScorePage(const ScorePage& page) {
     out.reserve(4096 + page.rows.size() * 512);
     AppendHead(out, PageTitle(page.query), std::string(apiLink) + PageLink(page.query));
     AppendSearchForm(out, page.query.name);
+    AppendBoards(out, page);
     AppendTotalLine(out, page);
     if (!page.rows.empty()) {
         AppendTable(out, page);

@@ -26,6 +26,8 @@ struct ScorePage {
     PageQuery query;              // the page shown and the name searched (empty: the whole table)
     std::int64_t totalRows = 0;   // rows of the whole table, or of that name when searching
     std::vector<RankedRow> rows;  // the rows of query.page in rank order: at most webPageSize
+    // A weekly or daily board of the week or day under way (query resolved).
+    bool currentPeriod = false;
 };
 
 // The download link of a replay: replayPath + "?id=N". Needs no escaping.

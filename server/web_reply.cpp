@@ -49,12 +49,17 @@ std::optional<WebReply> AnswerWithoutStore(const WebRequest& request, std::strin
 WebReply AnswerFromStore(const WebRequest& request, std::string_view changeStamp, ScoreStore& store,
                          std::string& error) {
     const PageQuery& query = request.query;
-    const RankedQuery ranked{query.name, std::int64_t{query.page - 1} * webPageSize, webPageSize};
+    const BoardRange range = RangeOf(query);
+    const RankedQuery ranked{query.name, std::int64_t{query.page - 1} * webPageSize, webPageSize, range.since,
+                             range.until};
     RankedPage read;
     if (!store.ReadRanked(ranked, read, error))
         return UnavailableReply(request.content,
                                 "The scores cannot be read right now. Try again in a minute.");
-    const ScorePage page{query, read.total, std::move(read.rows)};
+    const bool current = query.board != Board::all &&
+                         query.periodStart == (query.board == Board::week ? WeekStart(request.unixTime)
+                                                                          : DayStart(request.unixTime));
+    const ScorePage page{query, read.total, std::move(read.rows), current};
     WebReply reply =
         Reply(200, request.content,
               request.content == WebContent::json ? RenderScoreJson(page) : RenderScorePage(page));

@@ -15,8 +15,9 @@
 // A request for the page, the JSON twin or the stylesheet, as routed.
 struct WebRequest {
     WebContent content = WebContent::page;
-    PageQuery query;         // the view asked for; meaningful when error is empty
-    std::string_view error;  // why the query was refused (static storage); empty: it is valid
+    PageQuery query;            // the view asked for; meaningful when error is empty
+    std::string_view error;     // why the query was refused (static storage); empty: it is valid
+    std::int64_t unixTime = 0;  // when it arrived, seconds since 1970 UTC: which week and day are current
 };
 
 struct WebReply {

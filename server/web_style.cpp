@@ -72,6 +72,8 @@ bdi, .name { overflow-wrap: anywhere; }
 .num { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
 .verified { color: var(--mark); white-space: nowrap; }
 .pages { display: flex; flex-wrap: wrap; gap: 0.5rem 1.5rem; margin: 1rem 0; }
+.boards { display: flex; flex-wrap: wrap; gap: 0.5rem 1.5rem; margin: 1rem 0; }
+.boards a[aria-current] { font-weight: bold; text-decoration: none; }
 .pages a[rel="next"] { margin-left: auto; }
 @media (max-width: 40em) {
   body { padding: 0.5rem; }

@@ -47,6 +47,10 @@ public:
         error = "no replays here";
         return false;
     }
+    bool ReadBans(std::int64_t, std::vector<Ban>& bans, std::string&) override {
+        bans.clear();
+        return true;
+    }
     bool ReadChangeStamp(std::string& stamp, std::string&) override {
         std::lock_guard lock(mutex);
         stamp = std::to_string(rows.size());

@@ -35,6 +35,9 @@ public:
     bool ReadReplay(std::int64_t id, std::optional<std::string>& bytes, std::string& error) override {
         return real.ReadReplay(id, bytes, error);
     }
+    bool ReadBans(std::int64_t unixTime, std::vector<Ban>& bans, std::string& error) override {
+        return real.ReadBans(unixTime, bans, error);
+    }
     bool ReadRanked(const RankedQuery& query, RankedPage& page, std::string& error) override {
         {
             std::unique_lock lock(mutex);

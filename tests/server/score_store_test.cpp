@@ -367,7 +367,16 @@ TEST_F(SqliteStoreTest, BringsAFileOfTheEarlierLayoutUpToDateInPlaceKeepingItsRo
     }
     EXPECT_EQ(
         QuerySqlite(older, "SELECT name FROM sqlite_master WHERE name NOT LIKE 'sqlite_%' ORDER BY name"),
-        (SqlRows{{"replays"}, {"scores"}, {"scores_name"}, {"scores_rank"}, {"scores_verified"}}));
+        (SqlRows{{"audit_log"},
+                 {"bans"},
+                 {"hidden_scores"},
+                 {"hidden_scores_ban"},
+                 {"replays"},
+                 {"scores"},
+                 {"scores_name"},
+                 {"scores_rank"},
+                 {"scores_time"},
+                 {"scores_verified"}}));
     EXPECT_EQ(QuerySqlite(older, "SELECT name, verified FROM scores"), (SqlRows{{"old", "0"}}));
     EXPECT_EQ(QuerySqlite(older, "PRAGMA user_version"), SqlRows{{"2"}});
 }
