@@ -8,7 +8,8 @@
 //           score_id BIGINT NOT NULL UNIQUE, digest TEXT NOT NULL UNIQUE,
 //           bytes BYTEA NOT NULL)
 // where score_id is the row of scores the replay belongs to, digest the
-// SHA-256 of bytes in hex, and bytes the replay file as received; and the
+// game's GameDigest (replay_upload.h; files stored before it hold the
+// SHA-256 of their bytes), and bytes the replay file as received; and the
 // partial index scores_verified on scores (score DESC, id ASC) WHERE verified.
 #pragma once
 

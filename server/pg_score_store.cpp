@@ -7,17 +7,20 @@
 #include <climits>
 
 #include "server/pg_replays.h"
+#include "server/pg_tickets.h"
 
 namespace {
 
-constexpr const char* firstSchemaVersion = "1";  // before replays
-constexpr const char* schemaVersion = "2";
+constexpr const char* firstSchemaVersion = "1";   // before replays
+constexpr const char* replaySchemaVersion = "2";  // before tickets
+constexpr const char* schemaVersion = "3";
 // Taken for the schema's set-up by every process that opens the database.
 constexpr const char* schemaLockKey = "7310012931372148017";
 constexpr const char* firstColumns =
     "id bigint, name text, score bigint, level bigint, munchets bigint, food bigint, time bigint, client "
     "text";
 constexpr const char* replayColumn = ", verified boolean";
+constexpr const char* ticketColumn = ", players bigint";
 // Rows in one INSERT: seven parameters each, well under the protocol's 65535.
 constexpr std::size_t rowsPerInsert = 1000;
 
@@ -104,7 +107,7 @@ bool SetUpSchema(PgConnection& db, std::string& error) {
                       {}, version, error)) {
             return Fail(db, error, "cannot read munchet_meta: " + error);
         }
-        if (version != schemaVersion && version != firstSchemaVersion)
+        if (version != schemaVersion && version != replaySchemaVersion && version != firstSchemaVersion)
             return Fail(db, error, "database has an unknown layout (schema version " + version + ")");
         if (tables == "munchet_meta") return Fail(db, error, "table " + schema + ".scores is missing");
         if (!db.Value("SELECT coalesce(string_agg(column_name || ' ' || data_type, ', ' ORDER BY"
@@ -113,13 +116,15 @@ bool SetUpSchema(PgConnection& db, std::string& error) {
                       {}, columns, error)) {
             return Fail(db, error, "cannot read the columns of scores: " + error);
         }
-        const std::string expected =
-            std::string(firstColumns) + (version == schemaVersion ? replayColumn : "");
+        const std::string expected = std::string(firstColumns) +
+                                     (version != firstSchemaVersion ? replayColumn : "") +
+                                     (version == schemaVersion ? ticketColumn : "");
         if (columns != expected)
             return Fail(db, error, "table " + schema + ".scores has another layout (" + columns + ")");
     }
     return (AddPageIndexAndChangeCount(db, error) &&
-            (version == schemaVersion || pg::MigrateToReplays(db, error)) && db.Run("COMMIT", error)) ||
+            (version != firstSchemaVersion || pg::MigrateToReplays(db, error)) &&
+            (version == schemaVersion || pg::MigrateToTickets(db, error)) && db.Run("COMMIT", error)) ||
            Fail(db, error, "cannot bring schema " + schema + " up to date: " + error);
 }
 
@@ -165,7 +170,9 @@ bool PgScoreStore::Open(const PgSettings& settings, std::string& error, ShownRow
     auto freshWriter = std::make_unique<PgConnection>(settings, prepare, backoff);
     auto freshReader = std::make_unique<PgConnection>(settings, prepare, backoff);
     auto freshPageReader = std::make_unique<PgConnection>(settings, prepare, backoff);
-    if (!freshWriter->Connect(error) || !SetUpSchema(*freshWriter, error) || !freshReader->Connect(error) ||
+    TicketKey key{};
+    if (!freshWriter->Connect(error) || !SetUpSchema(*freshWriter, error) ||
+        !pg::ReadOrMakeTicketKey(*freshWriter, key, error) || !freshReader->Connect(error) ||
         !freshPageReader->Connect(error)) {
         return false;
     }
@@ -174,6 +181,7 @@ bool PgScoreStore::Open(const PgSettings& settings, std::string& error, ShownRow
     reader = std::move(freshReader);
     pageReader = std::move(freshPageReader);
     shown = shownRows;
+    ticketKey = key;
     return true;
 }
 
@@ -410,6 +418,40 @@ bool PgScoreStore::StoreReplay(const ReplaySubmission& replay, StoredReplay& sto
     if (!Begin(error)) return false;
     if (!pg::StoreReplay(*writer, replay, stored, error)) return Fail(*writer, error, error);
     return Commit(error);
+}
+
+bool PgScoreStore::ReadTicketKey(TicketKey& key, std::string& error) {
+    std::lock_guard lock(writeMutex);
+    if (!writer) {
+        error = "database is closed";
+        return false;
+    }
+    key = ticketKey;
+    return true;
+}
+
+bool PgScoreStore::RecordTicketStart(std::uint64_t id, std::int64_t unixMs, std::string& error) {
+    std::lock_guard lock(writeMutex);
+    if (!writer) {
+        error = "database is closed";
+        return false;
+    }
+    // One statement in its own transaction, safe to send again on a new
+    // connection: a start recorded twice keeps the first.
+    const bool hadConnection = writer->Connected();
+    return pg::RecordTicketStart(*writer, id, unixMs, error) ||
+           (hadConnection && !writer->Connected() && pg::RecordTicketStart(*writer, id, unixMs, error));
+}
+
+bool PgScoreStore::ReadTicket(std::uint64_t id, TicketRecord& record, std::string& error) {
+    std::lock_guard lock(pageMutex);
+    if (!pageReader) {
+        error = "database is closed";
+        return false;
+    }
+    const bool hadConnection = pageReader->Connected();
+    return pg::ReadTicket(*pageReader, id, record, error) ||
+           (hadConnection && !pageReader->Connected() && pg::ReadTicket(*pageReader, id, record, error));
 }
 
 bool PgScoreStore::ReadReplay(std::int64_t id, std::optional<std::string>& bytes, std::string& error) {
