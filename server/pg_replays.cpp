@@ -59,6 +59,15 @@ bool MigrateToReplays(PgConnection& db, std::string& error) {
         error);
 }
 
+bool MigrateToReplayCascade(PgConnection& db, std::string& error) {
+    return db.Run(
+        "DELETE FROM replays r WHERE NOT EXISTS (SELECT 1 FROM scores s WHERE s.id = r.score_id);"
+        "ALTER TABLE replays ADD CONSTRAINT replays_score_id_fkey FOREIGN KEY (score_id)"
+        " REFERENCES scores (id) ON DELETE CASCADE;"
+        "UPDATE munchet_meta SET value = '4' WHERE key = 'schema_version'",
+        error);
+}
+
 bool StoreReplay(PgConnection& db, const ReplaySubmission& replay, StoredReplay& stored, std::string& error) {
     std::string locked;
     if (!db.Value(std::string("SELECT pg_advisory_xact_lock(") + replayLockKey + ")", {}, locked, error))

@@ -26,6 +26,13 @@ namespace pg {
 // transaction, under the schema lock.
 bool MigrateToReplays(PgConnection& db, std::string& error);
 
+// Takes a database of schema version 3 to 4, where a replay goes with its
+// row: the foreign key replays_score_id_fkey (score_id REFERENCES scores
+// ON DELETE CASCADE). Replays whose row is gone already go now. Inside the
+// caller's transaction under the schema lock. (Row ids come from sequences,
+// which never give a number twice.)
+bool MigrateToReplayCascade(PgConnection& db, std::string& error);
+
 // ScoreStore::StoreReplay's statements, inside a transaction the caller has
 // begun and commits. Every process storing a replay first takes one advisory
 // lock for the rest of the transaction, so no two of them can both miss the

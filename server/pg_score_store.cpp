@@ -13,7 +13,8 @@ namespace {
 
 constexpr const char* firstSchemaVersion = "1";   // before replays
 constexpr const char* replaySchemaVersion = "2";  // before tickets
-constexpr const char* schemaVersion = "3";
+constexpr const char* ticketSchemaVersion = "3";  // before replays went with their rows
+constexpr const char* schemaVersion = "4";
 // Taken for the schema's set-up by every process that opens the database.
 constexpr const char* schemaLockKey = "7310012931372148017";
 constexpr const char* firstColumns =
@@ -107,7 +108,8 @@ bool SetUpSchema(PgConnection& db, std::string& error) {
                       {}, version, error)) {
             return Fail(db, error, "cannot read munchet_meta: " + error);
         }
-        if (version != schemaVersion && version != replaySchemaVersion && version != firstSchemaVersion)
+        if (version != schemaVersion && version != ticketSchemaVersion && version != replaySchemaVersion &&
+            version != firstSchemaVersion)
             return Fail(db, error, "database has an unknown layout (schema version " + version + ")");
         if (tables == "munchet_meta") return Fail(db, error, "table " + schema + ".scores is missing");
         if (!db.Value("SELECT coalesce(string_agg(column_name || ' ' || data_type, ', ' ORDER BY"
@@ -116,15 +118,16 @@ bool SetUpSchema(PgConnection& db, std::string& error) {
                       {}, columns, error)) {
             return Fail(db, error, "cannot read the columns of scores: " + error);
         }
-        const std::string expected = std::string(firstColumns) +
-                                     (version != firstSchemaVersion ? replayColumn : "") +
-                                     (version == schemaVersion ? ticketColumn : "");
+        const std::string expected =
+            std::string(firstColumns) + (version != firstSchemaVersion ? replayColumn : "") +
+            (version == schemaVersion || version == ticketSchemaVersion ? ticketColumn : "");
         if (columns != expected)
             return Fail(db, error, "table " + schema + ".scores has another layout (" + columns + ")");
     }
     return (AddPageIndexAndChangeCount(db, error) &&
             (version != firstSchemaVersion || pg::MigrateToReplays(db, error)) &&
-            (version == schemaVersion || pg::MigrateToTickets(db, error)) && db.Run("COMMIT", error)) ||
+            (version == schemaVersion || version == ticketSchemaVersion || pg::MigrateToTickets(db, error)) &&
+            (version == schemaVersion || pg::MigrateToReplayCascade(db, error)) && db.Run("COMMIT", error)) ||
            Fail(db, error, "cannot bring schema " + schema + " up to date: " + error);
 }
 
@@ -296,7 +299,8 @@ bool PgScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::s
     const std::string also = shown == ShownRows::verifiedOnly ? " AND verified" : "";
     const std::string where = (byName ? " WHERE name = $1" : " WHERE $1 = ''") + also;
     const std::string sql =
-        "WITH page AS (SELECT id, name, score, level, munchets, food, time, verified FROM scores" + where +
+        "WITH page AS (SELECT id, name, score, level, munchets, food, time, verified, players FROM scores" +
+        where +
         " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3)"
         " SELECT total.n, p.name, p.score, p.level, p.munchets, p.food, p.time, " +
         (byName ? "1 + (SELECT count(*) FROM scores t WHERE t.score > p.score" + also +
@@ -304,7 +308,7 @@ bool PgScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::s
                       " + (SELECT count(*) FROM scores t WHERE t.score = p.score AND t.id < p.id" +
                       also + ")"
                 : std::string("NULL")) +
-        ", p.verified, r.id FROM (SELECT count(*) AS n FROM scores" + where +
+        ", p.verified, r.id, p.players FROM (SELECT count(*) AS n FROM scores" + where +
         ") AS total"
         " LEFT JOIN page p ON true LEFT JOIN replays r ON r.score_id = p.id ORDER BY p.score DESC, p.id ASC";
     // A name holding a NUL byte cannot be stored here, so it matches no row.
@@ -338,6 +342,7 @@ bool PgScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::s
             readable = readable && ParseInt(PQgetvalue(result, i, 9), replayId);
             row.replayId = replayId;
         }
+        readable = readable && counter(i, 10, row.players);
     }
     if (readable) return true;
     page = {};

@@ -9,14 +9,15 @@
 //   with the index scores_rank on (score DESC, id ASC), and
 //   the index scores_name on (name, score DESC, id ASC), and
 //   munchet_meta(key TEXT PRIMARY KEY, value TEXT NOT NULL) holding the rows
-//   ('schema_version', '3') and ('changes', N): N counts the statements that
+//   ('schema_version', '4') and ('changes', N): N counts the statements that
 //   changed scores, kept by the statement trigger scores_changed, which calls
 //   the function munchet_count_change().
 // The columns are those of the SQLite store; id comes from one sequence that
 // every process draws from, so it gives the order of arrival across all of
 // them. Replays add a column and a table (pg_replays.h), tickets another
-// column and table and the key (pg_tickets.h); schema versions 1 and 2, the
-// layouts before them, are migrated in place by Open. Other tables in the
+// column and table and the key (pg_tickets.h), and a replay goes with its
+// row (pg_replays.h); schema versions 1 to 3, the layouts before them, are
+// migrated in place by Open. Other tables in the
 // database are left alone.
 //
 // Every session sets synchronous_commit = on, so a COMMIT that succeeded is

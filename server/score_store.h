@@ -42,6 +42,7 @@ struct RankedRow {
     std::int64_t unixTime = 0;             // when it was stored, seconds since 1970 UTC
     bool verified = false;                 // a replay of the game reproduced this score
     std::optional<std::int64_t> replayId;  // the game's replay can be downloaded under this id
+    std::int32_t players = 1;              // 2: a two-player game, as its replay said
 
     bool operator==(const RankedRow&) const = default;
 };

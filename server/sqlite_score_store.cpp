@@ -9,6 +9,7 @@
 #include "server/sqlite_connection.h"
 #include "server/sqlite_ranked_reader.h"
 #include "server/sqlite_replays.h"
+#include "server/sqlite_row_ids.h"
 #include "server/sqlite_tickets.h"
 
 namespace {
@@ -84,8 +85,9 @@ bool CheckSchema(sqlite3* db, const std::string& path, bool& fresh, std::string&
         error = path + " holds tables of another program (" + Joined(tables) + "); refusing to use it";
         return false;
     }
-    // Versions 1 and 2 are the layouts before replays and tickets; Open migrates them.
-    if (userVersion != "1" && userVersion != "2" && userVersion != "3") {
+    // Versions 1 to 3 are the layouts before replays, tickets and lasting ids;
+    // Open migrates them.
+    if (userVersion != "1" && userVersion != "2" && userVersion != "3" && userVersion != "4") {
         error = "database has an unknown layout (user_version " + userVersion + ")";
         return false;
     }
@@ -142,6 +144,7 @@ bool SqliteScoreStore::Open(const std::string& path, std::string& error, ShownRo
     ok = ok && Execute(writer, "PRAGMA synchronous = FULL", error) &&
          (fresh ? CreateSchema(writer, error) : Execute(writer, nameIndex, error)) &&
          sql::MigrateToReplays(writer, error) && sql::MigrateToTickets(writer, error) &&
+         sql::MigrateToLastingIds(writer, error) && Execute(writer, "PRAGMA foreign_keys = ON", error) &&
          LoadOrMakeKeyFile(path + ".key", ticketKey, error) &&
          Prepare(writer, "BEGIN IMMEDIATE", &beginStatement, error) &&
          Prepare(writer,

@@ -9,7 +9,8 @@
 // made before it, which needs no new user_version since it changes no row.
 // Replays add a column and a table (user_version 2, sqlite_replays.h), and
 // tickets another column and table and a key file (user_version 3,
-// sqlite_tickets.h); Open migrates an older file in place.
+// sqlite_tickets.h), and ids that are never reused (user_version 4,
+// sqlite_row_ids.h); Open migrates an older file in place.
 // The file is kept in WAL mode with synchronous=FULL: a committed transaction
 // has its log synced to disk.
 #pragma once

@@ -79,7 +79,7 @@ TEST_F(PostgresStoreTest, ProcessesStartingTogetherCreateTheTablesOnce) {
     EXPECT_EQ(Table(*stores.back()), "p0;500\np1;500\np2;500\np3;500\np4;500\np5;500\np6;500\np7;500\n");
     // One change counted for each process's add, none for the set-up.
     EXPECT_EQ(db.Query("SELECT key, value FROM munchet_meta WHERE key <> 'ticket_key' ORDER BY key"),
-              (SqlRows{{"changes", "8"}, {"schema_version", "3"}}));
+              (SqlRows{{"changes", "8"}, {"schema_version", "4"}}));
     // And on one ticket key, whichever made it.
     const SqlRows kept = db.Query("SELECT value FROM munchet_meta WHERE key = 'ticket_key'");
     for (auto& store : stores) {
@@ -123,16 +123,16 @@ TEST_P(RefusedDatabases, AreNeverUsedOrChanged) {
 
 INSTANTIATE_TEST_SUITE_P(
     PostgresStoreTest, RefusedDatabases,
-    testing::Values(PgRefusal{"unknown_version", true, "UPDATE munchet_meta SET value = '7'",
-                              "schema version 7"},
-                    PgRefusal{"another_layout", false,
-                              "CREATE TABLE munchet_meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
-                              "INSERT INTO munchet_meta VALUES ('schema_version', '1');"
-                              "CREATE TABLE scores (player TEXT, points INTEGER)",
-                              "has another layout (player text, points integer)"},
-                    PgRefusal{"another_program", false, "CREATE TABLE scores (id BIGINT, name TEXT)",
-                              "belongs to another program"},
-                    PgRefusal{"table_dropped", true, "DROP TABLE scores", "public.scores is missing"}),
+    testing::Values(
+        PgRefusal{"unknown_version", true, "UPDATE munchet_meta SET value = '7'", "schema version 7"},
+        PgRefusal{"another_layout", false,
+                  "CREATE TABLE munchet_meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+                  "INSERT INTO munchet_meta VALUES ('schema_version', '1');"
+                  "CREATE TABLE scores (player TEXT, points INTEGER)",
+                  "has another layout (player text, points integer)"},
+        PgRefusal{"another_program", false, "CREATE TABLE scores (id BIGINT, name TEXT)",
+                  "belongs to another program"},
+        PgRefusal{"table_dropped", true, "DROP TABLE scores CASCADE", "public.scores is missing"}),
     [](const testing::TestParamInfo<PgRefusal>& info) { return std::string(info.param.name); });
 
 TEST_F(PostgresStoreTest, AnUnreachableDatabaseFailsWithinTheTimeOut) {

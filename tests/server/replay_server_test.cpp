@@ -80,19 +80,26 @@ public:
                   "");
     }
 
-    // A game played on ticket t (not begun: see Begin).
-    static Replay OnTicket(const GameTicket& t, Script script) {
-        script.random = t.random;
-        Replay replay = Record(script).replay;
-        replay.summary.ticket = t;
-        return replay;
+    // A game played on the first of the tickets next gives whose game
+    // scores (no score, no submission), not begun: see Begin.
+    static Replay OnTicket(const std::function<GameTicket()>& next, Script script) {
+        for (int tries = 1;; ++tries) {
+            const GameTicket t = next();
+            script.random = t.random;
+            Replay replay = Record(script).replay;
+            replay.summary.ticket = t;
+            if (replay.summary.counters.score > 0 || tries == 10) return replay;
+        }
+    }
+    Replay OnNewTicket(Script script) {
+        return OnTicket([this] { return Ticket(); }, script);
     }
 
     // A game on a new ticket, begun as long ago as its frames say, times slowdown.
     Replay Ticketed(Script script, double slowdown = 1.0) {
-        const GameTicket t = Ticket();
-        Replay replay = OnTicket(t, script);
-        Begin(t, static_cast<std::int64_t>(static_cast<double>(GameMs(replay)) * slowdown));
+        Replay replay = OnNewTicket(script);
+        Begin(replay.summary.ticket,
+              static_cast<std::int64_t>(static_cast<double>(GameMs(replay)) * slowdown));
         return replay;
     }
 
@@ -159,10 +166,9 @@ struct Tampering {
 
 TEST_F(ReplayRefusalTest, RefusesTamperedGamesWithAReasonAndLeavesTheRowUnverified) {
     StartServer();
-    const GameTicket ticket = Ticket();
-    const Replay game = OnTicket(ticket, {"game", 4242, Start::AtStartUp});
+    const Replay game = OnNewTicket({"game", 4242, Start::AtStartUp});
     // Begun long enough ago for the slower frames below to fit the clock.
-    Begin(ticket, GameMs(game) * 5 / 4);
+    Begin(game.summary.ticket, GameMs(game) * 5 / 4);
     const Replay& another = Game(77);
     const std::vector<Tampering> tamperings = {
         {"a key held",
@@ -237,9 +243,9 @@ struct Attack {
     const char* name;
     std::function<RawReply(ReplayServer&)> send;
     int status;
-    const char* answer;  // the reply's first words
-    SqlRows verifiedAndCount;
-    const char* logged = "";  // why the server kept it unverified, when it did
+    const char* answer;        // the reply's first words
+    SqlRows verifiedAndCount;  // verified rows, rows and replays left
+    const char* logged = "";   // why the server kept it unverified, when it did
 };
 void PrintTo(const Attack& attack, std::ostream* os) { *os << attack.name; }
 
@@ -267,11 +273,14 @@ TEST_P(ReplayAttackTest, YieldsNoVerifiedRowAndNoSecondRow) {
     const RawReply reply = attack.send(*this);
     EXPECT_EQ(reply.status, attack.status) << reply.body;
     EXPECT_EQ(reply.body.rfind(attack.answer, 0), 0u) << reply.body;
-    EXPECT_EQ(db.Query("SELECT coalesce(sum(verified), 0), count(*) FROM scores"), attack.verifiedAndCount);
+    EXPECT_EQ(
+        db.Query("SELECT coalesce(sum(verified), 0), count(*), (SELECT count(*) FROM replays) FROM scores"),
+        attack.verifiedAndCount);
     EXPECT_NE(ReadFile(log).find(attack.logged), std::string::npos) << ReadFile(log);
 }
 
-const SqlRows noRow{{"0", "0"}}, oneUnverifiedRow{{"0", "1"}}, theHonestRow{{"1", "1"}};
+// Verified rows, rows, replays.
+const SqlRows noRow{{"0", "0", "0"}}, oneUnverifiedRow{{"0", "1", "1"}}, theHonestRow{{"1", "1", "1"}};
 
 INSTANTIATE_TEST_SUITE_P(
     , ReplayAttackTest,
@@ -288,10 +297,9 @@ INSTANTIATE_TEST_SUITE_P(
                409, "replay refused: its ticket already proved a row", theHonestRow},
         Attack{"chosenStateUnderARealTicket",
                [](ReplayServer& s) {
-                   const GameTicket t = s.Ticket();
                    Replay game = Record(shortGame).replay;  // the client's own state
-                   game.summary.ticket = t;
-                   s.Begin(t, GameMs(game));
+                   game.summary.ticket = s.Ticket();
+                   s.Begin(game.summary.ticket, GameMs(game));
                    return SendAsPlayed(s, game);
                },
                403, "replay refused: the ticket is not one this server issued", noRow},
@@ -307,15 +315,19 @@ INSTANTIATE_TEST_SUITE_P(
                200, "ATTACHED", oneUnverifiedRow, "frames 1 to 100 went faster than real time"},
         Attack{"slowMotion", [](ReplayServer& s) { return SendAsPlayed(s, s.Ticketed(shortGame, 10.0)); },
                200, "ATTACHED", oneUnverifiedRow, "more than its frames"},
-        Attack{"startNeverHeard",
-               [](ReplayServer& s) { return SendAsPlayed(s, ReplayServer::OnTicket(s.Ticket(), shortGame)); },
+        Attack{"startNeverHeard", [](ReplayServer& s) { return SendAsPlayed(s, s.OnNewTicket(shortGame)); },
                200, "ATTACHED", oneUnverifiedRow, "never heard this game begin"},
         Attack{"forgedTicket",
                [](ReplayServer& s) {
-                   GameTicket t = s.Ticket();
-                   t.mac[5] ^= 1;
-                   EXPECT_EQ(RawGet(s.Port(), StartTarget(t)).status, 403);
-                   return SendAsPlayed(s, ReplayServer::OnTicket(t, shortGame));
+                   const Replay game = ReplayServer::OnTicket(
+                       [&] {
+                           GameTicket t = s.Ticket();
+                           t.mac[5] ^= 1;
+                           return t;
+                       },
+                       shortGame);
+                   EXPECT_EQ(RawGet(s.Port(), StartTarget(game.summary.ticket)).status, 403);
+                   return SendAsPlayed(s, game);
                },
                403, "replay refused: the ticket is not one this server issued", noRow},
         Attack{"expiredTicket",
@@ -324,11 +336,26 @@ INSTANTIATE_TEST_SUITE_P(
                    TicketKey key{};
                    EXPECT_TRUE(KeyFromHex(ReadFile(s.db.Location() + ".key").substr(0, 64), key));
                    const std::int64_t old = std::time(nullptr) - ticketLifetimeSeconds - 3600;
-                   const GameTicket t = TicketMint(key).Reissue(static_cast<std::uint64_t>(old) << 29 | 7);
-                   EXPECT_EQ(RawGet(s.Port(), StartTarget(t)).status, 410);
-                   return SendAsPlayed(s, ReplayServer::OnTicket(t, shortGame));
+                   std::uint64_t n = 0;
+                   const Replay game = ReplayServer::OnTicket(
+                       [&] { return TicketMint(key).Reissue(static_cast<std::uint64_t>(old) << 29 | ++n); },
+                       shortGame);
+                   EXPECT_EQ(RawGet(s.Port(), StartTarget(game.summary.ticket)).status, 410);
+                   return SendAsPlayed(s, game);
                },
-               410, "replay refused: the ticket has expired", noRow}),
+               410, "replay refused: the ticket has expired", noRow},
+        Attack{"deletedRowFollowedByANewAdd",
+               [](ReplayServer& s) {
+                   // An administrator deletes a verified cheat; the next
+                   // player's row must not inherit its id, mark or replay.
+                   const Replay cheat = s.Ticketed(shortGame);
+                   EXPECT_EQ(SendAsPlayed(s, cheat).body, "VERIFIED\n");
+                   EXPECT_EQ(s.db.Execute("DELETE FROM scores"), "");
+                   return RawGet(s.Port(), AddTarget(QueryOf(cheat.summary)));
+               },
+               200,
+               "OK",
+               {{"0", "1", "0"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

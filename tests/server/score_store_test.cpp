@@ -367,10 +367,15 @@ TEST_F(SqliteStoreTest, BringsAFileOfTheEarlierLayoutUpToDateInPlaceKeepingItsRo
     }
     EXPECT_EQ(
         QuerySqlite(older, "SELECT name FROM sqlite_master WHERE name NOT LIKE 'sqlite_%' ORDER BY name"),
-        (SqlRows{
-            {"replays"}, {"scores"}, {"scores_name"}, {"scores_rank"}, {"scores_verified"}, {"tickets"}}));
+        (SqlRows{{"replays"},
+                 {"scores"},
+                 {"scores_name"},
+                 {"scores_rank"},
+                 {"scores_take_replays"},
+                 {"scores_verified"},
+                 {"tickets"}}));
     EXPECT_EQ(QuerySqlite(older, "SELECT name, verified, players FROM scores"), (SqlRows{{"old", "0", "1"}}));
-    EXPECT_EQ(QuerySqlite(older, "PRAGMA user_version"), SqlRows{{"3"}});
+    EXPECT_EQ(QuerySqlite(older, "PRAGMA user_version"), SqlRows{{"4"}});
 }
 
 TEST_F(SqliteStoreTest, ShortWriteLockByAnotherProcessOnlyDelaysAnAdd) {
