@@ -112,9 +112,11 @@ bool LoadOrMakeKeyFile(const std::string& path, TicketKey& key, std::string& err
         error = "the kernel gave no random bytes for the ticket key";
         return false;
     }
-    const std::string candidate = path + ".new." + std::to_string(getpid());
+    // A candidate of its own (mkstemp: a new name, mode 0600) for every
+    // opener, of this process or another.
+    std::string candidate = path + ".new.XXXXXX";
     const std::string text = KeyToHex(fresh) + "\n";
-    const int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int fd = mkostemp(candidate.data(), O_CLOEXEC);
     const bool written =
         fd >= 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && fsync(fd) == 0;
     if (fd >= 0) close(fd);
