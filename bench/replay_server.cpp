@@ -134,7 +134,7 @@ void TimeChecks(const std::vector<SentGame>& games) {
             const std::string digest = GameDigest(reading.replay);
             const TicketRecord record{t.issuedAt * 1000, false};
             const bool verify =
-                AdmitTicket(reading.replay.summary, mint, t.issuedAt).kind == ReplayAdmission::Kind::verify &&
+                AdmitTicket(reading.replay, mint, t.issuedAt * 1000).kind == ReplayAdmission::Kind::verify &&
                 AdmitTicketedGame(reading.replay, record,
                                   t.issuedAt * 1000 + static_cast<std::int64_t>(game.minutes * 60000))
                         .kind == ReplayAdmission::Kind::verify;

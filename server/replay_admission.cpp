@@ -1,5 +1,6 @@
 #include "server/replay_admission.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -14,11 +15,25 @@ std::string Seconds(double seconds) {
     return text;
 }
 
+std::int64_t GameMs(const Replay& replay) {
+    double seconds = 0;
+    for (const ReplayFrame& frame : replay.frames) seconds += frame.frameTime;
+    return static_cast<std::int64_t>(std::llround(seconds * 1000.0));
+}
+
+// The most time a verified game may account for between its start and its
+// replay's arrival.
+std::int64_t AccountedMs(const Replay& replay) {
+    return GameMs(replay) + std::min(replay.summary.standingStillMs, maxStandingStillMs) + afterGameMs +
+           clockSlackMs;
+}
+
 }  // namespace
 
-ReplayAdmission AdmitTicket(const ReplaySummary& summary, const TicketMint& mint, std::int64_t unixTime) {
+ReplayAdmission AdmitTicket(const Replay& replay, const TicketMint& mint, std::int64_t arrivedMs) {
+    const ReplaySummary& summary = replay.summary;
     if (!summary.ticket.Held()) return Attach("a game begun without a ticket is not played again");
-    const TicketFault fault = mint.Check(summary.ticket, unixTime);
+    const TicketFault fault = mint.Check(summary.ticket, (arrivedMs - AccountedMs(replay)) / 1000);
     if (fault == TicketFault::none) return {ReplayAdmission::Kind::verify, 200, {}};
     return {ReplayAdmission::Kind::refuse, fault == TicketFault::expired ? 410 : 403,
             "replay refused: " + std::string(TicketFaultText(fault))};
@@ -46,14 +61,12 @@ ReplayAdmission AdmitTicketedGame(const Replay& replay, const TicketRecord& tick
                       std::to_string(hurried + paceWindowFrames) + " went faster than real time");
     const std::uint32_t stood = replay.summary.standingStillMs;
     if (stood > maxStandingStillMs) return Attach("it claims to have stood still too long");
-    double gameSeconds = 0;
-    for (const ReplayFrame& frame : replay.frames) gameSeconds += frame.frameTime;
-    const auto gameMs = static_cast<std::int64_t>(std::llround(gameSeconds * 1000.0));
+    const std::int64_t gameMs = GameMs(replay);
     const std::int64_t seenMs = arrivedMs - *ticket.startedAtMs;
     if (seenMs < gameMs - clockSlackMs)
         return Attach("its frames add up to " + Seconds(gameMs / 1000.0) + ", but only " +
                       Seconds(seenMs / 1000.0) + " passed since it began");
-    if (seenMs > gameMs + stood + afterGameMs + clockSlackMs)
+    if (seenMs > AccountedMs(replay))
         return Attach(Seconds(seenMs / 1000.0) + " passed since it began, more than its frames (" +
                       Seconds(gameMs / 1000.0) + ") and its pauses account for");
     return {ReplayAdmission::Kind::verify, 200, {}};

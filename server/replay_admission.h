@@ -44,8 +44,10 @@ struct ReplayAdmission {
     std::string reason;  // one line, no newline; empty for verify
 };
 
-// The ticket alone: genuine and unexpired at unixTime. Needs no store.
-ReplayAdmission AdmitTicket(const ReplaySummary& summary, const TicketMint& mint, std::int64_t unixTime);
+// The ticket alone: genuine, and unexpired when the game began at the
+// latest (arrivedMs, ms since 1970, less the time the replay accounts for:
+// start.php holds the start itself to the ticket's lifetime). Needs no store.
+ReplayAdmission AdmitTicket(const Replay& replay, const TicketMint& mint, std::int64_t arrivedMs);
 
 // The rest, given what the store holds of the ticket and when the replay
 // arrived (ms since 1970). For a ticket that passed AdmitTicket.

@@ -589,7 +589,7 @@ private:
         if (!read.upload) return Answer(connection, {400, read.error + "\n", false});
         const std::int64_t arrivedMs = UnixMs();
         const ReplayAdmission admission =
-            mint ? AdmitTicket(read.upload->replay.summary, *mint, arrivedMs / 1000)
+            mint ? AdmitTicket(read.upload->replay, *mint, arrivedMs)
                  : ReplayAdmission{ReplayAdmission::Kind::attach, 200, "this server deals no tickets"};
         if (admission.kind == ReplayAdmission::Kind::refuse)
             return Answer(connection, {admission.status, admission.reason + "\n", false});
