@@ -4,6 +4,7 @@
 #include <nettle/memops.h>
 #include <sys/random.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -74,7 +75,8 @@ std::array<std::uint8_t, 32> TicketMint::Mac(std::span<const std::uint8_t> bytes
 
 GameTicket TicketMint::Issue(std::int64_t unixTime) {
     const std::uint64_t n = counter.fetch_add(1, std::memory_order_relaxed) & counterMask;
-    return Reissue(static_cast<std::uint64_t>(unixTime) << counterBits | n);
+    // Never id 0, which means no ticket: a clock before 1970 counts as 1970 and a second.
+    return Reissue(static_cast<std::uint64_t>(std::max<std::int64_t>(unixTime, 1)) << counterBits | n);
 }
 
 GameTicket TicketMint::Reissue(std::uint64_t id) const {
