@@ -20,8 +20,10 @@ struct sqlite3;
 namespace sql {
 
 // Brings a user_version 3 file to 4 in one transaction, keeping every row
-// and id; a replay whose row is gone already goes too. A file at 4 is left
-// alone.
+// and id; a replay whose row is gone already goes too, and so does one
+// whose name or counters are not its row's (a deleted row's replay, whose
+// id a new row was given), leaving that row unverified. A file at 4 is
+// left alone.
 bool MigrateToLastingIds(sqlite3* db, std::string& error);
 
 }  // namespace sql
