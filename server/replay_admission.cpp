@@ -52,8 +52,7 @@ std::int64_t FirstHurriedWindow(const Replay& replay) {
 }
 
 ReplayAdmission AdmitTicketedGame(const Replay& replay, const TicketRecord& ticket, std::int64_t arrivedMs) {
-    if (ticket.used)
-        return {ReplayAdmission::Kind::refuse, 409, "replay refused: its ticket already proved a row"};
+    if (ticket.used) return {ReplayAdmission::Kind::refuse, 409, std::string(ticketUsedReason)};
     if (!ticket.startedAtMs) return Attach("the server never heard this game begin");
     const std::int64_t hurried = FirstHurriedWindow(replay);
     if (hurried >= 0)

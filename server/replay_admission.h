@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "replay/replay_file.h"
 #include "server/score_store.h"
@@ -32,6 +33,9 @@ inline constexpr std::int64_t afterGameMs = 60'000;
 // The most standing-still time (a frozen window, the game's own score
 // exchange) a verified game may claim.
 inline constexpr std::uint32_t maxStandingStillMs = 120'000;
+
+// The answer, with 409, to a replay whose ticket proved a row already.
+inline constexpr std::string_view ticketUsedReason = "replay refused: its ticket already proved a row";
 
 struct ReplayAdmission {
     enum class Kind {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <optional>
 
+#include "server/replay_admission.h"
 #include "server/web_page.h"
 
 namespace {
@@ -147,6 +148,6 @@ ScoreReply UnstoredReplayReply(const ReplayCheck& check, bool stopping) {
 ScoreReply StoredReplayReply(bool stored, const StoredReplay& replay) {
     if (!stored) return StoredReply(false);
     if (replay.placement == StoredReplay::Placement::ticketUsed)
-        return {409, "replay refused: its ticket already proved a row\n", false};
+        return {409, std::string(ticketUsedReason) + "\n", false};
     return {200, replay.verified ? "VERIFIED\n" : "ATTACHED\n", false};
 }
