@@ -6,8 +6,11 @@
 // table).
 //
 //   id         issuedAt * 2^29 + n: n counts this process's tickets from a
-//              random start, so ids never repeat within a process, and two
-//              processes of a fleet meet only by a 1 in 2^29 chance a second
+//              random start, so ids never repeat within a process; two
+//              processes of a fleet, each dealing r tickets a second, deal
+//              one id twice with a chance of about 2r in 2^29 a second (two
+//              players then hold one ticket, and the second replay sent gets
+//              409)
 //   random     the first 16 bytes of HMAC-SHA-256(key, "R" id): unknown to
 //              anyone without the key until the ticket is dealt
 //   mac        HMAC-SHA-256(key, TicketSignedBytes)
