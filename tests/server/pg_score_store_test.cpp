@@ -90,6 +90,32 @@ TEST_F(PostgresStoreTest, ProcessesStartingTogetherCreateTheTablesOnce) {
     }
 }
 
+TEST_F(PostgresStoreTest, BringsADatabaseOfTheReplayLayoutUpToDateInPlace) {
+    ASSERT_EQ(
+        db.Execute("CREATE TABLE scores (id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+                   " name TEXT NOT NULL, score BIGINT NOT NULL, level BIGINT NOT NULL,"
+                   " munchets BIGINT NOT NULL, food BIGINT NOT NULL, time BIGINT NOT NULL,"
+                   " client TEXT NOT NULL, verified BOOLEAN NOT NULL DEFAULT false);"
+                   "CREATE TABLE replays (id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+                   " score_id BIGINT NOT NULL UNIQUE, digest TEXT NOT NULL UNIQUE, bytes BYTEA NOT NULL);"
+                   "CREATE TABLE munchet_meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+                   "INSERT INTO munchet_meta VALUES ('schema_version', '2');"
+                   "INSERT INTO scores (name, score, level, munchets, food, time, client, verified)"
+                   " VALUES ('old', 100, 0, 1, 0, 0, 'x', true);"
+                   "INSERT INTO replays (score_id, digest, bytes) VALUES (1, 'kept', ''), (7, 'orphan', '')"),
+        "");
+    PgScoreStore store;
+    std::string error;
+    ASSERT_TRUE(store.Open(Settings(db.Location()), error)) << error;
+    EXPECT_EQ(db.Query("SELECT value FROM munchet_meta WHERE key = 'schema_version'"), SqlRows{{"4"}});
+    EXPECT_EQ(db.Query("SELECT name, verified, players FROM scores"), (SqlRows{{"old", "t", "1"}}));
+    EXPECT_EQ(db.Query("SELECT digest FROM replays"), SqlRows{{"kept"}});
+    ASSERT_EQ(db.Execute("DELETE FROM scores"), "");
+    EXPECT_EQ(db.Query("SELECT count(*) FROM replays"), SqlRows{{"0"}});
+    TicketRecord record;
+    EXPECT_TRUE(store.ReadTicket(1, record, error)) << error;
+}
+
 // Databases the store must refuse, each made by SQL run before it opens
 // (after a first open that made the tables, when openFirst), with a part of
 // the reason it gives.

@@ -315,6 +315,14 @@ INSTANTIATE_TEST_SUITE_P(
                200, "ATTACHED", oneUnverifiedRow, "frames 1 to 100 went faster than real time"},
         Attack{"slowMotion", [](ReplayServer& s) { return SendAsPlayed(s, s.Ticketed(shortGame, 10.0)); },
                200, "ATTACHED", oneUnverifiedRow, "more than its frames"},
+        Attack{"slowMotionPassedOffAsAnHourStandingStill",
+               [](ReplayServer& s) {
+                   Replay game = s.OnNewTicket(shortGame);
+                   game.summary.standingStillMs = 3'600'000;
+                   s.Begin(game.summary.ticket, GameMs(game) + 3'600'000);
+                   return SendAsPlayed(s, game);
+               },
+               200, "ATTACHED", oneUnverifiedRow, "stood still too long"},
         Attack{"startNeverHeard", [](ReplayServer& s) { return SendAsPlayed(s, s.OnNewTicket(shortGame)); },
                200, "ATTACHED", oneUnverifiedRow, "never heard this game begin"},
         Attack{"forgedTicket",
