@@ -152,6 +152,7 @@ inline void Print(const char* name, PhaseResult result) {
 }
 
 inline std::string ViewRequest(int, int) { return "/hosted/vlkn/scores/pr/view.php"; }
+inline std::string TicketRequest(int, int) { return "/hosted/vlkn/scores/pr/ticket.php"; }
 
 inline std::string AddRequest(int connection, int sequence) {
     const int munchets = 1 + (sequence * 7919 + connection * 104729) % 100000;

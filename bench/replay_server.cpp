@@ -8,6 +8,8 @@
 // /proc) per game minute.
 //
 // usage: bench_scores_replay [--games N] [--minutes M] [--clients C] [--server PATH]
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -20,6 +22,8 @@
 #include "../tests/support/headless_game.h"
 #include "engine/input_journal.h"
 #include "replay/replay_recorder.h"
+#include "server/replay_admission.h"
+#include "server/replay_upload.h"
 #include "server/submission.h"
 #include "tests/server/server_test_support.h"
 
@@ -38,6 +42,7 @@ struct SentGame {
     std::string bytes;
     std::string query;
     double minutes = 0;
+    Replay replay;
 };
 
 // Away from the nearest munchet, focused, for playFrames; then into it.
@@ -65,9 +70,10 @@ FrameInput Steer(const Game& game, int frame, int playFrames) {
     return input;
 }
 
-SentGame Record(int seed, double minutes) {
+SentGame Record(int seed, double minutes, const GameTicket& ticket) {
     SentGame recorded;
     HeadlessGame g(seed);
+    g.engine->Random_SetState(ticket.random);
     ReplayRecorder recorder;
     g.game.StartGame();
     recorder.GameBeganBeforeFrames(g.game);
@@ -77,15 +83,72 @@ SentGame Record(int seed, double minutes) {
         g.RunFrame(Steer(g.game, frame, playFrames).Lasting(0.01f));
         recorder.FrameRan(g.game, g.engine->Journal_Get().last);
     }
-    const std::optional<Replay> replay = recorder.TakeFinished("Bench", 1767225600);
+    std::optional<Replay> replay = recorder.TakeFinished("Bench", 1767225600);
     // The server takes positive scores only; a game that lost more food than
     // it gained is not sent.
     if (!replay || replay->summary.counters.score <= 0) return recorded;
+    replay->summary.ticket = ticket;
     const ReplayCounters& c = replay->summary.counters;
     recorded.bytes = WriteReplay(*replay);
     recorded.query = FormatSubmissionQuery({"Bench", c.score, c.level, c.munchets, c.food});
     recorded.minutes = static_cast<double>(replay->frames.size()) / 6000.0;
+    recorded.replay = std::move(*replay);
     return recorded;
+}
+
+// Tells the server the game began, then dates that start back by the game's
+// length in its SQLite file: as if it had been played in real time.
+bool Begin(int port, const std::string& database, const SentGame& game) {
+    const GameTicket& t = game.replay.summary.ticket;
+    if (RawGet(port,
+               "/hosted/vlkn/scores/pr/start.php?ticket=" + std::to_string(t.id) + "&mac=" + KeyToHex(t.mac))
+            .body != "OK\n")
+        return false;
+    sqlite3* db = nullptr;
+    const std::string sql = "UPDATE tickets SET started_at = started_at - " +
+                            std::to_string(static_cast<long long>(game.minutes * 60000)) +
+                            " WHERE id = " + std::to_string(t.id);
+    const bool done = sqlite3_open(database.c_str(), &db) == SQLITE_OK &&
+                      sqlite3_busy_timeout(db, 5000) == SQLITE_OK &&
+                      sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return done;
+}
+
+// What the checks before the queue cost a game: reading it (as the upload
+// does, and did before them), then its digest, its ticket's MAC and expiry,
+// its pace windows and its clock.
+void TimeChecks(const std::vector<SentGame>& games) {
+    TicketKey key{};
+    const TicketMint mint(key);
+    constexpr int rounds = 20;
+    double readSeconds = 0, checkSeconds = 0, minutes = 0;
+    std::size_t passed = 0;
+    for (const SentGame& game : games) {
+        const GameTicket t = mint.Reissue(game.replay.summary.ticket.id);
+        for (int r = 0; r < rounds; ++r) {
+            const auto start = Clock::now();
+            ReplayReading reading = ReadReplay(game.bytes);
+            reading.replay.summary.ticket = t;
+            const auto read = Clock::now();
+            const std::string digest = GameDigest(reading.replay);
+            const TicketRecord record{t.issuedAt * 1000, false};
+            const bool verify =
+                AdmitTicket(reading.replay, mint, t.issuedAt * 1000).kind == ReplayAdmission::Kind::verify &&
+                AdmitTicketedGame(reading.replay, record,
+                                  t.issuedAt * 1000 + static_cast<std::int64_t>(game.minutes * 60000))
+                        .kind == ReplayAdmission::Kind::verify;
+            passed += verify && !digest.empty();
+            readSeconds += std::chrono::duration<double>(read - start).count();
+            checkSeconds += std::chrono::duration<double>(Clock::now() - read).count();
+        }
+        minutes += game.minutes * rounds;
+    }
+    const double runs = static_cast<double>(games.size()) * rounds;
+    std::printf(
+        "checks before the queue       %zu/%.0f passed  %7.1f us per game  %6.2f ms per game-minute"
+        "  (reading the file: %.1f us per game)\n",
+        passed, runs, 1e6 * checkSeconds / runs, 1000.0 * checkSeconds / minutes, 1e6 * readSeconds / runs);
 }
 
 // The process's user and system CPU time, seconds.
@@ -102,7 +165,9 @@ double CpuSeconds(pid_t pid) {
 }
 
 // Sends every game once from `clients` threads; prints the figures.
-void Phase(const char* title, int port, pid_t pid, const std::vector<SentGame>& games, int clients) {
+// expected: the answer each game should get.
+void Phase(const char* title, int port, pid_t pid, const std::vector<SentGame>& games, int clients,
+           const std::string& expected) {
     std::atomic<std::size_t> next{0};
     std::atomic<int> verified{0};
     const double cpuBefore = CpuSeconds(pid);
@@ -113,7 +178,7 @@ void Phase(const char* title, int port, pid_t pid, const std::vector<SentGame>& 
             for (std::size_t i; (i = next++) < games.size();) {
                 const RawReply reply =
                     RawPost(port, "/hosted/vlkn/scores/pr/replay.php?" + games[i].query, games[i].bytes);
-                if (reply.body == "VERIFIED\n") {
+                if (reply.body == expected) {
                     ++verified;
                 } else {
                     std::fprintf(stderr, "game %zu: %d %s", i, reply.status, reply.body.c_str());
@@ -126,9 +191,10 @@ void Phase(const char* title, int port, pid_t pid, const std::vector<SentGame>& 
     const double cpu = CpuSeconds(pid) - cpuBefore;
     double minutes = 0;
     for (const SentGame& g : games) minutes += g.minutes;
-    std::printf("%-28s %3d/%zu verified  %7.2f replays/s  %7.1f game-min/s  %6.1f ms CPU per game-minute\n",
-                title, verified.load(), games.size(), static_cast<double>(games.size()) / wall,
-                minutes / wall, 1000.0 * cpu / minutes);
+    std::printf(
+        "%-28s %3d/%zu as expected  %7.2f replays/s  %7.1f game-min/s  %6.1f ms CPU per game-minute\n", title,
+        verified.load(), games.size(), static_cast<double>(games.size()) / wall, minutes / wall,
+        1000.0 * cpu / minutes);
 }
 
 }  // namespace
@@ -142,29 +208,40 @@ int main(int argc, char** argv) {
         if (option == "--clients") settings.clients = std::max(1, std::atoi(argv[i + 1]));
         if (option == "--server") settings.server = argv[i + 1];
     }
-    std::vector<SentGame> games;
-    double minutes = 0;
-    for (int seed = 1000;
-         static_cast<int>(games.size()) < settings.games && seed < 1000 + 20 * settings.games; ++seed) {
-        SentGame game = Record(seed, settings.minutes);
-        if (game.bytes.empty()) continue;
-        minutes += game.minutes;
-        games.push_back(std::move(game));
-    }
-    std::printf("%zu games, %.1f game-minutes\n", games.size(), minutes);
-
     ScratchDir dir;
-    const std::string portFile = dir.File("port");
+    const std::string portFile = dir.File("port"), database = dir.File("scores.db");
     ServerProcess server(settings.server,
-                         {"--listen", "127.0.0.1:0", "--db", dir.File("scores.db"), "--port-file", portFile,
+                         {"--listen", "127.0.0.1:0", "--db", database, "--port-file", portFile,
                           "--rate-limit", "0", "--verify-queue", "1024"},
                          dir.File("stderr.log"));
     if (!server.WaitForPort(portFile)) {
         std::fprintf(stderr, "the server did not start: %s\n", ReadFile(dir.File("stderr.log")).c_str());
         return 1;
     }
-    Phase("one at a time, new games", server.port, server.pid, games, 1);
-    // Sent again, each is played again before the store recognises it.
-    Phase("several clients, resent", server.port, server.pid, games, settings.clients);
+    std::vector<SentGame> games;
+    double minutes = 0;
+    for (int seed = 1000;
+         static_cast<int>(games.size()) < settings.games && seed < 1000 + 20 * settings.games; ++seed) {
+        const std::optional<GameTicket> ticket =
+            ParseTicket(RawGet(server.port, "/hosted/vlkn/scores/pr/ticket.php").body);
+        if (!ticket) {
+            std::fprintf(stderr, "no ticket from the server\n");
+            return 1;
+        }
+        SentGame game = Record(seed, settings.minutes, *ticket);
+        if (game.bytes.empty()) continue;
+        if (!Begin(server.port, database, game)) {
+            std::fprintf(stderr, "start.php or the scratch file refused\n");
+            return 1;
+        }
+        minutes += game.minutes;
+        games.push_back(std::move(game));
+    }
+    std::printf("%zu games, %.1f game-minutes\n", games.size(), minutes);
+    TimeChecks(games);
+    Phase("one at a time, new games", server.port, server.pid, games, 1, "VERIFIED\n");
+    // Sent again, each is refused by its used ticket before it is queued.
+    Phase("several clients, resent", server.port, server.pid, games, settings.clients,
+          "replay refused: its ticket already proved a row\n");
     return 0;
 }

@@ -4,8 +4,8 @@
 // connections spread over both). PostgreSQL is a server of our own on
 // loopback, syncing to disk as a production server does. Each database holds
 // the same preloaded rows; each setup prints requests per second and the
-// p50/p99 latency of view.php and of durable add.php, and how many adds
-// shared one commit.
+// p50/p99 latency of view.php, of durable add.php and of ticket.php, and how
+// many adds shared one commit.
 //
 // usage: bench_store_fleet [--seconds S] [--connections N] [--rows R] [--threads N]
 // Scratch files live under $TMPDIR (default /tmp).
@@ -73,6 +73,8 @@ void Measure(const std::string& name, const std::string& database, int processes
     std::printf("\n%s\n", name.c_str());
     Print("  view.php", RunPhase(ports, settings.connections, settings.seconds, ViewRequest));
     Print("  add.php (durable)", RunPhase(ports, settings.connections, settings.seconds, AddRequest));
+    // A ticket is made from the key alone, read once at start: no store work.
+    Print("  ticket.php", RunPhase(ports, settings.connections, settings.seconds, TicketRequest));
     unsigned long long rows = 0, commits = 0;
     for (std::size_t p = 0; p < servers.size(); ++p) {
         kill(servers[p]->pid, SIGTERM);

@@ -42,7 +42,8 @@ void CheckSubmission(std::string_view query) {
 // was refused.
 void CheckRouting(std::string_view target) {
     RateLimiter unlimited(0);
-    ScoreService service{unlimited, 8192};
+    static TicketMint mint(TicketKey{});
+    ScoreService service{unlimited, 8192, &unlimited, &mint};
     const ScoreDecision decision =
         service.Handle({"GET", "HTTP/1.1", target, true, target.size()}, "192.0.2.1", {}, 0);
     const std::string_view path = target.substr(0, target.find('?'));
@@ -72,7 +73,17 @@ void CheckRouting(std::string_view target) {
             break;
         case ScoreDecision::Kind::replay:
             std::abort();  // replays come only by POST
+        case ScoreDecision::Kind::start:
+            // Only a ticket this key issued, and a fresh one (time 0 here).
+            if (path != startPath ||
+                mint.Check(decision.ticketId, mint.Reissue(decision.ticketId).mac, 0) != TicketFault::none)
+                std::abort();
+            break;
         case ScoreDecision::Kind::reply:
+            if (path == ticketPath && decision.reply.status == 200) {
+                if (!ParseTicket(decision.reply.body)) std::abort();
+                break;
+            }
             if (decision.reply.status < 400 || decision.reply.body.empty() ||
                 decision.reply.body.back() != '\n')
                 std::abort();

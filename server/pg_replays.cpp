@@ -5,6 +5,8 @@
 #include <charconv>
 #include <vector>
 
+#include "server/pg_tickets.h"
+
 namespace pg {
 
 namespace {
@@ -57,6 +59,15 @@ bool MigrateToReplays(PgConnection& db, std::string& error) {
         error);
 }
 
+bool MigrateToReplayCascade(PgConnection& db, std::string& error) {
+    return db.Run(
+        "DELETE FROM replays r WHERE NOT EXISTS (SELECT 1 FROM scores s WHERE s.id = r.score_id);"
+        "ALTER TABLE replays ADD CONSTRAINT replays_score_id_fkey FOREIGN KEY (score_id)"
+        " REFERENCES scores (id) ON DELETE CASCADE;"
+        "UPDATE munchet_meta SET value = '4' WHERE key = 'schema_version'",
+        error);
+}
+
 bool StoreReplay(PgConnection& db, const ReplaySubmission& replay, StoredReplay& stored, std::string& error) {
     std::string locked;
     if (!db.Value(std::string("SELECT pg_advisory_xact_lock(") + replayLockKey + ")", {}, locked, error))
@@ -78,7 +89,14 @@ bool StoreReplay(PgConnection& db, const ReplaySubmission& replay, StoredReplay&
         error = "unreadable replay row";
         return false;
     }
+    bool used = false;
+    if (replay.ticketId != 0 && !TicketUsed(db, replay.ticketId, used, error)) return false;
+    if (used) {
+        stored = {StoredReplay::Placement::ticketUsed, 0, 0, false};
+        return true;
+    }
     const Submission& game = replay.row.submission;
+    const std::string players = std::to_string(replay.players);
     const std::string score = std::to_string(game.score), level = std::to_string(game.level),
                       munchets = std::to_string(game.munchets), food = std::to_string(game.food),
                       since = std::to_string(replay.row.unixTime - replayMatchWindowSeconds),
@@ -99,16 +117,18 @@ bool StoreReplay(PgConnection& db, const ReplaySubmission& replay, StoredReplay&
     if (!row.empty()) {
         stored.placement = StoredReplay::Placement::attached;
         scoreId = row[0];
-        const char* mark[] = {scoreId.c_str(), verified.c_str()};
-        if (!FirstRow(db, "UPDATE scores SET verified = $2 WHERE id = $1", mark, row, error)) return false;
+        const char* mark[] = {scoreId.c_str(), verified.c_str(), players.c_str()};
+        if (!FirstRow(db, "UPDATE scores SET verified = $2, players = $3 WHERE id = $1", mark, row, error))
+            return false;
     } else {
         stored.placement = StoredReplay::Placement::inserted;
-        const char* insert[] = {game.name.c_str(),         score.c_str(),   level.c_str(),
-                                munchets.c_str(),          food.c_str(),    time.c_str(),
-                                replay.row.client.c_str(), verified.c_str()};
-        if (!db.Value("INSERT INTO scores (name, score, level, munchets, food, time, client, verified)"
-                      " VALUES ($1, $2, $3, $4, $5, $6, $7, $8) RETURNING id",
-                      insert, scoreId, error)) {
+        const char* insert[] = {game.name.c_str(),         score.c_str(),    level.c_str(),
+                                munchets.c_str(),          food.c_str(),     time.c_str(),
+                                replay.row.client.c_str(), verified.c_str(), players.c_str()};
+        if (!db.Value(
+                "INSERT INTO scores (name, score, level, munchets, food, time, client, verified, players)"
+                " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) RETURNING id",
+                insert, scoreId, error)) {
             return false;
         }
     }
@@ -116,7 +136,8 @@ bool StoreReplay(PgConnection& db, const ReplaySubmission& replay, StoredReplay&
     const char* attach[] = {scoreId.c_str(), replay.digest.c_str(), bytes.c_str()};
     std::string replayId;
     if (!db.Value("INSERT INTO replays (score_id, digest, bytes) VALUES ($1, $2, $3) RETURNING id", attach,
-                  replayId, error)) {
+                  replayId, error) ||
+        (replay.ticketId != 0 && !UseTicket(db, replay.ticketId, scoreId, error))) {
         return false;
     }
     stored.verified = replay.verified;

@@ -8,7 +8,8 @@
 //           score_id BIGINT NOT NULL UNIQUE, digest TEXT NOT NULL UNIQUE,
 //           bytes BYTEA NOT NULL)
 // where score_id is the row of scores the replay belongs to, digest the
-// SHA-256 of bytes in hex, and bytes the replay file as received; and the
+// game's GameDigest (replay_upload.h; files stored before it hold the
+// SHA-256 of their bytes), and bytes the replay file as received; and the
 // partial index scores_verified on scores (score DESC, id ASC) WHERE verified.
 #pragma once
 
@@ -24,6 +25,13 @@ namespace pg {
 // Takes a database of schema version 1 to 2. Runs inside the caller's
 // transaction, under the schema lock.
 bool MigrateToReplays(PgConnection& db, std::string& error);
+
+// Takes a database of schema version 3 to 4, where a replay goes with its
+// row: the foreign key replays_score_id_fkey (score_id REFERENCES scores
+// ON DELETE CASCADE). Replays whose row is gone already go now. Inside the
+// caller's transaction under the schema lock. (Row ids come from sequences,
+// which never give a number twice.)
+bool MigrateToReplayCascade(PgConnection& db, std::string& error);
 
 // ScoreStore::StoreReplay's statements, inside a transaction the caller has
 // begun and commits. Every process storing a replay first takes one advisory

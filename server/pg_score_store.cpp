@@ -8,17 +8,21 @@
 
 #include "server/moderation_schema.h"
 #include "server/pg_replays.h"
+#include "server/pg_tickets.h"
 
 namespace {
 
-constexpr const char* firstSchemaVersion = "1";  // before replays
-constexpr const char* schemaVersion = "2";
+constexpr const char* firstSchemaVersion = "1";   // before replays
+constexpr const char* replaySchemaVersion = "2";  // before tickets
+constexpr const char* ticketSchemaVersion = "3";  // before replays went with their rows
+constexpr const char* schemaVersion = "4";
 // Taken for the schema's set-up by every process that opens the database.
 constexpr const char* schemaLockKey = "7310012931372148017";
 constexpr const char* firstColumns =
     "id bigint, name text, score bigint, level bigint, munchets bigint, food bigint, time bigint, client "
     "text";
 constexpr const char* replayColumn = ", verified boolean";
+constexpr const char* ticketColumn = ", players bigint";
 // Rows in one INSERT: seven parameters each, well under the protocol's 65535.
 constexpr std::size_t rowsPerInsert = 1000;
 
@@ -105,7 +109,8 @@ bool SetUpSchema(PgConnection& db, std::string& error) {
                       {}, version, error)) {
             return Fail(db, error, "cannot read munchet_meta: " + error);
         }
-        if (version != schemaVersion && version != firstSchemaVersion)
+        if (version != schemaVersion && version != ticketSchemaVersion && version != replaySchemaVersion &&
+            version != firstSchemaVersion)
             return Fail(db, error, "database has an unknown layout (schema version " + version + ")");
         if (tables == "munchet_meta") return Fail(db, error, "table " + schema + ".scores is missing");
         if (!db.Value("SELECT coalesce(string_agg(column_name || ' ' || data_type, ', ' ORDER BY"
@@ -115,12 +120,15 @@ bool SetUpSchema(PgConnection& db, std::string& error) {
             return Fail(db, error, "cannot read the columns of scores: " + error);
         }
         const std::string expected =
-            std::string(firstColumns) + (version == schemaVersion ? replayColumn : "");
+            std::string(firstColumns) + (version != firstSchemaVersion ? replayColumn : "") +
+            (version == schemaVersion || version == ticketSchemaVersion ? ticketColumn : "");
         if (columns != expected)
             return Fail(db, error, "table " + schema + ".scores has another layout (" + columns + ")");
     }
     return (AddPageIndexAndChangeCount(db, error) &&
-            (version == schemaVersion || pg::MigrateToReplays(db, error)) && pg::AddModeration(db, error) &&
+            (version != firstSchemaVersion || pg::MigrateToReplays(db, error)) &&
+            (version == schemaVersion || version == ticketSchemaVersion || pg::MigrateToTickets(db, error)) &&
+            (version == schemaVersion || pg::MigrateToReplayCascade(db, error)) && pg::AddModeration(db, error) &&
             db.Run("COMMIT", error)) ||
            Fail(db, error, "cannot bring schema " + schema + " up to date: " + error);
 }
@@ -167,7 +175,9 @@ bool PgScoreStore::Open(const PgSettings& settings, std::string& error, ShownRow
     auto freshWriter = std::make_unique<PgConnection>(settings, prepare, backoff);
     auto freshReader = std::make_unique<PgConnection>(settings, prepare, backoff);
     auto freshPageReader = std::make_unique<PgConnection>(settings, prepare, backoff);
-    if (!freshWriter->Connect(error) || !SetUpSchema(*freshWriter, error) || !freshReader->Connect(error) ||
+    TicketKey key{};
+    if (!freshWriter->Connect(error) || !SetUpSchema(*freshWriter, error) ||
+        !pg::ReadOrMakeTicketKey(*freshWriter, key, error) || !freshReader->Connect(error) ||
         !freshPageReader->Connect(error)) {
         return false;
     }
@@ -176,6 +186,7 @@ bool PgScoreStore::Open(const PgSettings& settings, std::string& error, ShownRow
     reader = std::move(freshReader);
     pageReader = std::move(freshPageReader);
     shown = shownRows;
+    ticketKey = key;
     return true;
 }
 
@@ -294,7 +305,8 @@ bool PgScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::s
                              (byName ? "" : " AND scores.time >= $4 AND scores.time < $5");
     const std::string where = (byName ? " WHERE name = $1" : " WHERE $1 = ''") + also;
     const std::string sql =
-        "WITH page AS (SELECT id, name, score, level, munchets, food, time, verified FROM scores" + where +
+        "WITH page AS (SELECT id, name, score, level, munchets, food, time, verified, players FROM scores" +
+        where +
         " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3)"
         " SELECT total.n, p.name, p.score, p.level, p.munchets, p.food, p.time, " +
         (byName ? "1 + (SELECT count(*) FROM scores t WHERE t.score > p.score" + also +
@@ -302,7 +314,7 @@ bool PgScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::s
                       " + (SELECT count(*) FROM scores t WHERE t.score = p.score AND t.id < p.id" +
                       also + ")"
                 : std::string("NULL")) +
-        ", p.verified, r.id FROM (SELECT count(*) AS n FROM scores" + where +
+        ", p.verified, r.id, p.players FROM (SELECT count(*) AS n FROM scores" + where +
         ") AS total"
         " LEFT JOIN page p ON true LEFT JOIN replays r ON r.score_id = p.id ORDER BY p.score DESC, p.id ASC";
     // A name holding a NUL byte cannot be stored here, so it matches no row.
@@ -339,6 +351,7 @@ bool PgScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::s
             readable = readable && ParseInt(PQgetvalue(result, i, 9), replayId);
             row.replayId = replayId;
         }
+        readable = readable && counter(i, 10, row.players);
     }
     if (readable) return true;
     page = {};
@@ -440,6 +453,40 @@ bool PgScoreStore::StoreReplay(const ReplaySubmission& replay, StoredReplay& sto
     if (!Begin(error)) return false;
     if (!pg::StoreReplay(*writer, replay, stored, error)) return Fail(*writer, error, error);
     return Commit(error);
+}
+
+bool PgScoreStore::ReadTicketKey(TicketKey& key, std::string& error) {
+    std::lock_guard lock(writeMutex);
+    if (!writer) {
+        error = "database is closed";
+        return false;
+    }
+    key = ticketKey;
+    return true;
+}
+
+bool PgScoreStore::RecordTicketStart(std::uint64_t id, std::int64_t unixMs, std::string& error) {
+    std::lock_guard lock(writeMutex);
+    if (!writer) {
+        error = "database is closed";
+        return false;
+    }
+    // One statement in its own transaction, safe to send again on a new
+    // connection: a start recorded twice keeps the first.
+    const bool hadConnection = writer->Connected();
+    return pg::RecordTicketStart(*writer, id, unixMs, error) ||
+           (hadConnection && !writer->Connected() && pg::RecordTicketStart(*writer, id, unixMs, error));
+}
+
+bool PgScoreStore::ReadTicket(std::uint64_t id, TicketRecord& record, std::string& error) {
+    std::lock_guard lock(pageMutex);
+    if (!pageReader) {
+        error = "database is closed";
+        return false;
+    }
+    const bool hadConnection = pageReader->Connected();
+    return pg::ReadTicket(*pageReader, id, record, error) ||
+           (hadConnection && !pageReader->Connected() && pg::ReadTicket(*pageReader, id, record, error));
 }
 
 bool PgScoreStore::ReadReplay(std::int64_t id, std::optional<std::string>& bytes, std::string& error) {

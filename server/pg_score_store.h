@@ -9,14 +9,16 @@
 //   with the index scores_rank on (score DESC, id ASC), and
 //   the index scores_name on (name, score DESC, id ASC), and
 //   munchet_meta(key TEXT PRIMARY KEY, value TEXT NOT NULL) holding the rows
-//   ('schema_version', '2') and ('changes', N): N counts the statements that
+//   ('schema_version', '4') and ('changes', N): N counts the statements that
 //   changed scores, kept by the statement trigger scores_changed, which calls
 //   the function munchet_count_change().
 // The columns are those of the SQLite store; id comes from one sequence that
 // every process draws from, so it gives the order of arrival across all of
-// them. Replays add a column and a table (pg_replays.h); schema version 1,
-// the layout before them, is migrated in place by Open, which also adds the
-// moderation tables where missing (moderation_schema.h). Other tables in the
+// them. Replays add a column and a table (pg_replays.h), tickets another
+// column and table and the key (pg_tickets.h), and a replay goes with its
+// row (pg_replays.h); schema versions 1 to 3, the layouts before them, are
+// migrated in place by Open, which also adds the moderation tables where
+// missing (moderation_schema.h). Other tables in the
 // database are left alone.
 //
 // Every session sets synchronous_commit = on, so a COMMIT that succeeded is
@@ -67,6 +69,10 @@ public:
     // Through the web page's connection: downloads are the page's traffic.
     bool ReadReplay(std::int64_t id, std::optional<std::string>& bytes, std::string& error) override;
     bool ReadBans(std::int64_t unixTime, std::vector<Ban>& bans, std::string& error) override;
+    bool ReadTicketKey(TicketKey& key, std::string& error) override;
+    bool RecordTicketStart(std::uint64_t id, std::int64_t unixMs, std::string& error) override;
+    // Through the web page's connection, like a download.
+    bool ReadTicket(std::uint64_t id, TicketRecord& record, std::string& error) override;
 
     // Fills chunk with the next rows to import, in the order to keep; leaves
     // it empty at the end. False with a message stops the import.
@@ -93,4 +99,5 @@ private:
     std::mutex pageMutex;
     std::unique_ptr<PgConnection> pageReader;  // the web page's reads
     ShownRows shown = ShownRows::all;          // set by Open
+    TicketKey ticketKey{};                     // read by Open
 };

@@ -9,7 +9,32 @@ std::string Counters(const ReplayCounters& c) {
            std::to_string(c.munchets) + ", food " + std::to_string(c.food);
 }
 
+void Append(std::string& bytes, const auto& value) {
+    bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
 }  // namespace
+
+std::string GameDigest(const Replay& replay) {
+    const ReplaySummary& s = replay.summary;
+    std::string bytes;
+    bytes.reserve(32 + replay.carried.size() * CarriedMunchetBytes + replay.frames.size() * ReplayFrameBytes);
+    Append(bytes, s.rulesVersion);
+    Append(bytes, s.startRandom.state);
+    Append(bytes, s.startRandom.increment);
+    Append(bytes, s.playerCount);
+    Append(bytes, s.beginning);
+    for (const Munchet& m : replay.carried)
+        for (const float value : {m.x, m.y, m.targetX, m.targetY, m.heading, m.splitTimer})
+            Append(bytes, value);
+    for (const ReplayFrame& frame : replay.frames) {
+        Append(bytes, frame.frameTime);
+        Append(bytes, frame.held);
+        Append(bytes, frame.pressedKey);
+        Append(bytes, frame.typedChar);
+    }
+    return Sha256Hex(bytes);
+}
 
 ReplayUploadResult ReadReplayUpload(std::string bytes, const ScoreRow& row, std::uint32_t maxFrames) {
     ReplayUploadResult result;
@@ -32,9 +57,10 @@ ReplayUploadResult ReadReplayUpload(std::string bytes, const ScoreRow& row, std:
         result.error = "the replay claims " + Counters(summary.counters) + ", the query " + Counters(queried);
         return result;
     }
-    std::string digest = Sha256Hex(bytes);
-    result.upload =
-        ReplayUpload{std::move(reading.replay), {row, std::move(bytes), std::move(digest), false}};
+    std::string digest = GameDigest(reading.replay);
+    const std::int32_t players = summary.playerCount;
+    result.upload = ReplayUpload{std::move(reading.replay),
+                                 {row, std::move(bytes), std::move(digest), false, 0, players}};
     return result;
 }
 

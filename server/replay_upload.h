@@ -26,5 +26,10 @@ struct ReplayUploadResult {
 // longest game taken. bytes are kept in the result, never copied again.
 ReplayUploadResult ReadReplayUpload(std::string bytes, const ScoreRow& row, std::uint32_t maxFrames);
 
+// What makes a game itself, as a SHA-256 in hex: its rules, random state,
+// beginning and every frame's input; not its name, time or compression, so
+// the same game sent again in other bytes is still recognised.
+std::string GameDigest(const Replay& replay);
+
 // SHA-256 of bytes as 64 lowercase hex digits.
 std::string Sha256Hex(std::string_view bytes);

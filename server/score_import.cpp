@@ -65,7 +65,7 @@ bool ImportSqliteScores(const std::string& path, PgScoreStore& target, std::int6
     }
     // Version 2 adds replays beside the same columns; the games are copied
     // alone, unverified.
-    if (version != "1" && version != "2") {
+    if (version != "1" && version != "2" && version != "3" && version != "4") {
         error = path + " is not a score database of munchet-scores (user_version " + version + ")";
         return false;
     }

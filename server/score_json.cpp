@@ -25,6 +25,7 @@ void AppendRow(std::string& out, const RankedRow& row) {
     AppendMember(out, "level", row.level);
     AppendMember(out, "munchets", row.munchets);
     AppendMember(out, "food", row.food);
+    AppendMember(out, "players", row.players);
     AppendMember(out, "time", row.unixTime);
     out += "\"date\":";
     if (const std::optional<UtcTime> time = FormatUtc(row.unixTime)) {

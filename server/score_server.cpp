@@ -21,6 +21,7 @@
 #include "server/connection_table.h"
 #include "server/listen_socket.h"
 #include "server/rate_limiter.h"
+#include "server/replay_admission.h"
 #include "server/replay_checker.h"
 #include "server/request_log.h"
 #include "server/score_service.h"
@@ -175,7 +176,8 @@ public:
           config(config),
           limiter(config.rateLimit),
           screen(config.nameBlocklist),
-          service{limiter, config.maxRequestBytes, &screen},
+          ticketLimiter(config.rateLimit),
+          service{limiter, config.maxRequestBytes, &screen, &ticketLimiter, nullptr},
           cache([this](const TableCache::Text& text) { tableReply.Publish(text); }),
           limits{
               static_cast<std::size_t>(std::max(config.maxConnections, 1)),
@@ -199,6 +201,14 @@ public:
         screen.Start(store, config.screenPeriod, [this](std::string_view line) { Log(line); });
         std::string stampError;
         if (!cache.RefreshStamp(store, stampError)) Log("cannot read the change stamp: " + stampError);
+        // Both stores make their key when they open, or refuse to open: only
+        // a store that keeps no tickets at all has none, and deals none.
+        TicketKey key{};
+        std::string keyError;
+        if (store.ReadTicketKey(key, keyError)) {
+            mint = std::make_unique<TicketMint>(key);
+            service.mint = mint.get();
+        }
         queue = std::make_unique<CommitQueue>(
             store, cache, [this](std::string_view line) { Log(line); }, std::chrono::seconds(1), metrics);
         pages = std::make_unique<WorkerPool>(config.pageThreads, config.maxQueuedPages, pageThreadNiceness);
@@ -393,6 +403,8 @@ private:
                 return self.ServeWeb(*connection);
             case ScoreDecision::Kind::download:
                 return self.ServeReplay(*connection);
+            case ScoreDecision::Kind::start:
+                return self.RecordStart(*connection);
             case ScoreDecision::Kind::replay:
             case ScoreDecision::Kind::reply:
                 break;
@@ -605,48 +617,132 @@ private:
         std::string().swap(connection.body);
     }
 
-    // The whole body is in: read it, and park the connection while the
-    // verifier plays the game and the committing thread stores it.
+    // The whole body is in: read it and hold its ticket to the key. A game
+    // that may be proven has its ticket's record read on a page thread,
+    // then waits for the verifier; one that may not goes to the store
+    // unplayed. Either way the connection is parked until it is stored.
     MHD_Result CheckReplay(Connection& connection) {
         ReplayUploadResult read = ReadReplayUpload(std::exchange(connection.body, {}),
                                                    connection.decision.row, config.maxReplayFrames);
         if (!read.upload) return Answer(connection, {400, read.error + "\n", false});
+        const std::int64_t arrivedMs = UnixMs();
+        const ReplayAdmission admission =
+            mint ? AdmitTicket(read.upload->replay, *mint, arrivedMs)
+                 : ReplayAdmission{ReplayAdmission::Kind::attach, 200, "this server deals no tickets"};
+        if (admission.kind == ReplayAdmission::Kind::refuse)
+            return Answer(connection, {admission.status, admission.reason + "\n", false});
         connections.Storing(connection.entry);
         connection.waitingForReplay = true;
         MHD_Connection* handle = connection.handle;
-        const bool queued = checker->Submit(
-            std::move(*read.upload),
-            [this, &connection](ReplayUpload upload, const ReplayCheck& check) {
-                Checked(connection, std::move(upload), check);
-            },
-            [this, handle] {
-                MHD_suspend_connection(handle);
-                if (metrics) metrics->ReplayQueued();  // before the verifier can take it off
-            });
+        const auto suspend = [handle] { MHD_suspend_connection(handle); };
+        bool queued;
+        if (admission.kind == ReplayAdmission::Kind::attach) {
+            queued = StoreUnplayed(connection, std::move(*read.upload), admission.reason, suspend);
+        } else {
+            auto upload = std::make_shared<ReplayUpload>(std::move(*read.upload));
+            queued = pages->Post([this, &connection, upload,
+                                  arrivedMs] { AdmitTicketed(connection, std::move(*upload), arrivedMs); },
+                                 suspend);
+        }
         if (queued) return MHD_YES;
         connection.waitingForReplay = false;
-        return Answer(connection, stopping
-                                      ? ScoreReply{503, "server is shutting down\n", true}
-                                      : ScoreReply{503, "replay verifier busy, try again later\n", false});
+        return Answer(connection, stopping ? ScoreReply{503, "server is shutting down\n", true}
+                                           : ScoreReply{503, "server busy, try again later\n", false});
+    }
+
+    // On a page thread, the connection suspended: what the store knows of
+    // the ticket decides whether the game is played again.
+    void AdmitTicketed(Connection& connection, ReplayUpload upload, std::int64_t arrivedMs) {
+        const std::uint64_t ticketId = upload.replay.summary.ticket.id;
+        TicketRecord record;
+        std::string error;
+        if (!store.ReadTicket(ticketId, record, error)) {
+            Log("cannot read ticket " + std::to_string(ticketId) + ": " + error);
+            return Resume(connection, StoredReply(false));
+        }
+        upload.submission.ticketId = ticketId;
+        const ReplayAdmission admission = AdmitTicketedGame(upload.replay, record, arrivedMs);
+        if (admission.kind == ReplayAdmission::Kind::refuse)
+            return Resume(connection, {admission.status, admission.reason + "\n", false});
+        bool queued;
+        if (admission.kind == ReplayAdmission::Kind::attach) {
+            queued = StoreUnplayed(connection, std::move(upload), admission.reason, {});
+        } else {
+            queued = checker->Submit(
+                std::move(upload),
+                [this, &connection](ReplayUpload checked, const ReplayCheck& check) {
+                    Checked(connection, std::move(checked), check);
+                },
+                [this] {
+                    if (metrics) metrics->ReplayQueued();  // before the verifier can take it off
+                });
+        }
+        if (!queued)
+            Resume(connection, stopping ? ScoreReply{503, "server is shutting down\n", true}
+                                        : ScoreReply{503, "replay verifier busy, try again later\n", false});
+    }
+
+    bool StoreUnplayed(Connection& connection, ReplayUpload upload, const std::string& reason,
+                       const std::function<void()>& accepted) {
+        Log("replay kept unverified (" + connection.decision.row.submission.name + ", " + connection.client +
+            "): " + reason);
+        upload.submission.verified = false;
+        return StoreChecked(connection, std::move(upload.submission), accepted);
+    }
+
+    bool StoreChecked(Connection& connection, ReplaySubmission submission,
+                      const std::function<void()>& accepted) {
+        return queue->SubmitReplay(
+            std::move(submission),
+            [this, &connection](bool stored, const StoredReplay& replay) {
+                Resume(connection, StoredReplayReply(stored, replay));
+            },
+            accepted);
+    }
+
+    void Resume(Connection& connection, ScoreReply reply) {
+        connection.replayReply = std::move(reply);
+        MHD_resume_connection(connection.handle);
     }
 
     // On the verifier thread, the connection suspended.
     void Checked(Connection& connection, ReplayUpload upload, const ReplayCheck& check) {
         if (metrics) metrics->ReplayChecked(check.verdict, ThreadCpuTime());
-        const auto resume = [&connection](ScoreReply reply) {
-            connection.replayReply = std::move(reply);
-            MHD_resume_connection(connection.handle);
-        };
         if (check.verdict != ReplayVerdict::Proven && check.verdict != ReplayVerdict::Unproven) {
             Log("replay refused (" + connection.decision.row.submission.name + ", " + connection.client +
                 "): " + check.reason);
-            return resume(UnstoredReplayReply(check, stopping));
+            return Resume(connection, UnstoredReplayReply(check, stopping));
         }
         upload.submission.verified = check.proven();
-        const bool queued = queue->SubmitReplay(
-            std::move(upload.submission),
-            [resume](bool stored, const StoredReplay& replay) { resume(StoredReplayReply(stored, replay)); });
-        if (!queued) resume({503, "server is shutting down\n", true});
+        if (!StoreChecked(connection, std::move(upload.submission), {}))
+            Resume(connection, {503, "server is shutting down\n", true});
+    }
+
+    // The moment a ticketed game began, as the server's clock says, kept
+    // durably through a page thread.
+    MHD_Result RecordStart(Connection& connection) {
+        connections.Storing(connection.entry);
+        connection.waitingForReplay = true;
+        MHD_Connection* handle = connection.handle;
+        const std::uint64_t id = connection.decision.ticketId;
+        const std::int64_t heardMs = UnixMs();
+        const bool queued = pages->Post(
+            [this, &connection, id, heardMs] {
+                std::string error;
+                const bool recorded = store.RecordTicketStart(id, heardMs, error);
+                if (!recorded) Log("cannot record the start of ticket " + std::to_string(id) + ": " + error);
+                Resume(connection, StoredReply(recorded));
+            },
+            [handle] { MHD_suspend_connection(handle); });
+        if (queued) return MHD_YES;
+        connection.waitingForReplay = false;
+        return Answer(connection, {503, "server busy, try again later\n", false});
+    }
+
+    static std::int64_t UnixMs() {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
     }
 
     // A replay's bytes are read on a page thread, like the page's rows.
@@ -744,6 +840,8 @@ private:
     ServerMetrics* const metrics = config.metrics;
     RateLimiter limiter;
     SubmissionScreen screen;
+    RateLimiter ticketLimiter;         // ticket.php and start.php
+    std::unique_ptr<TicketMint> mint;  // null when the store keeps no key
     ScoreService service;
     TableReply tableReply;  // before cache, whose listener publishes into it
     TableCache cache;

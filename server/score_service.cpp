@@ -1,8 +1,10 @@
 #include "server/score_service.h"
 
+#include <array>
 #include <charconv>
 #include <optional>
 
+#include "server/replay_admission.h"
 #include "server/web_page.h"
 
 namespace {
@@ -22,6 +24,28 @@ ScoreDecision DownloadDecision(std::string_view query) {
     if (id <= 0) return Reply(400, "bad replay id\n");
     ScoreDecision decision{ScoreDecision::Kind::download, {}, {}, {}};
     decision.replayId = id;
+    return decision;
+}
+
+// "ticket=ID&mac=MAC", ID a ticket's decimal id, MAC its 64 hex digits.
+ScoreDecision StartDecision(std::string_view query, const TicketMint& mint, std::int64_t unixTime) {
+    constexpr std::string_view idKey = "ticket=", macKey = "&mac=";
+    const std::size_t macAt = query.find(macKey);
+    std::uint64_t id = 0;
+    std::array<std::uint8_t, 32> mac{};
+    const std::string_view digits = query.starts_with(idKey) && macAt != std::string_view::npos
+                                        ? query.substr(idKey.size(), macAt - idKey.size())
+                                        : std::string_view();
+    const bool plain = !digits.empty() && digits.size() <= 20 &&
+                       digits.find_first_not_of("0123456789") == std::string_view::npos &&
+                       std::from_chars(digits.data(), digits.data() + digits.size(), id).ec == std::errc() &&
+                       KeyFromHex(query.substr(macAt + macKey.size()), mac);
+    if (!plain) return Reply(400, "bad ticket: expected ticket=ID&mac=MAC\n");
+    const TicketFault fault = mint.Check(id, mac, unixTime);
+    if (fault != TicketFault::none)
+        return Reply(fault == TicketFault::expired ? 410 : 403, std::string(TicketFaultText(fault)) + "\n");
+    ScoreDecision decision{ScoreDecision::Kind::start, {}, {}, {}};
+    decision.ticketId = id;
     return decision;
 }
 
@@ -77,6 +101,12 @@ ScoreDecision ScoreService::Handle(const RequestFacts& request, std::string_view
         if (head) return Reply(404, "not found\n");
         if (path == viewPath) return {ScoreDecision::Kind::table, {}, {}, {}};
         if (path == replayPath) return DownloadDecision(query);
+        if (path == ticketPath || path == startPath) {
+            if (!ticketLimiter || !mint) return Reply(503, "no tickets here, try again later\n");
+            if (!ticketLimiter->Allow(client, now)) return Reply(429, "too many tickets, try again later\n");
+            if (path == startPath) return StartDecision(query, *mint, unixTime);
+            return Reply(200, FormatTicket(mint->Issue(unixTime)) + "\n");
+        }
         if (path != addPath) return Reply(404, "not found\n");
     }
 
@@ -125,5 +155,7 @@ ScoreReply UnstoredReplayReply(const ReplayCheck& check, bool stopping) {
 
 ScoreReply StoredReplayReply(bool stored, const StoredReplay& replay) {
     if (!stored) return StoredReply(false);
+    if (replay.placement == StoredReplay::Placement::ticketUsed)
+        return {409, std::string(ticketUsedReason) + "\n", false};
     return {200, replay.verified ? "VERIFIED\n" : "ATTACHED\n", false};
 }

@@ -14,10 +14,15 @@
 #include "server/rate_limiter.h"
 #include "server/score_store.h"
 #include "server/submission_screen.h"
+#include "server/ticket_mint.h"
 #include "server/web_reply.h"
 
 inline constexpr std::string_view addPath = "/hosted/vlkn/scores/pr/add.php";
 inline constexpr std::string_view viewPath = "/hosted/vlkn/scores/pr/view.php";
+// GET: a new game ticket (common/game_ticket.h), as one line of text.
+inline constexpr std::string_view ticketPath = "/hosted/vlkn/scores/pr/ticket.php";
+// GET ?ticket=ID&mac=MAC: the game of that ticket begins now.
+inline constexpr std::string_view startPath = "/hosted/vlkn/scores/pr/start.php";
 // The web page is served at the root and, for proxies that forward only the
 // game's folder, under that folder too: "/" and "/hosted/vlkn/scores/pr/" are
 // the page, "api/scores" and "style.css" below either its JSON twin and its
@@ -48,19 +53,25 @@ struct ScoreDecision {
         web,       // answer `web` (web_reply.h)
         replay,    // take the body, a replay of the game in `row`: verify it, store it
         download,  // send the bytes of replay `replayId`
+        start,     // record that the game of ticket `ticketId` (checked genuine) begins now
     };
     Kind kind = Kind::reply;
     ScoreReply reply;
-    ScoreRow row;               // for store
-    WebRequest web;             // for web
-    std::int64_t replayId = 0;  // for download: > 0
+    ScoreRow row;                // for store
+    WebRequest web;              // for web
+    std::int64_t replayId = 0;   // for download: > 0
+    std::uint64_t ticketId = 0;  // for start
 };
 
-// Borrows the limiter and the screen, which must outlive it.
+// Borrows the limiters, the mint and the screen, which must outlive it.
 struct ScoreService {
     RateLimiter& limiter;
     std::size_t maxRequestBytes;               // largest request line and headers accepted
     const SubmissionScreen* screen = nullptr;  // bans and blocked names; null: none
+    // ticket.php and start.php count against this limit; they answer 503
+    // while either is missing.
+    RateLimiter* ticketLimiter = nullptr;
+    TicketMint* mint = nullptr;
 
     // client: the address the request is counted and recorded under.
     // now: for the rate limit; unixTime: seconds since 1970, stored with a row.

@@ -13,6 +13,7 @@
 
 #include "server/bans.h"
 #include "server/submission.h"
+#include "server/ticket_mint.h"
 
 inline constexpr int tableRowLimit = 100;  // rows in the table served by view.php
 
@@ -43,16 +44,25 @@ struct RankedRow {
     std::int64_t unixTime = 0;             // when it was stored, seconds since 1970 UTC
     bool verified = false;                 // a replay of the game reproduced this score
     std::optional<std::int64_t> replayId;  // the game's replay can be downloaded under this id
+    std::int32_t players = 1;              // 2: a two-player game, as its replay said
 
     bool operator==(const RankedRow&) const = default;
 };
 
 // A game's replay, checked, on its way to the store.
 struct ReplaySubmission {
-    ScoreRow row;           // the game's name and counters, the client and the time it arrived
-    std::string bytes;      // the replay file exactly as received
-    std::string digest;     // SHA-256 of bytes, as 64 lowercase hex digits: recognises a resend
-    bool verified = false;  // playing it again proved the counters
+    ScoreRow row;                // the game's name and counters, the client and the time it arrived
+    std::string bytes;           // the replay file exactly as received
+    std::string digest;          // GameDigest of the replay (replay_upload.h): recognises a resend
+    bool verified = false;       // playing it again proved the counters
+    std::uint64_t ticketId = 0;  // the game's ticket, checked genuine; 0: a ticketless game
+    std::int32_t players = 1;    // 1 or 2, as the replay says
+};
+
+// What the store knows of one ticket.
+struct TicketRecord {
+    std::optional<std::int64_t> startedAtMs;  // when start.php first heard of its game, ms since 1970
+    bool used = false;                        // a row holds its game
 };
 
 // A stored game's row matches a replay when it holds the same name and
@@ -64,7 +74,8 @@ struct StoredReplay {
     enum class Placement {
         attached,       // to the row the game's add.php had stored
         inserted,       // a new row for the game (its add.php never arrived)
-        alreadyStored,  // a resend: these very bytes were stored before; nothing changed
+        alreadyStored,  // a resend: this very game was stored before; nothing changed
+        ticketUsed,     // its ticket holds another row's game already; nothing changed
     };
     Placement placement = Placement::inserted;
     std::int64_t scoreId = 0;   // the game's row
@@ -126,8 +137,9 @@ public:
     // newest row that matches it (see replayMatchWindowSeconds), that row's
     // verified flag set from replay.verified; or in a new row when none
     // matches. A replay whose digest is stored already changes nothing, so
-    // one game never makes two rows however often it is sent. False with a
-    // message when nothing was stored.
+    // one game never makes two rows however often it is sent; nor does one
+    // whose ticket another row used. The ticket is marked used by the row.
+    // False with a message when nothing was stored.
     virtual bool StoreReplay(const ReplaySubmission& replay, StoredReplay& stored, std::string& error) = 0;
 
     // The bytes of the replay stored under id; bytes is nullopt when no such
@@ -138,6 +150,29 @@ public:
     // `munchet-scores admin ban` left them. Any thread. False with a message
     // when unreadable.
     virtual bool ReadBans(std::int64_t unixTime, std::vector<Ban>& bans, std::string& error) = 0;
+    // The key tickets are issued and checked with: made at random when the
+    // store was first opened, and the same for every process sharing it.
+    virtual bool ReadTicketKey(TicketKey& key, std::string& error) {
+        (void)key;
+        error = "this store keeps no ticket key";
+        return false;
+    }
+
+    // Records, durably, that the game of ticket id began at unixMs (ms since
+    // 1970); a ticket whose start is recorded already keeps its first one.
+    virtual bool RecordTicketStart(std::uint64_t id, std::int64_t unixMs, std::string& error) {
+        (void)id, (void)unixMs;
+        error = "this store keeps no tickets";
+        return false;
+    }
+
+    // What is stored of ticket id; a ticket never heard of reads as a
+    // default TicketRecord. Any thread.
+    virtual bool ReadTicket(std::uint64_t id, TicketRecord& record, std::string& error) {
+        (void)id, (void)record;
+        error = "this store keeps no tickets";
+        return false;
+    }
 
     // One row as a batch of one.
     bool Add(const Submission& submission, std::int64_t unixTime, std::string_view client,

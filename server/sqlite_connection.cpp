@@ -79,4 +79,12 @@ ResetOnExit::~ResetOnExit() {
     sqlite3_clear_bindings(statement);
 }
 
+Statement::Statement(sqlite3* db, const char* text) : db(db) {
+    if (sqlite3_prepare_v2(db, text, -1, &statement, nullptr) != SQLITE_OK) statement = nullptr;
+}
+
+Statement::~Statement() { sqlite3_finalize(statement); }
+
+int Statement::Step() { return statement ? sqlite3_step(statement) : SQLITE_ERROR; }
+
 }  // namespace sql

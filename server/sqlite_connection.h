@@ -41,6 +41,25 @@ std::string Text(sqlite3_stmt* statement, int column);
 // hand is held at the nearest bound rather than wrapped around.
 std::int32_t Int32(sqlite3_stmt* statement, int column);
 
+// A statement prepared for one call, for work rare next to table reads
+// (replays, ticket starts), where keeping it prepared would buy nothing.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* text);
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement();
+
+    sqlite3_stmt* get() const { return statement; }
+    // SQLITE_ROW, SQLITE_DONE, or an error code (also when preparing failed).
+    int Step();
+    std::string Error(std::string_view what) const { return Message(db, what); }
+
+private:
+    sqlite3* db;
+    sqlite3_stmt* statement = nullptr;
+};
+
 // Resets a statement when leaving a scope, so no transaction stays open
 // between calls (an open read would hold back WAL checkpoints).
 struct ResetOnExit {

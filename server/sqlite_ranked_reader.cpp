@@ -55,7 +55,8 @@ bool SqliteRankedReader::Open(const std::string& path, ShownRows shown, std::str
            // The offset is counted on the covering index alone, and only the
            // page's own rows are then looked up: far cheaper on a deep page.
            prepare(
-               "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time, s.id, s.verified, r.id FROM"
+               "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time, s.id, s.verified, r.id, "
+               "s.players FROM"
                " (SELECT id FROM scores{W} ORDER BY score DESC, id ASC LIMIT ?1 OFFSET ?2) AS page"
                " JOIN scores s ON s.id = page.id LEFT JOIN replays r ON r.score_id = s.id"
                " ORDER BY s.score DESC, s.id ASC",
@@ -78,7 +79,8 @@ bool SqliteRankedReader::Open(const std::string& path, ShownRows shown, std::str
                " FROM hidden_scores CROSS JOIN scores ON scores.id = score_id WHERE name = ?1{VA})",
                &countName) &&
            prepare(
-               "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time, s.id, s.verified, r.id FROM"
+               "SELECT s.name, s.score, s.level, s.munchets, s.food, s.time, s.id, s.verified, r.id, "
+               "s.players FROM"
                " (SELECT id FROM scores WHERE name = ?1{A} ORDER BY score DESC, id ASC LIMIT ?2 OFFSET ?3)"
                " AS page JOIN scores s ON s.id = page.id LEFT JOIN replays r ON r.score_id = s.id"
                " ORDER BY s.score DESC, s.id ASC",
@@ -152,6 +154,7 @@ bool SqliteRankedReader::ReadInTransaction(const RankedQuery& query, RankedPage&
         row.unixTime = sqlite3_column_int64(rows, 5);
         row.verified = sqlite3_column_int(rows, 7) != 0;
         if (sqlite3_column_type(rows, 8) != SQLITE_NULL) row.replayId = sqlite3_column_int64(rows, 8);
+        row.players = sql::Int32(rows, 9);
         // Over the whole table a row's rank is its place in the order read.
         row.rank = offset + static_cast<std::int64_t>(page.rows.size()) + 1;
         places.push_back({sqlite3_column_int64(rows, 1), sqlite3_column_int64(rows, 6)});

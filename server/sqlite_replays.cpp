@@ -3,31 +3,11 @@
 #include <sqlite3.h>
 
 #include "server/sqlite_connection.h"
+#include "server/sqlite_tickets.h"
 
 namespace sql {
 
 namespace {
-
-// A statement prepared for one call: replays are few next to table reads,
-// so keeping them prepared would buy nothing.
-class Statement {
-public:
-    Statement(sqlite3* db, const char* text) : db(db) {
-        if (sqlite3_prepare_v2(db, text, -1, &statement, nullptr) != SQLITE_OK) statement = nullptr;
-    }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    ~Statement() { sqlite3_finalize(statement); }
-
-    sqlite3_stmt* get() const { return statement; }
-    // SQLITE_ROW, SQLITE_DONE, or an error code (also when preparing failed).
-    int Step() { return statement ? sqlite3_step(statement) : SQLITE_ERROR; }
-    std::string Error(std::string_view what) const { return Message(db, what); }
-
-private:
-    sqlite3* db;
-    sqlite3_stmt* statement = nullptr;
-};
 
 void BindText(sqlite3_stmt* statement, int index, const std::string& text) {
     sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
@@ -85,11 +65,12 @@ bool FindMatchingRow(sqlite3* db, const ReplaySubmission& replay, std::int64_t& 
     return false;
 }
 
-bool MarkRow(sqlite3* db, std::int64_t id, bool verified, std::string& error) {
-    Statement mark(db, "UPDATE scores SET verified = ?2 WHERE id = ?1");
+bool MarkRow(sqlite3* db, std::int64_t id, const ReplaySubmission& replay, std::string& error) {
+    Statement mark(db, "UPDATE scores SET verified = ?2, players = ?3 WHERE id = ?1");
     if (mark.get()) {
         sqlite3_bind_int64(mark.get(), 1, id);
-        sqlite3_bind_int(mark.get(), 2, verified ? 1 : 0);
+        sqlite3_bind_int(mark.get(), 2, replay.verified ? 1 : 0);
+        sqlite3_bind_int(mark.get(), 3, replay.players);
     }
     if (mark.Step() == SQLITE_DONE) return true;
     error = mark.Error("mark row");
@@ -97,13 +78,15 @@ bool MarkRow(sqlite3* db, std::int64_t id, bool verified, std::string& error) {
 }
 
 bool InsertRow(sqlite3* db, const ReplaySubmission& replay, std::int64_t& id, std::string& error) {
-    Statement insert(db,
-                     "INSERT INTO scores (name, score, level, munchets, food, client, time, verified)"
-                     " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+    Statement insert(
+        db,
+        "INSERT INTO scores (name, score, level, munchets, food, client, time, verified, players)"
+        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
     if (sqlite3_stmt* s = insert.get()) {
         BindGame(s, replay);
         sqlite3_bind_int64(s, 7, replay.row.unixTime);
         sqlite3_bind_int(s, 8, replay.verified ? 1 : 0);
+        sqlite3_bind_int(s, 9, replay.players);
     }
     if (insert.Step() != SQLITE_DONE) {
         error = insert.Error("insert row");
@@ -135,7 +118,7 @@ bool MigrateToReplays(sqlite3* db, std::string& error) {
     std::vector<std::string> version;
     if (!Execute(db, "BEGIN IMMEDIATE", error) || !Query(db, "PRAGMA user_version", version, error))
         return Rollback(db, error, "cannot migrate the score file: " + error);
-    if (!version.empty() && version.front() == "2") return Execute(db, "COMMIT", error);
+    if (!version.empty() && version.front() != "1") return Execute(db, "COMMIT", error);
     const bool migrated =
         Execute(db, "ALTER TABLE scores ADD COLUMN verified INTEGER NOT NULL DEFAULT 0", error) &&
         Execute(db,
@@ -159,14 +142,22 @@ bool StoreReplay(sqlite3* db, const ReplaySubmission& replay, StoredReplay& stor
     bool found = false;
     if (!FindStored(db, replay, stored, found, error)) return Rollback(db, error, error);
     if (found) return Execute(db, "COMMIT", error) || Rollback(db, error, error);
+    bool used = false;
+    if (replay.ticketId != 0 && !TicketUsed(db, replay.ticketId, used, error))
+        return Rollback(db, error, error);
+    if (used) {
+        stored = {StoredReplay::Placement::ticketUsed, 0, 0, false};
+        return Execute(db, "COMMIT", error) || Rollback(db, error, error);
+    }
     std::int64_t scoreId = 0;
     if (!FindMatchingRow(db, replay, scoreId, error)) return Rollback(db, error, error);
     const bool matched = scoreId != 0;
     stored.placement = matched ? StoredReplay::Placement::attached : StoredReplay::Placement::inserted;
     stored.verified = replay.verified;
-    const bool ok =
-        (matched ? MarkRow(db, scoreId, replay.verified, error) : InsertRow(db, replay, scoreId, error)) &&
-        InsertReplay(db, replay, scoreId, stored.replayId, error) && Execute(db, "COMMIT", error);
+    const bool ok = (matched ? MarkRow(db, scoreId, replay, error) : InsertRow(db, replay, scoreId, error)) &&
+                    InsertReplay(db, replay, scoreId, stored.replayId, error) &&
+                    (replay.ticketId == 0 || UseTicket(db, replay.ticketId, scoreId, used, error)) && !used &&
+                    Execute(db, "COMMIT", error);
     stored.scoreId = scoreId;
     return ok || Rollback(db, error, error);
 }

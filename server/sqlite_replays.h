@@ -7,7 +7,8 @@
 //   replays(id INTEGER PRIMARY KEY, score_id INTEGER NOT NULL UNIQUE,
 //           digest TEXT NOT NULL UNIQUE, bytes BLOB NOT NULL)
 // where score_id is the row of scores the replay belongs to, digest the
-// SHA-256 of bytes in hex, and bytes the replay file as received. The
+// game's GameDigest (replay_upload.h; files stored before it hold the
+// SHA-256 of their bytes), and bytes the replay file as received. The
 // partial index scores_verified on (score DESC, id ASC) WHERE verified = 1
 // serves a table that shows verified rows alone.
 #pragma once
@@ -22,7 +23,7 @@ struct sqlite3;
 
 namespace sql {
 
-// Brings a user_version 1 file to 2 in one transaction; a file already at 2
+// Brings a user_version 1 file to 2 in one transaction; a file at 2 or later
 // is left alone, so processes opening it together migrate it once.
 bool MigrateToReplays(sqlite3* db, std::string& error);
 

@@ -11,6 +11,8 @@
 #include "server/sqlite_connection.h"
 #include "server/sqlite_ranked_reader.h"
 #include "server/sqlite_replays.h"
+#include "server/sqlite_row_ids.h"
+#include "server/sqlite_tickets.h"
 
 namespace {
 
@@ -85,14 +87,16 @@ bool CheckSchema(sqlite3* db, const std::string& path, bool& fresh, std::string&
         error = path + " holds tables of another program (" + Joined(tables) + "); refusing to use it";
         return false;
     }
-    // Version 1 is the layout before replays; Open migrates it.
-    if (userVersion != "1" && userVersion != "2") {
+    // Versions 1 to 3 are the layouts before replays, tickets and lasting ids;
+    // Open migrates them.
+    if (userVersion != "1" && userVersion != "2" && userVersion != "3" && userVersion != "4") {
         error = "database has an unknown layout (user_version " + userVersion + ")";
         return false;
     }
     std::erase(tables, "scores");
     std::erase(tables, "replays");
     std::erase_if(tables, sql::IsModerationTable);
+    std::erase(tables, "tickets");
     if (!tables.empty()) {
         error = path + " holds tables besides ours (" + Joined(tables) + "); refusing to use it";
         return false;
@@ -142,7 +146,9 @@ bool SqliteScoreStore::Open(const std::string& path, std::string& error, ShownRo
     }
     ok = ok && Execute(writer, "PRAGMA synchronous = FULL", error) &&
          (fresh ? CreateSchema(writer, error) : Execute(writer, nameIndex, error)) &&
-         sql::MigrateToReplays(writer, error) && sql::AddModeration(writer, error) &&
+         sql::MigrateToReplays(writer, error) && sql::MigrateToTickets(writer, error) &&
+         sql::MigrateToLastingIds(writer, error) && sql::AddModeration(writer, error) &&
+         Execute(writer, "PRAGMA foreign_keys = ON", error) && LoadOrMakeKeyFile(path + ".key", ticketKey, error) &&
          Prepare(writer, "BEGIN IMMEDIATE", &beginStatement, error) &&
          Prepare(writer,
                  "INSERT INTO scores (name, score, level, munchets, food, time, client)"
@@ -310,6 +316,34 @@ bool SqliteScoreStore::StoreReplay(const ReplaySubmission& replay, StoredReplay&
         return false;
     }
     return sql::StoreReplay(writer, replay, stored, error);
+}
+
+bool SqliteScoreStore::ReadTicketKey(TicketKey& key, std::string& error) {
+    std::lock_guard lock(writeMutex);
+    if (!writer) {
+        error = "database is closed";
+        return false;
+    }
+    key = ticketKey;
+    return true;
+}
+
+bool SqliteScoreStore::RecordTicketStart(std::uint64_t id, std::int64_t unixMs, std::string& error) {
+    std::lock_guard lock(writeMutex);
+    if (!writer) {
+        error = "database is closed";
+        return false;
+    }
+    return sql::RecordTicketStart(writer, id, unixMs, error);
+}
+
+bool SqliteScoreStore::ReadTicket(std::uint64_t id, TicketRecord& record, std::string& error) {
+    std::lock_guard lock(readMutex);
+    if (!reader) {
+        error = "database is closed";
+        return false;
+    }
+    return sql::ReadTicket(reader, id, record, error);
 }
 
 bool SqliteScoreStore::ReadReplay(std::int64_t id, std::optional<std::string>& bytes, std::string& error) {

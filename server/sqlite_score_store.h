@@ -7,9 +7,11 @@
 // so it gives the order of arrival. The index scores_name on (name, score
 // DESC, id ASC) serves the web page's search by name; Open adds it to a file
 // made before it, which needs no new user_version since it changes no row.
-// Replays add a column and a table (user_version 2, sqlite_replays.h); Open
-// migrates a file of user_version 1 in place. The moderation tables
-// (moderation_schema.h) are added by Open where missing.
+// Replays add a column and a table (user_version 2, sqlite_replays.h), and
+// tickets another column and table and a key file (user_version 3,
+// sqlite_tickets.h), and ids that are never reused (user_version 4,
+// sqlite_row_ids.h); Open migrates an older file in place. The moderation
+// tables (moderation_schema.h) are added by Open where missing.
 // The file is kept in WAL mode with synchronous=FULL: a committed transaction
 // has its log synced to disk.
 #pragma once
@@ -59,6 +61,9 @@ public:
     bool StoreReplay(const ReplaySubmission& replay, StoredReplay& stored, std::string& error) override;
     bool ReadReplay(std::int64_t id, std::optional<std::string>& bytes, std::string& error) override;
     bool ReadBans(std::int64_t unixTime, std::vector<Ban>& bans, std::string& error) override;
+    bool ReadTicketKey(TicketKey& key, std::string& error) override;
+    bool RecordTicketStart(std::uint64_t id, std::int64_t unixMs, std::string& error) override;
+    bool ReadTicket(std::uint64_t id, TicketRecord& record, std::string& error) override;
 
     // Number of stored rows, or -1 on error.
     std::int64_t RowCount();
@@ -71,6 +76,7 @@ private:
     sqlite3_stmt* beginStatement = nullptr;
     sqlite3_stmt* insertStatement = nullptr;
     sqlite3_stmt* commitStatement = nullptr;
+    TicketKey ticketKey{};  // read by Open
 
     std::mutex readMutex;
     sqlite3* reader = nullptr;

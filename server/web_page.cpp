@@ -173,6 +173,8 @@ void AppendRow(std::string& out, const RankedRow& row, bool replayColumn) {
         // Too long to search for (only a copied database holds such names).
         AppendName(out, row.name);
     }
+    // Two players share one score: not a feat to rank beside one player's.
+    if (row.players == 2) out += " <span class=\"players\">(two players)</span>";
     out += "</th>";
     AppendNumberCell(out, "score num", row.score);
     AppendNumberCell(out, "level num", std::int64_t{row.level} + 1);

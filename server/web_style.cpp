@@ -71,6 +71,7 @@ tbody th { font-weight: normal; }
 bdi, .name { overflow-wrap: anywhere; }
 .num { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
 .verified { color: var(--mark); white-space: nowrap; }
+.players { color: var(--muted); font-weight: normal; white-space: nowrap; }
 .pages { display: flex; flex-wrap: wrap; gap: 0.5rem 1.5rem; margin: 1rem 0; }
 .boards { display: flex; flex-wrap: wrap; gap: 0.5rem 1.5rem; margin: 1rem 0; }
 .boards a[aria-current] { font-weight: bold; text-decoration: none; }

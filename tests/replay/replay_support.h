@@ -28,6 +28,10 @@ struct Script {
     // The bot turns on the munchets after this many frames of play, so every
     // game ends soon.
     int playFrames = 3000;
+    // The generator's state the game begins with (a server's ticket); none: the seed's.
+    std::optional<RandomState> random = std::nullopt;
+    // The time of each frame as the window loop tells it; none: WanderingFrameTime.
+    float (*frameTime)(int frame) = nullptr;
 };
 
 inline void PrintTo(const Script& s, std::ostream* os) { *os << s.name; }
@@ -56,13 +60,16 @@ public:
     ReplayRecorder recorder;
     int frame = 0;
 
-    explicit GameRecorder(int seed) : g(seed) {
+    float (*frameTime)(int frame) = WanderingFrameTime;
+
+    explicit GameRecorder(int seed, std::optional<RandomState> random = std::nullopt) : g(seed) {
+        if (random) g.engine->Random_SetState(*random);
         g.game.StartGame();
         recorder.GameBeganBeforeFrames(g.game);
     }
 
     void Run(FrameInput input) {
-        g.RunFrame(input.Lasting(WanderingFrameTime(frame++)));
+        g.RunFrame(input.Lasting(frameTime(frame++)));
         recorder.FrameRan(g.game, g.engine->Journal_Get().last);
     }
 
@@ -102,7 +109,8 @@ private:
 
 // Plays the script's game from its beginning to its end, recording it.
 inline Recorded Record(const Script& script) {
-    GameRecorder r(script.seed);
+    GameRecorder r(script.seed, script.random);
+    if (script.frameTime) r.frameTime = script.frameTime;
     SoundNames names;
     Bot bot;
     switch (script.start) {

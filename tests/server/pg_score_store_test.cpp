@@ -78,8 +78,42 @@ TEST_F(PostgresStoreTest, ProcessesStartingTogetherCreateTheTablesOnce) {
     // Equal scores from different processes rank in the order they arrived.
     EXPECT_EQ(Table(*stores.back()), "p0;500\np1;500\np2;500\np3;500\np4;500\np5;500\np6;500\np7;500\n");
     // One change counted for each process's add, none for the set-up.
-    EXPECT_EQ(db.Query("SELECT key, value FROM munchet_meta ORDER BY key"),
-              (SqlRows{{"changes", "8"}, {"schema_version", "2"}}));
+    EXPECT_EQ(db.Query("SELECT key, value FROM munchet_meta WHERE key <> 'ticket_key' ORDER BY key"),
+              (SqlRows{{"changes", "8"}, {"schema_version", "4"}}));
+    // And on one ticket key, whichever made it.
+    const SqlRows kept = db.Query("SELECT value FROM munchet_meta WHERE key = 'ticket_key'");
+    for (auto& store : stores) {
+        TicketKey key{};
+        std::string error;
+        ASSERT_TRUE(store->ReadTicketKey(key, error)) << error;
+        EXPECT_EQ(SqlRows{{KeyToHex(key)}}, kept);
+    }
+}
+
+TEST_F(PostgresStoreTest, BringsADatabaseOfTheReplayLayoutUpToDateInPlace) {
+    ASSERT_EQ(
+        db.Execute("CREATE TABLE scores (id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+                   " name TEXT NOT NULL, score BIGINT NOT NULL, level BIGINT NOT NULL,"
+                   " munchets BIGINT NOT NULL, food BIGINT NOT NULL, time BIGINT NOT NULL,"
+                   " client TEXT NOT NULL, verified BOOLEAN NOT NULL DEFAULT false);"
+                   "CREATE TABLE replays (id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+                   " score_id BIGINT NOT NULL UNIQUE, digest TEXT NOT NULL UNIQUE, bytes BYTEA NOT NULL);"
+                   "CREATE TABLE munchet_meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+                   "INSERT INTO munchet_meta VALUES ('schema_version', '2');"
+                   "INSERT INTO scores (name, score, level, munchets, food, time, client, verified)"
+                   " VALUES ('old', 100, 0, 1, 0, 0, 'x', true);"
+                   "INSERT INTO replays (score_id, digest, bytes) VALUES (1, 'kept', ''), (7, 'orphan', '')"),
+        "");
+    PgScoreStore store;
+    std::string error;
+    ASSERT_TRUE(store.Open(Settings(db.Location()), error)) << error;
+    EXPECT_EQ(db.Query("SELECT value FROM munchet_meta WHERE key = 'schema_version'"), SqlRows{{"4"}});
+    EXPECT_EQ(db.Query("SELECT name, verified, players FROM scores"), (SqlRows{{"old", "t", "1"}}));
+    EXPECT_EQ(db.Query("SELECT digest FROM replays"), SqlRows{{"kept"}});
+    ASSERT_EQ(db.Execute("DELETE FROM scores"), "");
+    EXPECT_EQ(db.Query("SELECT count(*) FROM replays"), SqlRows{{"0"}});
+    TicketRecord record;
+    EXPECT_TRUE(store.ReadTicket(1, record, error)) << error;
 }
 
 // Databases the store must refuse, each made by SQL run before it opens
@@ -115,16 +149,16 @@ TEST_P(RefusedDatabases, AreNeverUsedOrChanged) {
 
 INSTANTIATE_TEST_SUITE_P(
     PostgresStoreTest, RefusedDatabases,
-    testing::Values(PgRefusal{"unknown_version", true, "UPDATE munchet_meta SET value = '7'",
-                              "schema version 7"},
-                    PgRefusal{"another_layout", false,
-                              "CREATE TABLE munchet_meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
-                              "INSERT INTO munchet_meta VALUES ('schema_version', '1');"
-                              "CREATE TABLE scores (player TEXT, points INTEGER)",
-                              "has another layout (player text, points integer)"},
-                    PgRefusal{"another_program", false, "CREATE TABLE scores (id BIGINT, name TEXT)",
-                              "belongs to another program"},
-                    PgRefusal{"table_dropped", true, "DROP TABLE scores", "public.scores is missing"}),
+    testing::Values(
+        PgRefusal{"unknown_version", true, "UPDATE munchet_meta SET value = '7'", "schema version 7"},
+        PgRefusal{"another_layout", false,
+                  "CREATE TABLE munchet_meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+                  "INSERT INTO munchet_meta VALUES ('schema_version', '1');"
+                  "CREATE TABLE scores (player TEXT, points INTEGER)",
+                  "has another layout (player text, points integer)"},
+        PgRefusal{"another_program", false, "CREATE TABLE scores (id BIGINT, name TEXT)",
+                  "belongs to another program"},
+        PgRefusal{"table_dropped", true, "DROP TABLE scores CASCADE", "public.scores is missing"}),
     [](const testing::TestParamInfo<PgRefusal>& info) { return std::string(info.param.name); });
 
 TEST_F(PostgresStoreTest, AnUnreachableDatabaseFailsWithinTheTimeOut) {

@@ -84,7 +84,9 @@ TEST_P(ReplayStoreTest, ServesTheBytesAndMarksTheRowsOnThePage) {
     std::string error;
     ASSERT_TRUE(store->Add({"Plain", 100, 0, 1, 0}, arrival, "10.0.0.9", error)) << error;
     const StoredReplay stored = Store(Replay(bytes));
-    const StoredReplay unproven = Store(Replay("carried munchets", false, "10.0.0.3"));
+    ReplaySubmission twoPlayers = Replay("carried munchets", false, "10.0.0.3");
+    twoPlayers.players = 2;
+    const StoredReplay unproven = Store(twoPlayers);
 
     std::optional<std::string> read;
     ASSERT_TRUE(store->ReadReplay(stored.replayId, read, error)) << error;
@@ -99,13 +101,45 @@ TEST_P(ReplayStoreTest, ServesTheBytesAndMarksTheRowsOnThePage) {
     EXPECT_EQ(page.rows[0].replayId, stored.replayId);
     EXPECT_FALSE(page.rows[1].verified);
     EXPECT_EQ(page.rows[1].replayId, unproven.replayId);
+    EXPECT_EQ(page.rows[0].players, 1);
+    EXPECT_EQ(page.rows[1].players, 2);
     EXPECT_FALSE(page.rows[2].verified);
     EXPECT_EQ(page.rows[2].replayId, std::nullopt);
 
-    // A replay whose row an administrator deleted is gone with it.
-    ASSERT_EQ(db.Execute("DELETE FROM scores WHERE id = " + std::to_string(stored.scoreId)), "");
+    // A replay whose row an administrator deleted is gone with it, and
+    // neither id is ever given again: the next game's row is not the cheat's.
+    ASSERT_EQ(db.Execute("DELETE FROM scores WHERE id >= " + std::to_string(stored.scoreId)), "");
     ASSERT_TRUE(store->ReadReplay(stored.replayId, read, error)) << error;
     EXPECT_EQ(read, std::nullopt);
+    EXPECT_EQ(db.Query("SELECT count(*) FROM replays"), SqlRows{{"0"}});
+    const StoredReplay next = Store(Replay("next game"));
+    EXPECT_EQ(next.scoreId, unproven.scoreId + 1);
+    EXPECT_EQ(next.replayId, unproven.replayId + 1);
+}
+
+TEST_P(ReplayStoreTest, ATicketProvesOneRowEverAndKeepsItsFirstStart) {
+    std::string error;
+    TicketRecord record;
+    ASSERT_TRUE(store->ReadTicket(77, record, error)) << error;
+    EXPECT_FALSE(record.startedAtMs || record.used);
+    ASSERT_TRUE(store->RecordTicketStart(77, 1000, error)) << error;
+    ASSERT_TRUE(store->RecordTicketStart(77, 2000, error)) << error;
+    ReplaySubmission first = Replay("ticketed game");
+    first.ticketId = 77;
+    EXPECT_EQ(Store(first).placement, StoredReplay::Placement::inserted);
+    ASSERT_TRUE(store->ReadTicket(77, record, error)) << error;
+    EXPECT_EQ(record.startedAtMs, 1000);
+    EXPECT_TRUE(record.used);
+
+    // The same ticket in other frames, under another name: nothing changes,
+    // not even once its row is deleted.
+    ReplaySubmission again = Replay("other frames");
+    again.ticketId = 77;
+    again.row.submission.name = "Eve";
+    EXPECT_EQ(Store(again).placement, StoredReplay::Placement::ticketUsed);
+    ASSERT_EQ(db.Execute("DELETE FROM scores"), "");
+    EXPECT_EQ(Store(again).placement, StoredReplay::Placement::ticketUsed);
+    EXPECT_EQ(db.RowCount(), 0);
 }
 
 TEST_P(ReplayStoreTest, ShowsOnlyVerifiedRowsWhenAskedTo) {

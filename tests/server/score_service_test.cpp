@@ -144,4 +144,47 @@ TEST_F(ScoreServiceTest, LimitsSubmissionsPerClientButNeverTheTable) {
     EXPECT_EQ(Get(AddTarget(goodQuery)).kind, ScoreDecision::Kind::store);
 }
 
+TEST_F(ScoreServiceTest, DealsTicketsAndTakesOnlyTheStartsOfGenuineFreshOnes) {
+    RateLimiter ticketLimiter{0};
+    TicketMint mint(TicketKey{7});
+    service.ticketLimiter = &ticketLimiter;
+    service.mint = &mint;
+    const ScoreDecision dealt = Get("/hosted/vlkn/scores/pr/ticket.php");
+    ASSERT_EQ(dealt.reply.status, 200);
+    const std::optional<GameTicket> t = ParseTicket(dealt.reply.body);
+    ASSERT_TRUE(t);
+    EXPECT_EQ(mint.Check(*t, 1700000000), TicketFault::none);
+
+    const std::string id = std::to_string(t->id), mac = KeyToHex(t->mac);
+    const ScoreDecision started = Get(std::string(startPath) + "?ticket=" + id + "&mac=" + mac);
+    ASSERT_EQ(started.kind, ScoreDecision::Kind::start);
+    EXPECT_EQ(started.ticketId, t->id);
+
+    std::string forged = mac;
+    forged[0] = forged[0] == '0' ? '1' : '0';
+    const std::pair<std::string, int> refusals[] = {
+        {"", 400},
+        {"ticket=" + id, 400},
+        {"ticket=" + id + "&mac=" + mac.substr(1), 400},
+        {"ticket=" + id + "&mac=" + mac + "0", 400},
+        {"ticket=+" + id + "&mac=" + mac, 400},
+        {"mac=" + mac + "&ticket=" + id, 400},
+        {"ticket=99999999999999999999999&mac=" + mac, 400},
+        {"ticket=" + id + "&mac=" + forged, 403},
+        {"ticket=" + std::to_string(t->id + 1) + "&mac=" + mac, 403},
+    };
+    for (const auto& [query, status] : refusals)
+        EXPECT_EQ(Get(std::string(startPath) + "?" + query).reply.status, status) << query;
+    const ScoreDecision late = service.Handle(
+        {"GET", "HTTP/1.1", std::string(startPath) + "?ticket=" + id + "&mac=" + mac, true, 100}, "192.0.2.1",
+        now, 1700000000 + ticketLifetimeSeconds + 1);
+    EXPECT_EQ(late.reply.status, 410);
+
+    RateLimiter two{2};
+    service.ticketLimiter = &two;
+    EXPECT_EQ(Get("/hosted/vlkn/scores/pr/ticket.php").reply.status, 200);
+    EXPECT_EQ(Get(std::string(startPath) + "?ticket=" + id + "&mac=" + mac).kind, ScoreDecision::Kind::start);
+    EXPECT_EQ(Get("/hosted/vlkn/scores/pr/ticket.php").reply.status, 429);
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include <random>
 #include <thread>
 
+#include "replay/replay_file.h"
 #include "server/table_cache.h"
 #include "tests/server/test_database.h"
 
@@ -375,10 +376,56 @@ TEST_F(SqliteStoreTest, BringsAFileOfTheEarlierLayoutUpToDateInPlaceKeepingItsRo
                  {"scores"},
                  {"scores_name"},
                  {"scores_rank"},
+                 {"scores_take_replays"},
                  {"scores_time"},
-                 {"scores_verified"}}));
-    EXPECT_EQ(QuerySqlite(older, "SELECT name, verified FROM scores"), (SqlRows{{"old", "0"}}));
-    EXPECT_EQ(QuerySqlite(older, "PRAGMA user_version"), SqlRows{{"2"}});
+                 {"scores_verified"},
+                 {"tickets"}}));
+    EXPECT_EQ(QuerySqlite(older, "SELECT name, verified, players FROM scores"), (SqlRows{{"old", "0", "1"}}));
+    EXPECT_EQ(QuerySqlite(older, "PRAGMA user_version"), SqlRows{{"4"}});
+}
+
+// A replay file of a game under name with score 100, as an SQL blob literal.
+std::string ReplayBlob(const std::string& name) {
+    Replay replay;
+    replay.summary.name = name;
+    replay.summary.counters = {100, 0, 1, 0};
+    replay.frames.resize(1);
+    std::string blob = "X'";
+    for (const unsigned char byte : WriteReplay(replay)) {
+        static constexpr char digits[] = "0123456789abcdef";
+        blob += digits[byte >> 4];
+        blob += digits[byte & 15];
+    }
+    return blob + "'";
+}
+
+TEST_F(SqliteStoreTest, GivesNoIdTwiceAfterMigratingAndDropsReplaysLeftOnAnotherRow) {
+    // Before ids lasted: "cheater" was deleted and "next" was given its id,
+    // with the cheat's replay still pointing at it; row 9's replay is an orphan.
+    const std::string older = dir.File("older.db");
+    ExpectOutside(older,
+                  ("CREATE TABLE scores (id INTEGER PRIMARY KEY, name TEXT NOT NULL, score INTEGER NOT NULL,"
+                   " level INTEGER NOT NULL, munchets INTEGER NOT NULL, food INTEGER NOT NULL,"
+                   " time INTEGER NOT NULL, client TEXT NOT NULL, verified INTEGER NOT NULL DEFAULT 0);"
+                   "CREATE TABLE replays (id INTEGER PRIMARY KEY, score_id INTEGER NOT NULL UNIQUE,"
+                   " digest TEXT NOT NULL UNIQUE, bytes BLOB NOT NULL); PRAGMA user_version = 2;"
+                   "INSERT INTO scores VALUES (1, 'next', 100, 0, 1, 0, 0, 'x', 1), (2, 'kept', 100, 0, 1, "
+                   "0, 0, 'x', 1);"
+                   "INSERT INTO replays VALUES (1, 1, 'a', " +
+                   ReplayBlob("cheater") + "), (2, 2, 'b', " + ReplayBlob("kept") + "), (3, 9, 'c', " +
+                   ReplayBlob("gone") + ")")
+                      .c_str());
+    std::string error;
+    ASSERT_TRUE(store.Open(older, error)) << error;
+    EXPECT_EQ(QuerySqlite(older,
+                          "SELECT s.name, s.verified, r.id FROM scores s LEFT JOIN replays r"
+                          " ON r.score_id = s.id ORDER BY s.id"),
+              (SqlRows{{"next", "0", ""}, {"kept", "1", "2"}}));
+    ExpectOutside(older, "DELETE FROM scores WHERE id = 2");
+    ASSERT_TRUE(store.Add({"new", 100, 0, 1, 0}, 0, "x", error)) << error;
+    EXPECT_EQ(QuerySqlite(older, "SELECT id, name FROM scores ORDER BY id"),
+              (SqlRows{{"1", "next"}, {"3", "new"}}));
+    EXPECT_EQ(QuerySqlite(older, "SELECT count(*) FROM replays"), SqlRows{{"0"}});
 }
 
 TEST_F(SqliteStoreTest, ShortWriteLockByAnotherProcessOnlyDelaysAnAdd) {

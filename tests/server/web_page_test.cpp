@@ -48,6 +48,16 @@ TEST(ScorePageLinks, NameLinksAreEncodedThenEscaped) {
               std::string::npos);
     // Too long to search for: shown, not linked.
     EXPECT_NE(page.find("<th scope=\"row\" class=\"name\"><bdi>" + std::string(65, 'L')), std::string::npos);
+    EXPECT_EQ(page.find("two players"), std::string::npos);
+}
+
+TEST(ScorePageRows, MarkATwoPlayerGame) {
+    RankedRow row = Row(1, "Pair");
+    row.players = 2;
+    EXPECT_NE(
+        RenderScorePage({{1, ""}, 1, {row}}).find("</a> <span class=\"players\">(two players)</span></th>"),
+        std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(RenderScoreJson({{1, ""}, 1, {row}}))["rows"][0]["players"], 2);
 }
 
 struct Paging {
@@ -125,6 +135,7 @@ TEST(ScoreJson, ParsesBackToTheSameRows) {
         EXPECT_EQ(row["food"], 17);
         EXPECT_EQ(row["date"], "2026-01-31T12:00:00Z");
         EXPECT_EQ(row["verified"], false);
+        EXPECT_EQ(row["players"], 1);
         EXPECT_TRUE(row["replay"].is_null());
     }
     const nlohmann::json& last = json["rows"].back();
