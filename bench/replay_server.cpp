@@ -5,13 +5,17 @@
 // several clients at once. (Replay sizes are bench_replay's: its frame times
 // are a real window loop's, these a steady 10 ms.) It prints replays verified per second, game
 // minutes proven per second of wall time, and the server's CPU time (from
-// /proc) per game minute.
+// /proc) per game minute. Last, one address floods the verifier with replays
+// made to be slow to play (tests/server/heavy_replay.h) while another sends
+// the games again, one at a time: it prints how much longer each honest
+// replay waited than it did alone, and what the flooding address was told.
 //
 // usage: bench_scores_replay [--games N] [--minutes M] [--clients C] [--server PATH]
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -21,6 +25,7 @@
 #include "engine/input_journal.h"
 #include "replay/replay_recorder.h"
 #include "server/submission.h"
+#include "tests/server/heavy_replay.h"
 #include "tests/server/server_test_support.h"
 
 namespace {
@@ -131,6 +136,56 @@ void Phase(const char* title, int port, pid_t pid, const std::vector<SentGame>& 
                 minutes / wall, 1000.0 * cpu / minutes);
 }
 
+// Seconds each game's replay takes from sourceHost, one at a time.
+std::vector<double> Waits(int port, int sourceHost, const std::vector<SentGame>& games) {
+    std::vector<double> waits;
+    for (const SentGame& game : games) {
+        const auto start = Clock::now();
+        const RawReply reply =
+            PostFrom(port, sourceHost, "/hosted/vlkn/scores/pr/replay.php?" + game.query, game.bytes);
+        waits.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        if (reply.body != "VERIFIED\n")
+            std::fprintf(stderr, "honest: %d %s", reply.status, reply.body.c_str());
+    }
+    return waits;
+}
+
+void FloodPhase(int port, const std::vector<SentGame>& games) {
+    const std::vector<double> alone = Waits(port, 3, games);
+    const std::string heavy = WriteReplay(HeavyReplay(MaxReplayFrames / 8));
+    const std::string heavyTarget = ReplayQuery(HeavyReplay(1).summary);
+    std::atomic<bool> flooding{true};
+    std::mutex mutex;
+    std::map<int, int> told;  // status: replies the flooding address got
+    std::vector<std::thread> flood;
+    for (int i = 0; i < 4; ++i) {
+        flood.emplace_back([&] {
+            while (flooding) {
+                const int status = PostFrom(port, 2, heavyTarget, heavy).status;
+                std::lock_guard lock(mutex);
+                ++told[status];
+            }
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::vector<double> flooded = Waits(port, 4, games);
+    flooding = false;
+    for (std::thread& t : flood) t.join();
+    std::vector<double> extra;
+    for (std::size_t i = 0; i < games.size(); ++i) extra.push_back(flooded[i] - alone[i]);
+    std::sort(extra.begin(), extra.end());
+    double aloneTotal = 0;
+    for (const double w : alone) aloneTotal += w;
+    std::printf(
+        "%-28s honest replay alone %.3f s on average; waited longer under the flood by %.3f s "
+        "(median), %.3f s (most)\n",
+        "one address flooding", aloneTotal / static_cast<double>(alone.size()), extra[extra.size() / 2],
+        extra.back());
+    std::printf("%-28s the flooding address was answered:", "");
+    for (const auto& [status, count] : told) std::printf(" %d x %d", count, status);
+    std::printf("\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -166,5 +221,6 @@ int main(int argc, char** argv) {
     Phase("one at a time, new games", server.port, server.pid, games, 1);
     // Sent again, each is played again before the store recognises it.
     Phase("several clients, resent", server.port, server.pid, games, settings.clients);
+    FloodPhase(server.port, games);
     return 0;
 }

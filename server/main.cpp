@@ -121,6 +121,8 @@ int main(int argc, char** argv) {
     config.maxReplayFrames = static_cast<std::uint32_t>(options.maxReplayFrames);
     config.verifyCpu = std::chrono::milliseconds(options.verifyCpuMs);
     config.verifyQueue = static_cast<std::size_t>(options.verifyQueue);
+    config.verifyCpuPerClientMinute = std::chrono::milliseconds(options.verifyClientCpuMs);
+    config.minBodyBytesPerSecond = static_cast<std::size_t>(options.minUploadRate);
     ScoreServer server(*store, config);
     const int port = server.Start(options.host, options.port, &error);
     if (port < 0) {
@@ -141,8 +143,10 @@ int main(int argc, char** argv) {
                      : std::to_string(options.maxPerClient).c_str(),
                  options.timeoutSeconds, options.maxRequestBytes);
     std::fprintf(stderr,
-                 "munchet-scores: replays up to %d bytes and %d frames, %d ms of CPU each, %d waiting; %s\n",
-                 options.maxReplayBytes, options.maxReplayFrames, options.verifyCpuMs, options.verifyQueue,
+                 "munchet-scores: replays up to %d bytes and %d frames, %d ms of CPU each, %d ms a minute "
+                 "per address, %d waiting, sent at %d bytes/s or more; %s\n",
+                 options.maxReplayBytes, options.maxReplayFrames, options.verifyCpuMs,
+                 options.verifyClientCpuMs, options.verifyQueue, options.minUploadRate,
                  options.requireReplay ? "only verified rows shown" : "every row shown");
     std::fprintf(stderr, "listening on %s:%d\n", HostForDisplay(options.host).c_str(), port);
     if (!options.portFile.empty() && !WritePortFile(options.portFile, port)) {

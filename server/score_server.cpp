@@ -93,6 +93,17 @@ Connection* ConnectionOf(MHD_Connection* handle) {
     return info ? static_cast<Connection*>(info->socket_context) : nullptr;
 }
 
+// The answer to a replay the verifier would not take.
+ScoreReply RefusedReplayReply(ReplayChecker::Admission admission, bool stopping) {
+    using Admission = ReplayChecker::Admission;
+    if (stopping || admission == Admission::closed) return {503, "server is shutting down\n", true};
+    if (admission == Admission::clientFull)
+        return {429, "too many of your replays are waiting, try again later\n", false};
+    if (admission == Admission::overBudget)
+        return {429, "your replays have used up their verifying time, try again later\n", false};
+    return {503, "replay verifier busy, try again later\n", false};
+}
+
 MHD_Response* TextResponse(std::string_view body, bool close) {
     MHD_Response* response =
         MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
@@ -170,7 +181,7 @@ public:
           limits{
               static_cast<std::size_t>(std::max(config.maxConnections, 1)),
               config.trustProxy ? 0 : static_cast<std::size_t>(std::max(config.maxConnectionsPerClient, 0)),
-              config.ioTimeout, config.idleTimeout},
+              config.ioTimeout, config.idleTimeout, config.minBodyBytesPerSecond},
           connections(limits) {}
 
     ~Engine() { Stop(); }
@@ -186,8 +197,12 @@ public:
         if (!cache.RefreshStamp(store, stampError)) Log("cannot read the change stamp: " + stampError);
         queue = std::make_unique<CommitQueue>(store, cache, [this](std::string_view line) { Log(line); });
         pages = std::make_unique<WorkerPool>(config.pageThreads, config.maxQueuedPages, pageThreadNiceness);
-        checker =
-            std::make_unique<ReplayChecker>(config.verifyQueue, config.maxReplayFrames, config.verifyCpu);
+        ReplayCheckerLimits verifier;
+        verifier.capacity = config.verifyQueue;
+        verifier.maxFrames = config.maxReplayFrames;
+        verifier.cpuPerReplay = config.verifyCpu;
+        verifier.cpuPerClientMinute = config.verifyCpuPerClientMinute;
+        checker = std::make_unique<ReplayChecker>(verifier);
         if (!StartDaemon()) {
             error = "libmicrohttpd did not start";
             Stop();
@@ -555,6 +570,7 @@ private:
         }
         connection.bodyLength = bytes;
         connection.body.reserve(bytes);
+        connections.ExpectBody(connection.entry, bytes);
         return MHD_YES;
     }
 
@@ -576,17 +592,15 @@ private:
         connections.Storing(connection.entry);
         connection.waitingForReplay = true;
         MHD_Connection* handle = connection.handle;
-        const bool queued = checker->Submit(
-            std::move(*read.upload),
+        const ReplayChecker::Admission admission = checker->Submit(
+            connection.client, std::move(*read.upload),
             [this, &connection](ReplayUpload upload, const ReplayCheck& check) {
                 Checked(connection, std::move(upload), check);
             },
             [handle] { MHD_suspend_connection(handle); });
-        if (queued) return MHD_YES;
+        if (admission == ReplayChecker::Admission::queued) return MHD_YES;
         connection.waitingForReplay = false;
-        return Answer(connection, stopping
-                                      ? ScoreReply{503, "server is shutting down\n", true}
-                                      : ScoreReply{503, "replay verifier busy, try again later\n", false});
+        return Answer(connection, RefusedReplayReply(admission, stopping));
     }
 
     // On the verifier thread, the connection suspended.

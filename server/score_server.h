@@ -36,6 +36,10 @@ struct ScoreServerConfig {
     std::uint32_t maxReplayFrames = 360000;
     std::chrono::milliseconds verifyCpu{10000};
     std::size_t verifyQueue = 8;
+    // CPU time one client's replays may take a minute (LimitKey); 0: no bound.
+    std::chrono::milliseconds verifyCpuPerClientMinute{30000};
+    // A request body is given ioTimeout plus a second for each this many bytes.
+    std::size_t minBodyBytesPerSecond = 16384;
     std::function<void(std::string_view)> log = {};  // receives each log line; empty: stderr
 };
 

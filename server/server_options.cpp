@@ -61,7 +61,8 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
             arg == "--timeout" || arg == "--port-file" || arg == "--max-connections" ||
             arg == "--max-per-client" || arg == "--max-request-bytes" || arg == "--db-timeout" ||
             arg == "--import-sqlite" || arg == "--max-replay-bytes" || arg == "--max-replay-frames" ||
-            arg == "--verify-cpu-ms" || arg == "--verify-queue";
+            arg == "--verify-cpu-ms" || arg == "--verify-queue" || arg == "--verify-client-cpu-ms" ||
+            arg == "--min-upload-rate";
         if (!takesValue) {
             error = "unknown option: " + std::string(arg);
             return false;
@@ -99,6 +100,10 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
             ok = ParseBoundedInt(value, 100, 600000, options.verifyCpuMs);
         } else if (arg == "--verify-queue") {
             ok = ParseBoundedInt(value, 1, 1024, options.verifyQueue);
+        } else if (arg == "--verify-client-cpu-ms") {
+            ok = ParseBoundedInt(value, 0, 3600000, options.verifyClientCpuMs);
+        } else if (arg == "--min-upload-rate") {
+            ok = ParseBoundedInt(value, 64, 1 << 30, options.minUploadRate);
         } else if (arg == "--import-sqlite") {
             ok = !value.empty();
             options.importSqlite = value;
@@ -151,6 +156,12 @@ std::string ServerUsage() {
            "  --verify-cpu-ms MS   CPU time to play one replay again (default 10000)\n"
            "  --verify-queue N     replays waiting for the verifier; more get 503 at once\n"
            "                       (default 8)\n"
+           "  --verify-client-cpu-ms MS  CPU time one address's replays (an IPv6 /64's)\n"
+           "                       may take a minute; past it its replays get 429\n"
+           "                       (default 30000; 0: no bound)\n"
+           "  --min-upload-rate BYTES  slowest rate a replay may be sent at: its body is\n"
+           "                       given --timeout plus a second per this many bytes\n"
+           "                       (default 16384)\n"
            "  --require-replay     view.php and the web page show only rows a replay\n"
            "                       verified\n"
            "  --port-file PATH     write the bound port to PATH once listening\n"
