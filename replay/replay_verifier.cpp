@@ -156,6 +156,11 @@ void ReplayRun::Play(std::chrono::nanoseconds slice) {
         random = engine->Random_GetState();
     }
     cpuUsed += ThreadCpuTime() - sliceCpuStart;
+    // Between the frame checks, too: a run of slow frames overshoots the
+    // bound by a slice, not by CheckInterval frames.
+    if (!finished && options.cpuBudget.count() > 0 && cpuUsed > options.cpuBudget)
+        Finish(ReplayVerdict::Stopped,
+               "out of CPU time after " + std::to_string(check.framesRun) + " frames");
     // A finished run needs its game no more; a verifier holding many runs
     // keeps only the unfinished ones' games.
     if (finished) game.reset();
