@@ -114,10 +114,11 @@ void Phase(const char* title, int port, pid_t pid, const std::vector<SentGame>& 
     const auto start = Clock::now();
     std::vector<std::thread> threads;
     for (int c = 0; c < clients; ++c) {
-        threads.emplace_back([&] {
+        // Each client from an address of its own, as players are.
+        threads.emplace_back([&, sourceHost = 10 + c] {
             for (std::size_t i; (i = next++) < games.size();) {
-                const RawReply reply =
-                    RawPost(port, "/hosted/vlkn/scores/pr/replay.php?" + games[i].query, games[i].bytes);
+                const RawReply reply = PostFrom(
+                    port, sourceHost, "/hosted/vlkn/scores/pr/replay.php?" + games[i].query, games[i].bytes);
                 if (reply.body == "VERIFIED\n") {
                     ++verified;
                 } else {

@@ -30,15 +30,11 @@ ReplayChecker::~ReplayChecker() { Close(); }
 ReplayChecker::Admission ReplayChecker::Submit(std::string_view client, ReplayUpload upload, Done done,
                                                const std::function<void()>& accepted) {
     const std::string key = LimitKey(client);
-    const double budget = std::chrono::duration<double>(limits.cpuPerClientMinute).count();
     {
         std::lock_guard lock(mutex);
-        if (closing) return Admission::closed;
-        if (held >= limits.capacity + 1) return Admission::full;
-        auto own = jobs.find(key);
-        if (own != jobs.end() && own->second.size() >= limits.perClient) return Admission::clientFull;
-        if (budget > 0 && Allowance(key, budget).tokens <= 0) return Admission::overBudget;
+        if (const Admission answer = Admits(key); answer != Admission::queued) return answer;
         if (accepted) accepted();
+        auto own = jobs.find(key);
         if (own == jobs.end()) {
             own = jobs.emplace(key, std::deque<std::unique_ptr<Job>>{}).first;
             turns.push_back(key);
@@ -47,6 +43,22 @@ ReplayChecker::Admission ReplayChecker::Submit(std::string_view client, ReplayUp
         ++held;
     }
     wake.notify_one();
+    return Admission::queued;
+}
+
+ReplayChecker::Admission ReplayChecker::WouldTake(std::string_view client) {
+    const std::string key = LimitKey(client);
+    std::lock_guard lock(mutex);
+    return Admits(key);
+}
+
+ReplayChecker::Admission ReplayChecker::Admits(const std::string& client) {
+    if (closing) return Admission::closed;
+    if (held >= limits.capacity + 1) return Admission::full;
+    const auto own = jobs.find(client);
+    if (own != jobs.end() && own->second.size() >= limits.perClient) return Admission::clientFull;
+    const double budget = std::chrono::duration<double>(limits.cpuPerClientMinute).count();
+    if (budget > 0 && Allowance(client, budget).tokens <= 0) return Admission::overBudget;
     return Admission::queued;
 }
 

@@ -64,6 +64,10 @@ public:
     Admission Submit(std::string_view client, ReplayUpload upload, Done done,
                      const std::function<void()>& accepted = {});
 
+    // What Submit would answer now, without queueing anything: lets a
+    // server turn a replay away before it reads the body.
+    Admission WouldTake(std::string_view client);
+
     // Stops the run under way and answers every queued replay with Stopped,
     // without playing it; joins the thread. Idempotent.
     void Close();
@@ -81,6 +85,8 @@ private:
     // over. cpu: the thread's CPU time the slice took.
     bool Turn(Job& job, std::chrono::nanoseconds& cpu);
 
+    // Submit's answer for a client (LimitKey), under the lock.
+    Admission Admits(const std::string& client);
     // The client's CPU seconds left now, under the lock.
     TokenBucket& Allowance(const std::string& client, double budget);
 

@@ -85,7 +85,11 @@ struct Connection {
     std::string body;               // a replay's bytes as they arrive
     std::size_t bodyLength = 0;     // its Content-Length, counted against the replay budget
     bool waitingForReplay = false;  // suspended until the verifier and the store are done
-    ScoreReply replayReply;         // written by whichever of them resumes the connection
+    // A replay the verifier would not take: its body is read and dropped,
+    // unparsed, and decision.reply answered after it (answered before it,
+    // the client would see its connection reset and not the reason).
+    bool droppingBody = false;
+    ScoreReply replayReply;  // written by whichever of them resumes the connection
 };
 
 Connection* ConnectionOf(MHD_Connection* handle) {
@@ -322,6 +326,7 @@ private:
         connection->waitingForStore = false;
         connection->waitingForPage = false;
         connection->waitingForReplay = false;
+        connection->droppingBody = false;
         connection->ifNoneMatch.clear();
         self.connections.RequestBegan(connection->entry, connection->began);
         return connection;
@@ -361,6 +366,11 @@ private:
             const bool answerNow = hasBody || (connection->method != "GET" && connection->method != "HEAD") ||
                                    (decision.kind == ScoreDecision::Kind::reply && decision.reply.close);
             if (!answerNow) return MHD_YES;
+        }
+        if (connection->droppingBody) {
+            if (*uploadSize == 0) return self.Answer(*connection, connection->decision.reply);
+            *uploadSize = 0;
+            return MHD_YES;
         }
         if (connection->decision.kind == ScoreDecision::Kind::replay) {
             if (*uploadSize == 0) return self.CheckReplay(*connection);
@@ -564,6 +574,15 @@ private:
                  true});
         if (problem != std::errc() || end != digits.data() + digits.size() || bytes == 0)
             return Answer(connection, {400, "no replay in the body\n", true});
+        // A client the verifier would turn away is answered before its body
+        // costs the server a read.
+        if (const ReplayChecker::Admission admission = checker->WouldTake(connection.client);
+            admission != ReplayChecker::Admission::queued) {
+            connection.decision.reply = RefusedReplayReply(admission, stopping);
+            connection.droppingBody = true;
+            connections.ExpectBody(connection.entry, bytes);
+            return MHD_YES;
+        }
         if (replayBytesHeld.fetch_add(bytes) + bytes > replayBudget()) {
             replayBytesHeld -= bytes;
             return Answer(connection, {503, "too many replays arriving, try again later\n", true});
