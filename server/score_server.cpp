@@ -574,8 +574,8 @@ private:
                  true});
         if (problem != std::errc() || end != digits.data() + digits.size() || bytes == 0)
             return Answer(connection, {400, "no replay in the body\n", true});
-        // A client the verifier would turn away is answered before its body
-        // costs the server a read.
+        // A client the verifier would turn away is told so without its body
+        // being kept or parsed: a flood of replays costs the server reads only.
         if (const ReplayChecker::Admission admission = checker->WouldTake(connection.client);
             admission != ReplayChecker::Admission::queued) {
             connection.decision.reply = RefusedReplayReply(admission, stopping);
