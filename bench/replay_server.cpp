@@ -10,7 +10,7 @@
 // the games again, one at a time: it prints how much longer each honest
 // replay waited than it did alone, and what the flooding address was told.
 //
-// usage: bench_scores_replay [--games N] [--minutes M] [--clients C] [--server PATH]
+// usage: bench_scores_replay [--games N] [--minutes M] [--clients C] [--rate-limit N] [--server PATH]
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -36,6 +36,9 @@ struct Settings {
     int games = 8;
     double minutes = 2.0;  // of play before the bot seeks a munchet
     int clients = 4;
+    // The server's rate limit per address; 0 (no limit) lets the flooding
+    // address send as fast as it can, the worst case.
+    std::string rateLimit = "0";
     std::string server = MUNCHET_SCORES_BINARY;
 };
 
@@ -197,6 +200,7 @@ int main(int argc, char** argv) {
         if (option == "--minutes") settings.minutes = std::max(0.1, std::atof(argv[i + 1]));
         if (option == "--clients") settings.clients = std::max(1, std::atoi(argv[i + 1]));
         if (option == "--server") settings.server = argv[i + 1];
+        if (option == "--rate-limit") settings.rateLimit = argv[i + 1];
     }
     std::vector<SentGame> games;
     double minutes = 0;
@@ -213,7 +217,7 @@ int main(int argc, char** argv) {
     const std::string portFile = dir.File("port");
     ServerProcess server(settings.server,
                          {"--listen", "127.0.0.1:0", "--db", dir.File("scores.db"), "--port-file", portFile,
-                          "--rate-limit", "0", "--verify-queue", "1024"},
+                          "--rate-limit", settings.rateLimit, "--verify-queue", "1024"},
                          dir.File("stderr.log"));
     if (!server.WaitForPort(portFile)) {
         std::fprintf(stderr, "the server did not start: %s\n", ReadFile(dir.File("stderr.log")).c_str());

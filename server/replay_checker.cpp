@@ -103,8 +103,18 @@ void ReplayChecker::Run() {
     while (true) {
         wake.wait(lock, [this] { return !turns.empty() || closing; });
         if (turns.empty()) return;  // closing, and every replay answered
-        const std::string client = std::move(turns.front());
-        turns.pop_front();
+        // The client with the most CPU time left goes first, the first in
+        // turn among equals: one that has spent little (an honest game) is
+        // not kept waiting by one that spends much, which plays when no one
+        // else waits.
+        auto next = turns.begin();
+        if (budget > 0)
+            next =
+                std::max_element(turns.begin(), turns.end(), [&](const std::string& a, const std::string& b) {
+                    return Allowance(a, budget).tokens < Allowance(b, budget).tokens;
+                });
+        const std::string client = std::move(*next);
+        turns.erase(next);
         Job& job = *jobs[client].front();
         lock.unlock();
         std::chrono::nanoseconds cpu{0};

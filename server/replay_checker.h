@@ -1,8 +1,9 @@
 // The server's one verifier thread. The engine is one per process, so one
-// thread plays every replay, and takes turns: each client (LimitKey: an IPv4
-// address, an IPv6 /64) with a replay waiting gets a slice of the thread in
-// its turn, round the clients, so a client sending games that take long to
-// play slows its own down and no one else's by more than a slice a turn.
+// thread plays every replay, in turns of a slice each: a turn goes to the
+// client (LimitKey: an IPv4 address, an IPv6 /64) with a replay waiting that
+// has the most CPU time left, the next in line among equals. A client sending
+// games that take long to play spends its time and then waits for everyone
+// else; it slows its own replays down, and no one else's by more than a slice.
 // Each client may have a few replays held at once and spend so much CPU time
 // a minute; a full checker refuses at once, so verification never takes more
 // than one core, nor keeps more than `capacity` replays.
