@@ -1,6 +1,7 @@
 #include "server/replay_checker.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "server/client_address.h"
 
@@ -78,23 +79,21 @@ void ReplayChecker::Close() {
     if (thread.joinable()) thread.join();
 }
 
-bool ReplayChecker::Turn(Job& job, std::chrono::nanoseconds& cpu) {
+std::optional<ReplayCheck> ReplayChecker::Turn(Job& job, std::chrono::nanoseconds& cpu) {
     if (closing) {
         ReplayCheck stopped;
         stopped.verdict = ReplayVerdict::Stopped;
         stopped.reason = "the server is shutting down";
-        job.done(std::move(job.upload), stopped);
-        return true;
+        return stopped;
     }
     if (!job.run) job.run = std::make_unique<ReplayRun>(job.upload.replay, options);
     const std::chrono::nanoseconds before = job.run->CpuUsed();
     job.run->Play(limits.slice);
     cpu = job.run->CpuUsed() - before;
-    if (!job.run->Finished()) return false;
-    const ReplayCheck check = job.run->Check();
+    if (!job.run->Finished()) return std::nullopt;
+    ReplayCheck check = job.run->Check();
     job.run.reset();
-    job.done(std::move(job.upload), check);
-    return true;
+    return check;
 }
 
 void ReplayChecker::Run() {
@@ -115,23 +114,31 @@ void ReplayChecker::Run() {
                 });
         const std::string client = std::move(*next);
         turns.erase(next);
-        Job& job = *jobs[client].front();
+        auto& own = jobs[client];
+        Job& job = *own.front();
         lock.unlock();
         std::chrono::nanoseconds cpu{0};
-        const bool over = Turn(job, cpu);
+        std::optional<ReplayCheck> check = Turn(job, cpu);
         lock.lock();
         // Charged as spent: a long replay can take a client below nothing,
         // and its next replay waits until the debt is paid.
         if (budget > 0) Allowance(client, budget).tokens -= std::chrono::duration<double>(cpu).count();
-        if (over) {
-            --held;
-            auto& own = jobs[client];
-            own.pop_front();
-            if (own.empty()) {
-                jobs.erase(client);
-                continue;
-            }
+        if (!check) {
+            turns.push_back(client);
+            continue;
         }
-        turns.push_back(client);
+        // Out of the books before its answer goes: the client may send its
+        // next replay the moment it has it.
+        const std::unique_ptr<Job> finished = std::move(own.front());
+        own.pop_front();
+        --held;
+        if (own.empty()) {
+            jobs.erase(client);
+        } else {
+            turns.push_back(client);
+        }
+        lock.unlock();
+        finished->done(std::move(finished->upload), *check);
+        lock.lock();
     }
 }

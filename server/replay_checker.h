@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -82,9 +83,9 @@ private:
     using Clock = TokenBucket::Clock;
 
     void Run();
-    // Plays the job's next slice, or stops it when closing; true when it is
-    // over. cpu: the thread's CPU time the slice took.
-    bool Turn(Job& job, std::chrono::nanoseconds& cpu);
+    // Plays the job's next slice, or stops it when closing: its verdict once
+    // it is over. cpu: the thread's CPU time the slice took.
+    std::optional<ReplayCheck> Turn(Job& job, std::chrono::nanoseconds& cpu);
 
     // Submit's answer for a client (LimitKey), under the lock.
     Admission Admits(const std::string& client);
