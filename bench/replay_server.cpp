@@ -10,7 +10,8 @@
 // the games again, one at a time: it prints how much longer each honest
 // replay waited than it did alone, and what the flooding address was told.
 //
-// usage: bench_scores_replay [--games N] [--minutes M] [--clients C] [--rate-limit N] [--server PATH]
+// usage: bench_scores_replay [--games N] [--minutes M] [--clients C] [--rate-limit N]
+//                            [--flood-pause-ms MS] [--server PATH]
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -39,6 +40,10 @@ struct Settings {
     // The server's rate limit per address; 0 (no limit) lets the flooding
     // address send as fast as it can, the worst case.
     std::string rateLimit = "0";
+    // What the flooding address waits after each answer: 0 sends as fast as
+    // it can, which also floods the server with requests; a pause leaves the
+    // verifier's turns alone to measure.
+    int floodPauseMs = 0;
     std::string server = MUNCHET_SCORES_BINARY;
 };
 
@@ -154,7 +159,7 @@ std::vector<double> Waits(int port, int sourceHost, const std::vector<SentGame>&
     return waits;
 }
 
-void FloodPhase(int port, const std::vector<SentGame>& games) {
+void FloodPhase(int port, const std::vector<SentGame>& games, int pauseMs) {
     const std::vector<double> alone = Waits(port, 3, games);
     const std::string heavy = WriteReplay(HeavyReplay(MaxReplayFrames / 8));
     const std::string heavyTarget = ReplayQuery(HeavyReplay(1).summary);
@@ -166,8 +171,11 @@ void FloodPhase(int port, const std::vector<SentGame>& games) {
         flood.emplace_back([&] {
             while (flooding) {
                 const int status = PostFrom(port, 2, heavyTarget, heavy).status;
-                std::lock_guard lock(mutex);
-                ++told[status];
+                {
+                    std::lock_guard lock(mutex);
+                    ++told[status];
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
             }
         });
     }
@@ -201,6 +209,7 @@ int main(int argc, char** argv) {
         if (option == "--clients") settings.clients = std::max(1, std::atoi(argv[i + 1]));
         if (option == "--server") settings.server = argv[i + 1];
         if (option == "--rate-limit") settings.rateLimit = argv[i + 1];
+        if (option == "--flood-pause-ms") settings.floodPauseMs = std::max(0, std::atoi(argv[i + 1]));
     }
     std::vector<SentGame> games;
     double minutes = 0;
@@ -226,6 +235,6 @@ int main(int argc, char** argv) {
     Phase("one at a time, new games", server.port, server.pid, games, 1);
     // Sent again, each is played again before the store recognises it.
     Phase("several clients, resent", server.port, server.pid, games, settings.clients);
-    FloodPhase(server.port, games);
+    FloodPhase(server.port, games, settings.floodPauseMs);
     return 0;
 }
