@@ -5,15 +5,20 @@
 // several clients at once. (Replay sizes are bench_replay's: its frame times
 // are a real window loop's, these a steady 10 ms.) It prints replays verified per second, game
 // minutes proven per second of wall time, and the server's CPU time (from
-// /proc) per game minute.
+// /proc) per game minute. Last, one address floods the verifier with replays
+// made to be slow to play (tests/server/heavy_replay.h) while another sends
+// the games again, one at a time: it prints how much longer each honest
+// replay waited than it did alone, and what the flooding address was told.
 //
-// usage: bench_scores_replay [--games N] [--minutes M] [--clients C] [--server PATH]
+// usage: bench_scores_replay [--games N] [--minutes M] [--clients C] [--rate-limit N]
+//                            [--flood-pause-ms MS] [--server PATH]
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -25,6 +30,7 @@
 #include "server/replay_admission.h"
 #include "server/replay_upload.h"
 #include "server/submission.h"
+#include "tests/server/heavy_replay.h"
 #include "tests/server/server_test_support.h"
 
 namespace {
@@ -35,6 +41,13 @@ struct Settings {
     int games = 8;
     double minutes = 2.0;  // of play before the bot seeks a munchet
     int clients = 4;
+    // The server's rate limit per address; 0 (no limit) lets the flooding
+    // address send as fast as it can, the worst case.
+    std::string rateLimit = "0";
+    // What the flooding address waits after each answer: 0 sends as fast as
+    // it can, which also floods the server with requests; a pause leaves the
+    // verifier's turns alone to measure.
+    int floodPauseMs = 0;
     std::string server = MUNCHET_SCORES_BINARY;
 };
 
@@ -174,10 +187,11 @@ void Phase(const char* title, int port, pid_t pid, const std::vector<SentGame>& 
     const auto start = Clock::now();
     std::vector<std::thread> threads;
     for (int c = 0; c < clients; ++c) {
-        threads.emplace_back([&] {
+        // Each client from an address of its own, as players are.
+        threads.emplace_back([&, sourceHost = 10 + c] {
             for (std::size_t i; (i = next++) < games.size();) {
-                const RawReply reply =
-                    RawPost(port, "/hosted/vlkn/scores/pr/replay.php?" + games[i].query, games[i].bytes);
+                const RawReply reply = PostFrom(
+                    port, sourceHost, "/hosted/vlkn/scores/pr/replay.php?" + games[i].query, games[i].bytes);
                 if (reply.body == expected) {
                     ++verified;
                 } else {
@@ -197,6 +211,59 @@ void Phase(const char* title, int port, pid_t pid, const std::vector<SentGame>& 
         1000.0 * cpu / minutes);
 }
 
+// Seconds each game's replay takes from sourceHost, one at a time.
+std::vector<double> Waits(int port, int sourceHost, const std::vector<SentGame>& games) {
+    std::vector<double> waits;
+    for (const SentGame& game : games) {
+        const auto start = Clock::now();
+        const RawReply reply =
+            PostFrom(port, sourceHost, "/hosted/vlkn/scores/pr/replay.php?" + game.query, game.bytes);
+        waits.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        if (reply.body != "VERIFIED\n")
+            std::fprintf(stderr, "honest: %d %s", reply.status, reply.body.c_str());
+    }
+    return waits;
+}
+
+void FloodPhase(int port, const std::vector<SentGame>& games, int pauseMs) {
+    const std::vector<double> alone = Waits(port, 3, games);
+    const std::string heavy = WriteReplay(HeavyReplay(MaxReplayFrames / 8));
+    const std::string heavyTarget = ReplayQuery(HeavyReplay(1).summary);
+    std::atomic<bool> flooding{true};
+    std::mutex mutex;
+    std::map<int, int> told;  // status: replies the flooding address got
+    std::vector<std::thread> flood;
+    for (int i = 0; i < 4; ++i) {
+        flood.emplace_back([&] {
+            while (flooding) {
+                const int status = PostFrom(port, 2, heavyTarget, heavy).status;
+                {
+                    std::lock_guard lock(mutex);
+                    ++told[status];
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            }
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::vector<double> flooded = Waits(port, 4, games);
+    flooding = false;
+    for (std::thread& t : flood) t.join();
+    std::vector<double> extra;
+    for (std::size_t i = 0; i < games.size(); ++i) extra.push_back(flooded[i] - alone[i]);
+    std::sort(extra.begin(), extra.end());
+    double aloneTotal = 0;
+    for (const double w : alone) aloneTotal += w;
+    std::printf(
+        "%-28s honest replay alone %.3f s on average; waited longer under the flood by %.3f s "
+        "(median), %.3f s (most)\n",
+        "one address flooding", aloneTotal / static_cast<double>(alone.size()), extra[extra.size() / 2],
+        extra.back());
+    std::printf("%-28s the flooding address was answered:", "");
+    for (const auto& [status, count] : told) std::printf(" %d x %d", count, status);
+    std::printf("\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -207,12 +274,14 @@ int main(int argc, char** argv) {
         if (option == "--minutes") settings.minutes = std::max(0.1, std::atof(argv[i + 1]));
         if (option == "--clients") settings.clients = std::max(1, std::atoi(argv[i + 1]));
         if (option == "--server") settings.server = argv[i + 1];
+        if (option == "--rate-limit") settings.rateLimit = argv[i + 1];
+        if (option == "--flood-pause-ms") settings.floodPauseMs = std::max(0, std::atoi(argv[i + 1]));
     }
     ScratchDir dir;
     const std::string portFile = dir.File("port"), database = dir.File("scores.db");
     ServerProcess server(settings.server,
                          {"--listen", "127.0.0.1:0", "--db", database, "--port-file", portFile,
-                          "--rate-limit", "0", "--verify-queue", "1024"},
+                          "--rate-limit", settings.rateLimit, "--verify-queue", "1024"},
                          dir.File("stderr.log"));
     if (!server.WaitForPort(portFile)) {
         std::fprintf(stderr, "the server did not start: %s\n", ReadFile(dir.File("stderr.log")).c_str());
@@ -243,5 +312,6 @@ int main(int argc, char** argv) {
     // Sent again, each is refused by its used ticket before it is queued.
     Phase("several clients, resent", server.port, server.pid, games, settings.clients,
           "replay refused: its ticket already proved a row\n");
+    FloodPhase(server.port, games, settings.floodPauseMs);
     return 0;
 }

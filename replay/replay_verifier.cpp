@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -56,6 +57,7 @@ public:
     EngineForOneRun& operator=(const EngineForOneRun&) = delete;
 
     Engine* operator->() const { return engine_; }
+    Engine& operator*() const { return *engine_; }
 
 private:
     Engine* engine_;
@@ -91,6 +93,12 @@ std::string CheckWithoutPlaying(const Replay& replay, const VerifyOptions& optio
     if (s.playerCount != 1 && s.playerCount != 2) return "a player count other than 1 or 2";
     if (!replay.carried.empty() && s.beginning != ReplayBeginning::InFirstFrame)
         return "munchets carried into a game begun before the first frame";
+    for (const Munchet& m : replay.carried) {
+        // No game's arithmetic yields these; a crafted file uses them to make
+        // every frame of its run as slow as it can.
+        for (const float value : {m.x, m.y, m.targetX, m.targetY, m.heading, m.splitTimer})
+            if (!std::isfinite(value)) return "a carried munchet holds a value that is no finite number";
+    }
     if (!check.frameTimesInBounds) return outOfBounds;
     if (!check.paceKept)
         return "its " + std::to_string(frames) + " frames last " + Number(check.gameSeconds) +
@@ -115,63 +123,104 @@ void SetUpReplayStart(Game& game, const Replay& replay) {
     }
 }
 
-ReplayCheck VerifyReplay(const Replay& replay, const VerifyOptions& options) {
-    ReplayCheck check;
-    const auto refuse = [&check](std::string why) {
-        check.verdict = ReplayVerdict::Refused;
-        check.reason = std::move(why);
-        return check;
-    };
-    if (std::string why = CheckWithoutPlaying(replay, options, check); !why.empty()) return refuse(why);
-    if (hge) {
-        check.reason = "the engine is in use in this process";
-        return check;
-    }
+ReplayRun::ReplayRun(const Replay& replay, VerifyOptions options)
+    : replay(replay), options(std::move(options)), random(replay.summary.startRandom) {
+    if (std::string why = CheckWithoutPlaying(replay, this->options, check); !why.empty())
+        Finish(ReplayVerdict::Refused, std::move(why));
+}
 
+ReplayRun::~ReplayRun() = default;
+
+void ReplayRun::Finish(ReplayVerdict verdict, std::string reason) {
+    check.verdict = verdict;
+    check.reason = std::move(reason);
+    finished = true;
+}
+
+void ReplayRun::Play(std::chrono::nanoseconds slice) {
+    if (finished) return;
+    if (hge) return Finish(ReplayVerdict::NotRun, "the engine is in use in this process");
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point begun = Clock::now();
+    const Clock::time_point sliceEnd =
+        slice >= Clock::time_point::max() - begun ? Clock::time_point::max() : begun + slice;
+    sliceCpuStart = ThreadCpuTime();
+    const bool fresh = !game;
+    if (fresh) game = std::make_unique<Game>();
+    {
+        EngineForOneRun engine(*game);
+        engine->Random_SetState(random);
+        if (fresh) SetUpReplayStart(*game, replay);
+        while (!PlayFrame(*engine) && Clock::now() < sliceEnd) {
+        }
+        random = engine->Random_GetState();
+    }
+    cpuUsed += ThreadCpuTime() - sliceCpuStart;
+    // Between the frame checks, too: a run of slow frames overshoots the
+    // bound by a slice, not by CheckInterval frames.
+    if (!finished && options.cpuBudget.count() > 0 && cpuUsed > options.cpuBudget)
+        Finish(ReplayVerdict::Stopped,
+               "out of CPU time after " + std::to_string(check.framesRun) + " frames");
+    // A finished run needs its game no more; a verifier holding many runs
+    // keeps only the unfinished ones' games.
+    if (finished) game.reset();
+}
+
+bool ReplayRun::PlayFrame(Engine& engine) {
     const ReplaySummary& s = replay.summary;
     const std::size_t frames = replay.frames.size();
-    auto game = std::make_unique<Game>();
-    EngineForOneRun engine(*game);
-    engine->Random_SetState(s.startRandom);
-    SetUpReplayStart(*game, replay);
-    const std::chrono::nanoseconds cpuStart = ThreadCpuTime();
-    for (std::size_t i = 0; i < frames; ++i) {
-        if (i % VerifyOptions::CheckInterval == 0 && i > 0) {
-            const bool stopped = options.stop && options.stop(check.framesRun);
-            if (stopped ||
-                (options.cpuBudget.count() > 0 && ThreadCpuTime() - cpuStart > options.cpuBudget)) {
-                check.verdict = ReplayVerdict::Stopped;
-                check.reason = stopped ? "stopped after " + std::to_string(i) + " frames"
-                                       : "out of CPU time after " + std::to_string(i) + " frames";
-                return check;
-            }
+    const std::size_t i = check.framesRun;
+    if (i % VerifyOptions::CheckInterval == 0 && i > 0) {
+        const bool stopped = options.stop && options.stop(check.framesRun);
+        if (stopped) {
+            Finish(ReplayVerdict::Stopped, "stopped after " + std::to_string(i) + " frames");
+            return true;
         }
-        const bool left = engine->Headless_RunFrame(ToFrameInput(replay.frames[i]));
-        check.framesRun += 1;
-        check.reached = {game->score, game->level, game->munchets, game->food};
-        const auto frame = [i] { return "frame " + std::to_string(i + 1); };
-        if (left) return refuse("the game was left with Escape in " + frame());
-        if (i == 0 && s.beginning == ReplayBeginning::InFirstFrame && !game->beginning.justBegan)
-            return refuse("its first frame begins no game");
-        if (i > 0 && game->beginning.justBegan) return refuse("a new game began in " + frame());
-        if (i == 0 && game->playerCount != s.playerCount)
-            return refuse("a game of " + std::to_string(game->playerCount) + " players, not " +
-                          std::to_string(s.playerCount));
-        if (game->gameOver && i + 1 < frames)
-            return refuse("the game ended in " + frame() + " of " + std::to_string(frames));
+        if (options.cpuBudget.count() > 0 &&
+            cpuUsed + (ThreadCpuTime() - sliceCpuStart) > options.cpuBudget) {
+            Finish(ReplayVerdict::Stopped, "out of CPU time after " + std::to_string(i) + " frames");
+            return true;
+        }
     }
+    const bool left = engine.Headless_RunFrame(ToFrameInput(replay.frames[i]));
+    check.framesRun += 1;
+    check.reached = {game->score, game->level, game->munchets, game->food};
+    const auto refuse = [this](std::string why) {
+        Finish(ReplayVerdict::Refused, std::move(why));
+        return true;
+    };
+    const auto frame = [i] { return "frame " + std::to_string(i + 1); };
+    if (left) return refuse("the game was left with Escape in " + frame());
+    if (i == 0 && s.beginning == ReplayBeginning::InFirstFrame && !game->beginning.justBegan)
+        return refuse("its first frame begins no game");
+    if (i > 0 && game->beginning.justBegan) return refuse("a new game began in " + frame());
+    if (i == 0 && game->playerCount != s.playerCount)
+        return refuse("a game of " + std::to_string(game->playerCount) + " players, not " +
+                      std::to_string(s.playerCount));
+    if (game->gameOver && i + 1 < frames)
+        return refuse("the game ended in " + frame() + " of " + std::to_string(frames));
+    if (i + 1 < frames) return false;
+    EndAfterLastFrame();
+    return true;
+}
+
+void ReplayRun::EndAfterLastFrame() {
+    const ReplaySummary& s = replay.summary;
     if (options.atEnd) options.atEnd(*game);
-    if (!game->gameOver) return refuse("the game is not over after its last frame");
+    if (!game->gameOver) return Finish(ReplayVerdict::Refused, "the game is not over after its last frame");
     check.endedAtLastFrame = true;
     if (!(check.reached == s.counters))
-        return refuse("the game ended with " + Describe(check.reached) + ", not with the " +
-                      Describe(s.counters) + " it claims");
-    if (!game->beginning.carried.empty()) {
-        check.verdict = ReplayVerdict::Unproven;
-        check.reason = "it began with " + std::to_string(game->beginning.carried.size()) +
-                       " munchets carried over from the game before, which no replay proves";
-        return check;
-    }
-    check.verdict = ReplayVerdict::Proven;
-    return check;
+        return Finish(ReplayVerdict::Refused, "the game ended with " + Describe(check.reached) +
+                                                  ", not with the " + Describe(s.counters) + " it claims");
+    if (!game->beginning.carried.empty())
+        return Finish(ReplayVerdict::Unproven,
+                      "it began with " + std::to_string(game->beginning.carried.size()) +
+                          " munchets carried over from the game before, which no replay proves");
+    Finish(ReplayVerdict::Proven, {});
+}
+
+ReplayCheck VerifyReplay(const Replay& replay, const VerifyOptions& options) {
+    ReplayRun run(replay, options);
+    run.Play(std::chrono::nanoseconds::max());
+    return run.Check();
 }

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "game/game.h"
@@ -65,6 +66,47 @@ struct ReplayCheck {
 };
 
 ReplayCheck VerifyReplay(const Replay& replay, const VerifyOptions& options = {});
+
+// VerifyReplay a slice at a time, so that one thread can take turns between
+// many replays: between slices the run keeps its game and the generator's
+// state, and the engine is free for another run (or anything else). Played
+// in any number of slices, the verdict is the one VerifyReplay gives.
+// Borrows the replay, which must outlive the run.
+class ReplayRun {
+public:
+    // Runs the checks that need no game at once: a replay they refuse is
+    // Finished before its first slice.
+    ReplayRun(const Replay& replay, VerifyOptions options);
+    ReplayRun(const ReplayRun&) = delete;
+    ReplayRun& operator=(const ReplayRun&) = delete;
+    ~ReplayRun();
+
+    // Plays frames until the run ends or `slice` of wall time has passed (at
+    // least one frame), taking the engine for the slice and handing it back
+    // released. Does nothing once Finished.
+    void Play(std::chrono::nanoseconds slice);
+
+    bool Finished() const { return finished; }
+    // The verdict once Finished; the frames run so far before.
+    const ReplayCheck& Check() const { return check; }
+    // This thread's CPU time spent in Play, all slices together.
+    std::chrono::nanoseconds CpuUsed() const { return cpuUsed; }
+
+private:
+    // Plays one frame; true when the run ended in it.
+    bool PlayFrame(Engine& engine);
+    void Finish(ReplayVerdict verdict, std::string reason);
+    void EndAfterLastFrame();
+
+    const Replay& replay;
+    VerifyOptions options;
+    ReplayCheck check;
+    std::unique_ptr<Game> game;  // made in the first slice
+    RandomState random;          // the generator between slices
+    std::chrono::nanoseconds cpuUsed{0};
+    std::chrono::nanoseconds sliceCpuStart{0};  // the thread's CPU time as the slice began
+    bool finished = false;
+};
 
 // Puts game where a replay's game began, the engine's random generator
 // already set to the replay's start state: the game begun before the first

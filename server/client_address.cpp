@@ -24,6 +24,15 @@ std::string FormatIpv6(const in6_addr& address) {
     return inet_ntop(AF_INET6, &address, text, sizeof text) ? text : "";
 }
 
+// inet_pton wants a terminated string; anything longer than the longest
+// IPv6 text is no address anyway: false.
+bool Terminated(std::string_view text, char (&terminated)[INET6_ADDRSTRLEN]) {
+    if (text.empty() || text.size() >= sizeof terminated) return false;
+    text.copy(terminated, text.size());
+    terminated[text.size()] = '\0';
+    return true;
+}
+
 std::string FormatIpv4(const in_addr& address) {
     char text[INET_ADDRSTRLEN];
     return inet_ntop(AF_INET, &address, text, sizeof text) ? text : "";
@@ -42,12 +51,8 @@ std::string FormatPeerAddress(const sockaddr* address) {
 
 std::string CanonicalAddress(std::string_view text) {
     text = Trim(text);
-    // inet_pton wants a terminated string; anything longer than the longest
-    // IPv6 text is not an address anyway.
     char terminated[INET6_ADDRSTRLEN];
-    if (text.empty() || text.size() >= sizeof terminated) return {};
-    text.copy(terminated, text.size());
-    terminated[text.size()] = '\0';
+    if (!Terminated(text, terminated)) return {};
     in_addr v4{};
     if (inet_pton(AF_INET, terminated, &v4) == 1) return FormatIpv4(v4);
     in6_addr v6{};
@@ -61,4 +66,14 @@ std::string ChooseClientAddress(std::string_view peer, std::string_view forwarde
     std::string last =
         CanonicalAddress(comma == std::string_view::npos ? forwardedFor : forwardedFor.substr(comma + 1));
     return last.empty() ? std::string(peer) : last;
+}
+
+std::string LimitKey(std::string_view address) {
+    char terminated[INET6_ADDRSTRLEN];
+    in6_addr v6{};
+    if (!Terminated(address, terminated) || inet_pton(AF_INET6, terminated, &v6) != 1 ||
+        IN6_IS_ADDR_V4MAPPED(&v6))
+        return std::string(address);
+    std::memset(v6.s6_addr + 8, 0, 8);
+    return FormatIpv6(v6) + "/64";
 }

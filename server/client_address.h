@@ -22,3 +22,9 @@ std::string CanonicalAddress(std::string_view text);
 // appended (the entries before it come from the client and prove nothing).
 // A last entry that is not an IP address falls back to peer.
 std::string ChooseClientAddress(std::string_view peer, std::string_view forwardedFor, bool trustProxy);
+
+// The key a client's limits are counted under: an IPv4 address itself; an
+// IPv6 address's /64 written "2001:db8:1:2::/64", as a subscriber is
+// usually handed a whole /64 and may use any address in it; any other text
+// as it is.
+std::string LimitKey(std::string_view address);

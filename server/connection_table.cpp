@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <utility>
 
+#include "server/client_address.h"
+
 bool ConnectionTable::Open(Entry& entry, Clock::time_point now) {
+    entry.client = LimitKey(entry.address);
     std::lock_guard lock(mutex);
-    std::size_t& fromAddress = perAddress[entry.address];
+    std::size_t& fromAddress = perAddress[entry.client];
     if (open.size() >= limits.total || (limits.perClient > 0 && fromAddress >= limits.perClient)) {
-        if (fromAddress == 0) perAddress.erase(entry.address);
+        if (fromAddress == 0) perAddress.erase(entry.client);
         // The library notices the shut-down socket at once and closes it: a
         // newcomer past a bound is turned away without a wait, and costs the
         // connections already open nothing.
@@ -36,8 +39,16 @@ void ConnectionTable::Close(Entry& entry) {
     open[entry.index] = last;
     last->index = entry.index;
     open.pop_back();
-    const auto it = perAddress.find(entry.address);
+    const auto it = perAddress.find(entry.client);
     if (it != perAddress.end() && --it->second == 0) perAddress.erase(it);
+}
+
+void ConnectionTable::ExpectBody(Entry& entry, std::size_t bytes) {
+    const std::size_t rate = std::max<std::size_t>(limits.bodyBytesPerSecond, 1);
+    const auto share = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(static_cast<double>(bytes) / static_cast<double>(rate)));
+    std::lock_guard lock(mutex);
+    if (entry.phase == Phase::receiving) entry.deadline += share;
 }
 
 void ConnectionTable::Enter(Entry& entry, Phase phase, Clock::time_point deadline) {

@@ -18,10 +18,13 @@ public:
     using Clock = std::chrono::steady_clock;
 
     struct Limits {
-        std::size_t total = 4000;                       // open connections at once, >= 1
-        std::size_t perClient = 32;                     // open connections from one address; 0: no bound
+        std::size_t total = 4000;    // open connections at once, >= 1
+        std::size_t perClient = 32;  // open connections from one client (LimitKey); 0: no bound
         Clock::duration io{std::chrono::seconds(5)};    // to send one request once begun, or take one reply
         Clock::duration idle{std::chrono::seconds(2)};  // between requests on a kept-alive connection
+        // A request body is given io and a second more for each this many
+        // bytes it holds, so that a large one over a slow line is not cut off.
+        std::size_t bodyBytesPerSecond = 16384;
     };
 
     // What a connection is doing, which decides its deadline.
@@ -36,9 +39,10 @@ public:
     // Only the table touches its fields after Open.
     struct Entry {
         int fd = -1;          // the connection's socket, still owned by the library
-        std::string address;  // the peer's address: the key of the per-client bound
+        std::string address;  // the peer's address
     private:
         friend class ConnectionTable;
+        std::string client;  // LimitKey(address): the key of the per-client bound
         Phase phase = Phase::waiting;
         Clock::time_point deadline{};
         std::size_t index = 0;  // position in open; meaningful while counted
@@ -64,6 +68,9 @@ public:
     void RequestBegan(Entry& entry, Clock::time_point now) {
         Enter(entry, Phase::receiving, now + limits.io);
     }
+    // The request's line and headers are in, and a body of `bytes` follows:
+    // its deadline, counted from the request line, grows by the body's share.
+    void ExpectBody(Entry& entry, std::size_t bytes);
     void Storing(Entry& entry) { Enter(entry, Phase::storing, Clock::time_point::max()); }
     void Replying(Entry& entry, Clock::time_point now) { Enter(entry, Phase::replying, now + limits.io); }
     void RequestDone(Entry& entry, Clock::time_point now) { Enter(entry, Phase::waiting, now + limits.idle); }

@@ -164,6 +164,8 @@ int main(int argc, char** argv) {
     ServerMetrics metrics;
     if (!options.adminHost.empty()) config.metrics = &metrics;
     config.nameBlocklist = options.nameBlocklist;
+    config.verifyCpuPerClientMinute = std::chrono::milliseconds(options.verifyClientCpuMs);
+    config.minBodyBytesPerSecond = static_cast<std::size_t>(options.minUploadRate);
     ScoreServer server(*store, config);
     const int port = server.Start(options.host, options.port, &error);
     if (port < 0) {
@@ -184,8 +186,10 @@ int main(int argc, char** argv) {
                      : std::to_string(options.maxPerClient).c_str(),
                  options.timeoutSeconds, options.maxRequestBytes);
     std::fprintf(stderr,
-                 "munchet-scores: replays up to %d bytes and %d frames, %d ms of CPU each, %d waiting; %s\n",
-                 options.maxReplayBytes, options.maxReplayFrames, options.verifyCpuMs, options.verifyQueue,
+                 "munchet-scores: replays up to %d bytes and %d frames, %d ms of CPU each, %d ms a minute "
+                 "per address, %d waiting, sent at %d bytes/s or more; %s\n",
+                 options.maxReplayBytes, options.maxReplayFrames, options.verifyCpuMs,
+                 options.verifyClientCpuMs, options.verifyQueue, options.minUploadRate,
                  options.requireReplay ? "only verified rows shown" : "every row shown");
     AdminListener admin(*store, metrics);
     if (!options.adminHost.empty()) {

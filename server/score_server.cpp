@@ -88,7 +88,11 @@ struct Connection {
     std::string body;               // a replay's bytes as they arrive
     std::size_t bodyLength = 0;     // its Content-Length, counted against the replay budget
     bool waitingForReplay = false;  // suspended until the verifier and the store are done
-    ScoreReply replayReply;         // written by whichever of them resumes the connection
+    // A replay the verifier would not take: its body is read and dropped,
+    // unparsed, and decision.reply answered after it (answered before it,
+    // the client would see its connection reset and not the reason).
+    bool droppingBody = false;
+    ScoreReply replayReply;  // written by whichever of them resumes the connection
 };
 
 // The calling thread's CPU time so far.
@@ -101,6 +105,17 @@ std::chrono::nanoseconds ThreadCpuTime() {
 Connection* ConnectionOf(MHD_Connection* handle) {
     const MHD_ConnectionInfo* info = MHD_get_connection_info(handle, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
     return info ? static_cast<Connection*>(info->socket_context) : nullptr;
+}
+
+// The answer to a replay the verifier would not take.
+ScoreReply RefusedReplayReply(ReplayChecker::Admission admission, bool stopping) {
+    using Admission = ReplayChecker::Admission;
+    if (stopping || admission == Admission::closed) return {503, "server is shutting down\n", true};
+    if (admission == Admission::clientFull)
+        return {429, "too many of your replays are waiting, try again later\n", false};
+    if (admission == Admission::overBudget)
+        return {429, "your replays have used up their verifying time, try again later\n", false};
+    return {503, "replay verifier busy, try again later\n", false};
 }
 
 MHD_Response* TextResponse(std::string_view body, bool close) {
@@ -182,7 +197,7 @@ public:
           limits{
               static_cast<std::size_t>(std::max(config.maxConnections, 1)),
               config.trustProxy ? 0 : static_cast<std::size_t>(std::max(config.maxConnectionsPerClient, 0)),
-              config.ioTimeout, config.idleTimeout},
+              config.ioTimeout, config.idleTimeout, config.minBodyBytesPerSecond},
           connections(limits) {}
 
     ~Engine() { Stop(); }
@@ -212,8 +227,12 @@ public:
         queue = std::make_unique<CommitQueue>(
             store, cache, [this](std::string_view line) { Log(line); }, std::chrono::seconds(1), metrics);
         pages = std::make_unique<WorkerPool>(config.pageThreads, config.maxQueuedPages, pageThreadNiceness);
-        checker =
-            std::make_unique<ReplayChecker>(config.verifyQueue, config.maxReplayFrames, config.verifyCpu);
+        ReplayCheckerLimits verifier;
+        verifier.capacity = config.verifyQueue;
+        verifier.maxFrames = config.maxReplayFrames;
+        verifier.cpuPerReplay = config.verifyCpu;
+        verifier.cpuPerClientMinute = config.verifyCpuPerClientMinute;
+        checker = std::make_unique<ReplayChecker>(verifier);
         if (!StartDaemon()) {
             error = config.tls && MHD_is_feature_supported(MHD_FEATURE_HTTPS_CERT_CALLBACK) != MHD_YES
                         ? "this libmicrohttpd was built without TLS certificate callbacks: no HTTPS"
@@ -344,6 +363,7 @@ private:
         connection->waitingForStore = false;
         connection->waitingForPage = false;
         connection->waitingForReplay = false;
+        connection->droppingBody = false;
         connection->ifNoneMatch.clear();
         self.connections.RequestBegan(connection->entry, connection->began);
         return connection;
@@ -383,6 +403,11 @@ private:
             const bool answerNow = hasBody || (connection->method != "GET" && connection->method != "HEAD") ||
                                    (decision.kind == ScoreDecision::Kind::reply && decision.reply.close);
             if (!answerNow) return MHD_YES;
+        }
+        if (connection->droppingBody) {
+            if (*uploadSize == 0) return self.Answer(*connection, connection->decision.reply);
+            *uploadSize = 0;
+            return MHD_YES;
         }
         if (connection->decision.kind == ScoreDecision::Kind::replay) {
             if (*uploadSize == 0) return self.CheckReplay(*connection);
@@ -599,12 +624,22 @@ private:
                  true});
         if (problem != std::errc() || end != digits.data() + digits.size() || bytes == 0)
             return Answer(connection, {400, "no replay in the body\n", true});
+        // A client the verifier would turn away is told so without its body
+        // being kept or parsed: a flood of replays costs the server reads only.
+        if (const ReplayChecker::Admission admission = checker->WouldTake(connection.client);
+            admission != ReplayChecker::Admission::queued) {
+            connection.decision.reply = RefusedReplayReply(admission, stopping);
+            connection.droppingBody = true;
+            connections.ExpectBody(connection.entry, bytes);
+            return MHD_YES;
+        }
         if (replayBytesHeld.fetch_add(bytes) + bytes > replayBudget()) {
             replayBytesHeld -= bytes;
             return Answer(connection, {503, "too many replays arriving, try again later\n", true});
         }
         connection.bodyLength = bytes;
         connection.body.reserve(bytes);
+        connections.ExpectBody(connection.entry, bytes);
         return MHD_YES;
     }
 
@@ -664,22 +699,21 @@ private:
         const ReplayAdmission admission = AdmitTicketedGame(upload.replay, record, arrivedMs);
         if (admission.kind == ReplayAdmission::Kind::refuse)
             return Resume(connection, {admission.status, admission.reason + "\n", false});
-        bool queued;
         if (admission.kind == ReplayAdmission::Kind::attach) {
-            queued = StoreUnplayed(connection, std::move(upload), admission.reason, {});
-        } else {
-            queued = checker->Submit(
-                std::move(upload),
-                [this, &connection](ReplayUpload checked, const ReplayCheck& check) {
-                    Checked(connection, std::move(checked), check);
-                },
-                [this] {
-                    if (metrics) metrics->ReplayQueued();  // before the verifier can take it off
-                });
+            if (!StoreUnplayed(connection, std::move(upload), admission.reason, {}))
+                Resume(connection, stopping ? ScoreReply{503, "server is shutting down\n", true}
+                                            : ScoreReply{503, "server busy, try again later\n", false});
+            return;
         }
-        if (!queued)
-            Resume(connection, stopping ? ScoreReply{503, "server is shutting down\n", true}
-                                        : ScoreReply{503, "replay verifier busy, try again later\n", false});
+        const ReplayChecker::Admission queued = checker->Submit(
+            connection.client, std::move(upload),
+            [this, &connection](ReplayUpload checked, const ReplayCheck& check) {
+                Checked(connection, std::move(checked), check);
+            },
+            [this] {
+                if (metrics) metrics->ReplayQueued();  // before the verifier can take it off
+            });
+        if (queued != ReplayChecker::Admission::queued) Resume(connection, RefusedReplayReply(queued, stopping));
     }
 
     bool StoreUnplayed(Connection& connection, ReplayUpload upload, const std::string& reason,

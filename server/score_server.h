@@ -42,6 +42,10 @@ struct ScoreServerConfig {
     // and the bans in the store are read again every screenPeriod.
     std::string nameBlocklist;
     std::chrono::milliseconds screenPeriod{1000};
+    // CPU time one client's replays may take a minute (LimitKey); 0: no bound.
+    std::chrono::milliseconds verifyCpuPerClientMinute{30000};
+    // A request body is given ioTimeout plus a second for each this many bytes.
+    std::size_t minBodyBytesPerSecond = 16384;
     std::function<void(std::string_view)> log = {};  // receives each log line; empty: stderr
     ServerMetrics* metrics = nullptr;                // borrowed, outlives the server; null: nothing counted
     bool tls = false;  // HTTPS, with the pair LoadTlsCertificate holds (tls_certificate.h)

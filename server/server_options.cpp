@@ -62,7 +62,8 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
             arg == "--max-per-client" || arg == "--max-request-bytes" || arg == "--db-timeout" ||
             arg == "--import-sqlite" || arg == "--max-replay-bytes" || arg == "--max-replay-frames" ||
             arg == "--verify-cpu-ms" || arg == "--verify-queue" || arg == "--admin-listen" ||
-            arg == "--admin-port-file" || arg == "--tls-cert" || arg == "--tls-key" || arg == "--name-blocklist";
+            arg == "--admin-port-file" || arg == "--tls-cert" || arg == "--tls-key" || arg == "--name-blocklist" ||
+            arg == "--verify-client-cpu-ms" || arg == "--min-upload-rate";
         if (!takesValue) {
             error = "unknown option: " + std::string(arg);
             return false;
@@ -100,6 +101,10 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
             ok = ParseBoundedInt(value, 100, 600000, options.verifyCpuMs);
         } else if (arg == "--verify-queue") {
             ok = ParseBoundedInt(value, 1, 1024, options.verifyQueue);
+        } else if (arg == "--verify-client-cpu-ms") {
+            ok = ParseBoundedInt(value, 0, 3600000, options.verifyClientCpuMs);
+        } else if (arg == "--min-upload-rate") {
+            ok = ParseBoundedInt(value, 64, 1 << 30, options.minUploadRate);
         } else if (arg == "--import-sqlite") {
             ok = !value.empty();
             options.importSqlite = value;
@@ -151,8 +156,8 @@ std::string ServerUsage() {
            "                       (default 5)\n"
            "  --import-sqlite PATH copy the rows of the SQLite file PATH into the empty\n"
            "                       PostgreSQL table of --db, then exit\n"
-           "  --rate-limit N       submissions per minute per client address (default 30;\n"
-           "                       0 turns the limit off)\n"
+           "  --rate-limit N       submissions per minute per client address, an IPv6\n"
+           "                       /64 counting as one (default 30; 0 turns it off)\n"
            "  --trust-proxy        take the client address from X-Forwarded-For (only behind\n"
            "                       a reverse proxy that sets it)\n"
            "  --threads N          threads serving connections (default 8)\n"
@@ -161,8 +166,8 @@ std::string ServerUsage() {
            "                       (default 5)\n"
            "  --max-connections N  connections open at once; more are closed at once\n"
            "                       (default 4000; lowered to fit the open-file limit)\n"
-           "  --max-per-client N   connections open at once from one address (default 32;\n"
-           "                       0: no bound; not applied with --trust-proxy)\n"
+           "  --max-per-client N   connections open at once from one address or IPv6 /64\n"
+           "                       (default 32; 0: no bound; not with --trust-proxy)\n"
            "  --max-request-bytes N  largest request line and headers (default 8192)\n"
            "  --max-replay-bytes N largest replay taken by replay.php; a larger one gets\n"
            "                       413 unread (default 4194304)\n"
@@ -171,6 +176,12 @@ std::string ServerUsage() {
            "  --verify-cpu-ms MS   CPU time to play one replay again (default 10000)\n"
            "  --verify-queue N     replays waiting for the verifier; more get 503 at once\n"
            "                       (default 8)\n"
+           "  --verify-client-cpu-ms MS  CPU time one address's replays (an IPv6 /64's)\n"
+           "                       may take a minute; past it its replays get 429\n"
+           "                       (default 30000; 0: no bound)\n"
+           "  --min-upload-rate BYTES  slowest rate a replay may be sent at: its body is\n"
+           "                       given --timeout plus a second per this many bytes\n"
+           "                       (default 16384)\n"
            "  --require-replay     view.php and the web page show only rows a replay\n"
            "                       verified\n"
            "  --name-blocklist PATH  refuse (400) names holding a word of the file PATH, one\n"

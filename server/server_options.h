@@ -36,6 +36,11 @@ struct ServerOptions {
     int maxReplayFrames = 360000;
     int verifyCpuMs = 10000;
     int verifyQueue = 8;
+    // CPU ms one client's replays may take a minute (0..3600000; 0: no
+    // bound), and the slowest rate in bytes/s a replay body may arrive at
+    // (64..1<<30) before it is cut off.
+    int verifyClientCpuMs = 30000;
+    int minUploadRate = 16384;
     bool requireReplay = false;
     // Words no name may hold (name_blocklist.h); empty: none.
     std::string nameBlocklist;

@@ -40,6 +40,26 @@ TEST_P(ProvenGame, ReachesTheRecordedEndAndIsProven) {
     EXPECT_EQ(hash, recorded.hash) << "the whole state, not only the counters";
 }
 
+// A server takes turns between replays a slice at a time: one frame a slice,
+// with another game played in between, is still the very same game.
+TEST_P(ProvenGame, PlayedAFrameATurnBesideAnotherGameIsTheSameGame) {
+    const Recorded& recorded = Recording(GetParam());
+    std::uint64_t hash = 0;
+    VerifyOptions options;
+    options.atEnd = [&hash](const Game& game) { hash = HashState(game); };
+    ReplayRun run(recorded.replay, options);
+    ReplayRun other(Recording(soloBot).replay, {});
+    while (!run.Finished()) {
+        run.Play(std::chrono::nanoseconds(0));
+        other.Play(std::chrono::nanoseconds(0));
+    }
+    EXPECT_EQ(run.Check().verdict, VerifyReplay(recorded.replay).verdict) << run.Check().reason;
+    EXPECT_EQ(run.Check().framesRun, recorded.replay.frames.size());
+    EXPECT_EQ(hash, recorded.hash);
+    EXPECT_GT(run.CpuUsed().count(), 0);
+    EXPECT_EQ(hge, nullptr);
+}
+
 INSTANTIATE_TEST_SUITE_P(Games, ProvenGame,
                          ::testing::Values(soloBot, Script{"twoPlayersByF2", 77, Start::ByF2},
                                            Script{"byRAfterAGame", 1999, Start::ByRAfterGame},
@@ -136,6 +156,13 @@ INSTANTIATE_TEST_SUITE_P(
         Tampering{"aFrameTooLong", [](Replay& r) { r.frames[5].frameTime = 0.25f; },
                   "outside the engine's bounds"},
         Tampering{"aFrameTimeNaN", [](Replay& r) { r.frames[5].frameTime = std::nanf(""); }, "outside"},
+        Tampering{"aCarriedMunchetAtNaN",
+                  [](Replay& r) {
+                      r.summary.beginning = ReplayBeginning::InFirstFrame;
+                      r.carried.assign(4096, Munchet{});
+                      r.carried[4095].heading = std::nanf("");
+                  },
+                  "no finite number"},
         Tampering{"escapeHeld", [](Replay& r) { r.frames[50].held |= HeldBit(Key::Escape); }, "Escape"},
         Tampering{"aRestartInside", [](Replay& r) { r.frames[50].held |= HeldBit(Key::F1); },
                   "new game began"},

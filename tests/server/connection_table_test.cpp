@@ -74,6 +74,13 @@ TEST(ConnectionTable, TurnsAwayNewcomersPastEitherBoundAtOnce) {
     table.Close(connections.front().entry);
     EXPECT_TRUE(open("10.0.0.1"));
     EXPECT_FALSE(connections.back().ShutDown());
+
+    // Addresses of one IPv6 /64 count as one client.
+    for (FakeConnection& c : connections) table.Close(c.entry);
+    EXPECT_TRUE(open("2001:db8::1"));
+    EXPECT_TRUE(open("2001:db8::2:3"));
+    EXPECT_FALSE(open("2001:db8::4:5:6"));
+    EXPECT_TRUE(open("2001:db8:0:1::1")) << "the next /64";
 }
 
 TEST(ConnectionTable, CutsEachPhaseAtItsOwnDeadlineButNeverAWaitForStorage) {
@@ -82,6 +89,7 @@ TEST(ConnectionTable, CutsEachPhaseAtItsOwnDeadlineButNeverAWaitForStorage) {
     for (FakeConnection* c : {&silent, &receiving, &storing, &replying, &kept})
         ASSERT_TRUE(table.Open(c->entry, t0));
     table.RequestBegan(receiving.entry, t0 + 1s);
+    table.ExpectBody(receiving.entry, 0);
     table.RequestBegan(storing.entry, t0);
     table.Storing(storing.entry);
     table.Replying(replying.entry, t0 + 3s);
@@ -102,6 +110,15 @@ TEST(ConnectionTable, CutsEachPhaseAtItsOwnDeadlineButNeverAWaitForStorage) {
     EXPECT_FALSE(storing.ShutDown());
     for (FakeConnection* c : {&silent, &receiving, &storing, &replying, &kept}) table.Close(c->entry);
     EXPECT_EQ(table.OpenCount(), 0u);
+
+    // A body gets a second more for each bodyBytesPerSecond it holds.
+    FakeConnection uploading("f");
+    ASSERT_TRUE(table.Open(uploading.entry, t0));
+    table.RequestBegan(uploading.entry, t0);
+    table.ExpectBody(uploading.entry, 3 * 16384);
+    EXPECT_EQ(table.CutOverdue(t0 + 7900ms).count, 0u);
+    EXPECT_EQ(table.CutOverdue(t0 + 8s).count, 1u);
+    table.Close(uploading.entry);
 }
 
 }  // namespace

@@ -52,7 +52,8 @@ TEST(ParseServerOptions, ReadsEveryOption) {
     EXPECT_EQ(options.dbTimeoutSeconds, 2);
 
     ASSERT_TRUE(ParseServerOptions({"--max-replay-bytes", "65536", "--max-replay-frames", "6000",
-                                    "--verify-cpu-ms", "2500", "--verify-queue", "2", "--require-replay"},
+                                    "--verify-cpu-ms", "2500", "--verify-queue", "2", "--require-replay",
+                                    "--verify-client-cpu-ms", "0", "--min-upload-rate", "4096"},
                                    options, error))
         << error;
     EXPECT_EQ(options.maxReplayBytes, 65536);
@@ -60,6 +61,8 @@ TEST(ParseServerOptions, ReadsEveryOption) {
     EXPECT_EQ(options.verifyCpuMs, 2500);
     EXPECT_EQ(options.verifyQueue, 2);
     EXPECT_TRUE(options.requireReplay);
+    EXPECT_EQ(options.verifyClientCpuMs, 0);
+    EXPECT_EQ(options.minUploadRate, 4096);
 
     ASSERT_TRUE(ParseServerOptions({"--help"}, options, error));
     EXPECT_TRUE(options.help);
@@ -84,6 +87,8 @@ TEST(ParseServerOptions, RefusesWhatItCannotUse) {
         {"--max-replay-frames", "0"},
         {"--verify-cpu-ms", "99"},
         {"--verify-queue", "0"},
+        {"--verify-client-cpu-ms", "-1"},
+        {"--min-upload-rate", "63"},
         {"--import-sqlite", "old.db", "--db", "new.db"},  // imports go into PostgreSQL only
     };
     for (const auto& args : bad) {

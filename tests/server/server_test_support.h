@@ -224,6 +224,25 @@ inline RawReply RawPost(int port, std::string_view target, std::string_view body
     return ParseRawReply(socket.ReadAll(std::chrono::seconds(60)));
 }
 
+// A POST of body to target from 127.0.0.sourceHost, its body sent in ten
+// pieces spread over `spread`. The reply, or status 0 when the server closed
+// the connection without one.
+inline RawReply PostFrom(int port, int sourceHost, const std::string& target, std::string_view body,
+                         std::chrono::steady_clock::duration spread = {}) {
+    LoopbackSocket socket(port, sourceHost);
+    const std::string head = "POST " + target +
+                             " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+                             "Content-Length: " +
+                             std::to_string(body.size()) + "\r\n\r\n";
+    if (socket.fd < 0 || !socket.Send(head)) return {};
+    const std::size_t piece = body.size() / 10 + 1;
+    for (std::size_t sent = 0; sent < body.size(); sent += piece) {
+        if (spread > std::chrono::steady_clock::duration{}) std::this_thread::sleep_for(spread / 10);
+        if (!socket.Send(body.substr(sent, piece))) return {};
+    }
+    return ParseRawReply(socket.ReadAll(std::chrono::seconds(60)));
+}
+
 inline std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
