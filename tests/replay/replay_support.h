@@ -28,6 +28,8 @@ struct Script {
     // The bot turns on the munchets after this many frames of play, so every
     // game ends soon.
     int playFrames = 3000;
+    // Where games take their ticket from; null: they begin without one.
+    TicketFunction takeTicket = nullptr;
 };
 
 inline void PrintTo(const Script& s, std::ostream* os) { *os << s.name; }
@@ -56,7 +58,8 @@ public:
     ReplayRecorder recorder;
     int frame = 0;
 
-    explicit GameRecorder(int seed) : g(seed) {
+    explicit GameRecorder(int seed, TicketFunction takeTicket = nullptr) : g(seed) {
+        g.game.takeTicket = takeTicket;
         g.game.StartGame();
         recorder.GameBeganBeforeFrames(g.game);
     }
@@ -102,7 +105,7 @@ private:
 
 // Plays the script's game from its beginning to its end, recording it.
 inline Recorded Record(const Script& script) {
-    GameRecorder r(script.seed);
+    GameRecorder r(script.seed, script.takeTicket);
     SoundNames names;
     Bot bot;
     switch (script.start) {
