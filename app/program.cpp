@@ -17,6 +17,7 @@
 #include "render/render.h"
 #include "scores/score_exchange_client.h"
 #include "scores/score_host.h"
+#include "scores/ticket_keeper.h"
 
 // The one game, built before main runs and destroyed after it returns.
 Game game;
@@ -39,6 +40,8 @@ bool FrameFunc() {
     if (!game.nameEntry) settings->Keep(game.playerName, game.musicVolume);
     return false;
 }
+void LogLine(std::string_view line) { hge->System_Log("%.*s", static_cast<int>(line.size()), line.data()); }
+
 bool WatchFrameFunc() { return WatchFrame(game); }
 bool RenderFunc() { return game.Render(); }
 
@@ -153,9 +156,7 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
 
     game.renderer = RenderScene;
     // The exchange's failures and outbox changes belong in the game's log.
-    ConfigureScoreExchange({ScoreServerHost(), ExchangeBudget, "", [](std::string_view line) {
-                                hge->System_Log("%.*s", static_cast<int>(line.size()), line.data());
-                            }});
+    ConfigureScoreExchange({ScoreServerHost(), ExchangeBudget, "", LogLine});
     // A replay watched sends nothing.
     game.scoreExchange = watched ? nullptr : ExchangeScoresWithReplay;
 
@@ -173,13 +174,21 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
             hge->System_Start();
         } else {
             settings->Start(game.playerName, game.musicVolume);
+            // Before the first game, which takes the ticket kept from the
+            // last run when there is one; fresh ones come off the frame.
+            StartGameTickets({ScoreServerHost(), ExchangeBudget, "", LogLine, nullptr});
+            game.takeTicket = TakeGameTicket;
             // The journal of this run's input starts with the game: with the
-            // random state of this moment it is enough to play the run again.
+            // random state of this moment it is enough to play the run again,
+            // up to the first game that begins with a ticket (it sets the
+            // generator anew).
             hge->Journal_Begin();
             game.StartGame();
             RecordGameBegan(game);
             hge->System_Start();
             RecordRunEnded();
+            game.takeTicket = nullptr;
+            StopGameTickets();
             settings->Keep(game.playerName, game.musicVolume);
         }
     } else {
