@@ -119,7 +119,11 @@ void TicketKeeper::Run() {
             wanted_ = false;
             lock.unlock();
             const TicketFetch fetch = FetchTicket(settings_.host, limits);
-            if (!fetch.ticket) Log("game ticket: none fetched: " + fetch.failure);
+            // Once per kind of failure: an offline game would say the same
+            // at every exchange.
+            if (!fetch.ticket && fetch.failure != lastFailure_)
+                Log("game ticket: none fetched: " + fetch.failure);
+            lastFailure_ = fetch.failure;
             const std::int64_t now = Now();
             lock.lock();
             if (fetch.ticket) {

@@ -85,6 +85,7 @@ private:
     bool wanted_ = true;             // fetch one when none is held
     bool busy_ = false;
     bool stop_ = false;
+    std::string lastFailure_;       // of the last fetch; empty when it brought a ticket
     std::int64_t serverAhead_ = 0;  // the server's clock minus ours, seconds, as last seen
     std::thread thread_;
 };
