@@ -39,7 +39,10 @@ TicketKeeper::TicketKeeper(TicketSettings settings) : settings_(std::move(settin
         }
     }
     wanted_ = !held_;
-    thread_ = std::thread([this] { Run(); });
+}
+
+void TicketKeeper::Start() {
+    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
 }
 
 TicketKeeper::~TicketKeeper() {
@@ -48,7 +51,7 @@ TicketKeeper::~TicketKeeper() {
         stop_ = true;
     }
     wake_.notify_all();
-    thread_.join();
+    if (thread_.joinable()) thread_.join();
     if (!held_ || !folder_ || !Usable(*held_, Now())) return;
     OutboxFile outbox(*folder_);
     std::string error;
@@ -163,11 +166,15 @@ std::unique_ptr<TicketKeeper>& ProgramKeeper() {
 
 }  // namespace
 
-void StartGameTickets(TicketSettings settings) {
+void OpenGameTickets(TicketSettings settings) {
     ProgramKeeper() = std::make_unique<TicketKeeper>(std::move(settings));
 }
 
-void StopGameTickets() { ProgramKeeper().reset(); }
+void StartFetchingGameTickets() {
+    if (ProgramKeeper()) ProgramKeeper()->Start();
+}
+
+void CloseGameTickets() { ProgramKeeper().reset(); }
 
 GameTicket TakeGameTicket() { return ProgramKeeper() ? ProgramKeeper()->Take() : GameTicket{}; }
 

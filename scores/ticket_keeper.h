@@ -2,10 +2,11 @@
 // the score server off the frame and taken by the next game that begins.
 //  - Made: takes the ticket kept in the data folder (scores/ticket_file.h)
 //    when no other copy of the game is using the folder at that moment (it
-//    never waits: the first game begins right after), then starts a thread
-//    of its own that fetches a ticket from ticket.php whenever none is held:
-//    at once, after every Take and whenever Refill asks (each score
-//    exchange does).
+//    never waits: the first game begins right after).
+//  - Start: starts a thread of its own that fetches a ticket from
+//    ticket.php whenever none is held: at once, after every Take and
+//    whenever Refill asks (each score exchange does). Until then Take works
+//    from the kept ticket, and the thread tells the server about it later.
 //  - Take, on the frame: hands over the held ticket, at once and only once,
 //    and has the thread tell start.php that its game began. A game begun
 //    again within RetakeWindow of the last Take (F1 held down begins one
@@ -57,6 +58,9 @@ public:
     TicketKeeper(const TicketKeeper&) = delete;
     TicketKeeper& operator=(const TicketKeeper&) = delete;
 
+    // Starts the thread; nothing once it runs.
+    void Start();
+
     // The held ticket, which is then no longer held; one not Held when there
     // is none (or only an expired one). Never waits for the network or the
     // disk.
@@ -90,13 +94,15 @@ private:
     std::thread thread_;
 };
 
-// The program-wide keeper behind TakeGameTicket; none until started.
-void StartGameTickets(TicketSettings settings);
+// The program-wide keeper behind TakeGameTicket; none until opened. Its
+// thread starts with StartFetchingGameTickets.
+void OpenGameTickets(TicketSettings settings);
+void StartFetchingGameTickets();
 // Ends it (putting back a ticket still held). Before the engine shuts down:
 // the keeper's thread logs through it.
-void StopGameTickets();
+void CloseGameTickets();
 // A TicketFunction (game/score_exchange.h): the program-wide keeper's
-// ticket; none when tickets were not started.
+// ticket; none when tickets were not opened.
 GameTicket TakeGameTicket();
-// The program-wide keeper's Refill; nothing when tickets were not started.
+// The program-wide keeper's Refill; nothing when tickets were not opened.
 void RefillGameTicket();

@@ -61,6 +61,7 @@ protected:
                                                               logged += std::string(line) + "\n";
                                                           },
                                                           [] { return Now; }});
+        keeper->Start();
         Settle(*keeper);
         return keeper;
     }
