@@ -25,8 +25,9 @@
 struct Game;
 
 // How the game under way began: with the frames that follow, all a recording
-// needs to play it again (replay/). StartGame and Frame keep it; the rules
-// never read it.
+// needs to play it again (replay/). StartGame (which takes the game's ticket
+// through Game::takeTicket and sets the generator from it) and Frame keep
+// it; the rules never read it.
 struct GameBeginning {
     // True from a StartGame until the next frame begins: the game began in
     // the frame last run or, before any frame, at start-up.
