@@ -186,9 +186,9 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
             game.takeTicket = TakeGameTicket;
             framesRun = 0;
             // The journal of this run's input starts with the game: with the
-            // random state of this moment it is enough to play the run again,
-            // up to the first game that begins with a ticket (it sets the
-            // generator anew).
+            // random state of this moment it is enough to play the run again
+            // until a game begins with a ticket, this one included: that sets
+            // the generator anew (each game's replay holds its own state).
             hge->Journal_Begin();
             game.StartGame();
             RecordGameBegan(game);
