@@ -98,15 +98,31 @@ void TicketKeeper::Refill() {
 
 bool TicketKeeper::WaitIdle(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(mutex_);
-    return idle_.wait_until(lock, deadline,
-                            [this] { return !busy_ && starts_.empty() && (held_ || !wanted_); });
+    return idle_.wait_until(lock, deadline, [this] {
+        return !busy_ && starts_.empty() && (held_ ? Usable(*held_, Now()) : !wanted_);
+    });
 }
 
 void TicketKeeper::Run() {
     const RequestLimits limits{settings_.budget, std::min(milliseconds{1000}, settings_.budget / 3)};
     std::unique_lock lock(mutex_);
     while (true) {
-        wake_.wait(lock, [this] { return stop_ || !starts_.empty() || (wanted_ && !held_); });
+        while (!stop_ && starts_.empty() && !(wanted_ && !held_)) {
+            if (!held_) {
+                wake_.wait(lock);
+                continue;
+            }
+            // The held ticket makes way for a fresh one as it comes to
+            // expire too soon, so that the next game still has one.
+            const std::int64_t left = SecondsLeft(*held_, Now());
+            if (left > 0) {
+                // Hourly at least: a hostile issue time must not overflow the clock.
+                wake_.wait_for(lock, std::chrono::seconds(std::min<std::int64_t>(left, 3600)));
+                continue;
+            }
+            held_.reset();
+            wanted_ = true;
+        }
         if (stop_) break;
         busy_ = true;
         if (!starts_.empty()) {
@@ -142,8 +158,12 @@ void TicketKeeper::Run() {
     idle_.notify_all();
 }
 
+std::int64_t TicketKeeper::SecondsLeft(const GameTicket& ticket, std::int64_t now) const {
+    return ticket.issuedAt + (TicketLifetime - TicketMargin).count() - (now + serverAhead_);
+}
+
 bool TicketKeeper::Usable(const GameTicket& ticket, std::int64_t now) const {
-    return now + serverAhead_ < ticket.issuedAt + (TicketLifetime - TicketMargin).count();
+    return SecondsLeft(ticket, now) > 0;
 }
 
 std::int64_t TicketKeeper::Now() const {

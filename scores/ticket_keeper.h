@@ -18,7 +18,9 @@
 // A ticket is handed over only until TicketMargin before it expires, judged
 // by the server's clock as the last fetch showed it (the local clock alone
 // before any): a game must end, and its replay arrive, before the server
-// calls the ticket expired. An older one is dropped and another fetched.
+// calls the ticket expired. An older one is dropped and another fetched, by
+// the thread as the held one comes to that age, or at the latest when a
+// game or a Refill asks.
 #pragma once
 
 #include <chrono>
@@ -74,6 +76,8 @@ public:
 private:
     void Run();
     void Fetch();
+    // Seconds until the ticket is too old to hand over, by the server's clock.
+    std::int64_t SecondsLeft(const GameTicket& ticket, std::int64_t now) const;
     bool Usable(const GameTicket& ticket, std::int64_t now) const;
     std::int64_t Now() const;
     void Log(const std::string& line) const;

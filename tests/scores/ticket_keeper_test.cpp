@@ -60,7 +60,7 @@ protected:
                                                               std::lock_guard guard(mutex);
                                                               logged += std::string(line) + "\n";
                                                           },
-                                                          [] { return Now; }});
+                                                          [this] { return clock.load(); }});
         keeper->Start();
         Settle(*keeper);
         return keeper;
@@ -82,6 +82,7 @@ protected:
     std::unique_ptr<LocalHttpServer> server;
     std::mutex mutex;
     std::string logged;
+    std::atomic<std::int64_t> clock = Now;  // UTC seconds the keeper is told
 };
 
 struct Shape {
@@ -141,6 +142,18 @@ TEST_F(Tickets, AnUnusedTicketWaitsForTheNextRunAndGoesToOneCopyOnly) {
     auto second = Keeper();
     EXPECT_EQ(first->Take(), Fresh);
     EXPECT_FALSE(second->Take().Held());
+}
+
+TEST_F(Tickets, AnAgeingTicketMakesWayForAFreshOne) {
+    std::atomic<int> dealt = 0;
+    server = std::make_unique<LocalHttpServer>([&dealt](const std::string&) {
+        return HttpReply{200, Line(dealt++ == 0 ? Fresh : Ticket(10, Now + 22 * 3600))};
+    });
+    auto keeper = Keeper();
+    clock = Now + 22 * 3600;
+    keeper->Refill();
+    Settle(*keeper);
+    EXPECT_EQ(keeper->Take().id, 10u);
 }
 
 TEST_F(Tickets, AnExchangeFetchesTheTicketAnEarlierFailureMissed) {
