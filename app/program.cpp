@@ -18,6 +18,7 @@
 #include "render/render.h"
 #include "scores/score_exchange_client.h"
 #include "scores/score_host.h"
+#include "scores/ticket_keeper.h"
 
 // The one game, built before main runs and destroyed after it returns.
 Game game;
@@ -33,13 +34,21 @@ static_assert(ExchangeBudget >= MinExchangeBudget && ExchangeBudget <= MaxExchan
 // The name and the music volume, kept between runs; made at start-up.
 std::optional<SettingsKeeper> settings;
 
+// Frames run by FrameFunc in this run.
+int framesRun = 0;
+
 bool FrameFunc() {
+    // Tickets are fetched once the first frame is on screen: loading libcurl
+    // beside it delays it by some 10 ms (bench_startup).
+    if (++framesRun == 2) StartFetchingGameTickets();
     if (game.Frame()) return true;
     RecordFrame(game);
     // Kept as they change, but not at every letter of a name being typed.
     if (!game.nameEntry) settings->Keep(game.playerName, game.musicVolume);
     return false;
 }
+void LogLine(std::string_view line) { hge->System_Log("%.*s", static_cast<int>(line.size()), line.data()); }
+
 bool WatchFrameFunc() { return WatchFrame(game); }
 bool RenderFunc() { return game.Render(); }
 
@@ -157,9 +166,7 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
 
     game.renderer = RenderScene;
     // The exchange's failures and outbox changes belong in the game's log.
-    ConfigureScoreExchange({ScoreServerHost(), ExchangeBudget, "", [](std::string_view line) {
-                                hge->System_Log("%.*s", static_cast<int>(line.size()), line.data());
-                            }});
+    ConfigureScoreExchange({ScoreServerHost(), ExchangeBudget, "", LogLine});
     // A replay watched sends nothing.
     game.scoreExchange = watched ? nullptr : ExchangeScoresWithReplay;
 
@@ -181,13 +188,22 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
             hge->System_Start();
         } else {
             settings->Start(game.playerName, game.musicVolume);
+            // Before the first game, which takes the ticket kept from the
+            // last run when there is one; fresh ones come off the frame.
+            OpenGameTickets({ScoreServerHost(), ExchangeBudget, "", LogLine, nullptr});
+            game.takeTicket = TakeGameTicket;
+            framesRun = 0;
             // The journal of this run's input starts with the game: with the
-            // random state of this moment it is enough to play the run again.
+            // random state of this moment it is enough to play the run again
+            // until a game begins with a ticket, this one included: that sets
+            // the generator anew (each game's replay holds its own state).
             hge->Journal_Begin();
             game.StartGame();
             RecordGameBegan(game);
             hge->System_Start();
             RecordRunEnded();
+            game.takeTicket = nullptr;
+            CloseGameTickets();
             settings->Keep(game.playerName, game.musicVolume);
             settings->KeepWindow(hge->System_GetWindowLayout());
         }

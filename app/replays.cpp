@@ -6,6 +6,7 @@
 #include "replay/game_recording.h"
 #include "replay/replay_verifier.h"
 #include "scores/score_exchange_client.h"
+#include "scores/ticket_keeper.h"
 
 namespace {
 
@@ -35,6 +36,9 @@ void RecordFrame(const Game& game) { Recording().FrameRan(game, hge->Journal_Get
 void RecordRunEnded() { Recording().RunEnded(); }
 
 ScoreExchangeResult ExchangeScoresWithReplay(const ScoreSubmission* submission) {
+    // The game stands still for the exchange anyway: the next game's ticket
+    // is fetched meanwhile, should none be at hand.
+    RefillGameTicket();
     if (!submission) return ExchangeScores(nullptr);
     return ExchangeScores(submission, Recording().ReplayForSubmission(*submission));
 }

@@ -22,7 +22,8 @@ void RecordFrame(const Game& game);
 // The run ends: a finished game still waiting for a name is kept.
 void RecordRunEnded();
 // A ScoreExchangeFunction: the program's exchange, with the finished game's
-// replay attached to the submission.
+// replay attached to the submission; it also has a game ticket fetched
+// meanwhile when none is at hand (scores/ticket_keeper.h).
 ScoreExchangeResult ExchangeScoresWithReplay(const ScoreSubmission* submission);
 
 // --- Watching --------------------------------------------------------------

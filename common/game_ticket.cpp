@@ -31,7 +31,9 @@ std::string_view NextField(std::string_view& rest) {
 
 template <typename Integer>
 bool ParseDecimal(std::string_view text, Integer& value) {
-    if (text.empty() || text.size() > 20 || (text.size() > 1 && text[0] == '0')) return false;
+    // Digits only, without a sign: "-0" would read as 0 but is not its text.
+    if (text.empty() || text.size() > 20 || text[0] == '-' || (text.size() > 1 && text[0] == '0'))
+        return false;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc{} && end == text.data() + text.size();
 }

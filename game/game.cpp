@@ -133,6 +133,10 @@ void Game::Reset() {
 void Game::StartGame() {
     if (!beginning.justBegan) {
         beginning.justBegan = true;
+        // Before the game's first draw: the whole game follows from the
+        // state the server dealt.
+        beginning.ticket = takeTicket ? takeTicket() : GameTicket{};
+        if (beginning.ticket.Held()) hge->Random_SetState(beginning.ticket.random);
         beginning.random = hge->Random_GetState();
         beginning.carried.clear();
     }

@@ -25,8 +25,9 @@
 struct Game;
 
 // How the game under way began: with the frames that follow, all a recording
-// needs to play it again (replay/). StartGame and Frame keep it; the rules
-// never read it.
+// needs to play it again (replay/). StartGame (which takes the game's ticket
+// through Game::takeTicket and sets the generator from it) and Frame keep
+// it; the rules never read it.
 struct GameBeginning {
     // True from a StartGame until the next frame begins: the game began in
     // the frame last run or, before any frame, at start-up.
@@ -34,6 +35,9 @@ struct GameBeginning {
     // The random generator as the first StartGame since the last frame
     // began found it (F1 held with F2 starts two games in one frame).
     RandomState random;
+    // The score server's ticket the game began with (its random is the one
+    // above); not Held when it began without one.
+    GameTicket ticket;
     // The munchets the game before bore in the frame that began this one and
     // that joined this game (F1 and F2 restart before the frame plays), in
     // birth order; empty when none did.
@@ -76,6 +80,9 @@ struct Game {
     // nothing, and an exchange leaves the table empty and unavailable.
     RenderFunction renderer = nullptr;
     ScoreExchangeFunction scoreExchange = nullptr;
+    // Where a game that begins takes its ticket from; null: games begin
+    // without one.
+    TicketFunction takeTicket = nullptr;
     // Scratch index over foodList for the eating pass and the food update;
     // keeps nothing from frame to frame but its plainScan switch.
     FoodGrid foodGrid;

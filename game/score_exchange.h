@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/game_ticket.h"
 #include "game/highscore_entry.h"
 
 // One finished game as the score server stores it.
@@ -38,3 +39,9 @@ struct ScoreExchangeResult {
 // time budget: first what the outbox kept from earlier games, then
 // submission (null: nothing to send), then the table.
 using ScoreExchangeFunction = ScoreExchangeResult (*)(const ScoreSubmission* submission);
+
+// Hands over the score server's ticket for the game about to begin, once
+// (scores/ keeps them): the game then plays from the ticket's random state.
+// One not Held: none is at hand, and the game plays on from the generator as
+// it stands. Called on the frame: it never waits.
+using TicketFunction = GameTicket (*)();

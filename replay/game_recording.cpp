@@ -1,10 +1,27 @@
 #include "replay/game_recording.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
-GameRecording::GameRecording(ReplayShelf& shelf, std::function<void(std::string_view line)> log)
-    : shelf_(shelf), log_(std::move(log)) {}
+#include "engine/frame_clock.h"
+
+namespace {
+
+// The wall time elapsed (nanoseconds) that the frames' times do not cover,
+// in milliseconds; 0 when the frames cover it all.
+std::uint32_t StandingStillMs(const std::vector<ReplayFrame>& frames, std::int64_t elapsed) {
+    double played = 0;  // seconds; the rules never see this sum
+    for (const ReplayFrame& frame : frames) played += frame.frameTime;
+    const double still = static_cast<double>(elapsed) * 1e-6 - played * 1e3;
+    return static_cast<std::uint32_t>(std::clamp(still, 0.0, 4294967295.0));
+}
+
+}  // namespace
+
+GameRecording::GameRecording(ReplayShelf& shelf, std::function<void(std::string_view line)> log,
+                             std::function<std::int64_t()> clock)
+    : shelf_(shelf), log_(std::move(log)), clock_(clock ? std::move(clock) : MonotonicNanoseconds) {}
 
 void GameRecording::Log(const std::string& line) const {
     if (log_)
@@ -13,15 +30,23 @@ void GameRecording::Log(const std::string& line) const {
         std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-void GameRecording::GameBegan(const Game& game) { recorder_.GameBeganBeforeFrames(game); }
+void GameRecording::GameBegan(const Game& game) {
+    beganAt_ = clock_();
+    recorder_.GameBeganBeforeFrames(game);
+}
 
 void GameRecording::FrameRan(const Game& game, const FrameInput& input) {
     // A game waiting for its name is sent from inside a frame (Enter); one
     // that will not be sent is kept once the name entry is over, whichever
     // way it ended, before the game that may have begun in this frame.
     if (recorder_.HasFinished() && !game.nameEntry) KeepFinished("");
-    if (recorder_.FrameRan(game, input) == ReplayRecorder::Event::TooLong)
+    // The frame that began a game is its first, and its time began before it ran.
+    if (game.beginning.justBegan)
+        beganAt_ = clock_() - static_cast<std::int64_t>(static_cast<double>(input.frameTime) * 1e9);
+    const ReplayRecorder::Event event = recorder_.FrameRan(game, input);
+    if (event == ReplayRecorder::Event::TooLong)
         Log("replays: the game under way is longer than a replay may be; it is not kept");
+    if (event == ReplayRecorder::Event::Ended) finishedBeganAt_ = beganAt_;
     if (recorder_.HasFinished() && !game.nameEntry) KeepFinished("");
 }
 
@@ -40,6 +65,7 @@ void GameRecording::RunEnded() {
 std::string GameRecording::KeepFinished(std::string name) {
     std::optional<Replay> replay = recorder_.TakeFinished(std::move(name), std::time(nullptr));
     if (!replay) return {};
+    replay->summary.standingStillMs = StandingStillMs(replay->frames, clock_() - finishedBeganAt_);
     std::string bytes = WriteReplay(*replay);
     if (bytes.empty()) {
         Log("replays: the game just ended cannot be written as a replay");

@@ -6,8 +6,17 @@
 //    the name entry left with F1, F2 or Escape) is kept without a name as
 //    soon as that is clear.
 // A game left unfinished (F1, F2 during play, Escape) is not kept.
+//
+// Each replay records the ticket its game began with (game/game.h) and how
+// long the game stood still: the wall time from its first frame to the
+// moment its replay is written (sent with its score, or kept unsent) that
+// its frame times do not account for. A frozen window, the name entry after
+// the last frame and the wait for the score exchange all count, which is
+// what the score server must allow for when it compares the game's frame
+// times with its own clock.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -19,8 +28,10 @@
 
 class GameRecording {
 public:
-    // log: one line for every game that is not kept (null: stderr).
-    GameRecording(ReplayShelf& shelf, std::function<void(std::string_view line)> log);
+    // log: one line for every game that is not kept (null: stderr);
+    // clock: the monotonic clock in nanoseconds (null: the engine's).
+    GameRecording(ReplayShelf& shelf, std::function<void(std::string_view line)> log,
+                  std::function<std::int64_t()> clock = nullptr);
 
     // After start-up's StartGame, before the first frame.
     void GameBegan(const Game& game);
@@ -40,4 +51,9 @@ private:
     ReplayShelf& shelf_;
     std::function<void(std::string_view line)> log_;
     ReplayRecorder recorder_;
+    std::function<std::int64_t()> clock_;
+    // When the time of the first frame of the game under way, and of the
+    // finished one, began (clock_).
+    std::int64_t beganAt_ = 0;
+    std::int64_t finishedBeganAt_ = 0;
 };

@@ -7,7 +7,7 @@
 // stood still). Integers are little-endian; an f32 is an IEEE-754
 // single-precision number stored as its 32 bits, so no value is ever rounded.
 //   magic          8 bytes "MUNCHREP"
-//   version        u16, 1
+//   version        u16, 2
 //   rules          u32, the RulesVersion the game was played under
 //   random         u64 state, u64 increment: the generator as the game began
 //   players        u8, 1 or 2
@@ -20,9 +20,11 @@
 //   ticket         u64 id (0: begun without one), i64 issuedAt, 32 bytes mac:
 //                  the score server's ticket the game began with
 //                  (common/game_ticket.h); its random state is the one above
-//   standingStill  u32, milliseconds of wall time between the game's first
-//                  and last frames in which it stood still: its window
-//                  frozen, or waiting on its own score exchange
+//   standingStill  u32, milliseconds of wall time from the game's first
+//                  frame until the replay was written in which it stood
+//                  still (its frame times do not cover them): its window
+//                  frozen, the name entry after its last frame, waiting on
+//                  its own score exchange
 //   frames         u32, 1..MaxReplayFrames
 //   carried        u32, 0..MaxCarriedMunchets; 0 unless beginning is 1
 //   body length    u32, 1..MaxReplayBodyBytes

@@ -15,6 +15,8 @@ void ReplayRecorder::Begin(const Game& game, ReplayBeginning beginning) {
     ReplaySummary& s = current_.summary;
     s.rulesVersion = RulesVersion;
     s.startRandom = game.beginning.random;
+    s.ticket = game.beginning.ticket;
+    s.ticket.random = s.startRandom;
     s.playerCount = game.playerCount;
     s.beginning = beginning;
     current_.carried = game.beginning.carried;

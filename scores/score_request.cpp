@@ -150,3 +150,19 @@ std::string ReplayUrl(const std::string& host, const ScoreSubmission& submission
 std::string TableUrl(const std::string& host) {
     return ScoreServerOrigin(host) + "/hosted/vlkn/scores/pr/view.php";
 }
+
+std::string TicketUrl(const std::string& host) {
+    return ScoreServerOrigin(host) + "/hosted/vlkn/scores/pr/ticket.php";
+}
+
+std::string GameStartUrl(const std::string& host, const GameTicket& ticket) {
+    constexpr char hexDigits[] = "0123456789abcdef";
+    std::string url =
+        ScoreServerOrigin(host) + "/hosted/vlkn/scores/pr/start.php?ticket=" + std::to_string(ticket.id);
+    url += "&mac=";
+    for (std::uint8_t byte : ticket.mac) {
+        url.push_back(hexDigits[byte >> 4]);
+        url.push_back(hexDigits[byte & 0xf]);
+    }
+    return url;
+}

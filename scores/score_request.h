@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/game_ticket.h"
 #include "game/score_exchange.h"
 
 struct RequestLimits {
@@ -62,3 +63,12 @@ std::string ReplayUrl(const std::string& host, const ScoreSubmission& submission
 
 // The host's origin "/hosted/vlkn/scores/pr/view.php".
 std::string TableUrl(const std::string& host);
+
+// The host's origin "/hosted/vlkn/scores/pr/ticket.php": where a game ticket is
+// fetched (common/game_ticket.h).
+std::string TicketUrl(const std::string& host);
+
+// The host's origin "/hosted/vlkn/scores/pr/start.php?ticket=" the ticket's id
+// "&mac=" its MAC in 64 lower-case hexadecimal digits: how the server hears
+// that the ticket's game began.
+std::string GameStartUrl(const std::string& host, const GameTicket& ticket);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -10,9 +11,14 @@
 #include <utility>
 
 #include "app/program.h"
+#include "common/game_ticket.h"
 #include "engine/engine_impl.h"
 #include "engine/headless.h"
+#include "game/game.h"
 #include "tests/support/scoped_environment.h"
+
+// The program's one game (app/program.cpp).
+extern Game game;
 
 namespace {
 
@@ -72,6 +78,22 @@ TEST_F(Startup, EscapeHeldEndsTheLoopAndTheProgramExitsWithZero) {
     EXPECT_TRUE(std::filesystem::exists(dir / "error.log"));
     // With data/ empty every resource is missing, and the engine says so.
     EXPECT_NE(Log().find("data/ghost.png"), std::string::npos) << Log();
+}
+
+// The ticket a run before kept: the first game plays from it and uses it up.
+TEST_F(Startup, TheFirstGameBeginsWithTheTicketTheLastRunKept) {
+    GameTicket kept{.id = 41, .issuedAt = static_cast<std::int64_t>(std::time(nullptr)), .random = {77, 79}};
+    kept.mac.fill(0x5a);
+    const std::filesystem::path file = dir / "home/.local/share/munchet/game-ticket.txt";
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file) << FormatTicket(kept) << "\n";
+    engine->Headless_Enable({});
+    engine->Headless_QueueFrame(FrameInput{}.Hold(Key::Escape));
+    // No score server answers: the ticket's game began offline.
+    EXPECT_EQ(RunProgram("./munchet /SERVER=127.0.0.1:1"), 0);
+    EXPECT_EQ(game.beginning.ticket, kept);
+    EXPECT_EQ(game.beginning.random, kept.random);
+    EXPECT_FALSE(std::filesystem::exists(file)) << "a ticket is played once";
 }
 
 }  // namespace

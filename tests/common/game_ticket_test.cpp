@@ -35,7 +35,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(std::pair{"T1", "T2"}, std::pair{"T1 ", "T1  "}, std::pair{"18446744073709551615", "0"},
                       std::pair{"18446744073709551615", "18446744073709551616"},
                       std::pair{"18446744073709551615", "+5"}, std::pair{"1790000000", "-1"},
-                      std::pair{"1790000000", "0017"}, std::pair{"0123456789abcdef", "0123456789ABCDEF"},
+                      std::pair{"1790000000", "-0"}, std::pair{"1790000000", "0017"},
+                      std::pair{"0123456789abcdef", "0123456789ABCDEF"},
                       std::pair{"0123456789abcdef", "0123456789abcde"},
                       std::pair{"fedcba9876543211", "fedcba9876543210"}, std::pair{"fffc", "fffcx"},
                       std::pair{"fffc", "fff"}, std::pair{"fffc", "fffc 1"}));

@@ -16,10 +16,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Where the focused ghost gathers food (beside the left food source), and the
-// goal, where the food it draws in is saved: window pixels.
-constexpr ScreenPoint Pasture{262, 284}, Goal{512, 64};
-
 std::size_t Occurrences(const std::string& text, const std::string& part) {
     std::size_t n = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
@@ -37,20 +33,12 @@ TEST(WindowOutbox, AScoreKeptWhileTheServerIsDownArrivesWithTheNextGame) {
     const int port = server.port;
     server.Stop();
 
-    ScratchDir work;
-    fs::create_directory_symlink(fs::path(MUNCHET_SOURCE_DIR) / "data", work.path / "data");
-    const fs::path outbox = work.path / "home/.local/share/munchet/score-outbox.txt";
-    e2e::VirtualDisplay display;
-    ASSERT_TRUE(display.Start(xvfb, work.File("xvfb.log"))) << e2e::ReadText(work.File("xvfb.log"));
-    e2e::ChildProcess game(e2e::WindowGame(server.Host(), work.path, display.name));
-    const auto log = [&] { return e2e::ReadText(work.path / "error.log"); };
-
-    const e2e::XdoTool xdo{xdotool, display.name, work.File("xdotool.out")};
-    const unsigned long window = xdo.FindWindow("Munchet Fast Prototype", 20s);
-    ASSERT_NE(window, 0u) << "no game window appeared\n" << e2e::ReadText(work.File("game.err"));
-    XScreen screen(display.name);
-    ASSERT_TRUE(screen.Connected());
-    e2e::WindowPlayer player(screen, xdo, window);
+    e2e::WindowSession session;
+    ASSERT_EQ(session.Open(xvfb, xdotool, server.Host()), "");
+    const fs::path outbox = session.work.path / "home/.local/share/munchet/score-outbox.txt";
+    e2e::ChildProcess& game = session.game;
+    e2e::WindowPlayer& player = *session.player;
+    const auto log = [&] { return session.Log(); };
 
     // The score line of a game's start.
     Screenshot start;
@@ -59,36 +47,13 @@ TEST(WindowOutbox, AScoreKeptWhileTheServerIsDownArrivesWithTheNextGame) {
         if (player.Look()) start = player.shot;
     ASSERT_TRUE(FindGhost(start)) << "the ghost is not on screen";
 
-    // A game with points: the focused ghost gathers food, parks in the goal
-    // until food saved there scores, then runs into a munchet (focused, so
-    // it is caught). One caught before anything scored ends on the table
-    // screen at once: R, and again.
+    // A game with points.
     const auto firstStart = Clock::now();
-    auto gameStart = firstStart;
-    bool sent = false, scored = false;
-    int games = 1;
-    for (const auto until = Clock::now() + 150s; !sent && Clock::now() < until && game.Running();
-         std::this_thread::sleep_for(20ms)) {
-        if (!player.Look()) continue;
-        const auto played = Clock::now() - gameStart;
-        scored = scored || player.ScoreLineDiffers(start);
-        if (played > 1s && player.TableShown()) {
-            player.Restart();
-            gameStart = Clock::now();
-            scored = false;
-            ++games;
-        } else if (played > 4s && player.PromptShown()) {
-            player.SendName("Kept Once");
-            sent = true;
-        } else if (scored) {
-            player.Chase(true);
-        } else {
-            player.SteerTo(played < 4s ? Pasture : Goal, true);
-        }
-    }
-    player.keys.ReleaseAll();
+    const e2e::WindowPlayer::Sending sending =
+        player.PlayUntilAScoreIsSent("Kept Once", start, 150s, [&] { return game.Running(); });
+    const int games = sending.games;
     const double keptAfter = std::chrono::duration<double>(Clock::now() - firstStart).count();
-    ASSERT_TRUE(sent) << "no game with points in " << games << " games\n" << log();
+    ASSERT_TRUE(sending.sent) << "no game with points in " << games << " games\n" << log();
 
     // The score waits in the player's data folder, as the game offered it.
     // The game says so in its log just after the file is in place.
@@ -124,7 +89,7 @@ TEST(WindowOutbox, AScoreKeptWhileTheServerIsDownArrivesWithTheNextGame) {
     // exchange sends the kept score first.
     ASSERT_TRUE(server.Start(port)) << server.Log();
     player.Restart();
-    gameStart = Clock::now();
+    const auto gameStart = Clock::now();
     bool ended = false;
     for (const auto until = Clock::now() + 60s; !ended && Clock::now() < until && game.Running();
          std::this_thread::sleep_for(20ms)) {
@@ -167,7 +132,8 @@ TEST(WindowOutbox, AScoreKeptWhileTheServerIsDownArrivesWithTheNextGame) {
     const std::optional<int> status = game.WaitFor(10s);
     player.keys.held.clear();
     ASSERT_TRUE(status) << "Escape did not end the program";
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << e2e::ReadText(work.File("game.err"));
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0)
+        << e2e::ReadText(session.work.File("game.err"));
     std::printf("a score kept after %.1f s and %d games was delivered by the next game\n", keptAfter, games);
 }
 

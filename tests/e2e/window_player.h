@@ -3,7 +3,10 @@
 // game shows from where its texts stand.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -39,6 +42,10 @@ inline SpawnOptions WindowGame(const std::string& host, const std::filesystem::p
         .Cwd(work.string())
         .Stderr((work / "game.err").string());
 }
+
+// Where the focused ghost gathers food (beside the left food source), and the
+// goal, where the food it draws in is saved: window pixels.
+inline constexpr ScreenPoint Pasture{262, 284}, Goal{512, 64};
 
 struct WindowPlayer {
     const XScreen& screen;
@@ -98,6 +105,46 @@ struct WindowPlayer {
         keys.xdo.Run({"key", "--window", keys.window, "Return"});
     }
 
+    struct Sending {
+        bool sent = false;
+        int games = 1;  // begun, the one under way included
+    };
+    // Plays until a game with points is sent under name: the focused ghost
+    // gathers food, parks in the goal until food saved there scores, then
+    // runs into a munchet (focused, so it is caught). One caught before
+    // anything scored ends on the table screen at once: R, and again. start
+    // is a screenshot of a game's start (its score line); gives up after
+    // limit or once running says the game is gone.
+    Sending PlayUntilAScoreIsSent(const std::string& name, const Screenshot& start,
+                                  std::chrono::seconds limit, const std::function<bool()>& running) {
+        using Clock = std::chrono::steady_clock;
+        using std::chrono::seconds;
+        Sending sending;
+        auto gameStart = Clock::now();
+        bool scored = false;
+        for (const auto until = Clock::now() + limit; !sending.sent && Clock::now() < until && running();
+             std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+            if (!Look()) continue;
+            const auto played = Clock::now() - gameStart;
+            scored = scored || ScoreLineDiffers(start);
+            if (played > seconds(1) && TableShown()) {
+                Restart();
+                gameStart = Clock::now();
+                scored = false;
+                ++sending.games;
+            } else if (played > seconds(4) && PromptShown()) {
+                SendName(name);
+                sending.sent = true;
+            } else if (scored) {
+                Chase(true);
+            } else {
+                SteerTo(played < seconds(4) ? Pasture : Goal, true);
+            }
+        }
+        keys.ReleaseAll();
+        return sending;
+    }
+
     // R held for a moment: a new game from the table screen.
     void Restart() {
         keys.ReleaseAll();
@@ -105,6 +152,35 @@ struct WindowPlayer {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         keys.Set("r", false);
     }
+};
+
+// The real game in its window on a virtual display of its own, in a fresh
+// work folder (data/ linked from the source tree), and a player at it.
+struct WindowSession {
+    ScratchDir work;
+    VirtualDisplay display;
+    ChildProcess game;
+    std::optional<XdoTool> xdo;
+    std::optional<XScreen> screen;
+    std::optional<WindowPlayer> player;
+
+    // Starts it all against the score server at host; empty once the window
+    // is up and can be seen, else what failed.
+    std::string Open(const std::string& xvfb, const std::string& xdotool, const std::string& host) {
+        std::filesystem::create_directory_symlink(std::filesystem::path(MUNCHET_SOURCE_DIR) / "data",
+                                                  work.path / "data");
+        if (!display.Start(xvfb, work.File("xvfb.log")))
+            return "no display: " + ReadText(work.File("xvfb.log"));
+        game.Start(WindowGame(host, work.path, display.name));
+        xdo.emplace(XdoTool{xdotool, display.name, work.File("xdotool.out")});
+        const unsigned long window = xdo->FindWindow("Munchet Fast Prototype", std::chrono::seconds(20));
+        if (window == 0) return "no game window appeared\n" + ReadText(work.File("game.err"));
+        screen.emplace(display.name);
+        if (!screen->Connected()) return "cannot read the display";
+        player.emplace(*screen, *xdo, window);
+        return "";
+    }
+    std::string Log() const { return ReadText(work.path / "error.log"); }
 };
 
 }  // namespace e2e

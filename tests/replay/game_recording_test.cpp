@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
 
 #include "engine/input_journal.h"
@@ -29,6 +30,8 @@ protected:
 
     void Run(FrameInput input) {
         g.RunFrame(input);
+        // The wall clock keeps pace with the frames unless a test stalls it.
+        wallClock += std::llround(static_cast<double>(g.engine->Journal_Get().last.frameTime) * 1e9);
         recording.FrameRan(g.game, g.engine->Journal_Get().last);
     }
     // Runs at the first munchet, focus held, until caught; with points when
@@ -55,7 +58,9 @@ protected:
     fs::path folder = FolderOfThisTest();
     std::string logged;
     ReplayShelf shelf{{folder.string() + "/replays", [this](std::string_view line) { logged += line; }}};
-    GameRecording recording{shelf, [this](std::string_view line) { logged += line; }};
+    std::int64_t wallClock = 0;  // nanoseconds
+    GameRecording recording{shelf, [this](std::string_view line) { logged += line; },
+                            [this] { return wallClock; }};
 };
 
 TEST_F(Recording, AGameWithoutPointsIsKeptWithoutANameAsItEnds) {
@@ -125,5 +130,34 @@ TEST_F(Recording, AGameLeftUnfinishedIsNotKept) {
     ASSERT_EQ(Kept().size(), 1u);
     EXPECT_EQ(Kept()[0].summary.beginning, ReplayBeginning::InFirstFrame);
 }
+
+// The wall time the game stood still: a window frozen in play, or a slow
+// name entry, counts; a clock that ran behind the frames counts as none.
+struct Stall {
+    const char* label;
+    bool inPlay;  // else during the name entry
+    std::int64_t ms;
+    std::uint32_t recorded;
+};
+void PrintTo(const Stall& stall, std::ostream* os) { *os << stall.label; }
+
+class StandingStill : public Recording, public ::testing::WithParamInterface<Stall> {};
+
+TEST_P(StandingStill, IsTheWallTimeItsFramesDoNotCover) {
+    const Stall& stall = GetParam();
+    for (int i = 0; i < 50; ++i) Run({});
+    if (stall.inPlay) wallClock += stall.ms * 1'000'000;
+    LoseTheGame(500);
+    if (!stall.inPlay) wallClock += stall.ms * 1'000'000;
+    const ScoreSubmission sent{"Ann", g.game.score, g.game.level, g.game.munchets, g.game.food};
+    const ReplayReading reading = ReadReplay(recording.ReplayForSubmission(sent));
+    ASSERT_TRUE(reading.ok) << reading.error;
+    EXPECT_NEAR(reading.replay.summary.standingStillMs, stall.recorded, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stalls, StandingStill,
+                         ::testing::Values(Stall{"none", true, 0, 0}, Stall{"frozenWindow", true, 4200, 4200},
+                                           Stall{"slowNameEntry", false, 9000, 9000},
+                                           Stall{"clockBehindTheFrames", true, -2000, 0}));
 
 }  // namespace

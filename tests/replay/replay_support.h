@@ -32,6 +32,8 @@ struct Script {
     std::optional<RandomState> random = std::nullopt;
     // The time of each frame as the window loop tells it; none: WanderingFrameTime.
     float (*frameTime)(int frame) = nullptr;
+    // Where games take their ticket from; null: they begin without one.
+    TicketFunction takeTicket = nullptr;
 };
 
 inline void PrintTo(const Script& s, std::ostream* os) { *os << s.name; }
@@ -62,8 +64,11 @@ public:
 
     float (*frameTime)(int frame) = WanderingFrameTime;
 
-    explicit GameRecorder(int seed, std::optional<RandomState> random = std::nullopt) : g(seed) {
+    explicit GameRecorder(int seed, std::optional<RandomState> random = std::nullopt,
+                          TicketFunction takeTicket = nullptr)
+        : g(seed) {
         if (random) g.engine->Random_SetState(*random);
+        g.game.takeTicket = takeTicket;
         g.game.StartGame();
         recorder.GameBeganBeforeFrames(g.game);
     }
@@ -109,7 +114,7 @@ private:
 
 // Plays the script's game from its beginning to its end, recording it.
 inline Recorded Record(const Script& script) {
-    GameRecorder r(script.seed, script.random);
+    GameRecorder r(script.seed, script.random, script.takeTicket);
     if (script.frameTime) r.frameTime = script.frameTime;
     SoundNames names;
     Bot bot;
