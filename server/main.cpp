@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "server/admin_listener.h"
 #include "server/admin_command.h"
+#include "server/admin_listener.h"
 #include "server/listen_socket.h"
 #include "server/name_blocklist.h"
 #include "server/pg_score_store.h"

@@ -128,8 +128,8 @@ bool SetUpSchema(PgConnection& db, std::string& error) {
     return (AddPageIndexAndChangeCount(db, error) &&
             (version != firstSchemaVersion || pg::MigrateToReplays(db, error)) &&
             (version == schemaVersion || version == ticketSchemaVersion || pg::MigrateToTickets(db, error)) &&
-            (version == schemaVersion || pg::MigrateToReplayCascade(db, error)) && pg::AddModeration(db, error) &&
-            db.Run("COMMIT", error)) ||
+            (version == schemaVersion || pg::MigrateToReplayCascade(db, error)) &&
+            pg::AddModeration(db, error) && db.Run("COMMIT", error)) ||
            Fail(db, error, "cannot bring schema " + schema + " up to date: " + error);
 }
 

@@ -713,7 +713,8 @@ private:
             [this] {
                 if (metrics) metrics->ReplayQueued();  // before the verifier can take it off
             });
-        if (queued != ReplayChecker::Admission::queued) Resume(connection, RefusedReplayReply(queued, stopping));
+        if (queued != ReplayChecker::Admission::queued)
+            Resume(connection, RefusedReplayReply(queued, stopping));
     }
 
     bool StoreUnplayed(Connection& connection, ReplayUpload upload, const std::string& reason,

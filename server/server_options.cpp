@@ -62,8 +62,8 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
             arg == "--max-per-client" || arg == "--max-request-bytes" || arg == "--db-timeout" ||
             arg == "--import-sqlite" || arg == "--max-replay-bytes" || arg == "--max-replay-frames" ||
             arg == "--verify-cpu-ms" || arg == "--verify-queue" || arg == "--admin-listen" ||
-            arg == "--admin-port-file" || arg == "--tls-cert" || arg == "--tls-key" || arg == "--name-blocklist" ||
-            arg == "--verify-client-cpu-ms" || arg == "--min-upload-rate";
+            arg == "--admin-port-file" || arg == "--tls-cert" || arg == "--tls-key" ||
+            arg == "--name-blocklist" || arg == "--verify-client-cpu-ms" || arg == "--min-upload-rate";
         if (!takesValue) {
             error = "unknown option: " + std::string(arg);
             return false;

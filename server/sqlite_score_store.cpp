@@ -148,7 +148,8 @@ bool SqliteScoreStore::Open(const std::string& path, std::string& error, ShownRo
          (fresh ? CreateSchema(writer, error) : Execute(writer, nameIndex, error)) &&
          sql::MigrateToReplays(writer, error) && sql::MigrateToTickets(writer, error) &&
          sql::MigrateToLastingIds(writer, error) && sql::AddModeration(writer, error) &&
-         Execute(writer, "PRAGMA foreign_keys = ON", error) && LoadOrMakeKeyFile(path + ".key", ticketKey, error) &&
+         Execute(writer, "PRAGMA foreign_keys = ON", error) &&
+         LoadOrMakeKeyFile(path + ".key", ticketKey, error) &&
          Prepare(writer, "BEGIN IMMEDIATE", &beginStatement, error) &&
          Prepare(writer,
                  "INSERT INTO scores (name, score, level, munchets, food, time, client)"

@@ -23,7 +23,11 @@ class TicketedGame : public ::testing::TestWithParam<Start> {};
 TEST_P(TicketedGame, PlaysFromTheTicketWhateverTheClientsSeed) {
     std::optional<Recorded> first;
     for (int seed : {11, 12345}) {
-        const Recorded ticketed = Record({"ticketed", seed, GetParam(), false, 300, HandOutServerTicket});
+        const Recorded ticketed = Record({.name = "ticketed",
+                                          .seed = seed,
+                                          .start = GetParam(),
+                                          .playFrames = 300,
+                                          .takeTicket = HandOutServerTicket});
         EXPECT_EQ(ticketed.replay.summary.startRandom, ServerTicket().random);
         const ReplayReading back = ReadReplay(WriteReplay(ticketed.replay));
         ASSERT_TRUE(back.ok) << back.error;
