@@ -8,6 +8,7 @@
 #include "tests/replay/replay_support.h"
 #include "tests/server/postgres_environment.h"
 #include "tests/server/test_database.h"
+#include "tests/server/ticketed_game.h"
 
 namespace {
 
@@ -77,7 +78,12 @@ TEST_P(AdminListenerTest, MetricsParseAndCountWhatArrives) {
     EXPECT_EQ(RawGet(server->port, AddTarget("name=ann&score=10100&level=1&munchets=1&food=0")).status, 200);
     EXPECT_EQ(RawGet(server->port, AddTarget("name=ann")).status, 400);
     EXPECT_EQ(RawGet(server->port, "/?page=1").status, 200);
-    const Replay game = Record({"game", 4242, Start::AtStartUp, false, 3000}).replay;
+    const Replay game = TicketedGame(
+        server->port,
+        [](const RandomState& random) {
+            return Record({.name = "game", .seed = 4242, .start = Start::AtStartUp, .random = random}).replay;
+        },
+        [this](const std::string& sql) { return database.Execute(sql); });
     const ReplaySummary& s = game.summary;
     const std::string query = FormatSubmissionQuery(
         {s.name, s.counters.score, s.counters.level, s.counters.munchets, s.counters.food});

@@ -9,6 +9,7 @@
 
 #include "tests/replay/replay_support.h"
 #include "tests/server/test_database.h"
+#include "tests/server/ticketed_game.h"
 
 namespace {
 
@@ -205,8 +206,17 @@ TEST_P(AdminOnEachStore, ReverifyFlagsReplaysTheRulesNoLongerProve) {
                        WriteReplay(game))
             .body;
     };
-    const Replay kept = Record({"kept", 4242, Start::AtStartUp}).replay;
-    Replay changed = Record({"changed", 77, Start::AtStartUp}).replay;
+    const auto ticketed = [&](const char* name, int seed) {
+        return TicketedGame(
+            Port(),
+            [&](const RandomState& random) {
+                return Record({.name = name, .seed = seed, .start = Start::AtStartUp, .random = random})
+                    .replay;
+            },
+            [&](const std::string& sql) { return db.Execute(sql); });
+    };
+    const Replay kept = ticketed("kept", 4242);
+    Replay changed = ticketed("changed", 77);
     ASSERT_EQ(post(kept), "VERIFIED\n");
     ASSERT_EQ(post(changed), "VERIFIED\n");
     // The same file under rules that moved: its frames no longer lead where it says.

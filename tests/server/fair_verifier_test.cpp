@@ -4,21 +4,23 @@
 // replay body has time to arrive in proportion to its size.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <future>
 
 #include "tests/replay/replay_support.h"
 #include "tests/server/heavy_replay.h"
 #include "tests/server/server_test_support.h"
+#include "tests/server/ticketed_game.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-const Replay& HonestGame() {
-    static const Replay game = Record({"honest", 4242, Start::AtStartUp, false, 3000}).replay;
-    return game;
-}
+// A replay, on its way to the server.
+struct Sent {
+    std::string target, body;
+};
 
 class FairVerifierTest : public testing::Test {
 protected:
@@ -37,17 +39,31 @@ protected:
         ASSERT_TRUE(server->WaitForPort(portFile)) << ReadFile(dir.File("stderr.log"));
     }
 
-    RawReply SendHonest(int sourceHost, Clock::duration spread = {}) {
-        return PostFrom(server->port, sourceHost, ReplayQuery(HonestGame().summary),
-                        WriteReplay(HonestGame()), spread);
+    Sent OnTicket(const std::function<Replay(const RandomState&)>& record) {
+        const Replay replay = TicketedGame(server->port, record, [this](const std::string& sql) {
+            return ExecuteOutside(dir.File("scores.db"), sql.c_str());
+        });
+        return {ReplayQuery(replay.summary), WriteReplay(replay)};
+    }
+
+    Sent HonestGame() {
+        return OnTicket([](const RandomState& random) {
+            return Record({.name = "honest", .seed = 4242, .start = Start::AtStartUp, .random = random})
+                .replay;
+        });
+    }
+
+    RawReply Send(int sourceHost, const Sent& sent, Clock::duration spread = {}) {
+        return PostFrom(server->port, sourceHost, sent.target, sent.body, spread);
     }
 };
 
 TEST_F(FairVerifierTest, HeavyReplaysHoldUpOnlyTheirOwnAddressUntilItIsTurnedAway) {
-    const std::string heavy = WriteReplay(HeavyReplay(MaxReplayFrames / 8));
-    const std::string heavyTarget = ReplayQuery(HeavyReplay(1).summary);
+    const Sent flooding = OnTicket([](const RandomState&) { return HeavyReplay(MaxReplayFrames / 8); });
+    const std::string &heavy = flooding.body, &heavyTarget = flooding.target;
+    const Sent first = HonestGame(), second = HonestGame(), third = HonestGame();
     const auto alone = Clock::now();
-    ASSERT_EQ(SendHonest(3).body, "VERIFIED\n");
+    ASSERT_EQ(Send(3, first).body, "VERIFIED\n");
     const Clock::duration ownCost = Clock::now() - alone;
 
     // Two at once from one address: as many as it may have waiting.
@@ -58,7 +74,7 @@ TEST_F(FairVerifierTest, HeavyReplaysHoldUpOnlyTheirOwnAddressUntilItIsTurnedAwa
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(PostFrom(server->port, 2, heavyTarget, heavy).status, 429) << "a third while two wait";
     const auto sent = Clock::now();
-    EXPECT_EQ(SendHonest(4).body, "VERIFIED\n");
+    EXPECT_EQ(Send(4, second).body, "VERIFIED\n");
     EXPECT_LT(Clock::now() - sent, ownCost + 1s) << "another address waited on the heavy replays";
 
     for (auto& reply : flood) EXPECT_EQ(reply.get().status, 400);
@@ -67,7 +83,7 @@ TEST_F(FairVerifierTest, HeavyReplaysHoldUpOnlyTheirOwnAddressUntilItIsTurnedAwa
     const RawReply over = PostFrom(server->port, 2, heavyTarget, heavy);
     EXPECT_EQ(over.status, 429);
     EXPECT_NE(over.body.find("verifying time"), std::string::npos) << over.body;
-    EXPECT_EQ(SendHonest(5).body, "VERIFIED\n");
+    EXPECT_EQ(Send(5, third).body, "VERIFIED\n");
 }
 
 // The body of a replay is sent over a share of the time its size gives it:
@@ -83,11 +99,12 @@ void PrintTo(const SlowUpload& u, std::ostream* os) { *os << u.name; }
 class SlowUploadTest : public FairVerifierTest, public testing::WithParamInterface<SlowUpload> {};
 
 TEST_P(SlowUploadTest, IsCutOffOnlyBelowTheMinimumRate) {
-    const std::size_t bytes = WriteReplay(HonestGame()).size();
+    const Sent honest = HonestGame();
+    const std::size_t bytes = honest.body.size();
     ASSERT_GT(bytes, 1024u) << "the body must take longer than the headers' deadline";
     const auto itsTime = std::chrono::duration<double>(1.0 + static_cast<double>(bytes) / 1024.0);
     const RawReply reply =
-        SendHonest(6, std::chrono::duration_cast<Clock::duration>(itsTime * GetParam().shareOfItsTime));
+        Send(6, honest, std::chrono::duration_cast<Clock::duration>(itsTime * GetParam().shareOfItsTime));
     if (GetParam().answered) {
         EXPECT_EQ(reply.body, "VERIFIED\n");
     } else {
