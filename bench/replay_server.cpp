@@ -225,10 +225,52 @@ std::vector<double> Waits(int port, int sourceHost, const std::vector<SentGame>&
     return waits;
 }
 
-void FloodPhase(int port, const std::vector<SentGame>& games, int pauseMs) {
-    const std::vector<double> alone = Waits(port, 3, games);
-    const std::string heavy = WriteReplay(HeavyReplay(MaxReplayFrames / 8));
-    const std::string heavyTarget = ReplayQuery(HeavyReplay(1).summary);
+// A ticket from the server: nothing when it deals none.
+std::optional<GameTicket> NewTicket(int port) {
+    const std::optional<GameTicket> ticket =
+        ParseTicket(RawGet(port, "/hosted/vlkn/scores/pr/ticket.php").body);
+    if (!ticket) std::fprintf(stderr, "no ticket from the server\n");
+    return ticket;
+}
+
+// count games that score, each on a ticket of its own and begun as long ago
+// as it lasts: games the server plays again. Empty when the server refuses.
+std::vector<SentGame> TicketedGames(int port, const std::string& database, int count, double minutes,
+                                    int firstSeed) {
+    std::vector<SentGame> games;
+    for (int seed = firstSeed; static_cast<int>(games.size()) < count && seed < firstSeed + 20 * count;
+         ++seed) {
+        const std::optional<GameTicket> ticket = NewTicket(port);
+        if (!ticket) return {};
+        SentGame game = Record(seed, minutes, *ticket);
+        if (game.bytes.empty()) continue;
+        if (!Begin(port, database, game)) {
+            std::fprintf(stderr, "start.php or the scratch file refused\n");
+            return {};
+        }
+        games.push_back(std::move(game));
+    }
+    return games;
+}
+
+// An honest replay's wait while one address floods the verifier with heavy
+// replays on a ticket: new games each time, since a game proves one row.
+bool FloodPhase(int port, const std::string& database, const Settings& settings) {
+    const int pauseMs = settings.floodPauseMs;
+    const std::vector<SentGame> aloneGames =
+        TicketedGames(port, database, settings.games, settings.minutes, 2000);
+    const std::vector<SentGame> games = TicketedGames(port, database, settings.games, settings.minutes, 2000);
+    const std::optional<GameTicket> heavyTicket = NewTicket(port);
+    if (aloneGames.size() != games.size() || games.empty() || !heavyTicket) return false;
+    SentGame heavyGame;
+    heavyGame.replay = HeavyReplay(MaxReplayFrames / 8);
+    heavyGame.replay.summary.startRandom = heavyTicket->random;
+    heavyGame.replay.summary.ticket = *heavyTicket;
+    heavyGame.minutes = static_cast<double>(heavyGame.replay.frames.size()) * 0.01 / 60;
+    if (!Begin(port, database, heavyGame)) return false;
+    const std::vector<double> alone = Waits(port, 3, aloneGames);
+    const std::string heavy = WriteReplay(heavyGame.replay);
+    const std::string heavyTarget = ReplayQuery(heavyGame.replay.summary);
     std::atomic<bool> flooding{true};
     std::mutex mutex;
     std::map<int, int> told;  // status: replies the flooding address got
@@ -262,6 +304,7 @@ void FloodPhase(int port, const std::vector<SentGame>& games, int pauseMs) {
     std::printf("%-28s the flooding address was answered:", "");
     for (const auto& [status, count] : told) std::printf(" %d x %d", count, status);
     std::printf("\n");
+    return true;
 }
 
 }  // namespace
@@ -287,31 +330,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the server did not start: %s\n", ReadFile(dir.File("stderr.log")).c_str());
         return 1;
     }
-    std::vector<SentGame> games;
+    const std::vector<SentGame> games =
+        TicketedGames(server.port, database, settings.games, settings.minutes, 1000);
+    if (games.empty()) return 1;
     double minutes = 0;
-    for (int seed = 1000;
-         static_cast<int>(games.size()) < settings.games && seed < 1000 + 20 * settings.games; ++seed) {
-        const std::optional<GameTicket> ticket =
-            ParseTicket(RawGet(server.port, "/hosted/vlkn/scores/pr/ticket.php").body);
-        if (!ticket) {
-            std::fprintf(stderr, "no ticket from the server\n");
-            return 1;
-        }
-        SentGame game = Record(seed, settings.minutes, *ticket);
-        if (game.bytes.empty()) continue;
-        if (!Begin(server.port, database, game)) {
-            std::fprintf(stderr, "start.php or the scratch file refused\n");
-            return 1;
-        }
-        minutes += game.minutes;
-        games.push_back(std::move(game));
-    }
+    for (const SentGame& game : games) minutes += game.minutes;
     std::printf("%zu games, %.1f game-minutes\n", games.size(), minutes);
     TimeChecks(games);
     Phase("one at a time, new games", server.port, server.pid, games, 1, "VERIFIED\n");
     // Sent again, each is refused by its used ticket before it is queued.
     Phase("several clients, resent", server.port, server.pid, games, settings.clients,
           "replay refused: its ticket already proved a row\n");
-    FloodPhase(server.port, games, settings.floodPauseMs);
+    if (!FloodPhase(server.port, database, settings)) return 1;
     return 0;
 }
