@@ -43,7 +43,7 @@ void CheckSubmission(std::string_view query) {
 void CheckRouting(std::string_view target) {
     RateLimiter unlimited(0);
     static TicketMint mint(TicketKey{});
-    ScoreService service{unlimited, 8192, &unlimited, &mint};
+    ScoreService service{unlimited, 8192, nullptr, &unlimited, &mint};
     const ScoreDecision decision =
         service.Handle({"GET", "HTTP/1.1", target, true, target.size()}, "192.0.2.1", {}, 0);
     const std::string_view path = target.substr(0, target.find('?'));
