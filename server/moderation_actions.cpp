@@ -210,15 +210,21 @@ bool AddBan(SqlSession& db, Ban& ban, std::int64_t now, std::string& done, std::
     return Finish(db, error);
 }
 
-bool HideLateRows(SqlSession& db, std::int64_t id, std::string& error) {
+// Opens a write and reads ban id; false, the write given up, when it cannot.
+bool BeginWithBan(SqlSession& db, std::int64_t id, Ban& ban, std::string& error) {
     std::vector<SqlRow> rows;
-    Ban ban;
     if (!db.BeginWrite(error)) return false;
     if (!db.Run("SELECT id, kind, value, reason, created, expires, revoked FROM bans WHERE id = $1",
                 {std::to_string(id)}, rows, error))
         return Abandon(db, error, error);
     if (rows.size() != 1 || !ToBan(rows.front(), ban))
         return Abandon(db, error, "no ban " + std::to_string(id));
+    return true;
+}
+
+bool HideLateRows(SqlSession& db, std::int64_t id, std::string& error) {
+    Ban ban;
+    if (!BeginWithBan(db, id, ban, error)) return false;
     // Revoked meanwhile by another admin command: nothing to hide.
     if (!ban.revoked && !HideRowsOf(db, ban, error)) return Abandon(db, error, error);
     return Finish(db, error);
@@ -226,14 +232,8 @@ bool HideLateRows(SqlSession& db, std::int64_t id, std::string& error) {
 
 bool RevokeBan(SqlSession& db, std::int64_t id, const std::string& reason, std::int64_t now,
                std::string& done, std::string& error) {
-    std::vector<SqlRow> rows;
     Ban ban;
-    if (!db.BeginWrite(error)) return false;
-    if (!db.Run("SELECT id, kind, value, reason, created, expires, revoked FROM bans WHERE id = $1",
-                {std::to_string(id)}, rows, error))
-        return Abandon(db, error, error);
-    if (rows.size() != 1 || !ToBan(rows.front(), ban))
-        return Abandon(db, error, "no ban " + std::to_string(id));
+    if (!BeginWithBan(db, id, ban, error)) return false;
     if (ban.revoked) return Abandon(db, error, Describe(ban) + " is revoked already");
     if (!db.Run("UPDATE bans SET revoked = $2 WHERE id = $1", {std::to_string(id), std::to_string(now)},
                 error) ||
