@@ -33,6 +33,10 @@
 
 extern char** environ;
 
+// A CPU budget for the server's verifier, as an option's value: what a game
+// takes to play again in this build, which sanitizers slow down.
+inline std::string VerifierCpuMs(int ms) { return std::to_string(ms * MUNCHET_SLOW_BUILD_FACTOR); }
+
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path);
     std::stringstream text;
