@@ -197,8 +197,6 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
     hge->System_SetState(StateWindowed, !options.fullscreen);
     hge->System_SetState(StateScreenWidth, 1024);
     hge->System_SetState(StateScreenHeight, 768);
-    hge->System_SetState(StateScreenBpp, 32);
-    hge->System_SetState(StateShowSplash, false);
 
     game.renderer = RenderScene;
     // The exchange's failures and outbox changes belong in the game's log.
