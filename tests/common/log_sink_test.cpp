@@ -1,9 +1,9 @@
+#include "common/log_sink.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "common/log_sink.h"
 
 TEST(LogTo, HandsTheLineToTheSinkElseWritesItToStderr) {
     std::vector<std::string> kept;
