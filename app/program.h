@@ -28,7 +28,9 @@ inline constexpr std::size_t ProgramPathIsFirstPiece = std::string::npos;
 // blanks, compared upper-cased (a switch's value is kept as given). The first
 // programPathLength bytes are the program path; its pieces may still be
 // "/WINDOW" or "/SERVER=", but are never unknown arguments nor ask for help.
-// Empty pieces (two blanks in a row) are no argument at all.
+// Empty pieces (two blanks in a row) are no argument at all. A replay path
+// may hold blanks: "/REPLAY=" takes the line up to the blank before the next
+// piece that is a switch of its own, or to the end of the line.
 CommandLineOptions ParseCommandLine(std::string commandLine,
                                     std::size_t programPathLength = ProgramPathIsFirstPiece);
 

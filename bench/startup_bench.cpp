@@ -2,13 +2,16 @@
 // game runs in a window on a virtual X display (Xvfb, started here; SDL's
 // offscreen driver when there is none, or when asked), with a small probe preloaded that
 // reports when the libraries are loaded, when the window and its renderer
-// exist and when the first drawn frame is presented. The time is the median
+// exist, when the sound device was asked for and when the first drawn frame
+// is presented. The time is the median
 // start (the machine may be busy with other work: medians are steadier than
 // means), and each step is printed as a counter, its median in milliseconds:
 //   load      start of the process to the end of dynamic loading
 //   window    to the window made (SDL and the display connection)
 //   renderer  to the renderer made (the GL stack)
-//   frame     to the first drawn frame presented (the game's own start-up)
+//   sound     to the sound device opened, or found missing (OpenAL)
+//   frame     to the first drawn frame presented (the game's resources,
+//             settings and first frame)
 // MUNCHET_STARTUP_GAME=path times another build of the game instead.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -138,7 +141,8 @@ void BM_StartToFirstFrame(benchmark::State& state) {
 
     const char* other = std::getenv("MUNCHET_STARTUP_GAME");
     const std::string gamePath = other && *other ? other : MUNCHET_GAME_BIN;
-    std::array<std::vector<double>, 5> steps;  // load, window, renderer, frame, whole start: milliseconds
+    // load, window, renderer, sound, frame, whole start: milliseconds
+    std::array<std::vector<double>, 6> steps;
     for (auto _ : state) {
         int ends[2];
         if (pipe2(ends, O_CLOEXEC) != 0) {
@@ -156,24 +160,24 @@ void BM_StartToFirstFrame(benchmark::State& state) {
         const std::int64_t started = Now();
         const bool spawned = Spawn(game, {gamePath, "/WINDOW"}, EnvironmentWith(add), ends[1]);
         close(ends[1]);
-        std::array<std::int64_t, 5> at{started, 0, 0, 0, 0};  // by step
+        std::array<std::int64_t, 6> at{started, 0, 0, 0, 0, 0};  // by step
         std::int64_t record[2] = {0, 0};
-        while (spawned && at[4] == 0 && ReadFully(ends[0], record, sizeof record, started + 20'000'000'000))
-            if (record[0] >= 1 && record[0] <= 4) at[static_cast<std::size_t>(record[0])] = record[1];
+        while (spawned && at[5] == 0 && ReadFully(ends[0], record, sizeof record, started + 20'000'000'000))
+            if (record[0] >= 1 && record[0] <= 5) at[static_cast<std::size_t>(record[0])] = record[1];
         close(ends[0]);
         game.Stop();
-        if (at[4] == 0 || at[1] == 0 || at[2] == 0 || at[3] == 0) {
-            state.SkipWithError("the game showed no frame within 20 s");
+        if (std::find(at.begin(), at.end(), 0) != at.end()) {
+            state.SkipWithError("the game reached not every step up to its first frame within 20 s");
             break;
         }
-        state.SetIterationTime(static_cast<double>(at[4] - started) * 1e-9);
-        for (std::size_t step = 0; step < 4; ++step)
+        state.SetIterationTime(static_cast<double>(at[5] - started) * 1e-9);
+        for (std::size_t step = 0; step < 5; ++step)
             steps[step].push_back(static_cast<double>(at[step + 1] - at[step]) * 1e-6);
-        steps[4].push_back(static_cast<double>(at[4] - started) * 1e-6);
+        steps[5].push_back(static_cast<double>(at[5] - started) * 1e-6);
     }
     std::filesystem::current_path(previous);
     std::filesystem::remove_all(work, ignored);
-    const char* names[] = {"load_ms", "window_ms", "renderer_ms", "frame_ms", "median_ms"};
+    const char* names[] = {"load_ms", "window_ms", "renderer_ms", "sound_ms", "frame_ms", "median_ms"};
     for (std::size_t step = 0; step < steps.size(); ++step) {
         std::vector<double>& values = steps[step];
         if (values.empty()) continue;

@@ -1,6 +1,6 @@
 // Preloaded into the game by bench_startup (LD_PRELOAD): reports, on the
 // descriptor named by MUNCHET_PROBE_FD, when the process reached each step of
-// its start. Wraps SDL's calls by name, so it times any build of the game
+// its start. Wraps SDL's and OpenAL's calls by name, so it times any build of the game
 // without changes to it.
 //
 // Each report is 16 bytes: the step (int64, the Step values below) and the
@@ -14,7 +14,7 @@
 
 namespace {
 
-enum Step : std::int64_t { Loaded = 1, WindowMade = 2, RendererMade = 3, FirstFrame = 4 };
+enum Step : std::int64_t { Loaded = 1, WindowMade = 2, RendererMade = 3, SoundTried = 4, FirstFrame = 5 };
 
 int probeFd = -1;
 bool drewGeometry = false;
@@ -42,8 +42,8 @@ __attribute__((constructor)) void Start() {
 
 }  // namespace
 
-// The SDL calls the probe listens to, with SDL's own signatures (opaque
-// pointers stand for SDL's types).
+// The SDL and OpenAL calls the probe listens to, with their own signatures
+// (opaque pointers stand for their types).
 extern "C" {
 
 void* SDL_CreateWindow(const char* title, int x, int y, int w, int h, std::uint32_t flags) {
@@ -70,6 +70,14 @@ int SDL_RenderGeometryRaw(void* renderer, void* texture, const float* xy, int xy
     return real ? real(renderer, texture, xy, xyStride, colour, colourStride, uv, uvStride, vertices, indices,
                        indexCount, indexSize)
                 : -1;
+}
+
+// The sound device asked for, whether there is one or not.
+void* alcOpenDevice(const char* name) {
+    static const auto real = Next<void* (*)(const char*)>("alcOpenDevice");
+    void* device = real ? real(name) : nullptr;
+    Report(SoundTried);
+    return device;
 }
 
 // The first present after anything was drawn is the game's first frame (a

@@ -79,7 +79,6 @@ const char* Engine::System_GetErrorMessage() const { return impl->error.c_str();
 
 void Engine::System_SetState(BoolState state, bool value) {
     if (state == StateWindowed) impl->windowed = value;
-    // The splash screen is never shown; StateShowSplash is accepted and ignored.
 }
 
 void Engine::System_SetState(FuncState state, FrameCallback value) {
@@ -94,9 +93,6 @@ void Engine::System_SetState(IntState state, int value) {
             break;
         case StateScreenHeight:
             impl->screenHeight = value;
-            break;
-        case StateScreenBpp:
-            impl->screenBpp = value;
             break;
         case StateFps:
             impl->fps = value > 0 ? value : 100;
@@ -263,19 +259,19 @@ void Engine::Resource_Free(void* data) { std::free(data); }
 
 // --- Textures ---------------------------------------------------------------------
 
-TextureHandle Engine::Texture_Load(const char* path, std::uint32_t, bool) {
+TextureHandle Engine::Texture_Load(const char* path) {
     std::string error;
     const TextureHandle texture = impl->backend->LoadTexture(path ? path : "", error);
     if (!texture) impl->Log("Can't load texture: %s (%s)", path ? path : "(null)", error.c_str());
     return texture;
 }
 
-int Engine::Texture_GetWidth(TextureHandle texture, bool) { return impl->backend->TextureWidth(texture); }
-int Engine::Texture_GetHeight(TextureHandle texture, bool) { return impl->backend->TextureHeight(texture); }
+int Engine::Texture_GetWidth(TextureHandle texture) { return impl->backend->TextureWidth(texture); }
+int Engine::Texture_GetHeight(TextureHandle texture) { return impl->backend->TextureHeight(texture); }
 
 // --- Sound --------------------------------------------------------------------------
 
-EffectHandle Engine::Effect_Load(const char* path, std::uint32_t) {
+EffectHandle Engine::Effect_Load(const char* path) {
     std::string error;
     const EffectHandle effect = impl->backend->LoadEffect(path ? path : "", error);
     if (!effect) impl->Log("Can't load sound effect: %s (%s)", path ? path : "(null)", error.c_str());
@@ -286,7 +282,7 @@ ChannelHandle Engine::Effect_PlayEx(EffectHandle effect, int volume, int pan, fl
     return impl->backend->PlayEffect(effect, volume, pan, pitch, loop);
 }
 
-MusicHandle Engine::Music_Load(const char* path, std::uint32_t) {
+MusicHandle Engine::Music_Load(const char* path) {
     std::string error;
     const MusicHandle music = impl->backend->LoadMusic(path ? path : "", error);
     if (!music) impl->Log("Can't load music: %s (%s)", path ? path : "(null)", error.c_str());
@@ -305,7 +301,7 @@ bool Engine::Channel_IsSliding(ChannelHandle channel) { return channel && impl->
 
 // --- Drawing ------------------------------------------------------------------------
 
-bool Engine::Gfx_BeginScene(TextureHandle) {
+bool Engine::Gfx_BeginScene() {
     impl->inScene = true;
     impl->backend->BeginScene();
     return true;

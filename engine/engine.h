@@ -49,9 +49,9 @@ struct Quad {
 
 // States set with System_SetState before System_Initiate. The numbers are the
 // ones the start-up sequence is written with.
-enum BoolState { StateWindowed = 1, StateShowSplash = 7 };
+enum BoolState { StateWindowed = 1 };
 enum FuncState { StateFrameFunc = 8, StateRenderFunc = 9 };
-enum IntState { StateScreenWidth = 17, StateScreenHeight = 18, StateScreenBpp = 19, StateFps = 23 };
+enum IntState { StateScreenWidth = 17, StateScreenHeight = 18, StateFps = 23 };
 enum StringState { StateTitle = 26, StateLogFile = 28 };
 
 // Frame and render callbacks. The frame callback returns true to end the loop.
@@ -177,18 +177,19 @@ struct Engine {
 
     // --- Textures -------------------------------------------------------
     // PNG (and whatever else SDL_image reads). 0 and a log line on failure.
-    TextureHandle Texture_Load(const char* path, std::uint32_t size = 0, bool mipmap = false);
-    int Texture_GetWidth(TextureHandle texture, bool original = false);
-    int Texture_GetHeight(TextureHandle texture, bool original = false);
+    TextureHandle Texture_Load(const char* path);
+    // The picture's size in pixels; 0 for the null handle or an unknown one.
+    int Texture_GetWidth(TextureHandle texture);
+    int Texture_GetHeight(TextureHandle texture);
 
     // --- Sound ----------------------------------------------------------
     // WAV or OGG Vorbis, decoded whole. 0 and a log line on failure.
-    EffectHandle Effect_Load(const char* path, std::uint32_t size = 0);
+    EffectHandle Effect_Load(const char* path);
     // volume 0..100, pan -100 (left) .. 100 (right), pitch a playback-rate factor.
     ChannelHandle Effect_PlayEx(EffectHandle effect, int volume = 100, int pan = 0, float pitch = 1.0f,
                                 bool loop = false);
     // A tracker module (XM, MOD, IT, S3M). 0 and a log line on failure.
-    MusicHandle Music_Load(const char* path, std::uint32_t size = 0);
+    MusicHandle Music_Load(const char* path);
     ChannelHandle Music_Play(MusicHandle music, bool loop, int volume = 100, int order = -1, int row = -1);
     // Glides the channel to volume (0..100) over time seconds; pan -101 and
     // pitch -1 keep those as they are.
@@ -196,7 +197,8 @@ struct Engine {
     bool Channel_IsSliding(ChannelHandle channel);
 
     // --- Drawing (only between Gfx_BeginScene and Gfx_EndScene) ----------
-    bool Gfx_BeginScene(TextureHandle target = 0);
+    // Always onto the screen; true.
+    bool Gfx_BeginScene();
     void Gfx_Clear(std::uint32_t colour);
     void Gfx_EndScene();
     // Queued into a batch; the batch is drawn on a texture or blend change and

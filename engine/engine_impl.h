@@ -29,7 +29,7 @@ struct EngineImpl {
     FrameCallback renderFunc = nullptr;
     std::string title = "Munchet";
     std::string logFile;
-    int screenWidth = 1024, screenHeight = 768, screenBpp = 32, fps = 100;
+    int screenWidth = 1024, screenHeight = 768, fps = 100;
     PlatformFactory platform = nullptr;
     WindowLayout windowLayout;
     KeyRebindings keyBindings;

@@ -19,7 +19,7 @@ float roundHalfEven(float value) { return std::nearbyint(value); }
 
 }  // namespace
 
-BitmapFont::BitmapFont(const char* path, bool mipmap) {
+BitmapFont::BitmapFont(const char* path) {
     if (hge == nullptr || path == nullptr) return;
 
     std::uint32_t size = 0;
@@ -43,7 +43,7 @@ BitmapFont::BitmapFont(const char* path, bool mipmap) {
                 hge->System_Log("Font %s has incorrect format.", path);
                 break;
             }
-            const TextureHandle loaded = hge->Texture_Load(texturePath.c_str(), 0, mipmap);
+            const TextureHandle loaded = hge->Texture_Load(texturePath.c_str());
             if (loaded == 0) break;  // glyphs made so far keep what they had
             texture = loaded;
             continue;

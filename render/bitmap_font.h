@@ -14,11 +14,11 @@ enum FontAlignment { AlignLeft = 0, AlignRight = 1, AlignCenter = 2 };
 
 struct BitmapFont {
     // Reads the font file at path through the engine (hge must be set) and
-    // loads its texture with the mipmap flag. A missing file leaves an empty
+    // loads its texture. A missing file leaves an empty
     // font quietly; a file that is not a font logs "Font <path> has incorrect
     // format." and leaves an empty font. An empty font draws nothing,
     // measures 0 and still moves down on line feeds by 0.
-    BitmapFont(const char* path, bool mipmap = false);
+    explicit BitmapFont(const char* path);
 
     // Draws text (a C string) with the top-left of its first line's pen at
     // screen pixel (x, y). alignment: AlignLeft, AlignRight or AlignCenter,

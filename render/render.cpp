@@ -56,7 +56,7 @@ void Draw(const Player& player) {
 }
 
 bool RenderScene(const Game& game) {
-    hge->Gfx_BeginScene(0);
+    hge->Gfx_BeginScene();
     hge->Gfx_Clear(0);
 
     if (doorSprite) doorSprite->Draw(halfWidth, halfHeight - 320, 0, 2.0f, 0);

@@ -7,8 +7,8 @@
 Sprite::Sprite(TextureHandle texture, float x, float y, float w, float h)
     : texX(x), texY(y), width(w), height(h), texWidth(1.0f), texHeight(1.0f) {
     if (texture != 0 && hge != nullptr) {
-        texWidth = static_cast<float>(hge->Texture_GetWidth(texture, false));
-        texHeight = static_cast<float>(hge->Texture_GetHeight(texture, false));
+        texWidth = static_cast<float>(hge->Texture_GetWidth(texture));
+        texHeight = static_cast<float>(hge->Texture_GetHeight(texture));
         // A texture the engine cannot size would divide by zero below.
         if (texWidth <= 0.0f) texWidth = 1.0f;
         if (texHeight <= 0.0f) texHeight = 1.0f;

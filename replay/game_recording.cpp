@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "common/log_sink.h"
 #include "engine/frame_clock.h"
 
 namespace {
@@ -23,12 +24,7 @@ GameRecording::GameRecording(ReplayShelf& shelf, std::function<void(std::string_
                              std::function<std::int64_t()> clock)
     : shelf_(shelf), log_(std::move(log)), clock_(clock ? std::move(clock) : MonotonicNanoseconds) {}
 
-void GameRecording::Log(const std::string& line) const {
-    if (log_)
-        log_(line);
-    else
-        std::fprintf(stderr, "%s\n", line.c_str());
-}
+void GameRecording::Log(const std::string& line) const { LogTo(log_, line); }
 
 void GameRecording::GameBegan(const Game& game) {
     beganAt_ = clock_();

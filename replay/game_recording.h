@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/log_sink.h"
 #include "game/game.h"
 #include "game/score_exchange.h"
 #include "replay/replay_recorder.h"
@@ -30,8 +31,7 @@ class GameRecording {
 public:
     // log: one line for every game that is not kept (null: stderr);
     // clock: the monotonic clock in nanoseconds (null: the engine's).
-    GameRecording(ReplayShelf& shelf, std::function<void(std::string_view line)> log,
-                  std::function<std::int64_t()> clock = nullptr);
+    GameRecording(ReplayShelf& shelf, LogSink log, std::function<std::int64_t()> clock = nullptr);
 
     // After start-up's StartGame, before the first frame.
     void GameBegan(const Game& game);
@@ -49,7 +49,7 @@ private:
     void Log(const std::string& line) const;
 
     ReplayShelf& shelf_;
-    std::function<void(std::string_view line)> log_;
+    LogSink log_;
     ReplayRecorder recorder_;
     std::function<std::int64_t()> clock_;
     // When the time of the first frame of the game under way, and of the

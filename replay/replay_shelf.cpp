@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 
+#include "common/log_sink.h"
 #include "common/user_folders.h"
 #include "common/whole_file.h"
 
@@ -41,12 +42,7 @@ std::string Stem(std::int64_t time) {
 
 ReplayShelf::ReplayShelf(ReplayShelfSettings settings) : settings_(std::move(settings)) {}
 
-void ReplayShelf::Log(const std::string& line) const {
-    if (settings_.log)
-        settings_.log(line);
-    else
-        std::fprintf(stderr, "%s\n", line.c_str());
-}
+void ReplayShelf::Log(const std::string& line) const { LogTo(settings_.log, line); }
 
 std::optional<std::string> ReplayShelf::Folder() {
     std::string error;

@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/log_sink.h"
 #include "replay/replay_file.h"
 
 inline constexpr std::size_t ReplaysKeptByScore = 20;
@@ -32,7 +33,7 @@ struct ReplayShelfSettings {
     std::string folder;
     // Gets one line (no line feed) for every replay that cannot be written.
     // Null: lines go to stderr.
-    std::function<void(std::string_view line)> log;
+    LogSink log;
 };
 
 struct ShelvedReplay {

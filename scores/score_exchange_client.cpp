@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/log_sink.h"
 #include "common/user_folders.h"
 #include "scores/outbox_file.h"
 #include "scores/outbox_replays.h"
@@ -415,12 +416,7 @@ ScoreExchangeResult ScoreExchangeClient::Exchange(const ScoreSubmission* submiss
     return result;
 }
 
-void ScoreExchangeClient::log(const std::string& line) const {
-    if (settings_.log)
-        settings_.log(line);
-    else
-        std::fprintf(stderr, "%s\n", line.c_str());
-}
+void ScoreExchangeClient::log(const std::string& line) const { LogTo(settings_.log, line); }
 
 std::optional<std::string> ScoreExchangeClient::outboxFolder() {
     std::string error;

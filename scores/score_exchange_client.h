@@ -52,6 +52,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/log_sink.h"
 #include "game/score_exchange.h"
 
 inline constexpr std::chrono::milliseconds DefaultExchangeBudget{3000};
@@ -68,7 +69,7 @@ struct ScoreClientSettings {
     std::string outboxFolder;
     // Gets one line (no line feed) for every failed request and every change
     // of the outbox. Null: lines go to stderr.
-    std::function<void(std::string_view line)> log;
+    LogSink log;
 };
 
 class ScoreExchangeClient {

@@ -1,11 +1,11 @@
 #include "scores/ticket_keeper.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <utility>
 
+#include "common/log_sink.h"
 #include "common/user_folders.h"
 #include "scores/outbox_file.h"
 #include "scores/ticket_file.h"
@@ -170,12 +170,7 @@ std::int64_t TicketKeeper::Now() const {
     return settings_.now ? settings_.now() : static_cast<std::int64_t>(std::time(nullptr));
 }
 
-void TicketKeeper::Log(const std::string& line) const {
-    if (settings_.log)
-        settings_.log(line);
-    else
-        std::fprintf(stderr, "%s\n", line.c_str());
-}
+void TicketKeeper::Log(const std::string& line) const { LogTo(settings_.log, line); }
 
 namespace {
 

@@ -35,6 +35,7 @@
 #include <thread>
 
 #include "common/game_ticket.h"
+#include "common/log_sink.h"
 
 // How long the score server takes a ticket after issuing it.
 inline constexpr std::chrono::seconds TicketLifetime{24 * 60 * 60};
@@ -48,7 +49,7 @@ struct TicketSettings {
     std::string folder;
     // One line (no line feed) for every failed request and every ticket
     // fetched, taken, dropped or kept. Called on the keeper's thread too.
-    std::function<void(std::string_view line)> log;
+    LogSink log;
     // UTC seconds since 1970 now; null: the system clock.
     std::function<std::int64_t()> now;
 };

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "engine/sdl/audio_decode.h"
@@ -38,7 +39,7 @@ struct EffectData {
 
 struct MusicData {
     std::vector<std::uint8_t> bytes;  // the module file
-    double seconds = 0;               // one pass through the song
+    std::optional<double> seconds;    // one pass through the song, once a play has needed it
 };
 
 struct Glide {
@@ -205,7 +206,7 @@ ChannelHandle Audio::PlayEffect(EffectHandle effect, int volume, int pan, float 
 
 MusicHandle Audio::LoadMusic(const char* path, std::string& error) {
     MusicData music;
-    if (!path || !ReadModuleFile(path, music.bytes, music.seconds, error)) return 0;
+    if (!path || !ReadModuleFile(path, music.bytes, error)) return 0;
     state->musics.push_back(std::move(music));
     return static_cast<MusicHandle>(state->musics.size());
 }
@@ -213,18 +214,16 @@ MusicHandle Audio::LoadMusic(const char* path, std::string& error) {
 ChannelHandle Audio::PlayMusic(MusicHandle music, bool loop, int volume, int order, int row) {
     State& s = *state;
     if (music == 0 || music > s.musics.size()) return 0;
-    const MusicData& data = s.musics[music - 1];
+    MusicData& data = s.musics[music - 1];
+    if (!loop && !data.seconds) data.seconds = ModuleSeconds(data.bytes);
+    if (!loop && !data.seconds) return 0;
     Channel channel;
     channel.id = s.nextChannel++;
     channel.volume = static_cast<float>(std::clamp(volume, 0, 100));
-    channel.remaining = loop ? Forever : data.seconds;
+    channel.remaining = loop ? Forever : *data.seconds;
     if (s.device.IsOpen()) {
-        ModulePlayer player;
-        std::string error;
         auto stream = std::make_shared<MusicStream>();
-        if (!player.Open(data.bytes, loop, order, row, error) ||
-            !stream->Start(std::move(player), s.device.SampleRate()))
-            return 0;
+        if (!stream->Start(data.bytes, loop, order, row, s.device.SampleRate())) return 0;
         channel.stream = stream;
         s.Apply(channel);
         s.streamer.Add(std::move(stream));

@@ -31,9 +31,8 @@ void ModulePlayer::Closer::operator()(void* module) const {
     openmpt_module_destroy(static_cast<openmpt_module*>(module));
 }
 
-bool ReadModuleFile(const char* path, std::vector<std::uint8_t>& bytes, double& seconds, std::string& error) {
+bool ReadModuleFile(const char* path, std::vector<std::uint8_t>& bytes, std::string& error) {
     bytes.clear();
-    seconds = 0;
     std::ifstream file(path, std::ios::binary | std::ios::ate);
     if (!file) {
         error = "cannot open file";
@@ -51,14 +50,24 @@ bool ReadModuleFile(const char* path, std::vector<std::uint8_t>& bytes, double& 
         bytes.clear();
         return false;
     }
-    openmpt_module* module = CreateModule(bytes, error);
-    if (!module) {
+    const int known =
+        openmpt_probe_file_header(OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, bytes.data(), bytes.size(),
+                                  bytes.size(), &IgnoreLog, nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (known != OPENMPT_PROBE_FILE_HEADER_RESULT_SUCCESS) {
+        error = "not a module libopenmpt can play";
         bytes.clear();
         return false;
     }
-    seconds = openmpt_module_get_duration_seconds(module);
-    openmpt_module_destroy(module);
     return true;
+}
+
+std::optional<double> ModuleSeconds(const std::vector<std::uint8_t>& bytes) {
+    std::string error;
+    openmpt_module* module = CreateModule(bytes, error);
+    if (!module) return std::nullopt;
+    const double seconds = openmpt_module_get_duration_seconds(module);
+    openmpt_module_destroy(module);
+    return seconds;
 }
 
 bool ModulePlayer::Open(const std::vector<std::uint8_t>& bytes, bool loop, int order, int row,

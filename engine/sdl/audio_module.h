@@ -4,16 +4,23 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 // Largest module file accepted, bytes.
 inline constexpr std::size_t MaxModuleBytes = 64u << 20;
 
-// Reads a module file whole and checks that libopenmpt can play it. False, with
-// a reason in error, when the file is missing, too large or not a module.
-// seconds receives the length of one pass through the song.
-bool ReadModuleFile(const char* path, std::vector<std::uint8_t>& bytes, double& seconds, std::string& error);
+// Reads a module file whole and checks by its header that it is a module
+// libopenmpt knows. False, with a reason in error, when the file is missing,
+// too large or not a module. The song itself is read only when it is played:
+// libopenmpt's first module costs some 10 ms of tables, which a game that
+// starts without a sound device never needs.
+bool ReadModuleFile(const char* path, std::vector<std::uint8_t>& bytes, std::string& error);
+
+// The length of one pass through the song in seconds; nothing when
+// libopenmpt cannot read the song after all.
+std::optional<double> ModuleSeconds(const std::vector<std::uint8_t>& bytes);
 
 // One playing instance of a module; each music channel has its own, since a
 // module carries its play position.

@@ -4,11 +4,16 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
 
 #include "engine/sdl/audio_device.h"
 
-bool MusicStream::Start(ModulePlayer&& module, int outputRate) {
-    player = std::move(module);
+bool MusicStream::Start(std::vector<std::uint8_t> bytes, bool looping, int startOrder, int startRow,
+                        int outputRate) {
+    song = std::move(bytes);
+    loop = looping;
+    order = startOrder;
+    row = startRow;
     rate = outputRate;
     alGetError();
     ALuint name = 0;
@@ -26,12 +31,16 @@ bool MusicStream::Start(ModulePlayer&& module, int outputRate) {
     alSourcei(source, AL_SOURCE_RELATIVE, AL_TRUE);
     alSourcef(source, AL_ROLLOFF_FACTOR, 0.0f);
     block.resize(static_cast<std::size_t>(BufferFrames) * 2);
-    Pump();
     return true;
 }
 
 void MusicStream::Pump() {
     if (!source || finished) return;
+    if (!player.IsOpen() && !ended) {
+        std::string error;
+        ended = !player.Open(song, loop, order, row, error);
+        song = {};
+    }
     ALint processed = 0;
     alGetSourcei(source, AL_BUFFERS_PROCESSED, &processed);
     for (; processed > 0; --processed) {
@@ -99,8 +108,11 @@ void MusicStreamer::Stop() {
 }
 
 void MusicStreamer::Add(std::shared_ptr<MusicStream> stream) {
-    std::lock_guard<std::mutex> guard(lock);
-    streams.push_back(std::move(stream));
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        streams.push_back(std::move(stream));
+    }
+    wake.notify_all();
 }
 
 void MusicStreamer::Remove(const std::shared_ptr<MusicStream>& stream) {

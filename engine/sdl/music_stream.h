@@ -24,21 +24,26 @@ struct MusicStream {
     MusicStream& operator=(const MusicStream&) = delete;
     ~MusicStream() { Stop(); }
 
-    // Takes the player, makes the source and its buffers on the current
-    // context, fills them and starts playing. False (nothing made) when
-    // OpenAL refuses.
-    bool Start(ModulePlayer&& module, int outputRate);
+    // Makes the source and its buffers on the current context, for the
+    // module file bytes played as ModulePlayer::Open says. The song is read
+    // and starts playing at the first Pump: on the streamer's thread, away
+    // from the frame that started it. False (nothing made) when OpenAL refuses.
+    bool Start(std::vector<std::uint8_t> bytes, bool loop, int order, int row, int outputRate);
     // Queues freshly rendered blocks in place of the ones played; restarts the
-    // source after an underrun. Called with the streamer's lock held.
+    // source after an underrun. A song libopenmpt cannot read ends at once.
+    // Called with the streamer's lock held.
     void Pump();
     // The song has ended and everything rendered has been heard.
     bool IsFinished() const { return finished.load(); }
     // Stops the source and frees it and its buffers.
     void Stop();
 
-    unsigned source = 0;            // an OpenAL source; its gain is set by the mixer
-    std::vector<unsigned> buffers;  // all buffers owned
-    std::vector<unsigned> idle;     // owned buffers not queued
+    unsigned source = 0;             // an OpenAL source; its gain is set by the mixer
+    std::vector<unsigned> buffers;   // all buffers owned
+    std::vector<unsigned> idle;      // owned buffers not queued
+    std::vector<std::uint8_t> song;  // the module file, until the player has read it
+    bool loop = false;
+    int order = -1, row = -1;
     ModulePlayer player;
     int rate = 0;
     bool ended = false;  // the module rendered its last frame

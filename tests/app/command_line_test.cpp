@@ -109,6 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
         ShortRun{"SwitchWithMoreLetters", "munchet /WINDOWS", 2, "", "unknown argument \"/WINDOWS\""},
         ShortRun{"UnknownBeatsHelp", "munchet --help --bogus", 2, "", "unknown argument \"--bogus\""},
         ShortRun{"LongOptionsKeepTheirCase", "munchet --HELP", 2, "", "unknown argument \"--HELP\""},
+        ShortRun{"ReplayPathWithBlanks", "munchet /REPLAY=/nowhere/My Games/g.replay /WINDOW", 1, "",
+                 "munchet: /nowhere/My Games/g.replay does not exist"},
         ShortRun{"TerminalControlIsNotEchoed", "munchet \x1b[2J", 2, "", "unknown argument \"?[2J\""}),
     [](const testing::TestParamInfo<ShortRun>& info) { return std::string(info.param.name); });
 

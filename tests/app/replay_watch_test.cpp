@@ -118,6 +118,13 @@ TEST(ReplaySwitch, IsReadInAnyLetterCaseAndKeepsItsPathAsGiven) {
     EXPECT_EQ(ParseCommandLine("munchet /Replay=Games/Best.replay /WINDOW").replayFile, "Games/Best.replay");
     EXPECT_FALSE(ParseCommandLine("munchet /WINDOW").replayFile.has_value());
     EXPECT_TRUE(ParseCommandLine("munchet /REPLAY=x").unknown.empty());
+    // The shell's words come joined by blanks: the path runs to the next switch.
+    const CommandLineOptions blanks = ParseCommandLine("munchet /REPLAY=/home/me/My  Games/g.replay /window");
+    EXPECT_EQ(blanks.replayFile, "/home/me/My  Games/g.replay");
+    EXPECT_FALSE(blanks.fullscreen);
+    EXPECT_TRUE(blanks.unknown.empty());
+    EXPECT_EQ(ParseCommandLine("munchet /REPLAY=a b --version").replayFile, "a b");
+    EXPECT_EQ(ParseCommandLine("munchet /REPLAY=a b ").replayFile, "a b ");
 }
 
 }  // namespace

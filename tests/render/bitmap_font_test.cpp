@@ -25,7 +25,7 @@ struct BitmapFontTest : ::testing::Test {
 
     // The quads of one DrawText call.
     std::vector<Quad> draw(BitmapFont& font, float x, float y, int alignment, const char* text) {
-        g.engine->Gfx_BeginScene(0);
+        g.engine->Gfx_BeginScene();
         font.DrawText(x, y, alignment, text);
         g.engine->Gfx_EndScene();
         return g.LastFrame().quads;
@@ -131,12 +131,12 @@ TEST_F(BitmapFontTest, MissingGlyphsFallBackToTheQuestionMarkOrVanish) {
 TEST_F(BitmapFontTest, FormattedTextIsCutAfter1023Characters) {
     BitmapFont font = load(IdentifyingFontText(1));
     const std::string longText(2000, 'x');
-    g.engine->Gfx_BeginScene(0);
+    g.engine->Gfx_BeginScene();
     font.DrawFormatted(0, 0, AlignLeft, "%s|%d", longText.c_str(), 5);
     g.engine->Gfx_EndScene();
     EXPECT_EQ(g.LastFrame().quads.size(), 1023u);
 
-    g.engine->Gfx_BeginScene(0);
+    g.engine->Gfx_BeginScene();
     font.DrawFormatted(0, 0, AlignLeft, "Score: %07d", 1234);
     g.engine->Gfx_EndScene();
     const auto texts = TextsIn(g.LastFrame().quads);

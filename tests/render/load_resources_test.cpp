@@ -12,7 +12,7 @@ namespace {
 
 // The sprite's quad after drawing it at (100, 100) unscaled.
 Quad drawnAt100(HeadlessGame& g, Sprite& sprite) {
-    g.engine->Gfx_BeginScene(0);
+    g.engine->Gfx_BeginScene();
     sprite.Draw(100, 100, 0, 1.0f, 0);
     g.engine->Gfx_EndScene();
     return sprite.GetQuad();

@@ -16,7 +16,7 @@ struct Corner {
 
 // Draws once inside a scene and returns the quad the engine received.
 Quad drawn(HeadlessGame& g, Sprite& sprite, float x, float y, float r, float hs, float vs) {
-    g.engine->Gfx_BeginScene(0);
+    g.engine->Gfx_BeginScene();
     sprite.Draw(x, y, r, hs, vs);
     g.engine->Gfx_EndScene();
     EXPECT_EQ(g.LastFrame().quads.size(), 1u);
