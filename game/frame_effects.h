@@ -4,6 +4,7 @@
 // the replay verifier read it or let it be.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
