@@ -5,18 +5,18 @@
 #include <ctime>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "app/file_locations.h"
+#include "app/game_audio.h"
 #include "app/key_settings.h"
 #include "app/load_resources.h"
 #include "app/replays.h"
 #include "app/settings_keeper.h"
-#include "common/engine_ref.h"
 #include "common/split_first.h"
 #include "engine/sdl/sdl_platform.h"
 #include "game/game.h"
 #include "render/render.h"
+#include "render/scene.h"
 #include "scores/score_exchange_client.h"
 #include "scores/score_host.h"
 #include "scores/ticket_keeper.h"
@@ -34,6 +34,13 @@ static_assert(ExchangeBudget >= MinExchangeBudget && ExchangeBudget <= MaxExchan
 
 // The name and the music volume, kept between runs; made at start-up.
 std::optional<SettingsKeeper> settings;
+// What the game is drawn with and sounds with; loaded at start-up.
+Scene scene;
+GameAudio audio;
+
+// The engine of the run, from start-up to shutdown: the frame and render
+// callbacks take no context, so they find it here.
+Engine* engine = nullptr;
 
 // Frames run by FrameFunc in this run.
 int framesRun = 0;
@@ -42,16 +49,23 @@ bool FrameFunc() {
     // Tickets are fetched once the first frame is on screen: loading libcurl
     // beside it delays it by some 10 ms (bench_startup).
     if (++framesRun == 2) StartFetchingGameTickets();
-    if (game.Frame()) return true;
-    RecordFrame(game);
+    const FrameInput& input = engine->Input_GetFrame();
+    if (game.Frame(input)) return true;
+    audio.Play(*engine, game.effects);
+    RecordFrame(game, input);
     // Kept as they change, but not at every letter of a name being typed.
     if (!game.nameEntry) settings->Keep(game.playerName, game.musicVolume);
     return false;
 }
-void LogLine(std::string_view line) { hge->System_Log("%.*s", static_cast<int>(line.size()), line.data()); }
+void LogLine(std::string_view line) {
+    engine->System_Log("%.*s", static_cast<int>(line.size()), line.data());
+}
 
-bool WatchFrameFunc() { return WatchFrame(game); }
-bool RenderFunc() { return game.Render(); }
+bool WatchFrameFunc() { return WatchFrame(*engine, game, audio); }
+bool RenderFunc() {
+    RenderScene(scene, game, audio.MusicGliding(*engine));
+    return false;
+}
 
 constexpr const char* Usage =
     "usage: munchet [/WINDOW] [/SERVER=host[:port]] [/REPLAY=file] [--help] [--version]\n";
@@ -89,59 +103,24 @@ std::string Printable(std::string text) {
     return text;
 }
 
-// One piece of the command line as given, and where it starts in the line.
-struct Piece {
-    std::size_t start;
-    std::string given;
-};
-
-std::string UpperCased(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
-// The switches read in any letter case; token upper-cased.
-bool IsSlashSwitch(const std::string& token) {
-    return token == "/WINDOW" || token.starts_with("/SERVER=") || token.starts_with("/REPLAY=");
-}
-
-// A piece that opens a switch of its own, and so ends a path before it.
-bool StartsSwitch(const std::string& given) {
-    return IsSlashSwitch(UpperCased(given)) || given == "--help" || given == "-h" || given == "/?" ||
-           given == "--version";
-}
-
 }  // namespace
 
 CommandLineOptions ParseCommandLine(std::string commandLine, std::size_t programPathLength) {
     if (programPathLength == ProgramPathIsFirstPiece) programPathLength = commandLine.find(' ');
-    const std::string whole = commandLine;
-    std::vector<Piece> pieces;
+    const std::size_t wholeLength = commandLine.size();
+    CommandLineOptions options;
     std::string token;
     while (true) {
-        const std::size_t start = whole.size() - commandLine.size();
+        const std::size_t start = wholeLength - commandLine.size();
         if (!SplitFirst(commandLine, " ", token)) break;
-        pieces.push_back({start, token});
-    }
-    CommandLineOptions options;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const auto& [start, given] = pieces[i];
-        token = UpperCased(given);
-        const bool known = IsSlashSwitch(token);
+        const std::string given = token;
+        for (char& c : token)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        const bool known =
+            token == "/WINDOW" || token.starts_with("/SERVER=") || token.starts_with("/REPLAY=");
         if (token == "/WINDOW") options.fullscreen = false;
         if (token.starts_with("/SERVER=")) options.scoreServer = given.substr(8);
-        if (token.starts_with("/REPLAY=")) {
-            // A path may hold blanks, and the line joined from the shell's
-            // words has lost where the argument ended: the path runs on to
-            // the next switch, or to the end of the line.
-            std::size_t next = i + 1;
-            while (next < pieces.size() && !StartsSwitch(pieces[next].given)) ++next;
-            const std::size_t from = start + 8;
-            const std::size_t to = next < pieces.size() ? pieces[next].start - 1 : whole.size();
-            options.replayFile = whole.substr(from, to - from);
-            i = next - 1;
-        }
+        if (token.starts_with("/REPLAY=")) options.replayFile = given.substr(8);
         if (start < programPathLength || given.empty() || known) continue;
         if (given == "--help" || given == "-h" || given == "/?")
             options.help = true;
@@ -181,24 +160,23 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
         }
     }
 
-    hge = hgeCreate(EngineVersion);
-    if (!hge) {
+    engine = hgeCreate(EngineVersion);
+    if (!engine) {
         std::fprintf(stderr, "munchet: the engine is not available\n");
         return 1;
     }
-    hge->System_SetPlatform(SdlPlatform);
-    hge->Random_Seed(static_cast<int>(static_cast<std::uint32_t>(std::time(nullptr))));
+    engine->System_SetPlatform(SdlPlatform);
+    game.random.Seed(static_cast<std::uint32_t>(std::time(nullptr)));
 
-    hge->System_SetState(StateLogFile, LogFile().c_str());
-    hge->System_SetState(StateFrameFunc, watched ? WatchFrameFunc : FrameFunc);
-    hge->System_SetState(StateRenderFunc, RenderFunc);
-    hge->System_SetState(StateTitle, "Munchet Fast Prototype");
-    hge->System_SetState(StateFps, 100);
-    hge->System_SetState(StateWindowed, !options.fullscreen);
-    hge->System_SetState(StateScreenWidth, 1024);
-    hge->System_SetState(StateScreenHeight, 768);
+    engine->System_SetState(StateLogFile, LogFile().c_str());
+    engine->System_SetState(StateFrameFunc, watched ? WatchFrameFunc : FrameFunc);
+    engine->System_SetState(StateRenderFunc, RenderFunc);
+    engine->System_SetState(StateTitle, "Munchet Fast Prototype");
+    engine->System_SetState(StateFps, 100);
+    engine->System_SetState(StateWindowed, !options.fullscreen);
+    engine->System_SetState(StateScreenWidth, 1024);
+    engine->System_SetState(StateScreenHeight, 768);
 
-    game.renderer = RenderScene;
     // The exchange's failures and outbox changes belong in the game's log.
     ConfigureScoreExchange({ScoreServerHost(), ExchangeBudget, "", LogLine});
     // A replay watched sends nothing.
@@ -206,20 +184,21 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
 
     // Read before the window opens: it opens as it was kept, keys bound.
     settings =
-        SettingsKeeper::ForPlayer([](const std::string& line) { hge->System_Log("%s", line.c_str()); });
+        SettingsKeeper::ForPlayer([](const std::string& line) { engine->System_Log("%s", line.c_str()); });
     const KeptSettings kept = settings->Load();
-    hge->System_SetWindowLayout(kept.window);
-    hge->Input_SetBindings(RebindingsFrom(kept));
+    engine->System_SetWindowLayout(kept.window);
+    engine->Input_SetBindings(RebindingsFrom(kept));
 
     int exitCode = 0;
-    if (hge->System_Initiate()) {
-        LoadResources();
+    if (engine->System_Initiate()) {
+        LoadResources(*engine, scene, audio);
         if (kept.playerName) game.playerName = *kept.playerName;
-        game.StartMusic(kept.musicVolume.value_or(Game::StartVolume));
+        game.musicVolume = kept.musicVolume.value_or(Game::StartVolume);
+        audio.StartMusic(*engine, game.musicVolume);
         if (watched) {
             // Watching changes nothing the player keeps.
-            StartWatching(game, *watched);
-            hge->System_Start();
+            StartWatching(*engine, game, *watched);
+            engine->System_Start();
         } else {
             settings->Start(game.playerName, game.musicVolume);
             // Before the first game, which takes the ticket kept from the
@@ -231,24 +210,27 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
             // random state of this moment it is enough to play the run again
             // until a game begins with a ticket, this one included: that sets
             // the generator anew (each game's replay holds its own state).
-            hge->Journal_Begin();
+            engine->Journal_Begin(game.random.GetState());
+            game.Reset();
             game.StartGame();
-            RecordGameBegan(game);
-            hge->System_Start();
+            RecordGameBegan(*engine, game);
+            engine->System_Start();
             RecordRunEnded();
             game.takeTicket = nullptr;
             CloseGameTickets();
             settings->Keep(game.playerName, game.musicVolume);
-            settings->KeepWindow(hge->System_GetWindowLayout());
+            settings->KeepWindow(engine->System_GetWindowLayout());
         }
     } else {
         // Reported, not swallowed: a game that cannot open its window has failed.
-        std::fprintf(stderr, "munchet: cannot start: %s\n", hge->System_GetErrorMessage());
+        std::fprintf(stderr, "munchet: cannot start: %s\n", engine->System_GetErrorMessage());
         exitCode = 1;
     }
 
-    hge->System_Shutdown();
-    hge->Release();
-    hge = nullptr;
+    engine->System_Shutdown();
+    // The sprites and the font go with the engine they draw through.
+    scene = Scene{};
+    engine->Release();
+    engine = nullptr;
     return exitCode;
 }

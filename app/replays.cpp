@@ -1,6 +1,5 @@
 #include "app/replays.h"
 
-#include "common/engine_ref.h"
 #include "common/whole_file.h"
 #include "game/rules_version.h"
 #include "replay/game_recording.h"
@@ -10,9 +9,13 @@
 
 namespace {
 
+// The engine of the run being recorded, from its first game to its end: the
+// replays' lines go to its log.
+Engine* logEngine = nullptr;
+
 void LogLine(std::string_view line) {
-    if (hge)
-        hge->System_Log("%.*s", static_cast<int>(line.size()), line.data());
+    if (logEngine)
+        logEngine->System_Log("%.*s", static_cast<int>(line.size()), line.data());
     else
         std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
 }
@@ -29,11 +32,17 @@ bool watchOverTold = false;
 
 }  // namespace
 
-void RecordGameBegan(const Game& game) { Recording().GameBegan(game); }
+void RecordGameBegan(Engine& engine, const Game& game) {
+    logEngine = &engine;
+    Recording().GameBegan(game);
+}
 
-void RecordFrame(const Game& game) { Recording().FrameRan(game, hge->Journal_Get().last); }
+void RecordFrame(const Game& game, const FrameInput& input) { Recording().FrameRan(game, input); }
 
-void RecordRunEnded() { Recording().RunEnded(); }
+void RecordRunEnded() {
+    Recording().RunEnded();
+    logEngine = nullptr;
+}
 
 ScoreExchangeResult ExchangeScoresWithReplay(const ScoreSubmission* submission) {
     // The game stands still for the exchange anyway: the next game's ticket
@@ -77,19 +86,24 @@ std::optional<ReplayToWatch> LoadReplayToWatch(const std::string& path, std::str
     return watched;
 }
 
-void StartWatching(Game& game, const ReplayToWatch& watched) {
+void StartWatching(Engine& engine, Game& game, const ReplayToWatch& watched) {
     watchedFrames = watched.journal.frames;
     watchOverTold = false;
-    hge->Journal_Play(watched.journal);
+    engine.Journal_Play(watched.journal);
     game.playerName = watched.replay.summary.name;
     SetUpReplayStart(game, watched.replay);
 }
 
-bool WatchFrame(Game& game) {
-    if (hge->Input_GetLiveKeyState(Key::Escape)) return true;
-    if (hge->Journal_IsPlaying()) return game.Frame();
+bool WatchFrame(Engine& engine, Game& game, const GameAudio& audio) {
+    if (engine.Input_GetLiveKeyState(Key::Escape)) return true;
+    if (engine.Journal_IsPlaying()) {
+        if (game.Frame(engine.Input_GetFrame())) return true;
+        audio.Play(engine, game.effects);
+        return false;
+    }
     if (!watchOverTold) {
-        hge->System_Log("Replay: its %u frames are over; the game holds still (Escape quits)", watchedFrames);
+        engine.System_Log("Replay: its %u frames are over; the game holds still (Escape quits)",
+                          watchedFrames);
         watchOverTold = true;
     }
     return false;

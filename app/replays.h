@@ -9,16 +9,18 @@
 #include <optional>
 #include <string>
 
+#include "app/game_audio.h"
 #include "engine/input_journal.h"
 #include "game/game.h"
 #include "game/score_exchange.h"
 #include "replay/replay_file.h"
 
 // --- Playing ---------------------------------------------------------------
-// After start-up's StartGame.
-void RecordGameBegan(const Game& game);
-// After every frame the game ran (the engine's journal holds its input).
-void RecordFrame(const Game& game);
+// After start-up's StartGame; the replays log through engine until the run
+// ends.
+void RecordGameBegan(Engine& engine, const Game& game);
+// After every frame the game ran, with the input it ran on.
+void RecordFrame(const Game& game, const FrameInput& input);
 // The run ends: a finished game still waiting for a name is kept.
 void RecordRunEnded();
 // A ScoreExchangeFunction: the program's exchange, with the finished game's
@@ -37,8 +39,8 @@ struct ReplayToWatch {
 std::optional<ReplayToWatch> LoadReplayToWatch(const std::string& path, std::string& error);
 // Once the engine is up, before System_Start: plays the journal back and puts
 // game where the replay's game began.
-void StartWatching(Game& game, const ReplayToWatch& watched);
-// The frame callback while watching: the game runs on the replay's frames;
-// once they are over it holds still on the last one, until Escape is
-// pressed on the keyboard.
-bool WatchFrame(Game& game);
+void StartWatching(Engine& engine, Game& game, const ReplayToWatch& watched);
+// The frame callback while watching: the game runs on the replay's frames,
+// sounding through audio; once they are over it holds still on the last
+// one, until Escape is pressed on the keyboard.
+bool WatchFrame(Engine& engine, Game& game, const GameAudio& audio);

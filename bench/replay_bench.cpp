@@ -93,7 +93,7 @@ Recorded RecordGame(Play play) {
         FrameInput input = frame == 0 && play == Play::Crowded ? FrameInput{}.Hold(Key::F2)
                                                                : Steer(g.game, frame, play, hunting);
         g.RunFrame(input.Lasting(times[static_cast<std::size_t>(frame) % times.size()]));
-        recorder.FrameRan(g.game, g.engine->Journal_Get().last);
+        recorder.FrameRan(g.game, g.lastInput);
         recorded.mostFood = std::max(recorded.mostFood, g.game.foodList.size());
         recorded.mostMunchets = std::max(recorded.mostMunchets, g.game.munchetList.size());
     }

@@ -86,7 +86,7 @@ FrameInput Steer(const Game& game, int frame, int playFrames) {
 SentGame Record(int seed, double minutes, const GameTicket& ticket) {
     SentGame recorded;
     HeadlessGame g(seed);
-    g.engine->Random_SetState(ticket.random);
+    g.game.random.SetState(ticket.random);
     ReplayRecorder recorder;
     g.game.StartGame();
     recorder.GameBeganBeforeFrames(g.game);
@@ -94,7 +94,7 @@ SentGame Record(int seed, double minutes, const GameTicket& ticket) {
     int frame = 0;
     for (; !recorder.HasFinished() && frame < playFrames + 60000; ++frame) {
         g.RunFrame(Steer(g.game, frame, playFrames).Lasting(0.01f));
-        recorder.FrameRan(g.game, g.engine->Journal_Get().last);
+        recorder.FrameRan(g.game, g.lastInput);
     }
     std::optional<Replay> replay = recorder.TakeFinished("Bench", 1767225600);
     // The server takes positive scores only; a game that lost more food than

@@ -193,10 +193,9 @@ bool Engine::Input_GetKeyState(int key) { return impl->current.Holds(key); }
 
 int Engine::Input_GetKey() { return impl->current.pressedKey; }
 
-int Engine::Input_GetChar() {
-    const int c = impl->current.typedChar;
-    return c >= 32 && c <= 126 ? c : 0;
-}
+int Engine::Input_GetChar() { return impl->current.TypedCharacter(); }
+
+const FrameInput& Engine::Input_GetFrame() const { return impl->current; }
 
 bool Engine::Input_GetLiveKeyState(int key) { return impl->live.Holds(key); }
 
@@ -207,6 +206,7 @@ const char* Engine::Input_GetKeyName(int key) { return impl->backend->KeyLabel(k
 // --- Journal ---------------------------------------------------------------------
 
 void Engine::Journal_Begin() { impl->journal.Begin(impl->random.GetState()); }
+void Engine::Journal_Begin(const RandomState& random) { impl->journal.Begin(random); }
 
 const InputJournal& Engine::Journal_Get() const { return impl->journal; }
 

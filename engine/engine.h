@@ -140,6 +140,9 @@ struct Engine {
     // frame), even while a journal plays back in its place: how a watcher
     // stops a replay.
     bool Input_GetLiveKeyState(int key);
+    // The whole record the reads above answer from, its frame time bounded:
+    // what a frame callback hands the game.
+    const FrameInput& Input_GetFrame() const;
 
     // Before System_Initiate: the physical keys that give the game's key
     // codes in place of the usual ones (engine/key_rebinding.h). Each one
@@ -156,6 +159,9 @@ struct Engine {
     // Starts the journal afresh: the random generator's state now, then the
     // input of every frame that follows.
     void Journal_Begin();
+    // The same, with the state of the generator the game draws from when it
+    // is not the engine's (a game that owns its generator).
+    void Journal_Begin(const RandomState& random);
     const InputJournal& Journal_Get() const;
     // Plays journal back: sets the random generator to the state the journal
     // began with, begins a fresh journal, and gives the frames that follow

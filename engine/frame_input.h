@@ -45,6 +45,8 @@ struct FrameInput {
     float frameTime = 0;
 
     bool Holds(int key) const { return key >= 0 && key < KeyCount && (held[Word(key)] & Bit(key)) != 0; }
+    // The character typed when it is one printable byte 32..126, else 0.
+    int TypedCharacter() const { return typedChar >= 32 && typedChar <= 126 ? typedChar : 0; }
     // Key codes outside 0..255 are ignored by every setter.
     FrameInput& Hold(int key) {
         if (key >= 0 && key < KeyCount) held[Word(key)] |= Bit(key);

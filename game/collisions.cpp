@@ -1,9 +1,7 @@
 #include <cmath>
 
-#include "common/constants.h"
-#include "common/play_panned.h"
+#include "game/constants.h"
 #include "game/game.h"
-#include "game/sounds.h"
 
 // Every scan below walks its list from the end, so erasing the element at
 // hand leaves the ones still to visit where they were.
@@ -40,9 +38,9 @@ void Game::ContactPass() {
                     FetchHighscores();
                     tableFetched = true;
                 }
-                playPanned(deadSound, at, 1.0f);
+                effects.Play(SoundEffect::Dead, at);
             } else {
-                playPanned(munchetEatenSound, at, 1.0f);
+                effects.Play(SoundEffect::MunchetEaten, at);
                 munchetList.erase(munchetList.begin() + static_cast<std::ptrdiff_t>(i));
                 score += 100 * (level + 1);
                 munchets += level + 1;
@@ -50,7 +48,7 @@ void Game::ContactPass() {
         }
     }
     if (munchetList.empty()) {
-        playPanned(nextLevelSound, 0.0f, 1.0f);
+        effects.Play(SoundEffect::NextLevel, 0.0f);
         NextLevel();
     }
 }
@@ -94,7 +92,7 @@ void Game::EatingPass() {
 }
 
 void Game::Eat(Munchet& munchet) {
-    playPanned(foodSound, munchet.x, 1.0f);
+    effects.Play(SoundEffect::Food, munchet.x);
     munchet.feed();
     // Eating costs nothing while the score is not positive.
     if (score > 0) {
@@ -108,7 +106,7 @@ void Game::GoalPass() {
         const Food& item = foodList[f];
         // Same as comparing the truncated absolute values with 34.
         if (!(std::fabs(item.x - goalX) < goalHalfSize && std::fabs(item.y - goalY) < goalHalfSize)) continue;
-        playPanned(savedSound, item.x, 1.0f);
+        effects.Play(SoundEffect::Saved, item.x);
         foodList.erase(foodList.begin() + static_cast<std::ptrdiff_t>(f));
         score += 15 * (level + 1);
         food -= 5 * (level + 1);

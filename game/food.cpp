@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "common/clamp.h"
-#include "common/constants.h"
+#include "game/clamp.h"
+#include "game/constants.h"
 #include "game/player.h"
 #include "game/rules_math.h"
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "common/constants.h"
+#include "game/constants.h"
 #include "game/food.h"
 
 struct FoodGrid {

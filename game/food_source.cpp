@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "common/constants.h"
-#include "common/engine_ref.h"
+#include "game/constants.h"
 
 namespace {
 
@@ -21,14 +20,14 @@ std::int32_t sign(std::int32_t v) { return (v > 0) - (v < 0); }
 
 }  // namespace
 
-void FoodSource::Step() {
+void FoodSource::Step(RandomGenerator& random) {
     if (stepsLeft <= 0) {
         std::int32_t dx = 0, dy = 0;
         // Ends: from anywhere in the rectangle both axes offer targets
         // 72 to 287 units away.
         do {
-            const std::int32_t tx = hge->Random_Int(minTargetX, maxTargetX);
-            const std::int32_t ty = hge->Random_Int(minTargetY, maxTargetY);
+            const std::int32_t tx = random.Int(minTargetX, maxTargetX);
+            const std::int32_t ty = random.Int(minTargetY, maxTargetY);
             dx = tx - x;
             dy = ty - y;
             if (dirX != 0)

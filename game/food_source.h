@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "engine/random.h"
+
 struct FoodSource {
     std::int32_t x = 0, y = 0;        // play-field units
     std::int32_t dirX = 0, dirY = 0;  // -1, 0 or +1; at most one non-zero
@@ -14,6 +16,7 @@ struct FoodSource {
         x = newX;
         y = newY;
     }
-    // One 24-unit step, choosing a new leg first when the last one is done.
-    void Step();
+    // One 24-unit step, choosing a new leg first (from random) when the
+    // last one is done.
+    void Step(RandomGenerator& random);
 };

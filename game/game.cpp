@@ -1,9 +1,8 @@
 #include "game/game.h"
 
-#include "common/engine_ref.h"
 #include "common/player_name.h"
+#include "engine/engine.h"
 #include "game/food_spawn.h"
-#include "game/sounds.h"
 
 bool FoodSpawnDrawSucceeds(float r, std::size_t count) {
     const double threshold =
@@ -15,14 +14,14 @@ Game::Game() {
     // Sized once for the largest split burst a frame is likely to see, so a
     // steady frame allocates nothing.
     newborns.reserve(64);
+    effects.sounds.reserve(64);
 }
 
-bool Game::Render() { return renderer ? renderer(*this) : false; }
-
-bool Game::Frame() {
+bool Game::Frame(const FrameInput& input) {
     beginning.justBegan = false;
-    const float dt = hge->Timer_GetDelta();
-    if (hge->Input_GetKeyState(Key::Escape)) return true;
+    effects.Clear();
+    const float dt = BoundFrameTime(input.frameTime);
+    if (input.Holds(Key::Escape)) return true;
 
     // Munchets wander and their split timers run in every state; the
     // children join the list only while the game is played.
@@ -30,15 +29,15 @@ bool Game::Frame() {
     newborns.insert(newborns.end(), pendingNewborns.begin(), pendingNewborns.end());
     pendingNewborns.clear();
     for (std::size_t i = 0; i < munchetList.size(); ++i) {
-        munchetList[i].move(dt, level);
+        munchetList[i].move(dt, level, random);
         munchetList[i].trySplit(newborns, *this);
     }
 
-    if (hge->Input_GetKeyState(Key::F1)) {
+    if (input.Holds(Key::F1)) {
         playerCount = 1;
         NewGame();
     }
-    if (hge->Input_GetKeyState(Key::F2)) {
+    if (input.Holds(Key::F2)) {
         playerCount = 2;
         NewGame();
     }
@@ -48,20 +47,20 @@ bool Game::Frame() {
 
     if (gameOver) {
         if (nameEntry)
-            HandleNameEntry();
+            HandleNameEntry(input);
         else
-            HandleTableKeys();
+            HandleTableKeys(input);
     } else {
-        PlayStep(dt);
+        PlayStep(input, dt);
     }
 
     SpawnFood();
-    HandleVolumeKey();
+    HandleVolumeKey(input);
     return false;
 }
 
-void Game::HandleNameEntry() {
-    const int key = hge->Input_GetKey();
+void Game::HandleNameEntry(const FrameInput& input) {
+    const int key = input.pressedKey;
     if (key == Key::Enter) {
         nameEntry = false;
         firstRow = 0;
@@ -69,21 +68,21 @@ void Game::HandleNameEntry() {
     } else if (key == Key::Backspace || key == Key::Delete) {
         if (!playerName.empty()) playerName.pop_back();
     } else if (playerName.size() < MaxNameLength) {
-        const int c = hge->Input_GetChar();
+        const int c = input.TypedCharacter();
         if (IsPlayerNameCharacter(c)) playerName.push_back(static_cast<char>(c));
     }
 }
 
-void Game::HandleTableKeys() {
-    if (hge->Input_GetKeyState('R') || hge->Input_GetKeyState(Key::Space)) NewGame();
-    if (hge->Input_GetKey() == Key::Left) PreviousPage();
-    if (hge->Input_GetKey() == Key::Right) NextPage();
+void Game::HandleTableKeys(const FrameInput& input) {
+    if (input.Holds('R') || input.Holds(Key::Space)) NewGame();
+    if (input.pressedKey == Key::Left) PreviousPage();
+    if (input.pressedKey == Key::Right) NextPage();
 }
 
-void Game::PlayStep(float dt) {
+void Game::PlayStep(const FrameInput& input, float dt) {
     munchetList.insert(munchetList.end(), newborns.begin(), newborns.end());
     if (beginning.justBegan && !newborns.empty()) beginning.carried = newborns;
-    for (Player& player : activePlayers()) player.update(dt);
+    for (Player& player : activePlayers()) player.update(dt, input, effects);
     ContactPass();
     EatingPass();
     GoalPass();
@@ -93,20 +92,20 @@ void Game::PlayStep(float dt) {
 }
 
 void Game::SpawnFood() {
-    const float r = hge->Random_Float(0.0f, 1.0f);
+    const float r = random.Float(0.0f, 1.0f);
     if (FoodSpawnDrawSucceeds(r, foodList.size())) {
-        const int k = hge->Random_Int(0, static_cast<int>(foodSources.size()) - 1);
+        const int k = random.Int(0, static_cast<int>(foodSources.size()) - 1);
         if (k < 0 || k >= static_cast<int>(foodSources.size())) return;
         FoodSource& source = foodSources[static_cast<std::size_t>(k)];
-        source.Step();
+        source.Step(random);
         foodList.emplace_back(static_cast<float>(source.x), static_cast<float>(source.y));
     }
 }
 
-void Game::HandleVolumeKey() {
-    if (hge->Input_GetKey() == 'M' && !nameEntry) {
+void Game::HandleVolumeKey(const FrameInput& input) {
+    if (input.pressedKey == 'M' && !nameEntry) {
         musicVolume = (musicVolume + 20) % 120;
-        hge->Channel_SlideTo(musicChannel, 0.5f, musicVolume, -101, -1.0f);
+        effects.musicVolume = musicVolume;
     }
 }
 
@@ -136,19 +135,11 @@ void Game::StartGame() {
         // Before the game's first draw: the whole game follows from the
         // state the server dealt.
         beginning.ticket = takeTicket ? takeTicket() : GameTicket{};
-        if (beginning.ticket.Held()) hge->Random_SetState(beginning.ticket.random);
-        beginning.random = hge->Random_GetState();
+        if (beginning.ticket.Held()) random.SetState(beginning.ticket.random);
+        beginning.random = random.GetState();
         beginning.carried.clear();
     }
     SetupLevel();
-    gameTime = 0;
-    levelTime = 0;
-    gameOver = false;
-    nameEntry = false;
-    score = 0;
-    level = 0;
-    food = 0;
-    munchets = 0;
 }
 
 void Game::NextLevel() {
@@ -160,9 +151,4 @@ void Game::NextLevel() {
     foodSources.clear();
     for (Player& player : activePlayers()) player.resetForLevel();
     SetupLevel();
-}
-
-void Game::StartMusic(std::int32_t volume) {
-    musicVolume = volume;
-    musicChannel = hge->Music_Play(music, true, volume, -1, -1);
 }

@@ -1,9 +1,11 @@
 // The whole state of the game and its flow from frame to frame.
 //
-// The engine calls Frame, then Render, once per frame. Frame advances
-// everything in one fixed order (munchets, restart keys, timers, the name
-// entry or table keys, or one step of play, then food spawning and the volume
-// key); Render only reads.
+// The program hands Frame each frame's input; Frame advances everything in
+// one fixed order (munchets, restart keys, timers, the name entry or table
+// keys, or one step of play, then food spawning and the volume key) and
+// leaves what the frame asks of the outside world in effects. The game owns
+// its random generator and reaches no engine: any number of games may run
+// side by side, on any threads, each on its own.
 #pragma once
 
 #include <array>
@@ -13,10 +15,12 @@
 #include <vector>
 
 #include "common/player_name.h"
-#include "engine/engine.h"
+#include "engine/frame_input.h"
+#include "engine/random.h"
 #include "game/food.h"
 #include "game/food_grid.h"
 #include "game/food_source.h"
+#include "game/frame_effects.h"
 #include "game/highscore_entry.h"
 #include "game/munchet.h"
 #include "game/player.h"
@@ -26,8 +30,8 @@ struct Game;
 
 // How the game under way began: with the frames that follow, all a recording
 // needs to play it again (replay/). StartGame (which takes the game's ticket
-// through Game::takeTicket and sets the generator from it) and Frame keep
-// it; the rules never read it.
+// through Game::takeTicket and sets the game's generator from it) and Frame
+// keep it; the rules never read it.
 struct GameBeginning {
     // True from a StartGame until the next frame begins: the game began in
     // the frame last run or, before any frame, at start-up.
@@ -43,9 +47,6 @@ struct GameBeginning {
     // birth order; empty when none did.
     std::vector<Munchet> carried;
 };
-
-// Draws one frame of the game (render/RenderScene); returns false.
-using RenderFunction = bool (*)(const Game& game);
 
 struct Game {
     static constexpr int MaxNameLength = static_cast<int>(MaxPlayerNameLength);
@@ -68,17 +69,17 @@ struct Game {
     std::int32_t munchets = 0;               // munchets eaten, each weighted by level + 1
     std::vector<HighscoreEntry> highscores;  // the table last fetched, rank order
     std::int32_t firstRow = 0;               // first table row on the page shown
-    ChannelHandle musicChannel = 0;
-    std::int32_t musicVolume = 0;  // 0, 20, ..., 100
+    // 0, 20, ..., 100; the program starts the music at it (StartVolume when
+    // none was kept), the M key steps it.
+    std::int32_t musicVolume = 0;
     // True when the last table request failed (no answer or an error status):
     // the table screen then says so instead of showing an empty table silently.
     bool highscoresUnavailable = false;
     // What became of the last score handed to the score client.
     SubmissionFate submissionFate = SubmissionFate::None;
-    // The drawing and the score client, wired in by start-up (the layers
-    // above the rules). Null where a run has none: Render then draws
-    // nothing, and an exchange leaves the table empty and unavailable.
-    RenderFunction renderer = nullptr;
+    // The score client, wired in by start-up (a layer above the rules). Null
+    // where a run has none: an exchange leaves the table empty and
+    // unavailable.
     ScoreExchangeFunction scoreExchange = nullptr;
     // Where a game that begins takes its ticket from; null: games begin
     // without one.
@@ -91,24 +92,29 @@ struct Game {
     // how a replay puts back the munchets its game began with
     // (GameBeginning::carried). Emptied by that frame.
     std::vector<Munchet> pendingNewborns;
+    // Every random number of the game is drawn from it, in the rules' fixed
+    // order: the game's seed (or its ticket's state) fixes the whole game.
+    RandomGenerator random;
+    // What the last frame asked of the outside world; emptied as a frame
+    // begins.
+    FrameEffects effects;
 
     Game();
 
-    // The engine's frame callback: true ends the run.
-    bool Frame();
-    // The engine's render callback: draws the frame through renderer,
-    // returns false.
-    bool Render();
+    // One frame: input's keys, lasting input.frameTime seconds (bounded by
+    // BoundFrameTime, as the engine gives it). True when Escape is held:
+    // the run ends, and nothing of the frame is played.
+    bool Frame(const FrameInput& input);
 
-    // A new game is Reset followed by StartGame.
+    // A new game is Reset followed by StartGame. Reset empties the field and
+    // zeroes the counters and timers; StartGame, on a game so reset (or
+    // fresh), takes the game's ticket and sets up its first level.
     void Reset();
     void StartGame();
     // The last munchet is gone: bonus, then the next level's set-up.
     void NextLevel();
     // The music's volume at the first start, when no other is kept.
     static constexpr std::int32_t StartVolume = 60;
-    // Starts the looping music at volume (0, 20, ..., 100).
-    void StartMusic(std::int32_t volume = StartVolume);
 
     // Places the players, lines up 2 * level + 1 munchets and creates the two
     // food sources. Only appends: callers empty the lists first.
@@ -138,11 +144,11 @@ struct Game {
 
 private:
     void NewGame();
-    void HandleNameEntry();
-    void HandleTableKeys();
-    void PlayStep(float dt);
+    void HandleNameEntry(const FrameInput& input);
+    void HandleTableKeys(const FrameInput& input);
+    void PlayStep(const FrameInput& input, float dt);
     void SpawnFood();
-    void HandleVolumeKey();
+    void HandleVolumeKey(const FrameInput& input);
     // A munchet eats one item: sound, split sooner, score.
     void Eat(Munchet& munchet);
     // Keeps what an exchange with the score server brought back.

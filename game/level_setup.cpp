@@ -1,4 +1,4 @@
-#include "common/constants.h"
+#include "game/constants.h"
 #include "game/game.h"
 #include "game/key_bindings.h"
 
@@ -22,7 +22,7 @@ void Game::SetupLevel() {
     for (std::int32_t i = -level; i <= level; ++i) {
         Munchet munchet;
         munchet.init(*this);
-        munchet.place(static_cast<float>(i) * spacing, halfHeight * 0.5f);
+        munchet.place(static_cast<float>(i) * spacing, halfHeight * 0.5f, random);
         munchetList.push_back(munchet);
     }
 

@@ -2,9 +2,8 @@
 
 #include <cmath>
 
-#include "common/clamp.h"
-#include "common/constants.h"
-#include "common/engine_ref.h"
+#include "game/clamp.h"
+#include "game/constants.h"
 #include "game/game.h"
 #include "game/rules_math.h"
 
@@ -18,29 +17,29 @@ constexpr float slowdownFrames = 5.0f;  // a target this many steps away is reac
 
 }  // namespace
 
-void Munchet::init(const Game& game) {
+void Munchet::init(Game& game) {
     x = 0;
     y = 0;
     targetX = 0;
     targetY = 0;
-    heading = hge->Random_Float(-3.14f, 3.14f);
+    heading = game.random.Float(-3.14f, 3.14f);
     splitTimer = splitDelay(game);
 }
 
-float Munchet::splitDelay(const Game& game) {
+float Munchet::splitDelay(Game& game) {
     const float wait = game.levelTime + static_cast<float>(game.munchetList.size());
-    return wait + hge->Random_Float(minSplitWait, maxSplitWait);
+    return wait + game.random.Float(minSplitWait, maxSplitWait);
 }
 
-void Munchet::place(float newX, float newY) {
+void Munchet::place(float newX, float newY, RandomGenerator& random) {
     x = newX;
     y = newY;
-    chooseTarget();
+    chooseTarget(random);
 }
 
-void Munchet::chooseTarget() {
-    const float stride = hge->Random_Float(minStride, maxStride);
-    heading = heading + hge->Random_Float(-maxTurn, maxTurn);
+void Munchet::chooseTarget(RandomGenerator& random) {
+    const float stride = random.Float(minStride, maxStride);
+    heading = heading + random.Float(-maxTurn, maxTurn);
     targetX = x + RulesCos(heading) * stride;
     targetY = y + RulesSin(heading) * stride;
     // Every target lies inside, so the munchet itself never needs a clamp.
@@ -48,7 +47,7 @@ void Munchet::chooseTarget() {
     clampTo(targetY, munchetRadius - halfHeight, halfHeight - munchetRadius);
 }
 
-void Munchet::move(float dt, int level) {
+void Munchet::move(float dt, int level, RandomGenerator& random) {
     const float speed = static_cast<float>(5 * level + 50);
     const float step = speed * dt;
     const float dx = x - targetX;
@@ -57,7 +56,7 @@ void Munchet::move(float dt, int level) {
     // Standing exactly on the target counts as arrived even when the step is
     // zero: the direction dx / dist would be 0 / 0.
     if (slowdownFrames * step > dist || dist == 0) {
-        chooseTarget();
+        chooseTarget(random);
     } else {
         x = x - dx / dist * step;
         y = y - dy / dist * step;
@@ -65,14 +64,14 @@ void Munchet::move(float dt, int level) {
     splitTimer = splitTimer - dt;
 }
 
-void Munchet::trySplit(std::vector<Munchet>& newborns, const Game& game) {
+void Munchet::trySplit(std::vector<Munchet>& newborns, Game& game) {
     if (splitTimer >= 0) return;
     Munchet child;
     child.init(game);
     child.heading = heading;
     child.x = x;
     child.y = y;
-    child.chooseTarget();
+    child.chooseTarget(game.random);
     newborns.push_back(child);
     splitTimer = splitDelay(game);
 }

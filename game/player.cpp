@@ -1,11 +1,8 @@
 #include "game/player.h"
 
-#include "common/clamp.h"
-#include "common/constants.h"
-#include "common/engine_ref.h"
-#include "common/play_panned.h"
+#include "game/clamp.h"
+#include "game/constants.h"
 #include "game/rules_math.h"
-#include "game/sounds.h"
 
 namespace {
 
@@ -47,19 +44,19 @@ void Player::setKeys(std::int32_t focus, std::int32_t up, std::int32_t left, std
     rightKey = right;
 }
 
-void Player::update(float dt) {
+void Player::update(float dt, const FrameInput& input, FrameEffects& effects) {
     float a = acceleration * dt;
     const float k = FrictionPower(friction, dt);
 
     focusing = false;
-    if (hge->Input_GetKeyState(focusKey)) {
+    if (input.Holds(focusKey)) {
         focusing = true;
         a = a * focusSlowdown;
     }
-    if (hge->Input_GetKeyState(leftKey)) vx -= a;
-    if (hge->Input_GetKeyState(rightKey)) vx += a;
-    if (hge->Input_GetKeyState(upKey)) vy -= a;
-    if (hge->Input_GetKeyState(downKey)) vy += a;
+    if (input.Holds(leftKey)) vx -= a;
+    if (input.Holds(rightKey)) vx += a;
+    if (input.Holds(upKey)) vy -= a;
+    if (input.Holds(downKey)) vy += a;
 
     vx = vx * k;
     vy = vy * k;
@@ -80,7 +77,7 @@ void Player::update(float dt) {
     if (pulseTimer < 0 && focusing && charge < pulseCharge) {
         // Deeper charge pulses faster and higher.
         pulseTimer = charge / 40.0f + 0.8f;
-        playPanned(energySound, x, 0.5f - charge * 0.125f);
+        effects.Play(SoundEffect::Energy, x, 0.5f - charge * 0.125f);
     }
 }
 

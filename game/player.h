@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+#include "engine/frame_input.h"
+#include "game/frame_effects.h"
+
 struct Player {
     float x = 0, y = 0;     // position, play-field units
     float vx = 0, vy = 0;   // velocity, units per second
@@ -21,8 +24,9 @@ struct Player {
     void setPosition(float newX, float newY);
     void setKeys(std::int32_t focus, std::int32_t up, std::int32_t left, std::int32_t down,
                  std::int32_t right);
-    // One frame of dt seconds: keys, friction, move, bounce, charge, pulse.
-    void update(float dt);
+    // One frame of dt seconds: input's keys, friction, move, bounce, charge,
+    // pulse (its sound goes into effects).
+    void update(float dt, const FrameInput& input, FrameEffects& effects);
     // Radius within which the ghost pulls food toward itself, units.
     float attractRadius() const;
     // True when a touching munchet ends the game.

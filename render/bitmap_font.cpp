@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 
-#include "common/engine_ref.h"
 #include "render/font_file.h"
 
 namespace {
@@ -19,19 +18,19 @@ float roundHalfEven(float value) { return std::nearbyint(value); }
 
 }  // namespace
 
-BitmapFont::BitmapFont(const char* path) {
-    if (hge == nullptr || path == nullptr) return;
+BitmapFont::BitmapFont(Engine* engine, const char* path) : engine(engine) {
+    if (engine == nullptr || path == nullptr) return;
 
     std::uint32_t size = 0;
-    void* data = hge->Resource_Load(path, &size);
+    void* data = engine->Resource_Load(path, &size);
     if (data == nullptr) return;
     // Parse a copy so the engine's buffer goes back at once.
     const std::string bytes(static_cast<const char*>(data), size);
-    hge->Resource_Free(data);
+    engine->Resource_Free(data);
 
     const FontFileContents contents = ParseFontFile(bytes.data(), bytes.size());
     if (!contents.valid) {
-        hge->System_Log("Font %s has incorrect format.", path);
+        engine->System_Log("Font %s has incorrect format.", path);
         return;
     }
 
@@ -40,17 +39,18 @@ BitmapFont::BitmapFont(const char* path) {
         if (entry.kind == FontFileEntry::Bitmap) {
             // A path too long to name is a texture that cannot be loaded.
             if (!FontTexturePath(path, entry.bitmap, texturePath)) {
-                hge->System_Log("Font %s has incorrect format.", path);
+                engine->System_Log("Font %s has incorrect format.", path);
                 break;
             }
-            const TextureHandle loaded = hge->Texture_Load(texturePath.c_str());
+            const TextureHandle loaded = engine->Texture_Load(texturePath.c_str());
             if (loaded == 0) break;  // glyphs made so far keep what they had
             texture = loaded;
             continue;
         }
         const FontGlyphLine& g = entry.glyph;
-        glyphs[g.code] = std::make_unique<Sprite>(texture, static_cast<float>(g.x), static_cast<float>(g.y),
-                                                  static_cast<float>(g.width), static_cast<float>(g.height));
+        glyphs[g.code] =
+            std::make_unique<Sprite>(engine, texture, static_cast<float>(g.x), static_cast<float>(g.y),
+                                     static_cast<float>(g.width), static_cast<float>(g.height));
         pre[g.code] = static_cast<float>(g.pre);
         post[g.code] = static_cast<float>(g.post);
         if (static_cast<float>(g.height) > height) height = static_cast<float>(g.height);

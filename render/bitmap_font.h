@@ -13,12 +13,13 @@
 enum FontAlignment { AlignLeft = 0, AlignRight = 1, AlignCenter = 2 };
 
 struct BitmapFont {
-    // Reads the font file at path through the engine (hge must be set) and
-    // loads its texture. A missing file leaves an empty
+    // Reads the font file at path through engine (null: an empty font) and
+    // loads its texture; its glyphs draw through the
+    // engine, which must outlive the font. A missing file leaves an empty
     // font quietly; a file that is not a font logs "Font <path> has incorrect
     // format." and leaves an empty font. An empty font draws nothing,
     // measures 0 and still moves down on line feeds by 0.
-    explicit BitmapFont(const char* path);
+    BitmapFont(Engine* engine, const char* path);
 
     // Draws text (a C string) with the top-left of its first line's pen at
     // screen pixel (x, y). alignment: AlignLeft, AlignRight or AlignCenter,
@@ -41,6 +42,9 @@ struct BitmapFont {
     // The glyph of a byte, or null.
     const Sprite* GetGlyph(unsigned char ch) const { return glyphs[ch].get(); }
     TextureHandle GetTexture() const { return texture; }
+    // The engine the font draws through (and the key labels of its texts
+    // come from); may be null.
+    Engine* GetEngine() const { return engine; }
 
 private:
     // The glyph drawn for ch: its own, else "?", else null.
@@ -48,6 +52,7 @@ private:
     // x of the pen at the start of the line beginning at text.
     float lineStart(float x, int alignment, const char* text) const;
 
+    Engine* engine = nullptr;
     TextureHandle texture = 0;  // not owned: freed by the engine's shutdown
     std::array<std::unique_ptr<Sprite>, 256> glyphs{};
     std::array<float, 256> pre{};   // pen advance before a glyph, pixels

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "common/constants.h"
+#include "game/constants.h"
 #include "game/game.h"
 #include "render/bitmap_font.h"
 #include "render/key_labels.h"
@@ -25,16 +25,18 @@ void DrawHelp(BitmapFont& font, const Game& game) {
     font.DrawText(512, 40, AlignCenter, "F1 - one player mode\nF2 - coop mode");
     char help[160];
     if (game.playerCount == 1) {
-        font.DrawText(512, 384, AlignCenter, BuildKeyHelp(help, sizeof help, soloKeys, "CURSOR", "SHIFT"));
+        font.DrawText(512, 384, AlignCenter,
+                      BuildKeyHelp(font.GetEngine(), help, sizeof help, soloKeys, "CURSOR", "SHIFT"));
     } else {
         // The first player's cursor keys sit on the right of the keyboard.
         font.DrawText(712, 384, AlignCenter,
-                      BuildKeyHelp(help, sizeof help, keypadKeys, "CURSOR", "Numpad 0"));
-        font.DrawText(312, 384, AlignCenter, BuildKeyHelp(help, sizeof help, letterKeys, "WASD", "G"));
+                      BuildKeyHelp(font.GetEngine(), help, sizeof help, keypadKeys, "CURSOR", "Numpad 0"));
+        font.DrawText(312, 384, AlignCenter,
+                      BuildKeyHelp(font.GetEngine(), help, sizeof help, letterKeys, "WASD", "G"));
     }
     font.DrawFormatted(512, 604, AlignCenter,
                        "%s - change music volume\n\ncode: VLKN\nsoundtrack: Ostrel - Stardust",
-                       KeyHelpName('M', "M"));
+                       KeyHelpName(font.GetEngine(), 'M', "M"));
 }
 
 bool CursorVisible(float gameTime) { return std::fmod(std::trunc(gameTime * 5.0f), 2.0f) == 0.0f; }
@@ -101,7 +103,8 @@ void DrawHighscoreTable(BitmapFont& font, const Game& game) {
 
     if (game.firstRow > 0) font.DrawText(112, 384, AlignLeft, "Scroll\n<< Left");
     font.DrawText(912, 384, AlignRight, "Scroll\nRight >>");
-    font.DrawFormatted(512, 634, AlignCenter, "Game Over!\nRestart with %s or SPACE", KeyHelpName('R', "R"));
+    font.DrawFormatted(512, 634, AlignCenter, "Game Over!\nRestart with %s or SPACE",
+                       KeyHelpName(font.GetEngine(), 'R', "R"));
 }
 
 void DrawScoreLine(BitmapFont& font, const Game& game) {

@@ -1,5 +1,5 @@
 // The texts over the play field: help, level bonus, name prompt, highscore
-// table, score and level line, volume bar. Each draws with the program's
+// table, score and level line, volume bar. Each draws with the scene's
 // font and does nothing without one.
 #pragma once
 

@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "common/engine_ref.h"
-
 namespace {
 
 // A label the font draws: printable ASCII only.
@@ -24,13 +22,13 @@ const char* HelpWords(const char* label) {
 
 }  // namespace
 
-const char* BuildKeyHelp(char* out, std::size_t size, const KeyBinding& keys, const char* usualMove,
-                         const char* usualFocus) {
+const char* BuildKeyHelp(Engine* engine, char* out, std::size_t size, const KeyBinding& keys,
+                         const char* usualMove, const char* usualFocus) {
     const int moves[4] = {keys.up, keys.left, keys.down, keys.right};
     const char* labels[4];
-    bool known = hge != nullptr, single = true;
+    bool known = engine != nullptr, single = true;
     for (int i = 0; i < 4 && known; ++i) {
-        labels[i] = hge->Input_GetKeyName(moves[i]);
+        labels[i] = engine->Input_GetKeyName(moves[i]);
         known = Drawable(labels[i]);
         single = single && known && labels[i][1] == '\0';
     }
@@ -42,11 +40,12 @@ const char* BuildKeyHelp(char* out, std::size_t size, const KeyBinding& keys, co
     else
         std::snprintf(move, sizeof move, single ? "%s%s%s%s" : "%s %s %s %s", labels[0], labels[1], labels[2],
                       labels[3]);
-    std::snprintf(out, size, "move with %s\nFocus with %s", move, KeyHelpName(keys.focus, usualFocus));
+    std::snprintf(out, size, "move with %s\nFocus with %s", move,
+                  KeyHelpName(engine, keys.focus, usualFocus));
     return out;
 }
 
-const char* KeyHelpName(int key, const char* usual) {
-    const char* label = hge ? hge->Input_GetKeyName(key) : nullptr;
+const char* KeyHelpName(Engine* engine, int key, const char* usual) {
+    const char* label = engine ? engine->Input_GetKeyName(key) : nullptr;
     return Drawable(label) ? HelpWords(label) : usual;
 }

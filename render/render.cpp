@@ -2,9 +2,8 @@
 
 #include <cmath>
 
-#include "common/clamp.h"
-#include "common/constants.h"
-#include "common/engine_ref.h"
+#include "game/clamp.h"
+#include "game/constants.h"
 #include "game/game.h"
 #include "render/hud.h"
 #include "render/scene.h"
@@ -34,38 +33,41 @@ std::uint32_t bodyColour(float charge, bool focusing) {
 
 }  // namespace
 
-void Draw(const Food& food) {
-    if (foodSprite) foodSprite->Draw(food.x + halfWidth, food.y + halfHeight, 0, foodRadius * 0.5f, 0);
+void Draw(Scene& scene, const Food& food) {
+    if (scene.foodSprite)
+        scene.foodSprite->Draw(food.x + halfWidth, food.y + halfHeight, 0, foodRadius * 0.5f, 0);
 }
 
-void Draw(const Munchet& munchet) {
-    if (munchetSprite)
-        munchetSprite->Draw(munchet.x + halfWidth, munchet.y + halfHeight, munchet.heading,
-                            munchetRadius * 0.125f, 0);
+void Draw(Scene& scene, const Munchet& munchet) {
+    if (scene.munchetSprite)
+        scene.munchetSprite->Draw(munchet.x + halfWidth, munchet.y + halfHeight, munchet.heading,
+                                  munchetRadius * 0.125f, 0);
 }
 
-void Draw(const Player& player) {
-    if (ghostEnergySprite) {
-        ghostEnergySprite->SetColor(auraColour(player.charge));
-        ghostEnergySprite->Draw(player.x + halfWidth, player.y + halfHeight, 0, 1.0f, 0);
+void Draw(Scene& scene, const Player& player) {
+    if (scene.ghostEnergySprite) {
+        scene.ghostEnergySprite->SetColor(auraColour(player.charge));
+        scene.ghostEnergySprite->Draw(player.x + halfWidth, player.y + halfHeight, 0, 1.0f, 0);
     }
-    if (ghostSprite) {
-        ghostSprite->SetColor(bodyColour(player.charge, player.focusing));
-        ghostSprite->Draw(player.x + halfWidth, player.y + halfHeight, 0, playerRadius * 0.0625f, 0);
+    if (scene.ghostSprite) {
+        scene.ghostSprite->SetColor(bodyColour(player.charge, player.focusing));
+        scene.ghostSprite->Draw(player.x + halfWidth, player.y + halfHeight, 0, playerRadius * 0.0625f, 0);
     }
 }
 
-bool RenderScene(const Game& game) {
-    hge->Gfx_BeginScene();
-    hge->Gfx_Clear(0);
+void RenderScene(Scene& scene, const Game& game, bool volumeGliding) {
+    if (!scene.engine) return;
+    Engine& engine = *scene.engine;
+    engine.Gfx_BeginScene();
+    engine.Gfx_Clear(0);
 
-    if (doorSprite) doorSprite->Draw(halfWidth, halfHeight - 320, 0, 2.0f, 0);
-    for (const Food& item : game.foodList) Draw(item);
-    for (const Munchet& munchet : game.munchetList) Draw(munchet);
-    for (const Player& player : game.activePlayers()) Draw(player);
+    if (scene.doorSprite) scene.doorSprite->Draw(halfWidth, halfHeight - 320, 0, 2.0f, 0);
+    for (const Food& item : game.foodList) Draw(scene, item);
+    for (const Munchet& munchet : game.munchetList) Draw(scene, munchet);
+    for (const Player& player : game.activePlayers()) Draw(scene, player);
 
-    if (font) {
-        BitmapFont& text = *font;
+    if (scene.font) {
+        BitmapFont& text = *scene.font;
         if (game.level >= 1 && game.levelTime < 3.0f) DrawLevelBonus(text, game);
         if (game.gameOver && game.nameEntry)
             DrawNamePrompt(text, game);
@@ -74,9 +76,8 @@ bool RenderScene(const Game& game) {
         else if (game.gameTime < 3.0f)
             DrawHelp(text, game);
         DrawScoreLine(text, game);
-        if (hge->Channel_IsSliding(game.musicChannel)) DrawVolumeBar(text, game.musicVolume);
+        if (volumeGliding) DrawVolumeBar(text, game.musicVolume);
     }
 
-    hge->Gfx_EndScene();
-    return false;
+    engine.Gfx_EndScene();
 }

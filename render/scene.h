@@ -1,7 +1,7 @@
-// The program-wide pictures and the font, made by LoadResources
-// (app/load_resources.h) and drawn by Render. They live for the whole run;
-// loading again replaces them (tests recreate the engine per test). A null
-// sprite or font is not drawn.
+// What the scene is drawn with: the engine, the five pictures with their
+// sprites, and the font. Made by the program's start-up (app/load_resources.h)
+// and handed to RenderScene; a test makes its own. A null sprite or font is
+// not drawn; without an engine nothing is.
 #pragma once
 
 #include <memory>
@@ -10,17 +10,22 @@
 #include "render/bitmap_font.h"
 #include "render/sprite.h"
 
-// Engine textures; 0 when the picture could not be loaded. Not freed by the
-// program: the engine's shutdown frees them.
-extern TextureHandle ghostTexture;
-extern TextureHandle ghostEnergyTexture;
-extern TextureHandle munchetTexture;
-extern TextureHandle foodTexture;
-extern TextureHandle doorTexture;
+struct Scene {
+    // Not owned; it must outlive the scene's sprites and font.
+    Engine* engine = nullptr;
 
-extern std::unique_ptr<Sprite> ghostSprite;        // a player's body, 32 x 32, hot spot at its centre
-extern std::unique_ptr<Sprite> ghostEnergySprite;  // a player's aura, 48 x 48
-extern std::unique_ptr<Sprite> munchetSprite;      // a munchet, 16 x 16, facing +x
-extern std::unique_ptr<Sprite> foodSprite;         // a food item, 6 x 4
-extern std::unique_ptr<Sprite> doorSprite;         // the goal, 32 x 32, in its own colours
-extern std::unique_ptr<BitmapFont> font;           // every text on screen
+    // Engine textures; 0 when the picture could not be loaded. Not freed by
+    // the scene: the engine's shutdown frees them.
+    TextureHandle ghostTexture = 0;
+    TextureHandle ghostEnergyTexture = 0;
+    TextureHandle munchetTexture = 0;
+    TextureHandle foodTexture = 0;
+    TextureHandle doorTexture = 0;
+
+    std::unique_ptr<Sprite> ghostSprite;        // a player's body, 32 x 32, hot spot at its centre
+    std::unique_ptr<Sprite> ghostEnergySprite;  // a player's aura, 48 x 48
+    std::unique_ptr<Sprite> munchetSprite;      // a munchet, 16 x 16, facing +x
+    std::unique_ptr<Sprite> foodSprite;         // a food item, 6 x 4
+    std::unique_ptr<Sprite> doorSprite;         // the goal, 32 x 32, in its own colours
+    std::unique_ptr<BitmapFont> font;           // every text on screen
+};

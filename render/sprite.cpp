@@ -2,13 +2,11 @@
 
 #include <cmath>
 
-#include "common/engine_ref.h"
-
-Sprite::Sprite(TextureHandle texture, float x, float y, float w, float h)
-    : texX(x), texY(y), width(w), height(h), texWidth(1.0f), texHeight(1.0f) {
-    if (texture != 0 && hge != nullptr) {
-        texWidth = static_cast<float>(hge->Texture_GetWidth(texture));
-        texHeight = static_cast<float>(hge->Texture_GetHeight(texture));
+Sprite::Sprite(Engine* engine, TextureHandle texture, float x, float y, float w, float h)
+    : engine(engine), texX(x), texY(y), width(w), height(h), texWidth(1.0f), texHeight(1.0f) {
+    if (texture != 0 && engine != nullptr) {
+        texWidth = static_cast<float>(engine->Texture_GetWidth(texture));
+        texHeight = static_cast<float>(engine->Texture_GetHeight(texture));
         // A texture the engine cannot size would divide by zero below.
         if (texWidth <= 0.0f) texWidth = 1.0f;
         if (texHeight <= 0.0f) texHeight = 1.0f;
@@ -60,7 +58,7 @@ void Sprite::Draw(float x, float y, float rotation, float hscale, float vscale) 
         quad.v[3].y = b2 + y;
     }
 
-    if (hge != nullptr) hge->Gfx_RenderQuad(&quad);
+    if (engine != nullptr) engine->Gfx_RenderQuad(&quad);
 }
 
 void Sprite::SetColor(std::uint32_t colour) {

@@ -8,12 +8,12 @@
 #include "engine/engine.h"
 
 struct Sprite {
+    // engine: what the texture is sized and the sprite drawn with (not
+    // owned; it must outlive the sprite); null: a sprite that draws nothing.
     // texture: the engine texture the rectangle is cut from (not owned; 0 for
     // none, which draws the vertex colours alone). x, y, width, height: the
     // rectangle in texture pixels. Texture coordinates are fixed here, once.
-    // The engine is reached through the program's shared reference (hge),
-    // which must be set while sprites are made with a texture and drawn.
-    Sprite(TextureHandle texture, float x, float y, float width, float height);
+    Sprite(Engine* engine, TextureHandle texture, float x, float y, float width, float height);
 
     // Puts the hot spot at screen pixel (x, y), turns the picture by rotation
     // radians about it (clockwise on screen) and scales it about it by
@@ -33,6 +33,7 @@ struct Sprite {
     const Quad& GetQuad() const { return quad; }
 
 private:
+    Engine* engine;
     Quad quad;
     // The rectangle, texture pixels. Its corner is used up by the texture
     // coordinates at construction; it is kept as part of what a sprite is.

@@ -6,15 +6,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "common/engine_ref.h"
-#include "engine/headless.h"
 #include "game/rules_version.h"
 
 namespace {
-
-// The game the engine's frame callback drives during a run.
-Game* verifiedGame = nullptr;
-bool VerifiedFrame() { return verifiedGame->Frame(); }
 
 std::chrono::nanoseconds ThreadCpuTime() {
     timespec now{};
@@ -32,36 +26,6 @@ std::string Describe(const ReplayCounters& c) {
     return "score " + std::to_string(c.score) + ", level " + std::to_string(c.level) + ", munchets " +
            std::to_string(c.munchets) + ", food " + std::to_string(c.food);
 }
-
-// The process's one engine, headless and without a platform, for one run;
-// released again (and `hge` cleared) however the run ends.
-class EngineForOneRun {
-public:
-    explicit EngineForOneRun(Game& game) : engine_(hgeCreate(EngineVersion)) {
-        engine_->System_SetPlatform(nullptr);
-        engine_->Headless_Enable(HeadlessOptions{});
-        engine_->System_SetState(StateLogFile, "");
-        engine_->System_SetState(StateFrameFunc, &VerifiedFrame);
-        engine_->System_SetState(StateRenderFunc, nullptr);
-        engine_->System_Initiate();
-        hge = engine_;
-        verifiedGame = &game;
-    }
-    ~EngineForOneRun() {
-        verifiedGame = nullptr;
-        hge = nullptr;
-        engine_->System_Shutdown();
-        engine_->Release();
-    }
-    EngineForOneRun(const EngineForOneRun&) = delete;
-    EngineForOneRun& operator=(const EngineForOneRun&) = delete;
-
-    Engine* operator->() const { return engine_; }
-    Engine& operator*() const { return *engine_; }
-
-private:
-    Engine* engine_;
-};
 
 // The checks that need no game: which rules, which frame times. Empty when
 // they pass.
@@ -110,6 +74,7 @@ std::string CheckWithoutPlaying(const Replay& replay, const VerifyOptions& optio
 
 void SetUpReplayStart(Game& game, const Replay& replay) {
     game.Reset();
+    game.random.SetState(replay.summary.startRandom);
     game.beginning = GameBeginning{};
     game.playerCount = replay.summary.playerCount;
     game.pendingNewborns = replay.carried;
@@ -124,7 +89,7 @@ void SetUpReplayStart(Game& game, const Replay& replay) {
 }
 
 ReplayRun::ReplayRun(const Replay& replay, VerifyOptions options)
-    : replay(replay), options(std::move(options)), random(replay.summary.startRandom) {
+    : replay(replay), options(std::move(options)) {
     if (std::string why = CheckWithoutPlaying(replay, this->options, check); !why.empty())
         Finish(ReplayVerdict::Refused, std::move(why));
 }
@@ -139,21 +104,16 @@ void ReplayRun::Finish(ReplayVerdict verdict, std::string reason) {
 
 void ReplayRun::Play(std::chrono::nanoseconds slice) {
     if (finished) return;
-    if (hge) return Finish(ReplayVerdict::NotRun, "the engine is in use in this process");
     using Clock = std::chrono::steady_clock;
     const Clock::time_point begun = Clock::now();
     const Clock::time_point sliceEnd =
         slice >= Clock::time_point::max() - begun ? Clock::time_point::max() : begun + slice;
     sliceCpuStart = ThreadCpuTime();
-    const bool fresh = !game;
-    if (fresh) game = std::make_unique<Game>();
-    {
-        EngineForOneRun engine(*game);
-        engine->Random_SetState(random);
-        if (fresh) SetUpReplayStart(*game, replay);
-        while (!PlayFrame(*engine) && Clock::now() < sliceEnd) {
-        }
-        random = engine->Random_GetState();
+    if (!game) {
+        game = std::make_unique<Game>();
+        SetUpReplayStart(*game, replay);
+    }
+    while (!PlayFrame() && Clock::now() < sliceEnd) {
     }
     cpuUsed += ThreadCpuTime() - sliceCpuStart;
     // Between the frame checks, too: a run of slow frames overshoots the
@@ -166,7 +126,7 @@ void ReplayRun::Play(std::chrono::nanoseconds slice) {
     if (finished) game.reset();
 }
 
-bool ReplayRun::PlayFrame(Engine& engine) {
+bool ReplayRun::PlayFrame() {
     const ReplaySummary& s = replay.summary;
     const std::size_t frames = replay.frames.size();
     const std::size_t i = check.framesRun;
@@ -182,7 +142,9 @@ bool ReplayRun::PlayFrame(Engine& engine) {
             return true;
         }
     }
-    const bool left = engine.Headless_RunFrame(ToFrameInput(replay.frames[i]));
+    // Every frame time was checked to lie within the engine's bounds before
+    // the first frame, so the game runs on exactly the recorded times.
+    const bool left = game->Frame(ToFrameInput(replay.frames[i]));
     check.framesRun += 1;
     check.reached = {game->score, game->level, game->munchets, game->food};
     const auto refuse = [this](std::string why) {

@@ -5,12 +5,10 @@
 // the replay claims. What that proves, and what it does not (that a person
 // pressed the keys), is said in the README.
 //
-// Runs on the engine's core with the null backend: no window, no sound, no
-// platform library. The engine is one per process, so VerifyReplay takes it
-// for its run and hands it back released; nothing else in the process may use
-// the engine meanwhile (`hge` must be null), and calls must not overlap (one
-// thread calls it, as often as it likes: every run starts from a fresh
-// engine and a fresh Game, and leaves nothing behind).
+// Steps a Game of its own directly from the replay's frames: no engine, no
+// window, no sound, no platform library. Runs share nothing, so any number
+// may go on at once on any threads, each run used by one thread at a time;
+// every run starts from a fresh Game and leaves nothing behind.
 #pragma once
 
 #include <chrono>
@@ -47,7 +45,7 @@ enum class ReplayVerdict {
     Refused,   // not a game the rules produced as claimed (reason says why)
     Unproven,  // played through, but began with munchets carried over from the game before
     Stopped,   // the CPU budget ran out or stop asked: nothing is known
-    NotRun,    // the engine was in use in this process
+    NotRun,    // no verdict yet: the run has not finished
 };
 
 struct ReplayCheck {
@@ -68,10 +66,10 @@ struct ReplayCheck {
 ReplayCheck VerifyReplay(const Replay& replay, const VerifyOptions& options = {});
 
 // VerifyReplay a slice at a time, so that one thread can take turns between
-// many replays: between slices the run keeps its game and the generator's
-// state, and the engine is free for another run (or anything else). Played
-// in any number of slices, the verdict is the one VerifyReplay gives.
-// Borrows the replay, which must outlive the run.
+// many replays: between slices the run keeps its game (with its generator).
+// Played in any number of slices, on whichever thread, the verdict is the
+// one VerifyReplay gives. Borrows the replay, which must outlive the run and
+// not change meanwhile; runs of one replay on several threads are fine.
 class ReplayRun {
 public:
     // Runs the checks that need no game at once: a replay they refuse is
@@ -82,8 +80,7 @@ public:
     ~ReplayRun();
 
     // Plays frames until the run ends or `slice` of wall time has passed (at
-    // least one frame), taking the engine for the slice and handing it back
-    // released. Does nothing once Finished.
+    // least one frame). Does nothing once Finished.
     void Play(std::chrono::nanoseconds slice);
 
     bool Finished() const { return finished; }
@@ -94,7 +91,7 @@ public:
 
 private:
     // Plays one frame; true when the run ended in it.
-    bool PlayFrame(Engine& engine);
+    bool PlayFrame();
     void Finish(ReplayVerdict verdict, std::string reason);
     void EndAfterLastFrame();
 
@@ -102,15 +99,14 @@ private:
     VerifyOptions options;
     ReplayCheck check;
     std::unique_ptr<Game> game;  // made in the first slice
-    RandomState random;          // the generator between slices
     std::chrono::nanoseconds cpuUsed{0};
     std::chrono::nanoseconds sliceCpuStart{0};  // the thread's CPU time as the slice began
     bool finished = false;
 };
 
-// Puts game where a replay's game began, the engine's random generator
-// already set to the replay's start state: the game begun before the first
-// frame (one StartGame), or a finished game's table with empty lists, so that
-// the first frame's keys begin the game, with the carried munchets about to
-// join it. Keeps what the rules do not touch (name, table, music, wiring).
+// Puts game where a replay's game began, its random generator set to the
+// replay's start state: the game begun before the first frame (one
+// StartGame), or a finished game's table with empty lists, so that the first
+// frame's keys begin the game, with the carried munchets about to join it.
+// Keeps what the rules do not touch (name, table, music volume, wiring).
 void SetUpReplayStart(Game& game, const Replay& replay);

@@ -75,6 +75,7 @@ TEST_F(Startup, EscapeHeldEndsTheLoopAndTheProgramExitsWithZero) {
     const InputJournal& journal = engine->Journal_Get();
     EXPECT_EQ(journal.frames, 6u);
     EXPECT_TRUE(journal.last.Holds(Key::Escape));
+    EXPECT_EQ(journal.startRandom, game.beginning.random) << "it begins from the game's own generator";
     EXPECT_TRUE(std::filesystem::exists(dir / "error.log"));
     // With data/ empty every resource is missing, and the engine says so.
     EXPECT_NE(Log().find("data/ghost.png"), std::string::npos) << Log();

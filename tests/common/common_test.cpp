@@ -1,10 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
-
-#include "common/clamp.h"
-#include "common/play_panned.h"
 #include "common/split_first.h"
 
 TEST(SplitFirst, TakesPiecesBetweenDelimitersInOrder) {
@@ -53,32 +48,4 @@ TEST(SplitFirst, MultiCharacterAndMissingDelimiters) {
     std::string anything = "x";
     ASSERT_TRUE(SplitFirst(anything, "", out));
     EXPECT_EQ(out, "x") << "an empty delimiter never matches";
-}
-
-TEST(ClampTo, RaisesThenLowers) {
-    float value = -5;
-    clampTo(value, -1, 1);
-    EXPECT_EQ(value, -1);
-    value = 7;
-    clampTo(value, -1, 1);
-    EXPECT_EQ(value, 1);
-    value = 0.25f;
-    clampTo(value, -1, 1);
-    EXPECT_EQ(value, 0.25f);
-    value = 0;
-    clampTo(value, 2, 1);
-    EXPECT_EQ(value, 1) << "with low above high the high bound wins, as the order of the tests says";
-}
-
-TEST(PanForX, ScalesTheFieldToFullPanAndTruncates) {
-    EXPECT_EQ(panForX(-600), -100);
-    EXPECT_EQ(panForX(600), 100);
-    EXPECT_EQ(panForX(-512), -100);
-    EXPECT_EQ(panForX(512), 100);
-    EXPECT_EQ(panForX(100), 19) << "19.53 truncated";
-    EXPECT_EQ(panForX(-100), -19) << "truncated toward zero, not down";
-    EXPECT_EQ(panForX(0), 0);
-    EXPECT_EQ(panForX(2.5f), 0);
-    EXPECT_EQ(panForX(std::numeric_limits<float>::quiet_NaN()), 0) << "not a place: the middle";
-    EXPECT_EQ(panForX(-std::numeric_limits<float>::infinity()), -100);
 }

@@ -25,7 +25,6 @@ constexpr int KeyR = 'R';
 
 struct HeadlessRoundTrip : testing::Test {
     e2e::ScoreServer server;
-    SceneReset scene;
     RenderedGame g{4711};
     TempDir fonts;
     Game& game = g.game;
@@ -36,8 +35,9 @@ struct HeadlessRoundTrip : testing::Test {
         ASSERT_TRUE(SetScoreServerHost(server.Host()));
         // The real pictures (from the source tree, where the tests run) and a
         // font whose glyphs name their characters, so the drawn texts can be read.
-        LoadResources();
-        font = std::make_unique<BitmapFont>(fonts.write("e2e.fnt", IdentifyingFontText()).c_str());
+        LoadResources(*g.engine, g.scene, g.audio);
+        g.scene.font =
+            std::make_unique<BitmapFont>(g.engine, fonts.write("e2e.fnt", IdentifyingFontText()).c_str());
         ConfigureScoreExchange({server.Host(), DefaultExchangeBudget, fonts.file("outbox"), {}});
         game.scoreExchange = ExchangeScores;
         game.StartGame();

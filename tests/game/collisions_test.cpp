@@ -16,7 +16,7 @@ protected:
         game.munchetList.push_back(m);
         return game.munchetList.back();
     }
-    const std::vector<SoundEvent>& Sounds() { return g.LastFrame().sounds; }
+    const std::vector<SoundRequest>& Sounds() { return g.game.effects.sounds; }
     Game& game = g.game;
 };
 
@@ -34,7 +34,7 @@ TEST_F(CollisionsTest, ContactStartsBelowTwentyFourUnits) {
     EXPECT_EQ(game.score, 100);
     EXPECT_EQ(game.munchets, 1);
     ASSERT_EQ(Sounds().size(), 1u);
-    EXPECT_EQ(Sounds()[0].effect, munchetEatenSound);
+    EXPECT_EQ(Sounds()[0].effect, SoundEffect::MunchetEaten);
     EXPECT_EQ(Sounds()[0].pan, 4);  // 23.99 / 512 * 100
 }
 
@@ -64,7 +64,7 @@ TEST_F(CollisionsTest, ACatchWithAScoreAsksForANameOtherwiseFetchesTheTable) {
     EXPECT_TRUE(game.gameOver);
     EXPECT_FALSE(game.nameEntry);
     EXPECT_TRUE(game.highscores.empty() || game.highscores[0].name != "sentinel");
-    EXPECT_EQ(SoundCount(g.LastFrame(), deadSound), 2);  // one per touching munchet
+    EXPECT_EQ(SoundCount(g.game.effects, SoundEffect::Dead), 2);  // one per touching munchet
     EXPECT_EQ(Sounds()[0].pan, 0);
 
     game.gameOver = false;
@@ -90,9 +90,9 @@ TEST_F(CollisionsTest, OneGhostCaughtWhileTheOtherEatsTheLastMunchet) {
     EXPECT_EQ(game.munchets, 1);
     EXPECT_EQ(game.munchetList.size(), 3u);
     ASSERT_EQ(Sounds().size(), 3u);
-    EXPECT_EQ(Sounds()[0].effect, deadSound);
-    EXPECT_EQ(Sounds()[1].effect, munchetEatenSound);
-    EXPECT_EQ(Sounds()[2].effect, nextLevelSound);
+    EXPECT_EQ(Sounds()[0].effect, SoundEffect::Dead);
+    EXPECT_EQ(Sounds()[1].effect, SoundEffect::MunchetEaten);
+    EXPECT_EQ(Sounds()[2].effect, SoundEffect::NextLevel);
     EXPECT_EQ(Sounds()[2].pan, 0);
 }
 
@@ -109,7 +109,7 @@ TEST_F(CollisionsTest, EatingTheOnlyMunchetOfLevelZeroInAFrameGives10100) {
     EXPECT_EQ(game.munchetList.size(), 3u);
     EXPECT_EQ(game.players[0].y, -192.0f);
     EXPECT_EQ(game.players[0].charge, 1.0f);
-    EXPECT_EQ(SoundCount(g.LastFrame(), nextLevelSound), 1);
+    EXPECT_EQ(SoundCount(g.game.effects, SoundEffect::NextLevel), 1);
 }
 
 TEST_F(CollisionsTest, MunchetsEatFoodFromTheEndAndCostPointsOnlyWithAScore) {
@@ -123,7 +123,7 @@ TEST_F(CollisionsTest, MunchetsEatFoodFromTheEndAndCostPointsOnlyWithAScore) {
     EXPECT_EQ(m.splitTimer, 0.0f);  // two meals, 10 s each
     EXPECT_EQ(game.score, 0);
     EXPECT_EQ(game.food, 0);
-    EXPECT_EQ(SoundCount(g.LastFrame(), foodSound), 2);
+    EXPECT_EQ(SoundCount(g.game.effects, SoundEffect::Food), 2);
 
     game.score = 4;
     game.foodList = {Food(1, 0), Food(2, 0), Food(3, 0)};
@@ -142,7 +142,7 @@ TEST_F(CollisionsTest, FoodInTheGoalIsSaved) {
     EXPECT_EQ(game.score, 90);
     EXPECT_EQ(game.food, -30);
     ASSERT_EQ(Sounds().size(), 2u);
-    EXPECT_EQ(Sounds()[0].effect, savedSound);
+    EXPECT_EQ(Sounds()[0].effect, SoundEffect::Saved);
     EXPECT_EQ(Sounds()[0].pan, 0);  // the later item first
     EXPECT_EQ(Sounds()[1].pan, 6);  // 33.9 / 512 * 100
 }

@@ -11,7 +11,6 @@ std::vector<std::uint64_t> PlayRecorded(bool plainScan, int seed, float frameTim
     HeadlessOptions options;
     options.frameTime = frameTime;
     HeadlessGame g(seed, options);
-    SoundNames names;
     g.game.foodGrid.plainScan = plainScan;
     g.game.StartGame();
     if (players == 2) g.RunFrame(FrameInput{}.Hold(Key::F2));
@@ -23,7 +22,7 @@ std::vector<std::uint64_t> PlayRecorded(bool plainScan, int seed, float frameTim
         g.RunFrame(input);
         StateHash h;
         h.add(HashState(g.game));
-        for (const SoundEvent& s : g.LastFrame().sounds) h.add(s.effect), h.add(s.pan), h.add(s.pitch);
+        for (const SoundRequest& s : g.game.effects.sounds) h.add(s.effect), h.add(s.pan), h.add(s.pitch);
         hashes.push_back(h.value);
     }
     return hashes;

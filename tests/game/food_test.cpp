@@ -77,7 +77,7 @@ TEST_F(FoodTest, SixCloseItemsMakeTheChargeSinkByAFifthPerSecond) {
     players[0].setPosition(0, 0);
     playerCount = 1;
     for (int frame = 0; frame < 100; ++frame) {
-        players[0].update(0.01f);
+        Update(players[0], 0.01f);
         foods.clear();  // the same ring in every frame, 20 units around the ghost
         for (int i = 0; i < 6; ++i) {
             const float a = static_cast<float>(i) * 1.0472f;

@@ -30,24 +30,23 @@ TEST(FrameOrder, EscapeEndsTheRunBeforeAnythingElseHappens) {
     int nextDraw = 0;
     {
         HeadlessGame reference(Seed);
-        reference.game.StartMusic();
         reference.game.StartGame();
-        nextDraw = reference.engine->Random_Int(0, 1 << 30);
+        nextDraw = reference.game.random.Int(0, 1 << 30);
     }
 
     HeadlessGame g(Seed);
-    g.game.StartMusic();
+    g.game.musicVolume = Game::StartVolume;
     g.game.StartGame();
     const auto foodBefore = g.game.foodList.size();
     const float timeBefore = g.game.gameTime;
 
     EXPECT_TRUE(g.RunFrame(FrameInput{}.Hold(Key::Escape).Press('M')));
     EXPECT_EQ(g.game.musicVolume, 60) << "no volume change in an ending frame";
-    EXPECT_TRUE(g.LastFrame().channels.empty());
+    EXPECT_FALSE(g.game.effects.musicVolume.has_value());
+    EXPECT_TRUE(g.game.effects.sounds.empty());
     EXPECT_EQ(g.game.foodList.size(), foodBefore);
     EXPECT_EQ(g.game.gameTime, timeBefore);
-    EXPECT_TRUE(g.LastFrame().quads.empty()) << "nothing is drawn after the frame asked to end";
-    EXPECT_EQ(g.engine->Random_Int(0, 1 << 30), nextDraw) << "not a single random number was drawn";
+    EXPECT_EQ(g.game.random.Int(0, 1 << 30), nextDraw) << "not a single random number was drawn";
 }
 
 TEST(FrameOrder, HoldingF1RestartsInEveryFrameUntilReleased) {
@@ -119,13 +118,13 @@ TEST(NameEntry, BackspaceAndDeleteRemoveTheLastCharacter) {
 
 TEST(NameEntry, TheLetterMIsTypedNotAVolumeChange) {
     HeadlessGame g(Seed);
-    g.game.StartMusic();
+    g.game.musicVolume = Game::StartVolume;
     g.game.StartGame();
     EnterNameEntry(g.game);
     g.RunFrame(Typed('M'));
     EXPECT_EQ(g.game.playerName, "M");
     EXPECT_EQ(g.game.musicVolume, 60);
-    EXPECT_TRUE(g.LastFrame().channels.empty());
+    EXPECT_FALSE(g.game.effects.musicVolume.has_value());
 }
 
 TEST(NameEntry, TheLastNameIsOfferedAgainNextTime) {
@@ -183,28 +182,22 @@ TEST(TableScreen, RestartKeysDoNothingWhileANameIsTyped) {
     EXPECT_EQ(g.game.playerName, "") << "a held key without a typed character adds nothing";
 }
 
-TEST(MusicVolume, EachPressOfMStepsTheCycleAndGlidesTheChannel) {
+TEST(MusicVolume, EachPressOfMStepsTheCycleAndAsksForTheMusicToGlide) {
     HeadlessGame g(Seed);
-    g.game.StartMusic();
+    g.game.musicVolume = Game::StartVolume;
     g.game.StartGame();
-    EXPECT_EQ(g.game.musicVolume, 60);
     for (const int expected : {80, 100, 0, 20, 40, 60}) {
         g.RunFrame(Pressed('M'));
         EXPECT_EQ(g.game.musicVolume, expected);
-        ASSERT_EQ(g.LastFrame().channels.size(), 1u);
-        const ChannelEvent& slide = g.LastFrame().channels[0];
-        EXPECT_EQ(slide.kind, ChannelEvent::SlideTo);
-        EXPECT_EQ(slide.channel, g.game.musicChannel);
-        EXPECT_EQ(slide.volume, expected);
-        EXPECT_FLOAT_EQ(slide.time, 0.5f);
-        EXPECT_EQ(slide.pan, -101) << "pan kept";
-        EXPECT_FLOAT_EQ(slide.pitch, -1.0f) << "pitch kept";
+        EXPECT_EQ(g.game.effects.musicVolume, expected);
     }
+    g.RunFrame();
+    EXPECT_FALSE(g.game.effects.musicVolume.has_value()) << "asked once, in the frame of the key";
 }
 
 TEST(MusicVolume, TheKeyWorksOnTheTableScreen) {
     HeadlessGame g(Seed);
-    g.game.StartMusic();
+    g.game.musicVolume = Game::StartVolume;
     g.game.StartGame();
     g.game.gameOver = true;
     g.RunFrame(Pressed('M'));

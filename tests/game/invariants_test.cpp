@@ -51,7 +51,6 @@ struct RunSummary {
 // (Enter) and the table (R), so one run covers several games.
 RunSummary PlayAndCheck(int seed, int players, int frames) {
     HeadlessGame g(seed);
-    SoundNames names;
     g.game.StartGame();
     if (players == 2) g.RunFrame(FrameInput{}.Hold(Key::F2));
     RunSummary summary;

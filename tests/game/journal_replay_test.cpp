@@ -38,10 +38,13 @@ TEST_P(JournalReplay, ReachesTheStateOfThePlayedGame) {
     Played played;
     {
         HeadlessGame g(4321 + players);
-        SoundNames names;
-        g.engine->Journal_Begin();
+        played.journal.Begin(g.game.random.GetState());
+        const auto run = [&](const FrameInput& input) {
+            g.RunFrame(input);
+            played.journal.Append(g.lastInput);
+        };
         g.game.StartGame();
-        g.RunFrame(FrameInput{}.Hold(players == 2 ? Key::F2 : Key::F1));
+        run(FrameInput{}.Hold(players == 2 ? Key::F2 : Key::F1));
         Bot bot;
         for (int frame = 0; frame < 4000; ++frame) {
             FrameInput input = bot.Input(g.game).Lasting(WanderingFrameTime(frame));
@@ -49,9 +52,8 @@ TEST_P(JournalReplay, ReachesTheStateOfThePlayedGame) {
                 input.Press(frame % 2 ? Key::Enter : 'A').Type('a');
             else if (g.game.gameOver)
                 input.Hold(Key::Space);
-            g.RunFrame(input);
+            run(input);
         }
-        played.journal = g.engine->Journal_Get();
         played.hash = HashState(g.game);
         played.score = g.game.score, played.level = g.game.level;
         played.food = g.game.food, played.munchets = g.game.munchets;
@@ -60,10 +62,11 @@ TEST_P(JournalReplay, ReachesTheStateOfThePlayedGame) {
     EXPECT_LT(played.journal.bytes.size(), 4001u * 8) << "a few bytes a frame";
 
     HeadlessGame replay(1);  // another seed: the journal's random state replaces it
-    SoundNames names;
-    ASSERT_TRUE(replay.engine->Journal_Play(played.journal));
+    std::string error;
+    ASSERT_TRUE(CheckJournal(played.journal, error)) << error;
+    replay.game.random.SetState(played.journal.startRandom);
     replay.game.StartGame();
-    replay.engine->System_Start();
+    replay.PlayJournal(played.journal);
     EXPECT_EQ(replay.game.score, played.score);
     EXPECT_EQ(replay.game.level, played.level);
     EXPECT_EQ(replay.game.food, played.food);

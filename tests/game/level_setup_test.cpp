@@ -52,7 +52,7 @@ TEST_F(LevelSetupTest, LevelFourLinesUpNineMunchetsWithStaggeredSplitTimers) {
     std::vector<Draw> kinds;
     for (int i = 0; i < 9; ++i)
         kinds.insert(kinds.end(), {F(-3.14f, 3.14f), F(15, 30), F(40, 100), F(-1.57f, 1.57f)});
-    const std::vector<float> r = Draws(g.engine, 5, kinds);
+    const std::vector<float> r = Draws(g.game.random, 5, kinds);
     g.game.SetupLevel();
     ASSERT_EQ(g.game.munchetList.size(), 9u);
     for (int k = 0; k < 9; ++k) {
@@ -68,17 +68,17 @@ TEST_F(LevelSetupTest, LevelFourLinesUpNineMunchetsWithStaggeredSplitTimers) {
 }
 
 TEST_F(LevelSetupTest, TieGoesToAVerticalLegTakenAtOnce) {
-    const std::vector<float> r = Draws(g.engine, 3, {I(-448, 448), I(-256, 320)});
+    const std::vector<float> r = Draws(g.game.random, 3, {I(-448, 448), I(-256, 320)});
     FoodSource s;
     const int startX = static_cast<int>(r[0]) - 100, startY = static_cast<int>(r[1]) + 100;
     s.setPosition(startX, startY);  // dx = 100, dy = -100
-    s.Step();
+    s.Step(g.game.random);
     EXPECT_EQ(s.dirX, 0);
     EXPECT_EQ(s.dirY, -1);
     EXPECT_EQ(s.stepsLeft, 3);
     EXPECT_EQ(s.x, startX);
     EXPECT_EQ(s.y, startY - 24);
-    for (int i = 0; i < 3; ++i) s.Step();
+    for (int i = 0; i < 3; ++i) s.Step(g.game.random);
     EXPECT_EQ(s.y, startY - 96);
     EXPECT_EQ(s.stepsLeft, 0);
 }
@@ -87,42 +87,42 @@ TEST_F(LevelSetupTest, TieGoesToAVerticalLegTakenAtOnce) {
 // horizontal leg, and checks which draw its new leg comes from: the first
 // when it gives 3 to 11 steps, otherwise the second (a seed whose second draw
 // is valid is searched for).
-void CheckLegDraw(Engine* engine, int offset, bool firstIsValid) {
+void CheckLegDraw(RandomGenerator& random, int offset, bool firstIsValid) {
     for (int seed = 1; seed < 10000; ++seed) {
         const std::vector<float> r =
-            Draws(engine, seed, {I(-448, 448), I(-256, 320), I(-448, 448), I(-256, 320), I(-448, 448)});
+            Draws(random, seed, {I(-448, 448), I(-256, 320), I(-448, 448), I(-256, 320), I(-448, 448)});
         const int y = static_cast<int>(r[1]) - offset;
         const int dy = firstIsValid ? offset : static_cast<int>(r[3]) - y;
         if (std::abs(dy) / 24 < 3 || std::abs(dy) / 24 > 11) continue;
         FoodSource s;
         s.setPosition(0, y);
         s.dirX = 1;  // after a horizontal leg the next is vertical, whatever the target's x
-        s.Step();
+        s.Step(random);
         EXPECT_EQ(s.dirX, 0);
         EXPECT_EQ(s.dirY, dy > 0 ? 1 : -1);
         EXPECT_EQ(s.stepsLeft, std::abs(dy) / 24 - 1);
         EXPECT_EQ(s.x, 0);
         EXPECT_EQ(s.y, y + 24 * s.dirY);
         // The draws used: two per try.
-        EXPECT_EQ(engine->Random_Int(-448, 448), static_cast<int>(r[firstIsValid ? 2 : 4]));
+        EXPECT_EQ(random.Int(-448, 448), static_cast<int>(r[firstIsValid ? 2 : 4]));
         return;
     }
     FAIL() << "no seed found";
 }
 
 TEST_F(LevelSetupTest, LegsOfTwoOrTwelveStepsAreDrawnAgain) {
-    CheckLegDraw(g.engine, 71, false);    // 2 steps
-    CheckLegDraw(g.engine, 72, true);     // 3 steps
-    CheckLegDraw(g.engine, -287, true);   // 11 steps
-    CheckLegDraw(g.engine, -288, false);  // 12 steps
+    CheckLegDraw(g.game.random, 71, false);    // 2 steps
+    CheckLegDraw(g.game.random, 72, true);     // 3 steps
+    CheckLegDraw(g.game.random, -287, true);   // 11 steps
+    CheckLegDraw(g.game.random, -288, false);  // 12 steps
 }
 
 TEST_F(LevelSetupTest, AfterAVerticalLegComesAHorizontalOne) {
-    const std::vector<float> r = Draws(g.engine, 8, {I(-448, 448), I(-256, 320)});
+    const std::vector<float> r = Draws(g.game.random, 8, {I(-448, 448), I(-256, 320)});
     FoodSource s;
     s.setPosition(static_cast<int>(r[0]) + 100, static_cast<int>(r[1]) - 280);
     s.dirY = 1;
-    s.Step();
+    s.Step(g.game.random);
     EXPECT_EQ(s.dirX, -1);
     EXPECT_EQ(s.dirY, 0);
     EXPECT_EQ(s.stepsLeft, 3);

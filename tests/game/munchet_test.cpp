@@ -17,11 +17,11 @@ Munchet At(float x, float y, float targetX, float targetY) {
 TEST_F(MunchetTest, WalksFasterOnLaterLevels) {
     Munchet m = At(0, 0, 100, 0);
     m.splitTimer = 3;
-    m.move(0.01f, 0);
+    m.move(0.01f, 0, g.game.random);
     EXPECT_FLOAT_EQ(m.x, 0.5f);
     EXPECT_EQ(m.splitTimer, 3.0f - 0.01f);
     m = At(0, 0, 0, -100);
-    m.move(0.01f, 3);
+    m.move(0.01f, 3, g.game.random);
     EXPECT_FLOAT_EQ(m.y, -0.65f);
     EXPECT_EQ(m.x, 0.0f);
 }
@@ -29,8 +29,8 @@ TEST_F(MunchetTest, WalksFasterOnLaterLevels) {
 TEST_F(MunchetTest, NearTargetPicksTheNextStrideAndStandsStill) {
     Munchet m = At(10, 20, 12.4f, 20);  // 2.4 < 5 steps of 0.5
     m.heading = 100;                    // kept unwrapped
-    const std::vector<float> r = Draws(g.engine, 9, {F(40, 100), F(-1.57f, 1.57f)});
-    m.move(0.01f, 0);
+    const std::vector<float> r = Draws(g.game.random, 9, {F(40, 100), F(-1.57f, 1.57f)});
+    m.move(0.01f, 0, g.game.random);
     EXPECT_EQ(m.x, 10.0f);
     EXPECT_EQ(m.y, 20.0f);
     const float heading = 100.0f + r[1];
@@ -39,14 +39,14 @@ TEST_F(MunchetTest, NearTargetPicksTheNextStrideAndStandsStill) {
     EXPECT_EQ(m.targetY, 20.0f + std::sin(heading) * r[0]);
     // Just beyond five steps it walks on.
     m = At(0, 0, 2.6f, 0);
-    m.move(0.01f, 0);
+    m.move(0.01f, 0, g.game.random);
     EXPECT_FLOAT_EQ(m.x, 0.5f);
 }
 
 TEST_F(MunchetTest, TargetsStayInsideTheField) {
     Munchet m = At(500, -370, 0, 0);
     for (int i = 0; i < 2000; ++i) {
-        m.chooseTarget();
+        m.chooseTarget(g.game.random);
         ASSERT_TRUE(std::fabs(m.targetX) <= 504 && std::fabs(m.targetY) <= 376);
         ASSERT_LE(std::hypot(m.targetX - m.x, m.targetY - m.y), 100.001f);
     }
@@ -54,10 +54,10 @@ TEST_F(MunchetTest, TargetsStayInsideTheField) {
 
 TEST_F(MunchetTest, StandingOnItsTargetWithoutTimeNeverGoesNaN) {
     Munchet m = At(5, 5, 5, 5);
-    m.move(0.0f, 0);
+    m.move(0.0f, 0, g.game.random);
     EXPECT_TRUE(std::isfinite(m.x) && std::isfinite(m.y));
     EXPECT_EQ(m.x, 5.0f);
-    m.move(0.0f, 0);  // a new target, still no time: stays put
+    m.move(0.0f, 0, g.game.random);  // a new target, still no time: stays put
     EXPECT_EQ(m.x, 5.0f);
     EXPECT_EQ(m.y, 5.0f);
 }
@@ -70,7 +70,7 @@ TEST_F(MunchetTest, SplitDrawsInOrderAndWaitsLongerInAFullerLaterLevel) {
     parent.splitTimer = -0.001f;
     std::vector<Munchet> newborns;
     const std::vector<float> r =
-        Draws(g.engine, 4, {F(-3.14f, 3.14f), F(15, 30), F(40, 100), F(-1.57f, 1.57f), F(15, 30)});
+        Draws(g.game.random, 4, {F(-3.14f, 3.14f), F(15, 30), F(40, 100), F(-1.57f, 1.57f), F(15, 30)});
     parent.trySplit(newborns, g.game);
     ASSERT_EQ(newborns.size(), 1u);
     const Munchet& child = newborns[0];

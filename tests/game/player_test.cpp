@@ -12,7 +12,7 @@ protected:
     float TerminalSpeed(FrameInput keys, float dt, int frames) {
         HoldKeys(keys);
         for (int i = 0; i < frames; ++i) {
-            player.update(dt);
+            Update(player, dt);
             player.setPosition(0, 0);
         }
         return std::hypot(player.vx, player.vy);
@@ -46,7 +46,7 @@ TEST_F(PlayerTest, BouncesAndStaysInsideTheField) {
     player.setPosition(495, -367);
     player.vx = 300;
     player.vy = -300;
-    player.update(0.01f);
+    Update(player, 0.01f);
     EXPECT_EQ(player.x, 496.0f);
     EXPECT_EQ(player.y, -368.0f);
     EXPECT_LT(player.vx, 0);
@@ -54,7 +54,7 @@ TEST_F(PlayerTest, BouncesAndStaysInsideTheField) {
     // Exactly on the bound is not past it: no bounce.
     player.setPosition(-496, 0);
     player.vx = 0;
-    player.update(0.01f);
+    Update(player, 0.01f);
     EXPECT_EQ(player.x, -496.0f);
     EXPECT_EQ(player.vx, 0.0f);
 }
@@ -62,12 +62,12 @@ TEST_F(PlayerTest, BouncesAndStaysInsideTheField) {
 TEST_F(PlayerTest, ChargeClimbsToThirtyAtMost) {
     HoldKeys(FrameInput{});
     player.charge = 29.995f;
-    player.update(0.01f);
+    Update(player, 0.01f);
     EXPECT_EQ(player.charge, 30.0f);
-    player.update(0.01f);
+    Update(player, 0.01f);
     EXPECT_EQ(player.charge, 30.0f);
     player.charge = -20;
-    player.update(0.01f);
+    Update(player, 0.01f);
     EXPECT_EQ(player.charge, -15.0f);
 }
 
@@ -95,8 +95,8 @@ TEST_F(PlayerTest, EnergyPulsesWhileFocusingWithLowCharge) {
     std::vector<int> pulseFrames;
     for (int frame = 0; frame < 100; ++frame) {
         player.charge = -16;  // clamped to -15 by the update
-        player.update(0.01f);
-        const auto& sounds = g.LastFrame().sounds;
+        Update(player, 0.01f);
+        const auto& sounds = g.game.effects.sounds;
         if (static_cast<int>(sounds.size()) > pulses) {
             pulses = static_cast<int>(sounds.size());
             pulseFrames.push_back(frame);
@@ -106,21 +106,21 @@ TEST_F(PlayerTest, EnergyPulsesWhileFocusingWithLowCharge) {
     ASSERT_EQ(pulseFrames.size(), 3u);
     EXPECT_EQ(pulseFrames[0], 0);
     EXPECT_EQ(pulseFrames[1] - pulseFrames[0], 43);
-    const SoundEvent& s = g.LastFrame().sounds[0];
-    EXPECT_EQ(s.effect, energySound);
+    const SoundRequest& s = g.game.effects.sounds[0];
+    EXPECT_EQ(s.effect, SoundEffect::Energy);
     EXPECT_EQ(s.pan, 50);
     EXPECT_FLOAT_EQ(s.pitch, 2.375f);
 
     // No pulse at -0.5 or without focus, but the timer runs on.
     player.charge = -0.75f;
     player.pulseTimer = 0.005f;
-    player.update(0.25f);
+    Update(player, 0.25f);
     EXPECT_EQ(player.charge, -0.5f);
-    EXPECT_EQ(static_cast<int>(g.LastFrame().sounds.size()), pulses);
+    EXPECT_EQ(static_cast<int>(g.game.effects.sounds.size()), pulses);
     HoldKeys(FrameInput{});
     player.charge = -5;
-    player.update(0.01f);
-    EXPECT_EQ(g.LastFrame().sounds.size(), 0u);
+    Update(player, 0.01f);
+    EXPECT_EQ(g.game.effects.sounds.size(), 0u);
     EXPECT_LT(player.pulseTimer, 0);
 }
 

@@ -46,7 +46,6 @@ TEST_P(Replay, ReachesThePinnedState) {
     HeadlessOptions options;
     options.frameTime = r.frameTime;
     HeadlessGame g(r.seed, options);
-    SoundNames names;
     g.game.StartGame();
     if (r.players == 2) g.RunFrame(FrameInput{}.Hold(Key::F2));
     Bot bot;

@@ -114,7 +114,7 @@ TEST_F(ScoreExchange, TwoCatchesInOneFrameFetchTheTableOnce) {
     EXPECT_FALSE(game.nameEntry);
     ASSERT_EQ(StandInClient::calls.size(), 1u) << "one table request, however many catches";
     EXPECT_FALSE(StandInClient::calls[0].has_value());
-    EXPECT_EQ(SoundCount(g.LastFrame(), deadSound), 2) << "each catch still sounds";
+    EXPECT_EQ(SoundCount(g.game.effects, SoundEffect::Dead), 2) << "each catch still sounds";
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Helpers shared by the simulation tests: a headless game, the engine's
+// Helpers shared by the simulation tests: a headless game, the game's
 // random draws read back from a reseeded generator, a scripted player and a
 // hash of the whole simulation state.
 #pragma once
@@ -12,45 +12,25 @@
 #include <vector>
 
 #include "../support/headless_game.h"
-#include "game/sounds.h"
-
-// Distinct non-zero effect handles while it lives, so each sound is
-// recognisable in the frame record; the previous handles come back after.
-class SoundNames {
-public:
-    SoundNames() : saved{energySound, munchetEatenSound, foodSound, deadSound, nextLevelSound, savedSound} {
-        for (std::size_t i = 0; i < handles.size(); ++i) *handles[i] = static_cast<EffectHandle>(11 + i);
-    }
-    ~SoundNames() {
-        for (std::size_t i = 0; i < handles.size(); ++i) *handles[i] = saved[i];
-    }
-    SoundNames(const SoundNames&) = delete;
-    SoundNames& operator=(const SoundNames&) = delete;
-
-private:
-    std::array<EffectHandle*, 6> handles{&energySound, &munchetEatenSound, &foodSound,
-                                         &deadSound,   &nextLevelSound,    &savedSound};
-    std::array<EffectHandle, 6> saved;
-};
 
 class SimTest : public ::testing::Test {
 protected:
     static constexpr int Seed = 20240611;
 
-    // Leaves the given keys held in the engine so records can be updated
-    // directly. The frame that sets them runs with the game over, so it
-    // moves nothing of the game and plays no sound.
+    // The keys Update hands a record from now on; the game's effects start
+    // empty again.
     void HoldKeys(FrameInput input) {
-        const bool wasOver = g.game.gameOver;
-        g.game.gameOver = true;
-        g.RunFrame(input);
-        g.game.gameOver = wasOver;
+        keys = input;
+        g.game.effects.Clear();
     }
+    // One update of a record outside a frame, with the held keys; its sounds
+    // go to the game's effects.
+    void Update(Player& player, float dt) { player.update(dt, keys, g.game.effects); }
     // Reseeds, so the next draws can be predicted by Draws().
-    void Reseed(int seed) { g.engine->Random_Seed(seed); }
+    void Reseed(int seed) { g.game.random.Seed(static_cast<std::uint32_t>(seed)); }
 
-    SoundNames names;
     HeadlessGame g{Seed};
+    FrameInput keys;
 };
 
 // A random draw of a known kind, for predicting a sequence.
@@ -61,23 +41,23 @@ struct Draw {
 inline Draw F(float low, float high) { return {false, low, high}; }
 inline Draw I(int low, int high) { return {true, static_cast<float>(low), static_cast<float>(high)}; }
 
-// The values the generator gives after Random_Seed(seed) for the given
-// sequence of draws; reseeds again afterwards so the code under test sees the
-// same sequence.
-inline std::vector<float> Draws(Engine* engine, int seed, const std::vector<Draw>& kinds) {
-    engine->Random_Seed(seed);
+// The values the generator gives after Seed(seed) for the given sequence of
+// draws; reseeds again afterwards so the code under test sees the same
+// sequence.
+inline std::vector<float> Draws(RandomGenerator& random, int seed, const std::vector<Draw>& kinds) {
+    random.Seed(static_cast<std::uint32_t>(seed));
     std::vector<float> values;
     for (const Draw& d : kinds)
-        values.push_back(d.isInt ? static_cast<float>(
-                                       engine->Random_Int(static_cast<int>(d.low), static_cast<int>(d.high)))
-                                 : engine->Random_Float(d.low, d.high));
-    engine->Random_Seed(seed);
+        values.push_back(
+            d.isInt ? static_cast<float>(random.Int(static_cast<int>(d.low), static_cast<int>(d.high)))
+                    : random.Float(d.low, d.high));
+    random.Seed(static_cast<std::uint32_t>(seed));
     return values;
 }
 
-inline int SoundCount(const FrameRecord& record, EffectHandle effect) {
+inline int SoundCount(const FrameEffects& effects, SoundEffect effect) {
     int n = 0;
-    for (const SoundEvent& s : record.sounds) n += s.effect == effect;
+    for (const SoundRequest& s : effects.sounds) n += s.effect == effect;
     return n;
 }
 

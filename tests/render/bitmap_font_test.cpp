@@ -7,12 +7,12 @@
 
 #include "render/font_file.h"
 #include "tests/render/render_support.h"
-#include "tests/support/headless_game.h"
+#include "tests/support/engine_game.h"
 
 namespace {
 
 struct BitmapFontTest : ::testing::Test {
-    HeadlessGame g;
+    EngineGame g;
     TempDir dir;
     std::string logPath = dir.file("error.log");
 
@@ -20,7 +20,7 @@ struct BitmapFontTest : ::testing::Test {
 
     // A font from the file text, written into the temporary directory.
     BitmapFont load(const std::string& text, const std::string& name = "test.fnt") {
-        return BitmapFont(dir.write(name, text).c_str());
+        return BitmapFont(g.engine, dir.write(name, text).c_str());
     }
 
     // The quads of one DrawText call.
@@ -153,7 +153,7 @@ TEST_F(BitmapFontTest, SetColorTintsEveryGlyph) {
 }
 
 TEST_F(BitmapFontTest, MissingFileGivesAQuietEmptyFont) {
-    BitmapFont font(dir.file("nowhere.fnt").c_str());
+    BitmapFont font(g.engine, dir.file("nowhere.fnt").c_str());
     EXPECT_TRUE(draw(font, 0, 0, AlignLeft, "abc\ndef").empty());
     EXPECT_FLOAT_EQ(font.GetTextWidth("abc"), 0.0f);
     EXPECT_FLOAT_EQ(font.GetHeight(), 0.0f);
@@ -162,13 +162,13 @@ TEST_F(BitmapFontTest, MissingFileGivesAQuietEmptyFont) {
 
 TEST_F(BitmapFontTest, WrongHeaderIsLoggedAndGivesAnEmptyFont) {
     const std::string path = dir.write("broken.fnt", "\n[HGEFONT]\n" + glyph('a', 5));
-    BitmapFont font(path.c_str());
+    BitmapFont font(g.engine, path.c_str());
     EXPECT_EQ(font.GetGlyph('a'), nullptr);
     EXPECT_EQ(log(), "Font " + path + " has incorrect format.\n");
 
     // The path is data, never a format.
     const std::string oddPath = dir.write("100%s.fnt", "junk");
-    BitmapFont odd(oddPath.c_str());
+    BitmapFont odd(g.engine, oddPath.c_str());
     EXPECT_NE(log().find("Font " + oddPath + " has incorrect format."), std::string::npos);
 }
 

@@ -10,7 +10,6 @@
 
 #include "app/load_resources.h"
 #include "tests/render/render_support.h"
-#include "tests/support/headless_game.h"
 
 namespace {
 
@@ -45,19 +44,19 @@ std::string silentWav() {
 }
 
 struct HudTest : ::testing::Test {
-    SceneReset scene;
     RenderedGame g;
     TempDir dir;
     Game& game = g.game;
 
     HudTest() {
-        LoadResources();
-        font = std::make_unique<BitmapFont>(dir.write("hud.fnt", IdentifyingFontText()).c_str());
+        LoadResources(*g.engine, g.scene, g.audio);
+        g.scene.font =
+            std::make_unique<BitmapFont>(g.engine, dir.write("hud.fnt", IdentifyingFontText()).c_str());
         game.StartGame();
     }
 
     std::vector<DrawnText> render() {
-        game.Render();
+        g.render();
         return TextsIn(g.LastFrame().quads);
     }
     const std::vector<Quad>& quads() const { return g.LastFrame().quads; }
@@ -326,7 +325,7 @@ TEST_F(HudTest, EveryRowWithThePlayersNameIsOrange) {
         }
     }
     EXPECT_EQ(orange, 2);
-    EXPECT_EQ(font->GetColor(), White);
+    EXPECT_EQ(g.scene.font->GetColor(), White);
 }
 
 TEST_F(HudTest, VolumeBarShowsWhileTheVolumeGlides) {
@@ -339,7 +338,7 @@ TEST_F(HudTest, VolumeBarShowsWhileTheVolumeGlides) {
     } cases[] = {{0, "[     ]"}, {20, "[I    ]"}, {60, "[III  ]"}, {100, "[IIIII]"}};
     for (const auto& c : cases) {
         game.musicVolume = c.volume;
-        game.musicChannel = slidingChannel(c.volume);
+        g.audio.musicChannel = slidingChannel(c.volume);
         expectText(render(), c.bar, 512 - 35, 734);
     }
     char bar[8];
@@ -362,18 +361,19 @@ TEST_F(HudTest, PlayFieldIsDrawnBackToFront) {
     std::vector<TextureHandle> order;
     for (const Quad& q : quads())
         if (q.texture != 0) order.push_back(q.texture);
-    const std::vector<TextureHandle> expected = {doorTexture, foodTexture, munchetTexture, ghostEnergyTexture,
-                                                 ghostTexture};
+    const std::vector<TextureHandle> expected = {g.scene.doorTexture, g.scene.foodTexture,
+                                                 g.scene.munchetTexture, g.scene.ghostEnergyTexture,
+                                                 g.scene.ghostTexture};
     EXPECT_EQ(order, expected);
 
-    const Quad door = QuadsWith(quads(), doorTexture).at(0);
+    const Quad door = QuadsWith(quads(), g.scene.doorTexture).at(0);
     EXPECT_FLOAT_EQ(door.v[0].x, 480);
     EXPECT_FLOAT_EQ(door.v[0].y, 32);
     EXPECT_FLOAT_EQ(door.v[2].x, 544);
     EXPECT_FLOAT_EQ(door.v[2].y, 96);
     EXPECT_EQ(door.v[0].colour, White);
 
-    const Quad food = QuadsWith(quads(), foodTexture).at(0);
+    const Quad food = QuadsWith(quads(), g.scene.foodTexture).at(0);
     EXPECT_FLOAT_EQ(food.v[0].x, 519);
     EXPECT_FLOAT_EQ(food.v[0].y, 402);
     EXPECT_FLOAT_EQ(food.v[2].x, 525);
@@ -381,28 +381,28 @@ TEST_F(HudTest, PlayFieldIsDrawnBackToFront) {
     EXPECT_EQ(food.v[0].colour, 0xFF00A000u);
 
     // Facing down the screen: the picture's top-left corner has turned to the top right.
-    const Quad munchet = QuadsWith(quads(), munchetTexture).at(0);
+    const Quad munchet = QuadsWith(quads(), g.scene.munchetTexture).at(0);
     EXPECT_NEAR(munchet.v[0].x, 520, 1e-4);
     EXPECT_NEAR(munchet.v[0].y, 376, 1e-4);
     EXPECT_NEAR(munchet.v[2].x, 504, 1e-4);
     EXPECT_NEAR(munchet.v[2].y, 392, 1e-4);
     EXPECT_EQ(munchet.v[0].colour, 0xFFFFFF00u);
 
-    const Quad aura = QuadsWith(quads(), ghostEnergyTexture).at(0);
+    const Quad aura = QuadsWith(quads(), g.scene.ghostEnergyTexture).at(0);
     EXPECT_FLOAT_EQ(aura.v[0].x, 612 - 24);
     EXPECT_FLOAT_EQ(aura.v[0].y, 334 - 24);
     EXPECT_FLOAT_EQ(aura.v[2].x, 612 + 24);
-    const Quad body = QuadsWith(quads(), ghostTexture).at(0);
+    const Quad body = QuadsWith(quads(), g.scene.ghostTexture).at(0);
     EXPECT_FLOAT_EQ(body.v[0].x, 612 - 16);
     EXPECT_FLOAT_EQ(body.v[2].y, 334 + 16);
 }
 
 TEST_F(HudTest, OnlyTakingPartPlayersAreDrawn) {
-    EXPECT_EQ(QuadsWith((render(), quads()), ghostTexture).size(), 1u);
+    EXPECT_EQ(QuadsWith((render(), quads()), g.scene.ghostTexture).size(), 1u);
     game.playerCount = 2;
     render();
-    EXPECT_EQ(QuadsWith(quads(), ghostTexture).size(), 2u);
-    EXPECT_EQ(QuadsWith(quads(), ghostEnergyTexture).size(), 2u);
+    EXPECT_EQ(QuadsWith(quads(), g.scene.ghostTexture).size(), 2u);
+    EXPECT_EQ(QuadsWith(quads(), g.scene.ghostEnergyTexture).size(), 2u);
 }
 
 TEST_F(HudTest, AuraAndBodyColoursFollowTheCharge) {
@@ -423,8 +423,8 @@ TEST_F(HudTest, AuraAndBodyColoursFollowTheCharge) {
         game.players[0].charge = c.charge;
         game.players[0].focusing = c.focusing;
         render();
-        const Quad aura = QuadsWith(quads(), ghostEnergyTexture).at(0);
-        const Quad body = QuadsWith(quads(), ghostTexture).at(0);
+        const Quad aura = QuadsWith(quads(), g.scene.ghostEnergyTexture).at(0);
+        const Quad body = QuadsWith(quads(), g.scene.ghostTexture).at(0);
         for (int i = 0; i < 4; ++i) {
             EXPECT_EQ(aura.v[i].colour, c.aura) << "charge " << c.charge;
             EXPECT_EQ(body.v[i].colour, c.body) << "charge " << c.charge << " focusing " << c.focusing;

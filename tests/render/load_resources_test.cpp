@@ -6,12 +6,11 @@
 
 #include "render/scene.h"
 #include "tests/render/render_support.h"
-#include "tests/support/headless_game.h"
 
 namespace {
 
 // The sprite's quad after drawing it at (100, 100) unscaled.
-Quad drawnAt100(HeadlessGame& g, Sprite& sprite) {
+Quad drawnAt100(EngineGame& g, Sprite& sprite) {
     g.engine->Gfx_BeginScene();
     sprite.Draw(100, 100, 0, 1.0f, 0);
     g.engine->Gfx_EndScene();
@@ -26,18 +25,17 @@ void expectCentredAt100(const Quad& q, float w, float h) {
 }
 
 TEST(LoadResources, BuildsTheSpritesOfTheTableInOrder) {
-    SceneReset scene;
     RenderedGame g;
-    LoadResources();
+    LoadResources(*g.engine, g.scene, g.audio);
 
     // Texture handles count up in loading order, the font's last.
-    ASSERT_NE(ghostTexture, 0u);
-    EXPECT_LT(ghostTexture, ghostEnergyTexture);
-    EXPECT_LT(ghostEnergyTexture, munchetTexture);
-    EXPECT_LT(munchetTexture, foodTexture);
-    EXPECT_LT(foodTexture, doorTexture);
-    ASSERT_TRUE(font);
-    EXPECT_LT(doorTexture, font->GetTexture());
+    ASSERT_NE(g.scene.ghostTexture, 0u);
+    EXPECT_LT(g.scene.ghostTexture, g.scene.ghostEnergyTexture);
+    EXPECT_LT(g.scene.ghostEnergyTexture, g.scene.munchetTexture);
+    EXPECT_LT(g.scene.munchetTexture, g.scene.foodTexture);
+    EXPECT_LT(g.scene.foodTexture, g.scene.doorTexture);
+    ASSERT_TRUE(g.scene.font);
+    EXPECT_LT(g.scene.doorTexture, g.scene.font->GetTexture());
 
     const struct {
         Sprite* sprite;
@@ -45,11 +43,11 @@ TEST(LoadResources, BuildsTheSpritesOfTheTableInOrder) {
         float w, h;
         std::uint32_t colour;
     } table[] = {
-        {ghostSprite.get(), ghostTexture, 32, 32, 0xFFFF0000},
-        {ghostEnergySprite.get(), ghostEnergyTexture, 48, 48, 0xFFFF0000},
-        {munchetSprite.get(), munchetTexture, 16, 16, 0xFFFFFF00},
-        {foodSprite.get(), foodTexture, 6, 4, 0xFF00A000},
-        {doorSprite.get(), doorTexture, 32, 32, 0xFFFFFFFF},
+        {g.scene.ghostSprite.get(), g.scene.ghostTexture, 32, 32, 0xFFFF0000},
+        {g.scene.ghostEnergySprite.get(), g.scene.ghostEnergyTexture, 48, 48, 0xFFFF0000},
+        {g.scene.munchetSprite.get(), g.scene.munchetTexture, 16, 16, 0xFFFFFF00},
+        {g.scene.foodSprite.get(), g.scene.foodTexture, 6, 4, 0xFF00A000},
+        {g.scene.doorSprite.get(), g.scene.doorTexture, 32, 32, 0xFFFFFFFF},
     };
     for (const auto& row : table) {
         ASSERT_NE(row.sprite, nullptr);
@@ -66,30 +64,28 @@ TEST(LoadResources, BuildsTheSpritesOfTheTableInOrder) {
 }
 
 TEST(LoadResources, TheFontCoversPrintableAsciiAtAReadableSize) {
-    SceneReset scene;
     RenderedGame g;
-    LoadResources();
-    ASSERT_TRUE(font);
-    for (int c = 32; c <= 126; ++c) EXPECT_NE(font->GetGlyph(static_cast<unsigned char>(c)), nullptr) << c;
-    EXPECT_GE(font->GetHeight(), 18.0f);
-    EXPECT_LE(font->GetHeight(), 22.0f);
-    EXPECT_GT(font->GetTextWidth("Score: 0000000"), 80.0f);
-    EXPECT_LT(font->GetTextWidth("Score: 0000000"), 200.0f);
+    LoadResources(*g.engine, g.scene, g.audio);
+    ASSERT_TRUE(g.scene.font);
+    for (int c = 32; c <= 126; ++c)
+        EXPECT_NE(g.scene.font->GetGlyph(static_cast<unsigned char>(c)), nullptr) << c;
+    EXPECT_GE(g.scene.font->GetHeight(), 18.0f);
+    EXPECT_LE(g.scene.font->GetHeight(), 22.0f);
+    EXPECT_GT(g.scene.font->GetTextWidth("Score: 0000000"), 80.0f);
+    EXPECT_LT(g.scene.font->GetTextWidth("Score: 0000000"), 200.0f);
 }
 
 TEST(LoadResources, LoadingAgainReplacesTheObjects) {
-    SceneReset scene;
-    {
-        RenderedGame first;
-        LoadResources();
-    }
-    RenderedGame second;
-    LoadResources();
-    ASSERT_TRUE(ghostSprite);
-    second.game.StartGame();
-    second.RunFrame();
-    EXPECT_EQ(QuadsWith(second.LastFrame().quads, ghostTexture).size(), 1u);
-    EXPECT_EQ(second.engine->Texture_GetWidth(ghostTexture), 32);
+    RenderedGame g;
+    LoadResources(*g.engine, g.scene, g.audio);
+    const TextureHandle first = g.scene.ghostTexture;
+    LoadResources(*g.engine, g.scene, g.audio);
+    ASSERT_TRUE(g.scene.ghostSprite);
+    EXPECT_NE(g.scene.ghostTexture, first);
+    g.game.StartGame();
+    g.RunFrame();
+    EXPECT_EQ(QuadsWith(g.LastFrame().quads, g.scene.ghostTexture).size(), 1u);
+    EXPECT_EQ(g.engine->Texture_GetWidth(g.scene.ghostTexture), 32);
 }
 
 // Runs in an empty working directory, so nothing under data/ is found.
@@ -101,14 +97,13 @@ struct WithoutData : ::testing::Test {
 };
 
 TEST_F(WithoutData, TheGameStillRunsAndDrawsUntexturedQuads) {
-    SceneReset scene;
     RenderedGame g;
-    LoadResources();
-    EXPECT_EQ(ghostTexture, 0u);
-    EXPECT_EQ(doorTexture, 0u);
-    ASSERT_TRUE(doorSprite);
-    ASSERT_TRUE(font);
-    EXPECT_EQ(font->GetGlyph('A'), nullptr);
+    LoadResources(*g.engine, g.scene, g.audio);
+    EXPECT_EQ(g.scene.ghostTexture, 0u);
+    EXPECT_EQ(g.scene.doorTexture, 0u);
+    ASSERT_TRUE(g.scene.doorSprite);
+    ASSERT_TRUE(g.scene.font);
+    EXPECT_EQ(g.scene.font->GetGlyph('A'), nullptr);
 
     g.game.StartGame();
     for (int i = 0; i < 50; ++i) EXPECT_FALSE(g.RunFrame());

@@ -5,31 +5,29 @@
 #include "app/load_resources.h"
 #include "tests/render/allocation_counter.h"
 #include "tests/render/render_support.h"
-#include "tests/support/headless_game.h"
 
 namespace {
 
 // Allocations made by the second of two identical renders.
-int allocationsOfASteadyRender(Game& game) {
-    game.Render();
+int allocationsOfASteadyRender(RenderedGame& g) {
+    g.render();
     allocation_counter::Start();
-    game.Render();
+    g.render();
     return allocation_counter::Stop();
 }
 
 TEST(RenderAllocation, SteadyFramesAllocateNothing) {
-    SceneReset scene;
     RenderedGame g;
-    LoadResources();
+    LoadResources(*g.engine, g.scene, g.audio);
     Game& game = g.game;
     game.StartGame();
     game.foodList.assign(300, Food(5, 5));
 
-    EXPECT_EQ(allocationsOfASteadyRender(game), 0) << "play with help";
+    EXPECT_EQ(allocationsOfASteadyRender(g), 0) << "play with help";
 
     game.gameOver = game.nameEntry = true;
     game.playerName = "A rather long name!!";
-    EXPECT_EQ(allocationsOfASteadyRender(game), 0) << "name entry";
+    EXPECT_EQ(allocationsOfASteadyRender(g), 0) << "name entry";
 
     game.nameEntry = false;
     for (int i = 0; i < 12; ++i)
@@ -39,7 +37,7 @@ TEST(RenderAllocation, SteadyFramesAllocateNothing) {
     game.submissionFate = SubmissionFate::Kept;
     game.level = 3;
     game.levelTime = 1;
-    EXPECT_EQ(allocationsOfASteadyRender(game), 0) << "table";
+    EXPECT_EQ(allocationsOfASteadyRender(g), 0) << "table";
 }
 
 }  // namespace

@@ -12,14 +12,24 @@
 #include <string>
 #include <vector>
 
+#include "app/game_audio.h"
 #include "engine/engine.h"
 #include "render/render.h"
 #include "render/scene.h"
-#include "tests/support/headless_game.h"
+#include "tests/support/engine_game.h"
 
-// A headless game drawn by the real scene code, as start-up wires it.
-struct RenderedGame : HeadlessGame {
-    explicit RenderedGame(int seed = 1234) : HeadlessGame(seed) { game.renderer = RenderScene; }
+// A game on the headless engine, sounding and drawn by the real code, as the
+// program wires them.
+struct RenderedGame : EngineGame {
+    Scene scene;
+    GameAudio audio;
+
+    explicit RenderedGame(int seed = 1234, HeadlessOptions options = {}, PlatformFactory platform = nullptr)
+        : EngineGame(seed, options, platform) {
+        scene.engine = engine;
+        afterFrame = [this] { audio.Play(*engine, game.effects); };
+        render = [this] { RenderScene(scene, game, audio.MusicGliding(*engine)); };
+    }
 };
 
 // A fresh directory under the system's temporary directory, removed at the end.
@@ -95,18 +105,3 @@ inline std::vector<Quad> QuadsWith(const std::vector<Quad>& quads, TextureHandle
         if (q.texture == texture) out.push_back(q);
     return out;
 }
-
-// Drops the program-wide sprites and font, which outlive a test's engine.
-struct SceneReset {
-    SceneReset() { reset(); }
-    ~SceneReset() { reset(); }
-    static void reset() {
-        ghostSprite.reset();
-        ghostEnergySprite.reset();
-        munchetSprite.reset();
-        foodSprite.reset();
-        doorSprite.reset();
-        font.reset();
-        ghostTexture = ghostEnergyTexture = munchetTexture = foodTexture = doorTexture = 0;
-    }
-};

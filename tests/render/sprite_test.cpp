@@ -5,8 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "common/engine_ref.h"
-#include "tests/support/headless_game.h"
+#include "tests/support/engine_game.h"
 
 namespace {
 
@@ -15,7 +14,7 @@ struct Corner {
 };
 
 // Draws once inside a scene and returns the quad the engine received.
-Quad drawn(HeadlessGame& g, Sprite& sprite, float x, float y, float r, float hs, float vs) {
+Quad drawn(EngineGame& g, Sprite& sprite, float x, float y, float r, float hs, float vs) {
     g.engine->Gfx_BeginScene();
     sprite.Draw(x, y, r, hs, vs);
     g.engine->Gfx_EndScene();
@@ -33,24 +32,24 @@ void expectCorners(const Quad& q, std::initializer_list<Corner> corners, float t
 }
 
 TEST(Sprite, ZeroVerticalScaleFollowsTheHorizontalOne) {
-    HeadlessGame g;
-    Sprite door(0, 0, 0, 32, 32);
+    EngineGame g;
+    Sprite door(g.engine, 0, 0, 0, 32, 32);
     door.SetHotSpot(16, 16);
     const Quad q = drawn(g, door, 512, 64, 0, 2.0f, 0);
     expectCorners(q, {{480, 32}, {544, 32}, {544, 96}, {480, 96}});
 }
 
 TEST(Sprite, SeparateScalesStretchAboutTheHotSpot) {
-    HeadlessGame g;
-    Sprite s(0, 0, 0, 10, 20);
+    EngineGame g;
+    Sprite s(g.engine, 0, 0, 0, 10, 20);
     s.SetHotSpot(5, 10);
     const Quad q = drawn(g, s, 100, 200, 0, 3.0f, 0.5f);
     expectCorners(q, {{85, 195}, {115, 195}, {115, 205}, {85, 205}});
 }
 
 TEST(Sprite, NegativeScalesMirrorAboutTheHotSpot) {
-    HeadlessGame g;
-    Sprite s(0, 0, 0, 32, 32);
+    EngineGame g;
+    Sprite s(g.engine, 0, 0, 0, 32, 32);
     s.SetHotSpot(8, 4);
     const Quad q = drawn(g, s, 100, 100, 0, -1.0f, -2.0f);
     // Left and right swap places, top and bottom too, the hot spot stays put.
@@ -58,16 +57,16 @@ TEST(Sprite, NegativeScalesMirrorAboutTheHotSpot) {
 }
 
 TEST(Sprite, RotationTurnsClockwiseAboutATopLeftHotSpot) {
-    HeadlessGame g;
-    Sprite s(0, 0, 0, 10, 4);
+    EngineGame g;
+    Sprite s(g.engine, 0, 0, 0, 10, 4);
     const Quad q = drawn(g, s, 100, 100, std::numbers::pi_v<float> / 2, 1.0f, 0);
     // A quarter turn with y down: the top edge now points down the screen.
     expectCorners(q, {{100, 100}, {100, 110}, {96, 110}, {96, 100}}, 1e-4f);
 }
 
 TEST(Sprite, FullTurnLandsWhereNoTurnDoes) {
-    HeadlessGame g;
-    Sprite s(0, 0, 0, 16, 16);
+    EngineGame g;
+    Sprite s(g.engine, 0, 0, 0, 16, 16);
     s.SetHotSpot(8, 8);
     const Quad still = drawn(g, s, 300, 200, 0, 1.0f, 0);
     const Quad turned = drawn(g, s, 300, 200, 2 * std::numbers::pi_v<float>, 1.0f, 0);
@@ -78,8 +77,8 @@ TEST(Sprite, FullTurnLandsWhereNoTurnDoes) {
 }
 
 TEST(Sprite, CornersComeFromTheHotSpotNotFromTheLastDraw) {
-    HeadlessGame g;
-    Sprite s(0, 0, 0, 6, 4);
+    EngineGame g;
+    Sprite s(g.engine, 0, 0, 0, 6, 4);
     s.SetHotSpot(3, 2);
     drawn(g, s, 10, 10, 1.0f, 5.0f, 0);
     const Quad q = drawn(g, s, 50, 60, 0, 1.0f, 0);
@@ -87,11 +86,11 @@ TEST(Sprite, CornersComeFromTheHotSpotNotFromTheLastDraw) {
 }
 
 TEST(Sprite, TextureCoordinatesAreFractionsOfTheTexture) {
-    HeadlessGame g;
+    EngineGame g;
     const TextureHandle texture = g.engine->Texture_Load("data/munchet.png");  // 16 x 16
     ASSERT_NE(texture, 0u);
     ASSERT_EQ(g.engine->Texture_GetWidth(texture), 16);
-    Sprite food(texture, 0, 0, 6, 4);
+    Sprite food(g.engine, texture, 0, 0, 6, 4);
     const Quad q = drawn(g, food, 0, 0, 0, 1.0f, 0);
     EXPECT_EQ(q.texture, texture);
     EXPECT_FLOAT_EQ(q.v[0].u, 0.0f);
@@ -103,7 +102,7 @@ TEST(Sprite, TextureCoordinatesAreFractionsOfTheTexture) {
     EXPECT_FLOAT_EQ(q.v[3].u, 0.0f);
     EXPECT_FLOAT_EQ(q.v[3].v, 0.25f);
 
-    Sprite inner(texture, 4, 8, 8, 4);
+    Sprite inner(g.engine, texture, 4, 8, 8, 4);
     const Quad r = drawn(g, inner, 0, 0, 0, 1.0f, 0);
     EXPECT_FLOAT_EQ(r.v[0].u, 0.25f);
     EXPECT_FLOAT_EQ(r.v[0].v, 0.5f);
@@ -112,8 +111,8 @@ TEST(Sprite, TextureCoordinatesAreFractionsOfTheTexture) {
 }
 
 TEST(Sprite, WithoutTextureMeasuresInAOneByOneTexture) {
-    HeadlessGame g;
-    Sprite s(0, 65, 0, 10, 20);
+    EngineGame g;
+    Sprite s(g.engine, 0, 65, 0, 10, 20);
     const Quad q = drawn(g, s, 0, 0, 0, 1.0f, 0);
     EXPECT_EQ(q.texture, 0u);
     EXPECT_FLOAT_EQ(q.v[0].u, 65.0f);
@@ -122,8 +121,8 @@ TEST(Sprite, WithoutTextureMeasuresInAOneByOneTexture) {
 }
 
 TEST(Sprite, StartsOpaqueWhiteAtMidDepthWithTheDefaultBlend) {
-    HeadlessGame g;
-    Sprite s(0, 0, 0, 4, 4);
+    EngineGame g;
+    Sprite s(g.engine, 0, 0, 0, 4, 4);
     Quad q = drawn(g, s, 0, 0, 0, 1.0f, 0);
     for (const Vertex& v : q.v) {
         EXPECT_EQ(v.colour, 0xFFFFFFFFu);

@@ -31,8 +31,8 @@ protected:
     void Run(FrameInput input) {
         g.RunFrame(input);
         // The wall clock keeps pace with the frames unless a test stalls it.
-        wallClock += std::llround(static_cast<double>(g.engine->Journal_Get().last.frameTime) * 1e9);
-        recording.FrameRan(g.game, g.engine->Journal_Get().last);
+        wallClock += std::llround(static_cast<double>(g.lastInput.frameTime) * 1e9);
+        recording.FrameRan(g.game, g.lastInput);
     }
     // Runs at the first munchet, focus held, until caught; with points when
     // score is given (the name entry opens then).
@@ -54,7 +54,6 @@ protected:
     std::vector<ShelvedReplay> Kept() { return shelf.List(); }
 
     HeadlessGame g{99};
-    SoundNames names;
     fs::path folder = FolderOfThisTest();
     std::string logged;
     ReplayShelf shelf{{folder.string() + "/replays", [this](std::string_view line) { logged += line; }}};

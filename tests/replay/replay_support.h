@@ -1,4 +1,4 @@
-// Games recorded through the headless engine as the program records them:
+// Games recorded as the program records them, stepped without an engine:
 // the real Game, the bot of the simulation tests, frame times that wander,
 // and the recorder following every frame.
 #pragma once
@@ -67,7 +67,7 @@ public:
     explicit GameRecorder(int seed, std::optional<RandomState> random = std::nullopt,
                           TicketFunction takeTicket = nullptr)
         : g(seed) {
-        if (random) g.engine->Random_SetState(*random);
+        if (random) g.game.random.SetState(*random);
         g.game.takeTicket = takeTicket;
         g.game.StartGame();
         recorder.GameBeganBeforeFrames(g.game);
@@ -75,7 +75,7 @@ public:
 
     void Run(FrameInput input) {
         g.RunFrame(input.Lasting(frameTime(frame++)));
-        recorder.FrameRan(g.game, g.engine->Journal_Get().last);
+        recorder.FrameRan(g.game, g.lastInput);
     }
 
     // The bot plays; after playFrames it seeks the nearest munchet with its
@@ -116,7 +116,6 @@ private:
 inline Recorded Record(const Script& script) {
     GameRecorder r(script.seed, script.random, script.takeTicket);
     if (script.frameTime) r.frameTime = script.frameTime;
-    SoundNames names;
     Bot bot;
     switch (script.start) {
         case Start::AtStartUp:

@@ -1,53 +1,46 @@
-// A real Game driven through the headless engine: a fixed seed, a fixed frame
-// time and scripted keys make every run the same. The engine is one per
-// process, so only one HeadlessGame may live at a time.
+// A real Game stepped frame by frame as the program steps it, but with no
+// engine at all: a fixed seed, a fixed frame time and scripted keys make
+// every run the same. Games share nothing, so any number may run side by
+// side in one process, on any threads.
 #pragma once
 
-#include "common/engine_ref.h"
+#include "engine/frame_input.h"
 #include "engine/headless.h"
+#include "engine/input_journal.h"
 #include "game/game.h"
 
 struct HeadlessGame {
     Game game;
+    // The input the last frame ran on, its frame time as the game saw it.
+    FrameInput lastInput;
 
-    // Without a platform the game runs on the engine's core alone; give one
-    // (SdlPlatform) for decoded pictures, screenshots or mixed sound.
-    explicit HeadlessGame(int seed = 1234, HeadlessOptions options = {}, PlatformFactory platform = nullptr) {
-        engine = hgeCreate(EngineVersion);
-        engine->System_SetPlatform(platform);
-        engine->Headless_Enable(options);
-        engine->System_SetState(StateFrameFunc, &FrameCallback);
-        engine->System_SetState(StateRenderFunc, &RenderCallback);
-        engine->System_SetState(StateLogFile, "");
-        engine->System_Initiate();
-        engine->Random_Seed(seed);
-        hge = engine;
-        current() = &game;
+    // options.frameTime: what a frame lasts whose input leaves it 0.
+    explicit HeadlessGame(int seed = 1234, HeadlessOptions options = {})
+        : frameTime(BoundFrameTime(options.frameTime)) {
+        game.random.Seed(static_cast<std::uint32_t>(seed));
     }
-    ~HeadlessGame() {
-        current() = nullptr;
-        engine->System_Shutdown();
-        engine->Release();
-        hge = nullptr;
-    }
-    HeadlessGame(const HeadlessGame&) = delete;
-    HeadlessGame& operator=(const HeadlessGame&) = delete;
 
-    // One frame (Frame, then Render); true when the frame asked to end the run.
-    bool RunFrame(const FrameInput& input = {}) { return engine->Headless_RunFrame(input); }
+    // One frame; true when it asked to end the run.
+    bool RunFrame(FrameInput input = {}) {
+        if (input.frameTime == 0) input.frameTime = frameTime;
+        input.frameTime = BoundFrameTime(input.frameTime);
+        lastInput = input;
+        return game.Frame(input);
+    }
     // n frames with the same input.
     void RunFrames(int n, const FrameInput& input = {}) {
         for (int i = 0; i < n; ++i) RunFrame(input);
     }
-    const FrameRecord& LastFrame() const { return engine->Headless_LastFrame(); }
-
-    Engine* engine = nullptr;
+    // Every frame of journal, in order, until one ends the run. The game
+    // must stand where it stood when the journal began, its generator set
+    // to journal.startRandom.
+    void PlayJournal(const InputJournal& journal) {
+        JournalReader reader(journal);
+        FrameInput input;
+        while (reader.Next(input) == JournalReader::Result::Frame)
+            if (RunFrame(input)) return;
+    }
 
 private:
-    static Game*& current() {
-        static Game* game = nullptr;
-        return game;
-    }
-    static bool FrameCallback() { return current()->Frame(); }
-    static bool RenderCallback() { return current()->Render(); }
+    float frameTime;
 };

@@ -2,8 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/sdl/sdl_platform.h"
-#include "game/sounds.h"
-#include "tests/support/headless_game.h"
+#include "tests/render/render_support.h"
 #include "tests/tools/sound_test_support.h"
 
 namespace {
@@ -11,15 +10,13 @@ namespace {
 constexpr int KeyM = 77;
 
 struct GameSound : ::testing::Test {
-    HeadlessGame headless{1234,
+    RenderedGame headless{1234,
                           [] {
                               HeadlessOptions options;
                               options.loopbackAudio = true;
                               return options;
                           }(),
                           SdlPlatform};
-
-    void TearDown() override { music = 0; }
 
     std::vector<float> Render(double seconds) {
         std::vector<float> out(static_cast<std::size_t>(seconds * 44100) * 2);
@@ -29,16 +26,18 @@ struct GameSound : ::testing::Test {
 };
 
 TEST_F(GameSound, TheMusicStartsLoopingAtSixtyAndTheVolumeKeyGlidesIt) {
-    music = headless.engine->Music_Load("data/stardust.xm");
+    const MusicHandle music = headless.engine->Music_Load("data/stardust.xm");
     ASSERT_NE(music, 0u);
-    headless.game.StartMusic();
+    headless.audio.music = music;
+    headless.game.musicVolume = Game::StartVolume;
+    headless.audio.StartMusic(*headless.engine, headless.game.musicVolume);
     const FrameRecord& started = headless.LastFrame();
     ASSERT_EQ(started.channels.size(), 1u);
     EXPECT_EQ(started.channels[0].kind, ChannelEvent::MusicPlay);
     EXPECT_EQ(started.channels[0].music, music);
     EXPECT_TRUE(started.channels[0].loop);
     EXPECT_EQ(started.channels[0].volume, 60);
-    const ChannelHandle channel = headless.game.musicChannel;
+    const ChannelHandle channel = headless.audio.musicChannel;
     EXPECT_EQ(started.channels[0].channel, channel);
     ASSERT_NE(channel, 0u);
 

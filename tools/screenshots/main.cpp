@@ -6,48 +6,56 @@
 #include <filesystem>
 #include <string>
 
+#include "app/game_audio.h"
 #include "app/load_resources.h"
-#include "common/engine_ref.h"
 #include "engine/headless.h"
 #include "engine/sdl/sdl_platform.h"
 #include "game/game.h"
 #include "render/render.h"
+#include "render/scene.h"
 
 namespace {
 
-Game* current = nullptr;
-bool frameFunc() { return current->Frame(); }
-bool renderFunc() { return current->Render(); }
+struct Session;
+// The session the engine's callbacks drive.
+Session* current = nullptr;
+bool frameFunc();
+bool renderFunc();
 
-// One headless engine with the resources loaded, driving one Game.
+// One headless engine with the resources loaded, driving one Game as the
+// program does.
 struct Session {
     Game game;
+    Engine* engine = nullptr;
+    Scene scene;
+    GameAudio audio;
+
     explicit Session(int seed) {
-        hge = hgeCreate(EngineVersion);
-        hge->System_SetPlatform(SdlPlatform);
-        hge->Headless_Enable(HeadlessOptions{});
-        hge->System_SetState(StateFrameFunc, frameFunc);
-        hge->System_SetState(StateRenderFunc, renderFunc);
-        hge->System_SetState(StateLogFile, "");
-        hge->System_Initiate();
-        hge->Random_Seed(seed);
-        current = &game;
-        game.renderer = RenderScene;
-        LoadResources();
-        game.StartMusic();
+        engine = hgeCreate(EngineVersion);
+        engine->System_SetPlatform(SdlPlatform);
+        engine->Headless_Enable(HeadlessOptions{});
+        engine->System_SetState(StateFrameFunc, frameFunc);
+        engine->System_SetState(StateRenderFunc, renderFunc);
+        engine->System_SetState(StateLogFile, "");
+        engine->System_Initiate();
+        game.random.Seed(static_cast<std::uint32_t>(seed));
+        current = this;
+        LoadResources(*engine, scene, audio);
+        game.musicVolume = Game::StartVolume;
+        audio.StartMusic(*engine, game.musicVolume);
         game.StartGame();
     }
     ~Session() {
         current = nullptr;
-        hge->System_Shutdown();
-        hge->Release();
-        hge = nullptr;
+        scene = Scene{};
+        engine->System_Shutdown();
+        engine->Release();
     }
     void run(int frames, const FrameInput& input = {}) {
-        for (int i = 0; i < frames; ++i) hge->Headless_RunFrame(input);
+        for (int i = 0; i < frames; ++i) engine->Headless_RunFrame(input);
     }
     bool save(const std::filesystem::path& path) {
-        if (hge->Headless_Screenshot(path.c_str())) {
+        if (engine->Headless_Screenshot(path.c_str())) {
             std::printf("wrote %s\n", path.c_str());
             return true;
         }
@@ -55,6 +63,16 @@ struct Session {
         return false;
     }
 };
+
+bool frameFunc() {
+    if (current->game.Frame(current->engine->Input_GetFrame())) return true;
+    current->audio.Play(*current->engine, current->game.effects);
+    return false;
+}
+bool renderFunc() {
+    RenderScene(current->scene, current->game, current->audio.MusicGliding(*current->engine));
+    return false;
+}
 
 bool helpScreen(const std::filesystem::path& out) {
     Session s(7);

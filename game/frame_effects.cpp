@@ -1,9 +1,8 @@
-#include "common/play_panned.h"
+#include "game/frame_effects.h"
 
 #include <cmath>
 
-#include "common/constants.h"
-#include "common/engine_ref.h"
+#include "game/constants.h"
 
 int panForX(float x) {
     // Not a place at all: converting NaN to an integer is undefined, so the
@@ -15,6 +14,11 @@ int panForX(float x) {
     return static_cast<int>(pan);
 }
 
-void playPanned(EffectHandle effect, float x, float pitch) {
-    hge->Effect_PlayEx(effect, 100, panForX(x), pitch, false);
+void FrameEffects::Clear() {
+    sounds.clear();
+    musicVolume.reset();
+}
+
+void FrameEffects::Play(SoundEffect effect, float x, float pitch) {
+    sounds.push_back({effect, 100, panForX(x), pitch});
 }

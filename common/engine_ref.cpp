@@ -1,3 +1,0 @@
-#include "common/engine_ref.h"
-
-Engine* hge = nullptr;
