@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/exchange_runner.h"
 #include "app/file_locations.h"
 #include "app/key_settings.h"
 #include "app/load_resources.h"
@@ -34,14 +35,42 @@ static_assert(ExchangeBudget >= MinExchangeBudget && ExchangeBudget <= MaxExchan
 // The name and the music volume, kept between runs; made at start-up.
 std::optional<SettingsKeeper> settings;
 
+// Talks to the score server when a game ends; made at start-up unless a
+// replay is watched.
+std::optional<ExchangeRunner> exchange;
+
 // Frames run by FrameFunc in this run.
 int framesRun = 0;
+
+void StartExchange() {
+    const ScoreExchangeRequest& request = *game.exchangeWanted;
+    // The game stands still for the exchange anyway: the next game's ticket
+    // is fetched meanwhile, should none be at hand.
+    RefillGameTicket();
+    exchange->Start(request, request.submission ? ReplayForSubmission(*request.submission) : "");
+}
 
 bool FrameFunc() {
     // Tickets are fetched once the first frame is on screen: loading libcurl
     // beside it delays it by some 10 ms (bench_startup).
     if (++framesRun == 2) StartFetchingGameTickets();
+    if (exchange->Busy()) {
+        // No frame of the game runs until the exchange is over, so a replay
+        // holds the frames it would if the exchange took no time; the window
+        // meanwhile goes on drawing the game as it stands. Escape quits at
+        // once: what was surely not sent waits in the outbox.
+        if (hge->Input_GetKeyState(Key::Escape)) {
+            exchange->Abandon();
+            return true;
+        }
+        std::optional<ScoreExchangeResult> result = exchange->TakeResult();
+        if (!result) return false;
+        game.TakeExchange(std::move(*result));
+    }
     if (game.Frame()) return true;
+    // Before the frame is recorded, which would keep the finished game's
+    // replay without its name.
+    if (game.exchangeWanted) StartExchange();
     RecordFrame(game);
     // Kept as they change, but not at every letter of a name being typed.
     if (!game.nameEntry) settings->Keep(game.playerName, game.musicVolume);
@@ -49,7 +78,12 @@ bool FrameFunc() {
 }
 void LogLine(std::string_view line) { hge->System_Log("%.*s", static_cast<int>(line.size()), line.data()); }
 
-bool WatchFrameFunc() { return WatchFrame(game); }
+bool WatchFrameFunc() {
+    const bool over = WatchFrame(game);
+    // A replay watched sends nothing.
+    if (game.exchangeWanted) game.TakeExchange(NoScoreServer(*game.exchangeWanted));
+    return over;
+}
 bool RenderFunc() { return game.Render(); }
 
 constexpr const char* Usage =
@@ -166,9 +200,7 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
 
     game.renderer = RenderScene;
     // The exchange's failures and outbox changes belong in the game's log.
-    ConfigureScoreExchange({ScoreServerHost(), ExchangeBudget, "", LogLine});
-    // A replay watched sends nothing.
-    game.scoreExchange = watched ? nullptr : ExchangeScoresWithReplay;
+    if (!watched) exchange.emplace(ScoreClientSettings{ScoreServerHost(), ExchangeBudget, "", LogLine});
 
     // Read before the window opens: it opens as it was kept, keys bound.
     settings =
@@ -201,6 +233,8 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
             game.StartGame();
             RecordGameBegan(game);
             hge->System_Start();
+            // The window was closed in the middle of an exchange: it is given up.
+            exchange.reset();
             RecordRunEnded();
             game.takeTicket = nullptr;
             CloseGameTickets();

@@ -5,8 +5,6 @@
 #include "game/rules_version.h"
 #include "replay/game_recording.h"
 #include "replay/replay_verifier.h"
-#include "scores/score_exchange_client.h"
-#include "scores/ticket_keeper.h"
 
 namespace {
 
@@ -35,12 +33,8 @@ void RecordFrame(const Game& game) { Recording().FrameRan(game, hge->Journal_Get
 
 void RecordRunEnded() { Recording().RunEnded(); }
 
-ScoreExchangeResult ExchangeScoresWithReplay(const ScoreSubmission* submission) {
-    // The game stands still for the exchange anyway: the next game's ticket
-    // is fetched meanwhile, should none be at hand.
-    RefillGameTicket();
-    if (!submission) return ExchangeScores(nullptr);
-    return ExchangeScores(submission, Recording().ReplayForSubmission(*submission));
+std::string ReplayForSubmission(const ScoreSubmission& submission) {
+    return Recording().ReplayForSubmission(submission);
 }
 
 std::optional<ReplayToWatch> LoadReplayToWatch(const std::string& path, std::string& error) {

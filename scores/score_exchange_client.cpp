@@ -57,6 +57,7 @@ std::string ReplayName(const std::string& file, const ScoreSubmission& submissio
 // The state of one exchange, from its first request to its last.
 struct ScoreExchangeClient::Round {
     ScoreExchangeClient& client;
+    const std::atomic<bool>* stop;  // the exchange is given up once it reads true; may be null
     const Clock::time_point start = Clock::now();
     const milliseconds third = client.settings_.budget / 3;
     const milliseconds connectLimit = std::min(LongestConnect, third);
@@ -71,7 +72,9 @@ struct ScoreExchangeClient::Round {
     bool replaysUnwanted = false;  // the server knows no replays (404)
     std::string stopReason;        // why no further submission is sent; empty while they are
 
-    explicit Round(ScoreExchangeClient& owner) : client(owner) {}
+    Round(ScoreExchangeClient& owner, const std::atomic<bool>* stopFlag) : client(owner), stop(stopFlag) {}
+
+    bool stopped() const { return stop && stop->load(); }
 
     milliseconds remaining() const {
         return client.settings_.budget - std::chrono::duration_cast<milliseconds>(Clock::now() - start);
@@ -131,6 +134,7 @@ struct ScoreExchangeClient::Round {
 
     // The time a submission may take now; zero when none may start.
     milliseconds SubmissionAllowance() {
+        if (stopped()) stopReason = "the exchange was given up: the game is quitting";
         if (unreachable || !stopReason.empty()) return milliseconds{0};
         const milliseconds allowed = remaining() - third;
         if (allowed < third) {
@@ -149,7 +153,7 @@ struct ScoreExchangeClient::Round {
         if (url.empty())
             outcome.error = "libcurl could not escape the name";
         else
-            outcome = PerformRequest(url, {allowed, std::min(connectLimit, allowed)}, nullptr, replay);
+            outcome = PerformRequest(url, {allowed, std::min(connectLimit, allowed), stop}, nullptr, replay);
         const Verdict verdict = Judge(outcome, replay.has_value());
         if (!outcome.succeeded() && verdict != Verdict::Unwanted)
             client.log("score client: " + label + " failed after " + Seconds(outcome.took) + ": " +
@@ -309,7 +313,8 @@ struct ScoreExchangeClient::Round {
         // The other copy of the game is done with the outbox by the time its
         // own submissions are: waiting for it then still leaves the table its
         // third of the budget.
-        if (!file && lockBusy) OpenOutbox(start + client.settings_.budget - third);
+        // A program that quits waits for nobody: it keeps what it can now.
+        if (!file && lockBusy) OpenOutbox(stopped() ? Clock::now() : start + client.settings_.budget - third);
         return file != nullptr;
     }
 
@@ -369,6 +374,7 @@ struct ScoreExchangeClient::Round {
     }
 
     void FetchTable(ScoreExchangeResult& result) {
+        if (stopped()) return;
         if (unreachable) {
             client.log("score client: table request not sent: the server could not be reached");
             return;
@@ -380,7 +386,7 @@ struct ScoreExchangeClient::Round {
         }
         responseText.clear();
         const RequestOutcome outcome = PerformRequest(
-            TableUrl(client.settings_.host), {allowed, std::min(connectLimit, allowed)}, ReceiveResponse);
+            TableUrl(client.settings_.host), {allowed, std::min(connectLimit, allowed), stop}, ReceiveResponse);
         if (!outcome.succeeded()) {
             client.log("score client: table request failed after " + Seconds(outcome.took) + ": " +
                        outcome.failure());
@@ -395,10 +401,10 @@ ScoreExchangeClient::ScoreExchangeClient(ScoreClientSettings settings) : setting
     settings_.budget = std::clamp(settings_.budget, MinExchangeBudget, MaxExchangeBudget);
 }
 
-ScoreExchangeResult ScoreExchangeClient::Exchange(const ScoreSubmission* submission,
-                                                  std::string_view replay) {
+ScoreExchangeResult ScoreExchangeClient::Exchange(const ScoreSubmission* submission, std::string_view replay,
+                                                  const std::atomic<bool>* stop) {
     ScoreExchangeResult result;
-    Round round(*this);
+    Round round(*this, stop);
     if (!IsValidScoreServerHost(settings_.host)) {
         log("score client: \"" + settings_.host + "\" is not a score server host; nothing is sent");
         round.unreachable = true;
@@ -432,31 +438,4 @@ std::optional<std::string> ScoreExchangeClient::outboxFolder() {
         noFolderLogged_ = true;
     }
     return folder;
-}
-
-namespace {
-
-std::unique_ptr<ScoreExchangeClient>& ProgramClient() {
-    static std::unique_ptr<ScoreExchangeClient> client;
-    return client;
-}
-
-}  // namespace
-
-void ConfigureScoreExchange(ScoreClientSettings settings) {
-    ProgramClient() = std::make_unique<ScoreExchangeClient>(std::move(settings));
-}
-
-ScoreExchangeResult ExchangeScores(const ScoreSubmission* submission) {
-    return ExchangeScores(submission, {});
-}
-
-ScoreExchangeResult ExchangeScores(const ScoreSubmission* submission, std::string_view replay) {
-    std::unique_ptr<ScoreExchangeClient>& client = ProgramClient();
-    if (!client) {
-        ScoreClientSettings defaults;
-        defaults.host = ScoreServerHost();
-        client = std::make_unique<ScoreExchangeClient>(std::move(defaults));
-    }
-    return client->Exchange(submission, replay);
 }

@@ -50,6 +50,8 @@ TicketKeeper::~TicketKeeper() {
         std::lock_guard guard(mutex_);
         stop_ = true;
     }
+    // The program is ending: a request under way is given up, not waited for.
+    giveUp_ = true;
     wake_.notify_all();
     if (thread_.joinable()) thread_.join();
     if (!held_ || !folder_ || !Usable(*held_, Now())) return;
@@ -104,7 +106,7 @@ bool TicketKeeper::WaitIdle(std::chrono::steady_clock::time_point deadline) {
 }
 
 void TicketKeeper::Run() {
-    const RequestLimits limits{settings_.budget, std::min(milliseconds{1000}, settings_.budget / 3)};
+    const RequestLimits limits{settings_.budget, std::min(milliseconds{1000}, settings_.budget / 3), &giveUp_};
     std::unique_lock lock(mutex_);
     while (true) {
         while (!stop_ && starts_.empty() && !(wanted_ && !held_)) {

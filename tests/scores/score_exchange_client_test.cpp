@@ -194,13 +194,13 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-TEST_F(ScoreExchange, ProgramClientSendsTheGamesOwnUrl) {
+TEST_F(ScoreExchange, OneClientSendsTheGamesOwnUrlInEveryExchange) {
     LocalHttpServer server(Fine());
-    ConfigureScoreExchange({server.host(), milliseconds{1500}, folder.string(), [](std::string_view) {}});
+    ScoreExchangeClient client = Client(server.host());
     const ScoreSubmission game{"ab c", 1530, 2, 3, -17};
-    EXPECT_EQ(ExchangeScores(&game).fate, SubmissionFate::Stored);
+    EXPECT_EQ(client.Exchange(&game).fate, SubmissionFate::Stored);
     const ScoreSubmission unnamed{"", 1530, 2, 3, 17};
-    EXPECT_EQ(ExchangeScores(&unnamed).fate, SubmissionFate::None);
+    EXPECT_EQ(client.Exchange(&unnamed).fate, SubmissionFate::None);
     EXPECT_EQ(
         server.requestLines(),
         (std::vector<std::string>{
