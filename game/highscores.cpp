@@ -6,7 +6,8 @@
 
 void Game::SubmitScore() {
     FetchHighscores();
-    if (!playerName.empty()) exchangeWanted->submission = ScoreSubmission{playerName, score, level, munchets, food};
+    if (!playerName.empty())
+        exchangeWanted->submission = ScoreSubmission{playerName, score, level, munchets, food};
 }
 
 void Game::FetchHighscores() {

@@ -385,8 +385,9 @@ struct ScoreExchangeClient::Round {
             return;
         }
         responseText.clear();
-        const RequestOutcome outcome = PerformRequest(
-            TableUrl(client.settings_.host), {allowed, std::min(connectLimit, allowed), stop}, ReceiveResponse);
+        const RequestOutcome outcome =
+            PerformRequest(TableUrl(client.settings_.host), {allowed, std::min(connectLimit, allowed), stop},
+                           ReceiveResponse);
         if (!outcome.succeeded()) {
             client.log("score client: table request failed after " + Seconds(outcome.took) + ": " +
                        outcome.failure());

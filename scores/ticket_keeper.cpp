@@ -106,7 +106,8 @@ bool TicketKeeper::WaitIdle(std::chrono::steady_clock::time_point deadline) {
 }
 
 void TicketKeeper::Run() {
-    const RequestLimits limits{settings_.budget, std::min(milliseconds{1000}, settings_.budget / 3), &giveUp_};
+    const RequestLimits limits{settings_.budget, std::min(milliseconds{1000}, settings_.budget / 3),
+                               &giveUp_};
     std::unique_lock lock(mutex_);
     while (true) {
         while (!stop_ && starts_.empty() && !(wanted_ && !held_)) {

@@ -95,8 +95,8 @@ private:
     bool busy_ = false;
     bool stop_ = false;
     std::atomic<bool> giveUp_ = false;  // set once stop_ is: the request under way ends at once
-    std::string lastFailure_;       // of the last fetch; empty when it brought a ticket
-    std::int64_t serverAhead_ = 0;  // the server's clock minus ours, seconds, as last seen
+    std::string lastFailure_;           // of the last fetch; empty when it brought a ticket
+    std::int64_t serverAhead_ = 0;      // the server's clock minus ours, seconds, as last seen
     std::thread thread_;
 };
 

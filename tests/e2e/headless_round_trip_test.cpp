@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 #include <cstdio>
+#include <optional>
 
 #include "app/load_resources.h"
 #include "scores/score_exchange_client.h"

@@ -42,8 +42,8 @@ protected:
     // A client pointed at server with an outbox of the test's own.
     void point(const LocalHttpServer& server) {
         ASSERT_NE(server.port(), 0);
-        client.emplace(
-            ScoreClientSettings{server.host(), DefaultExchangeBudget, outbox.string(), [](std::string_view) {}});
+        client.emplace(ScoreClientSettings{server.host(), DefaultExchangeBudget, outbox.string(),
+                                           [](std::string_view) {}});
     }
     ScoreExchangeResult ExchangeScores(const ScoreSubmission* game) { return client->Exchange(game); }
     std::filesystem::path outbox;
