@@ -38,6 +38,10 @@ std::optional<SettingsKeeper> settings;
 // Talks to the score server when a game ends; made at start-up unless a
 // replay is watched.
 std::optional<ExchangeRunner> exchange;
+// The game tickets, for the games played (not for a replay watched).
+std::optional<TicketKeeper> tickets;
+
+GameTicket TakeTicket() { return tickets ? tickets->Take() : GameTicket{}; }
 
 // Frames run by FrameFunc in this run.
 int framesRun = 0;
@@ -46,14 +50,14 @@ void StartExchange() {
     const ScoreExchangeRequest& request = *game.exchangeWanted;
     // The game stands still for the exchange anyway: the next game's ticket
     // is fetched meanwhile, should none be at hand.
-    RefillGameTicket();
+    tickets->Refill();
     exchange->Start(request, request.submission ? ReplayForSubmission(*request.submission) : "");
 }
 
 bool FrameFunc() {
     // Tickets are fetched once the first frame is on screen: loading libcurl
     // beside it delays it by some 10 ms (bench_startup).
-    if (++framesRun == 2) StartFetchingGameTickets();
+    if (++framesRun == 2) tickets->Start();
     if (exchange->Busy()) {
         // No frame of the game runs until the exchange is over, so a replay
         // holds the frames it would if the exchange took no time; the window
@@ -222,8 +226,8 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
             settings->Start(game.playerName, game.musicVolume);
             // Before the first game, which takes the ticket kept from the
             // last run when there is one; fresh ones come off the frame.
-            OpenGameTickets({ScoreServerHost(), ExchangeBudget, "", LogLine, nullptr});
-            game.takeTicket = TakeGameTicket;
+            tickets.emplace(TicketSettings{ScoreServerHost(), ExchangeBudget, "", LogLine, nullptr});
+            game.takeTicket = TakeTicket;
             framesRun = 0;
             // The journal of this run's input starts with the game: with the
             // random state of this moment it is enough to play the run again
@@ -233,11 +237,12 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
             game.StartGame();
             RecordGameBegan(game);
             hge->System_Start();
-            // The window was closed in the middle of an exchange: it is given up.
+            // An exchange still under way (the window was closed) is given up.
             exchange.reset();
             RecordRunEnded();
             game.takeTicket = nullptr;
-            CloseGameTickets();
+            // Before the engine shuts down: the keeper's thread logs through it.
+            tickets.reset();
             settings->Keep(game.playerName, game.musicVolume);
             settings->KeepWindow(hge->System_GetWindowLayout());
         }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <memory>
 #include <utility>
 
 #include "common/user_folders.h"
@@ -178,29 +177,4 @@ void TicketKeeper::Log(const std::string& line) const {
         settings_.log(line);
     else
         std::fprintf(stderr, "%s\n", line.c_str());
-}
-
-namespace {
-
-std::unique_ptr<TicketKeeper>& ProgramKeeper() {
-    static std::unique_ptr<TicketKeeper> keeper;
-    return keeper;
-}
-
-}  // namespace
-
-void OpenGameTickets(TicketSettings settings) {
-    ProgramKeeper() = std::make_unique<TicketKeeper>(std::move(settings));
-}
-
-void StartFetchingGameTickets() {
-    if (ProgramKeeper()) ProgramKeeper()->Start();
-}
-
-void CloseGameTickets() { ProgramKeeper().reset(); }
-
-GameTicket TakeGameTicket() { return ProgramKeeper() ? ProgramKeeper()->Take() : GameTicket{}; }
-
-void RefillGameTicket() {
-    if (ProgramKeeper()) ProgramKeeper()->Refill();
 }

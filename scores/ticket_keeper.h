@@ -99,16 +99,3 @@ private:
     std::int64_t serverAhead_ = 0;      // the server's clock minus ours, seconds, as last seen
     std::thread thread_;
 };
-
-// The program-wide keeper behind TakeGameTicket; none until opened. Its
-// thread starts with StartFetchingGameTickets.
-void OpenGameTickets(TicketSettings settings);
-void StartFetchingGameTickets();
-// Ends it (putting back a ticket still held). Before the engine shuts down:
-// the keeper's thread logs through it.
-void CloseGameTickets();
-// A TicketFunction (game/score_exchange.h): the program-wide keeper's
-// ticket; none when tickets were not opened.
-GameTicket TakeGameTicket();
-// The program-wide keeper's Refill; nothing when tickets were not opened.
-void RefillGameTicket();
