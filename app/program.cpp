@@ -72,8 +72,8 @@ bool FrameFunc() {
         game.TakeExchange(std::move(*result));
     }
     if (game.Frame()) return true;
-    // Before the frame is recorded, which would keep the finished game's
-    // replay without its name.
+    // The finished game's replay goes with its score: it is taken before the
+    // frame is recorded, which would keep it as a game nobody sent.
     if (game.exchangeWanted) StartExchange();
     RecordFrame(game);
     // Kept as they change, but not at every letter of a name being typed.
