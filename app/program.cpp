@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/exchange_runner.h"
 #include "app/file_locations.h"
 #include "app/game_audio.h"
 #include "app/key_settings.h"
@@ -42,16 +43,48 @@ GameAudio audio;
 // callbacks take no context, so they find it here.
 Engine* engine = nullptr;
 
+// Talks to the score server when a game ends; made at start-up unless a
+// replay is watched.
+std::optional<ExchangeRunner> exchange;
+// The game tickets, for the games played (not for a replay watched).
+std::optional<TicketKeeper> tickets;
+
+GameTicket TakeTicket() { return tickets ? tickets->Take() : GameTicket{}; }
+
 // Frames run by FrameFunc in this run.
 int framesRun = 0;
+
+void StartExchange() {
+    const ScoreExchangeRequest& request = *game.exchangeWanted;
+    // The game stands still for the exchange anyway: the next game's ticket
+    // is fetched meanwhile, should none be at hand.
+    tickets->Refill();
+    exchange->Start(request, request.submission ? ReplayForSubmission(*request.submission) : "");
+}
 
 bool FrameFunc() {
     // Tickets are fetched once the first frame is on screen: loading libcurl
     // beside it delays it by some 10 ms (bench_startup).
-    if (++framesRun == 2) StartFetchingGameTickets();
+    if (++framesRun == 2) tickets->Start();
+    if (exchange->Busy()) {
+        // No frame of the game runs until the exchange is over, so a replay
+        // holds the frames it would if the exchange took no time; the window
+        // meanwhile goes on drawing the game as it stands. Escape quits at
+        // once: what was surely not sent waits in the outbox.
+        if (engine->Input_GetKeyState(Key::Escape)) {
+            exchange->Abandon();
+            return true;
+        }
+        std::optional<ScoreExchangeResult> result = exchange->TakeResult();
+        if (!result) return false;
+        game.TakeExchange(std::move(*result));
+    }
     const FrameInput& input = engine->Input_GetFrame();
     if (game.Frame(input)) return true;
     audio.Play(*engine, game.effects);
+    // The finished game's replay goes with its score: it is taken before the
+    // frame is recorded, which would keep it as a game nobody sent.
+    if (game.exchangeWanted) StartExchange();
     RecordFrame(game, input);
     // Kept as they change, but not at every letter of a name being typed.
     if (!game.nameEntry) settings->Keep(game.playerName, game.musicVolume);
@@ -61,7 +94,12 @@ void LogLine(std::string_view line) {
     engine->System_Log("%.*s", static_cast<int>(line.size()), line.data());
 }
 
-bool WatchFrameFunc() { return WatchFrame(*engine, game, audio); }
+bool WatchFrameFunc() {
+    const bool over = WatchFrame(*engine, game, audio);
+    // A replay watched sends nothing.
+    if (game.exchangeWanted) game.TakeExchange(NoScoreServer(*game.exchangeWanted));
+    return over;
+}
 bool RenderFunc() {
     RenderScene(scene, game, audio.MusicGliding(*engine));
     return false;
@@ -178,9 +216,7 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
     engine->System_SetState(StateScreenHeight, 768);
 
     // The exchange's failures and outbox changes belong in the game's log.
-    ConfigureScoreExchange({ScoreServerHost(), ExchangeBudget, "", LogLine});
-    // A replay watched sends nothing.
-    game.scoreExchange = watched ? nullptr : ExchangeScoresWithReplay;
+    if (!watched) exchange.emplace(ScoreClientSettings{ScoreServerHost(), ExchangeBudget, "", LogLine});
 
     // Read before the window opens: it opens as it was kept, keys bound.
     settings =
@@ -203,8 +239,8 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
             settings->Start(game.playerName, game.musicVolume);
             // Before the first game, which takes the ticket kept from the
             // last run when there is one; fresh ones come off the frame.
-            OpenGameTickets({ScoreServerHost(), ExchangeBudget, "", LogLine, nullptr});
-            game.takeTicket = TakeGameTicket;
+            tickets.emplace(TicketSettings{ScoreServerHost(), ExchangeBudget, "", LogLine, nullptr});
+            game.takeTicket = TakeTicket;
             framesRun = 0;
             // The journal of this run's input starts with the game: with the
             // random state of this moment it is enough to play the run again
@@ -215,9 +251,12 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
             game.StartGame();
             RecordGameBegan(*engine, game);
             engine->System_Start();
+            // An exchange still under way (the window was closed) is given up.
+            exchange.reset();
             RecordRunEnded();
             game.takeTicket = nullptr;
-            CloseGameTickets();
+            // Before the engine shuts down: the keeper's thread logs through it.
+            tickets.reset();
             settings->Keep(game.playerName, game.musicVolume);
             settings->KeepWindow(engine->System_GetWindowLayout());
         }

@@ -4,8 +4,6 @@
 #include "game/rules_version.h"
 #include "replay/game_recording.h"
 #include "replay/replay_verifier.h"
-#include "scores/score_exchange_client.h"
-#include "scores/ticket_keeper.h"
 
 namespace {
 
@@ -44,12 +42,8 @@ void RecordRunEnded() {
     logEngine = nullptr;
 }
 
-ScoreExchangeResult ExchangeScoresWithReplay(const ScoreSubmission* submission) {
-    // The game stands still for the exchange anyway: the next game's ticket
-    // is fetched meanwhile, should none be at hand.
-    RefillGameTicket();
-    if (!submission) return ExchangeScores(nullptr);
-    return ExchangeScores(submission, Recording().ReplayForSubmission(*submission));
+std::string ReplayForSubmission(const ScoreSubmission& submission) {
+    return Recording().ReplayForSubmission(submission);
 }
 
 std::optional<ReplayToWatch> LoadReplayToWatch(const std::string& path, std::string& error) {

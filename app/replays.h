@@ -23,10 +23,9 @@ void RecordGameBegan(Engine& engine, const Game& game);
 void RecordFrame(const Game& game, const FrameInput& input);
 // The run ends: a finished game still waiting for a name is kept.
 void RecordRunEnded();
-// A ScoreExchangeFunction: the program's exchange, with the finished game's
-// replay attached to the submission; it also has a game ticket fetched
-// meanwhile when none is at hand (scores/ticket_keeper.h).
-ScoreExchangeResult ExchangeScoresWithReplay(const ScoreSubmission* submission);
+// The finished game's replay file, to go to the score server with its
+// submission; empty when there is none.
+std::string ReplayForSubmission(const ScoreSubmission& submission);
 
 // --- Watching --------------------------------------------------------------
 struct ReplayToWatch {

@@ -22,8 +22,8 @@ float squaredDistance(float ax, float ay, float bx, float by) {
 }  // namespace
 
 void Game::ContactPass() {
-    // Several munchets may catch ghosts in one frame; the table is fetched
-    // once, not once per catch: each request blocks the frame.
+    // Several munchets may catch ghosts in one frame; the table is asked for
+    // once, not once per catch.
     bool tableFetched = false;
     for (Player& player : activePlayers()) {
         for (std::size_t i = munchetList.size(); i-- > 0;) {

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -77,10 +78,12 @@ struct Game {
     bool highscoresUnavailable = false;
     // What became of the last score handed to the score client.
     SubmissionFate submissionFate = SubmissionFate::None;
-    // The score client, wired in by start-up (a layer above the rules). Null
-    // where a run has none: an exchange leaves the table empty and
-    // unavailable.
-    ScoreExchangeFunction scoreExchange = nullptr;
+    // Left by the frame that ended a game (SubmitScore, FetchHighscores) for
+    // the layer above, which talks to the score server and hands the result
+    // to TakeExchange. No frame runs meanwhile: the rules stand still for the
+    // exchange. A run without a score server (a replay verified) leaves it
+    // be, and its table stays empty.
+    std::optional<ScoreExchangeRequest> exchangeWanted;
     // Where a game that begins takes its ticket from; null: games begin
     // without one.
     TicketFunction takeTicket = nullptr;
@@ -127,11 +130,14 @@ struct Game {
     // Then every food item moves with its flock, in list order.
     void UpdateFood(float dt);
 
-    // The score server, through scoreExchange, once each: send the finished
-    // game (unless the name is empty) and fetch the table; only fetch it.
-    // The rows replace highscores.
+    // Ask for an exchange with the score server (exchangeWanted): send the
+    // finished game (unless the name is empty) and fetch the table; only
+    // fetch it. The table shown stays empty until the answer comes.
     void SubmitScore();
     void FetchHighscores();
+    // Keeps what the exchange brought back (the rows replace highscores) and
+    // clears exchangeWanted.
+    void TakeExchange(ScoreExchangeResult result);
     // Paging of the table, ten rows a page, wrapping around.
     void NextPage();
     void PreviousPage();
@@ -151,8 +157,6 @@ private:
     void HandleVolumeKey(const FrameInput& input);
     // A munchet eats one item: sound, split sooner, score.
     void Eat(Munchet& munchet);
-    // Keeps what an exchange with the score server brought back.
-    void TakeExchange(ScoreExchangeResult result);
 
     // Munchets born during this frame's munchet pass; kept between frames so
     // a steady frame allocates nothing.

@@ -5,20 +5,19 @@
 #include "game/game.h"
 
 void Game::SubmitScore() {
-    if (playerName.empty()) {
-        FetchHighscores();
-        return;
-    }
-    const ScoreSubmission submission{playerName, score, level, munchets, food};
-    ScoreExchangeResult result;
-    if (scoreExchange)
-        result = scoreExchange(&submission);
-    else
-        result.fate = SubmissionFate::Lost;  // no client to hand it to, nothing keeps it
-    TakeExchange(std::move(result));
+    FetchHighscores();
+    if (!playerName.empty())
+        exchangeWanted->submission = ScoreSubmission{playerName, score, level, munchets, food};
 }
 
-void Game::FetchHighscores() { TakeExchange(scoreExchange ? scoreExchange(nullptr) : ScoreExchangeResult{}); }
+void Game::FetchHighscores() {
+    exchangeWanted = ScoreExchangeRequest{};
+    // Nothing of the last table or the last fate is shown while the answer
+    // is on its way.
+    highscores.clear();
+    highscoresUnavailable = false;
+    submissionFate = SubmissionFate::None;
+}
 
 void Game::TakeExchange(ScoreExchangeResult result) {
     // A table that did not come whole is no table: an error page or half a
@@ -26,6 +25,7 @@ void Game::TakeExchange(ScoreExchangeResult result) {
     highscores = result.tableReceived ? std::move(result.rows) : std::vector<HighscoreEntry>{};
     highscoresUnavailable = !result.tableReceived;
     submissionFate = result.fate;
+    exchangeWanted.reset();
 }
 
 void Game::NextPage() {

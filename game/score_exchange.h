@@ -1,9 +1,11 @@
-// What the game hands to the score client when a game ends, and what it gets
-// back. The client itself lives above the rules (scores/); start-up wires it
-// in, so the rules never reach the network on their own.
+// What the game asks of the score server when a game ends, and what it gets
+// back. The rules only leave the request (Game::exchangeWanted); the layer
+// above runs the exchange (scores/) and hands the result back, so the rules
+// never reach the network on their own.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,12 @@ struct ScoreSubmission {
     std::int32_t level = 0;
     std::int32_t munchets = 0;
     std::int32_t food = 0;
+};
+
+// One exchange as the rules want it: this game's score to send, if any,
+// then the table to fetch.
+struct ScoreExchangeRequest {
+    std::optional<ScoreSubmission> submission;  // none: only the table
 };
 
 // What became of this game's submission in the exchange.
@@ -35,10 +43,13 @@ struct ScoreExchangeResult {
     SubmissionFate fate = SubmissionFate::None;
 };
 
-// The whole exchange at the end of a game, synchronous and bounded by one
-// time budget: first what the outbox kept from earlier games, then
-// submission (null: nothing to send), then the table.
-using ScoreExchangeFunction = ScoreExchangeResult (*)(const ScoreSubmission* submission);
+// The answer of a run with no score server (a replay being watched): no
+// table, and a score to send is lost, as nothing keeps it.
+inline ScoreExchangeResult NoScoreServer(const ScoreExchangeRequest& request) {
+    ScoreExchangeResult result;
+    if (request.submission) result.fate = SubmissionFate::Lost;
+    return result;
+}
 
 // Hands over the score server's ticket for the game about to begin, once
 // (scores/ keeps them): the game then plays from the ticket's random state.

@@ -88,6 +88,7 @@ void DrawHighscoreTable(BitmapFont& font, const Game& game) {
     const float noteY = game.highscoresUnavailable && fate ? 159 : 174;
     if (game.highscoresUnavailable) font.DrawText(512, noteY, AlignCenter, "Highscores unavailable");
     if (fate) font.DrawText(512, game.highscoresUnavailable ? noteY + 20 : noteY, AlignCenter, fate);
+    if (game.exchangeWanted) font.DrawText(512, 174, AlignCenter, "Asking the score server...");
 
     const std::int64_t rows = static_cast<std::int64_t>(game.highscores.size());
     for (std::int64_t i = game.firstRow;

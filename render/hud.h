@@ -20,7 +20,7 @@ void DrawHelp(BitmapFont& font, const Game& game);
 void DrawNamePrompt(BitmapFont& font, const Game& game);
 // One page of the highscore table with its scroll and restart hints, and
 // under the heading what became of this game's score when it did not simply
-// arrive.
+// arrive, or, while the score server is being asked, that it is.
 void DrawHighscoreTable(BitmapFont& font, const Game& game);
 // Score at the top left, level at the top right.
 void DrawScoreLine(BitmapFont& font, const Game& game);

@@ -32,7 +32,8 @@ void GameRecording::GameBegan(const Game& game) {
 }
 
 void GameRecording::FrameRan(const Game& game, const FrameInput& input) {
-    // A game waiting for its name is sent from inside a frame (Enter); one
+    // A game waiting for its name is sent after the frame that sent it
+    // (Enter) ran and before it is recorded here; one
     // that will not be sent is kept once the name entry is over, whichever
     // way it ended, before the game that may have begun in this frame.
     if (recorder_.HasFinished() && !game.nameEntry) KeepFinished("");

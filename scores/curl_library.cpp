@@ -27,12 +27,18 @@ const CurlLibrary* Open() {
         Find(library, "curl_global_init", globalInit) && Find(library, "curl_easy_init", curl.easyInit) &&
         Find(library, "curl_easy_cleanup", curl.easyCleanup) &&
         Find(library, "curl_easy_setopt", curl.easySetopt) &&
-        Find(library, "curl_easy_perform", curl.easyPerform) &&
         Find(library, "curl_easy_getinfo", curl.easyGetinfo) &&
         Find(library, "curl_easy_escape", curl.easyEscape) && Find(library, "curl_free", curl.free) &&
         Find(library, "curl_easy_strerror", curl.easyStrerror) &&
         Find(library, "curl_slist_append", curl.slistAppend) &&
-        Find(library, "curl_slist_free_all", curl.slistFreeAll);
+        Find(library, "curl_slist_free_all", curl.slistFreeAll) &&
+        Find(library, "curl_multi_init", curl.multiInit) &&
+        Find(library, "curl_multi_cleanup", curl.multiCleanup) &&
+        Find(library, "curl_multi_add_handle", curl.multiAddHandle) &&
+        Find(library, "curl_multi_remove_handle", curl.multiRemoveHandle) &&
+        Find(library, "curl_multi_perform", curl.multiPerform) &&
+        Find(library, "curl_multi_poll", curl.multiPoll) &&
+        Find(library, "curl_multi_info_read", curl.multiInfoRead);
     if (!found) {
         std::fprintf(stderr, "munchet: %s lacks a function the score client needs\n", LibraryName);
         return nullptr;

@@ -12,13 +12,20 @@ struct CurlLibrary {
     decltype(&curl_easy_init) easyInit;
     decltype(&curl_easy_cleanup) easyCleanup;
     decltype(&curl_easy_setopt) easySetopt;
-    decltype(&curl_easy_perform) easyPerform;
     decltype(&curl_easy_getinfo) easyGetinfo;
     decltype(&curl_easy_escape) easyEscape;
     decltype(&curl_free) free;
     decltype(&curl_easy_strerror) easyStrerror;
     decltype(&curl_slist_append) slistAppend;
     decltype(&curl_slist_free_all) slistFreeAll;
+    // The multi interface: a transfer that can be given up between short waits.
+    decltype(&curl_multi_init) multiInit;
+    decltype(&curl_multi_cleanup) multiCleanup;
+    decltype(&curl_multi_add_handle) multiAddHandle;
+    decltype(&curl_multi_remove_handle) multiRemoveHandle;
+    decltype(&curl_multi_perform) multiPerform;
+    decltype(&curl_multi_poll) multiPoll;
+    decltype(&curl_multi_info_read) multiInfoRead;
 };
 
 // The library, opened and globally initialised on the first call (which must

@@ -1,6 +1,6 @@
 #include "scores/score_client.h"
 
-std::string responseText;
+thread_local std::string responseText;
 
 std::size_t ReceiveResponse(char* data, std::size_t size, std::size_t count, void*) {
     const std::size_t n = size * count;

@@ -5,9 +5,10 @@
 #include <cstddef>
 #include <string>
 
-// The body of the table request as received so far; program-wide, emptied at
-// the start of every table request, written only by ReceiveResponse.
-extern std::string responseText;
+// The body of the table request as received so far, one per thread (two
+// clients may exchange at once on threads of their own); emptied at the start
+// of every table request, written only by ReceiveResponse.
+extern thread_local std::string responseText;
 
 // Chunks stop being kept once responseText holds this many characters; the
 // test is made once per chunk, so the text may pass it by up to one chunk.

@@ -58,6 +58,7 @@ std::string ReplayName(const std::string& file, const ScoreSubmission& submissio
 // The state of one exchange, from its first request to its last.
 struct ScoreExchangeClient::Round {
     ScoreExchangeClient& client;
+    const std::atomic<bool>* stop;  // the exchange is given up once it reads true; may be null
     const Clock::time_point start = Clock::now();
     const milliseconds third = client.settings_.budget / 3;
     const milliseconds connectLimit = std::min(LongestConnect, third);
@@ -72,7 +73,9 @@ struct ScoreExchangeClient::Round {
     bool replaysUnwanted = false;  // the server knows no replays (404)
     std::string stopReason;        // why no further submission is sent; empty while they are
 
-    explicit Round(ScoreExchangeClient& owner) : client(owner) {}
+    Round(ScoreExchangeClient& owner, const std::atomic<bool>* stopFlag) : client(owner), stop(stopFlag) {}
+
+    bool stopped() const { return stop && stop->load(); }
 
     milliseconds remaining() const {
         return client.settings_.budget - std::chrono::duration_cast<milliseconds>(Clock::now() - start);
@@ -132,6 +135,7 @@ struct ScoreExchangeClient::Round {
 
     // The time a submission may take now; zero when none may start.
     milliseconds SubmissionAllowance() {
+        if (stopped()) stopReason = "the exchange was given up: the game is quitting";
         if (unreachable || !stopReason.empty()) return milliseconds{0};
         const milliseconds allowed = remaining() - third;
         if (allowed < third) {
@@ -150,7 +154,7 @@ struct ScoreExchangeClient::Round {
         if (url.empty())
             outcome.error = "libcurl could not escape the name";
         else
-            outcome = PerformRequest(url, {allowed, std::min(connectLimit, allowed)}, nullptr, replay);
+            outcome = PerformRequest(url, {allowed, std::min(connectLimit, allowed), stop}, nullptr, replay);
         const Verdict verdict = Judge(outcome, replay.has_value());
         if (!outcome.succeeded() && verdict != Verdict::Unwanted)
             client.log("score client: " + label + " failed after " + Seconds(outcome.took) + ": " +
@@ -310,7 +314,8 @@ struct ScoreExchangeClient::Round {
         // The other copy of the game is done with the outbox by the time its
         // own submissions are: waiting for it then still leaves the table its
         // third of the budget.
-        if (!file && lockBusy) OpenOutbox(start + client.settings_.budget - third);
+        // A program that quits waits for nobody: it keeps what it can now.
+        if (!file && lockBusy) OpenOutbox(stopped() ? Clock::now() : start + client.settings_.budget - third);
         return file != nullptr;
     }
 
@@ -370,6 +375,7 @@ struct ScoreExchangeClient::Round {
     }
 
     void FetchTable(ScoreExchangeResult& result) {
+        if (stopped()) return;
         if (unreachable) {
             client.log("score client: table request not sent: the server could not be reached");
             return;
@@ -380,8 +386,9 @@ struct ScoreExchangeClient::Round {
             return;
         }
         responseText.clear();
-        const RequestOutcome outcome = PerformRequest(
-            TableUrl(client.settings_.host), {allowed, std::min(connectLimit, allowed)}, ReceiveResponse);
+        const RequestOutcome outcome =
+            PerformRequest(TableUrl(client.settings_.host), {allowed, std::min(connectLimit, allowed), stop},
+                           ReceiveResponse);
         if (!outcome.succeeded()) {
             client.log("score client: table request failed after " + Seconds(outcome.took) + ": " +
                        outcome.failure());
@@ -396,10 +403,10 @@ ScoreExchangeClient::ScoreExchangeClient(ScoreClientSettings settings) : setting
     settings_.budget = std::clamp(settings_.budget, MinExchangeBudget, MaxExchangeBudget);
 }
 
-ScoreExchangeResult ScoreExchangeClient::Exchange(const ScoreSubmission* submission,
-                                                  std::string_view replay) {
+ScoreExchangeResult ScoreExchangeClient::Exchange(const ScoreSubmission* submission, std::string_view replay,
+                                                  const std::atomic<bool>* stop) {
     ScoreExchangeResult result;
-    Round round(*this);
+    Round round(*this, stop);
     if (!IsValidScoreServerHost(settings_.host)) {
         log("score client: \"" + settings_.host + "\" is not a score server host; nothing is sent");
         round.unreachable = true;
@@ -428,31 +435,4 @@ std::optional<std::string> ScoreExchangeClient::outboxFolder() {
         noFolderLogged_ = true;
     }
     return folder;
-}
-
-namespace {
-
-std::unique_ptr<ScoreExchangeClient>& ProgramClient() {
-    static std::unique_ptr<ScoreExchangeClient> client;
-    return client;
-}
-
-}  // namespace
-
-void ConfigureScoreExchange(ScoreClientSettings settings) {
-    ProgramClient() = std::make_unique<ScoreExchangeClient>(std::move(settings));
-}
-
-ScoreExchangeResult ExchangeScores(const ScoreSubmission* submission) {
-    return ExchangeScores(submission, {});
-}
-
-ScoreExchangeResult ExchangeScores(const ScoreSubmission* submission, std::string_view replay) {
-    std::unique_ptr<ScoreExchangeClient>& client = ProgramClient();
-    if (!client) {
-        ScoreClientSettings defaults;
-        defaults.host = ScoreServerHost();
-        client = std::make_unique<ScoreExchangeClient>(std::move(defaults));
-    }
-    return client->Exchange(submission, replay);
 }

@@ -44,6 +44,7 @@
 // entry while the score waits too, on its own once the score has gone.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -79,8 +80,12 @@ public:
     // The whole exchange; submission null (or with an empty name): nothing
     // of this game to send; replay: the game's replay file, empty for none.
     // Synchronous; returns within the budget, plus the time the disk takes
-    // to flush the outbox.
-    ScoreExchangeResult Exchange(const ScoreSubmission* submission, std::string_view replay = {});
+    // to flush the outbox. Once stop (when given) reads true, the request
+    // under way is given up within StopCheckInterval and nothing more is
+    // sent or fetched; what was not surely sent is kept as ever, without
+    // waiting for another copy of the game to let go of the outbox.
+    ScoreExchangeResult Exchange(const ScoreSubmission* submission, std::string_view replay = {},
+                                 const std::atomic<bool>* stop = nullptr);
 
 private:
     struct Round;
@@ -95,13 +100,3 @@ private:
     // of the game never sends them twice.
     std::set<std::uint64_t> gone_;
 };
-
-// The program-wide client behind ExchangeScores. Until it is called the
-// client talks to ScoreServerHost() with the default budget, keeps its
-// outbox in the player's data folder and logs to stderr.
-void ConfigureScoreExchange(ScoreClientSettings settings);
-
-// A ScoreExchangeFunction: the exchange of the program-wide client; and the
-// same with the game's replay file (empty for none).
-ScoreExchangeResult ExchangeScores(const ScoreSubmission* submission);
-ScoreExchangeResult ExchangeScores(const ScoreSubmission* submission, std::string_view replay);

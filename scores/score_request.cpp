@@ -48,6 +48,42 @@ bool TlsSetUpFailed(CURLcode code) {
     }
 }
 
+struct MultiCleanup {
+    void operator()(CURLM* multi) const { Curl()->multiCleanup(multi); }
+};
+using MultiHandle = std::unique_ptr<CURLM, MultiCleanup>;
+
+// Runs the transfer to its end, or until stop reads true (stopped is then
+// set). Through the multi interface, in short waits: libcurl's progress
+// callback may keep silent for a second while a server says nothing.
+CURLcode Transfer(const CurlLibrary& library, CURL* curl, const std::atomic<bool>* stop, bool& stopped) {
+    const MultiHandle multi(library.multiInit());
+    if (!multi || library.multiAddHandle(multi.get(), curl) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+    // Only what libcurl reports as done ends the transfer well.
+    CURLcode result = CURLE_GOT_NOTHING;
+    while (true) {
+        int running = 0;
+        if (library.multiPerform(multi.get(), &running) != CURLM_OK) break;
+        bool done = running == 0;
+        int queued = 0;
+        while (CURLMsg* message = library.multiInfoRead(multi.get(), &queued)) {
+            if (message->msg != CURLMSG_DONE) continue;
+            result = message->data.result;
+            done = true;
+        }
+        if (done) break;
+        if (stop && stop->load()) {
+            stopped = true;
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        // libcurl shortens the wait to its own next time-out.
+        library.multiPoll(multi.get(), nullptr, 0, static_cast<int>(StopCheckInterval.count()), nullptr);
+    }
+    library.multiRemoveHandle(multi.get(), curl);
+    return result;
+}
+
 }  // namespace
 
 std::string RequestOutcome::failure() const {
@@ -105,7 +141,7 @@ RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, Body
         library.easySetopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(postBody->size()));
         library.easySetopt(curl, CURLOPT_HTTPHEADER, headers.list);
     }
-    const CURLcode code = library.easyPerform(curl);
+    const CURLcode code = Transfer(library, curl, limits.stop, outcome.stopped);
 
     curl_off_t connectTime = 0;
     long requestSize = 0;
@@ -114,7 +150,10 @@ RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, Body
     library.easyGetinfo(curl, CURLINFO_REQUEST_SIZE, &requestSize);
     outcome.complete = code == CURLE_OK;
     outcome.sent = outcome.complete || (connectTime > 0 && !TlsSetUpFailed(code)) || requestSize > 0;
-    if (!outcome.complete) outcome.error = errorText[0] ? errorText : library.easyStrerror(code);
+    if (outcome.stopped)
+        outcome.error = "given up unanswered: the game is quitting";
+    else if (!outcome.complete)
+        outcome.error = errorText[0] ? errorText : library.easyStrerror(code);
     outcome.took =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     return outcome;

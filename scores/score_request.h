@@ -3,6 +3,7 @@
 // the server.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <optional>
@@ -15,7 +16,13 @@
 struct RequestLimits {
     std::chrono::milliseconds total;    // the whole request, connecting included; at least 1 ms
     std::chrono::milliseconds connect;  // name lookup and connecting; at most total
+    // Once it reads true the request is given up within StopCheckInterval,
+    // wherever it stands (a program that quits waits for no server). Null:
+    // the request runs its course.
+    const std::atomic<bool>* stop = nullptr;
 };
+
+inline constexpr std::chrono::milliseconds StopCheckInterval{10};
 
 struct RequestOutcome {
     // False only when the request surely never left this machine: libcurl
@@ -27,6 +34,7 @@ struct RequestOutcome {
     bool sent = false;
     bool complete = false;  // the whole answer arrived (libcurl reported success)
     long status = 0;        // the HTTP status of the answer, 0 when no status line arrived
+    bool stopped = false;   // given up because RequestLimits::stop was set
     std::string error;      // libcurl's error text when not complete
     std::chrono::milliseconds took{0};
 

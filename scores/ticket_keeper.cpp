@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <memory>
 #include <utility>
 
 #include "common/log_sink.h"
@@ -50,6 +49,8 @@ TicketKeeper::~TicketKeeper() {
         std::lock_guard guard(mutex_);
         stop_ = true;
     }
+    // The program is ending: a request under way is given up, not waited for.
+    giveUp_ = true;
     wake_.notify_all();
     if (thread_.joinable()) thread_.join();
     if (!held_ || !folder_ || !Usable(*held_, Now())) return;
@@ -104,7 +105,8 @@ bool TicketKeeper::WaitIdle(std::chrono::steady_clock::time_point deadline) {
 }
 
 void TicketKeeper::Run() {
-    const RequestLimits limits{settings_.budget, std::min(milliseconds{1000}, settings_.budget / 3)};
+    const RequestLimits limits{settings_.budget, std::min(milliseconds{1000}, settings_.budget / 3),
+                               &giveUp_};
     std::unique_lock lock(mutex_);
     while (true) {
         while (!stop_ && starts_.empty() && !(wanted_ && !held_)) {
@@ -171,28 +173,4 @@ std::int64_t TicketKeeper::Now() const {
 }
 
 void TicketKeeper::Log(const std::string& line) const { LogTo(settings_.log, line); }
-
-namespace {
-
-std::unique_ptr<TicketKeeper>& ProgramKeeper() {
-    static std::unique_ptr<TicketKeeper> keeper;
-    return keeper;
-}
-
-}  // namespace
-
-void OpenGameTickets(TicketSettings settings) {
-    ProgramKeeper() = std::make_unique<TicketKeeper>(std::move(settings));
-}
-
-void StartFetchingGameTickets() {
-    if (ProgramKeeper()) ProgramKeeper()->Start();
-}
-
-void CloseGameTickets() { ProgramKeeper().reset(); }
-
-GameTicket TakeGameTicket() { return ProgramKeeper() ? ProgramKeeper()->Take() : GameTicket{}; }
-
-void RefillGameTicket() {
-    if (ProgramKeeper()) ProgramKeeper()->Refill();
 }

@@ -12,8 +12,8 @@
 //    again within RetakeWindow of the last Take (F1 held down begins one
 //    every frame) gets that same ticket again: only the last of them is
 //    played, and the server heard its start a moment before.
-//  - Destroyed: waits for the thread's request under way (each is bounded by
-//    the budget) and puts a ticket still held back in the data folder for
+//  - Destroyed: gives up the thread's request under way (within
+//    StopCheckInterval) and puts a ticket still held back in the data folder for
 //    the next run, so a game begun offline still has one.
 // A ticket is handed over only until TicketMargin before it expires, judged
 // by the server's clock as the last fetch showed it (the local clock alone
@@ -23,6 +23,7 @@
 // game or a Refill asks.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -94,20 +95,8 @@ private:
     bool wanted_ = true;             // fetch one when none is held
     bool busy_ = false;
     bool stop_ = false;
-    std::string lastFailure_;       // of the last fetch; empty when it brought a ticket
-    std::int64_t serverAhead_ = 0;  // the server's clock minus ours, seconds, as last seen
+    std::atomic<bool> giveUp_ = false;  // set once stop_ is: the request under way ends at once
+    std::string lastFailure_;           // of the last fetch; empty when it brought a ticket
+    std::int64_t serverAhead_ = 0;      // the server's clock minus ours, seconds, as last seen
     std::thread thread_;
 };
-
-// The program-wide keeper behind TakeGameTicket; none until opened. Its
-// thread starts with StartFetchingGameTickets.
-void OpenGameTickets(TicketSettings settings);
-void StartFetchingGameTickets();
-// Ends it (putting back a ticket still held). Before the engine shuts down:
-// the keeper's thread logs through it.
-void CloseGameTickets();
-// A TicketFunction (game/score_exchange.h): the program-wide keeper's
-// ticket; none when tickets were not opened.
-GameTicket TakeGameTicket();
-// The program-wide keeper's Refill; nothing when tickets were not opened.
-void RefillGameTicket();

@@ -1,6 +1,6 @@
-// The game's side of the score exchange: what it hands the score client at
-// the end of a game and what it keeps of the answer. The client here is a
-// stand-in that notes each call.
+// The game's side of the score exchange: what it asks of the score server at
+// the end of a game and what it keeps of the answer. The exchange here is a
+// stand-in that notes each request.
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,24 +9,26 @@
 
 namespace {
 
-// A score client that answers with a fixed result and notes what it got.
-struct StandInClient {
-    static inline std::vector<std::optional<ScoreSubmission>> calls;
-    static inline ScoreExchangeResult answer;
-    static ScoreExchangeResult Exchange(const ScoreSubmission* submission) {
-        calls.push_back(submission ? std::optional<ScoreSubmission>(*submission) : std::nullopt);
-        return answer;
-    }
-};
-
 class ScoreExchange : public SimTest {
 protected:
-    ScoreExchange() {
-        StandInClient::calls.clear();
-        StandInClient::answer = {true, {{"top", 9000}, {"ab %", 1530}}, SubmissionFate::Stored};
-        g.game.scoreExchange = &StandInClient::Exchange;
-        g.game.StartGame();
+    ScoreExchange() { g.game.StartGame(); }
+
+    // One frame, then the exchange it asked for.
+    void RunFrame(const FrameInput& input = {}, bool client = true) {
+        g.RunFrame(input);
+        Serve(client);
     }
+    // The exchange wanted, answered with answer (none when client is false: a
+    // run without a score server).
+    void Serve(bool client = true) {
+        if (!g.game.exchangeWanted) return;
+        calls.push_back(g.game.exchangeWanted->submission);
+        g.game.TakeExchange(client ? answer : NoScoreServer(*g.game.exchangeWanted));
+        EXPECT_FALSE(g.game.exchangeWanted) << "the answer taken, no exchange is wanted";
+    }
+
+    std::vector<std::optional<ScoreSubmission>> calls;
+    ScoreExchangeResult answer{true, {{"top", 9000}, {"ab %", 1530}}, SubmissionFate::Stored};
     // The name entry of a game that ended with these counters.
     void Finished(std::int32_t score) {
         Game& game = g.game;
@@ -43,14 +45,18 @@ protected:
 
 TEST_F(ScoreExchange, EnterSendsTheTypedNameAndTheCountersOnce) {
     Finished(1530);
-    for (char c : std::string("ab %;")) g.RunFrame(FrameInput{}.Type(c));
+    for (char c : std::string("ab %;")) RunFrame(FrameInput{}.Type(c));
     EXPECT_EQ(g.game.playerName, "ab %") << "';' is the server's field separator";
-    EXPECT_TRUE(StandInClient::calls.empty());
+    EXPECT_TRUE(calls.empty());
 
     g.RunFrame(FrameInput{}.Press(Key::Enter));
-    ASSERT_EQ(StandInClient::calls.size(), 1u);
-    ASSERT_TRUE(StandInClient::calls[0].has_value());
-    const ScoreSubmission& sent = *StandInClient::calls[0];
+    ASSERT_TRUE(g.game.exchangeWanted);
+    EXPECT_TRUE(g.game.highscores.empty()) << "the last table is not shown while the answer is awaited";
+    EXPECT_FALSE(g.game.highscoresUnavailable);
+    ASSERT_TRUE(g.game.exchangeWanted->submission.has_value());
+    const ScoreSubmission sent = *g.game.exchangeWanted->submission;
+    Serve();
+    ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(sent.name, "ab %");
     EXPECT_EQ(sent.score, 1530);
     EXPECT_EQ(sent.level, 2);
@@ -63,31 +69,30 @@ TEST_F(ScoreExchange, EnterSendsTheTypedNameAndTheCountersOnce) {
     EXPECT_FALSE(g.game.highscoresUnavailable);
     EXPECT_EQ(g.game.submissionFate, SubmissionFate::Stored);
 
-    g.RunFrame(FrameInput{}.Press(Key::Enter));
-    EXPECT_EQ(StandInClient::calls.size(), 1u) << "Enter on the table screen sends nothing";
+    RunFrame(FrameInput{}.Press(Key::Enter));
+    EXPECT_EQ(calls.size(), 1u) << "Enter on the table screen sends nothing";
 }
 
 TEST_F(ScoreExchange, AnEmptyNameOnlyAsksForTheTable) {
     Finished(10);
-    StandInClient::answer.fate = SubmissionFate::None;
-    g.RunFrame(FrameInput{}.Press(Key::Enter));
-    ASSERT_EQ(StandInClient::calls.size(), 1u);
-    EXPECT_FALSE(StandInClient::calls[0].has_value());
+    answer.fate = SubmissionFate::None;
+    RunFrame(FrameInput{}.Press(Key::Enter));
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_FALSE(calls[0].has_value());
     EXPECT_EQ(g.game.highscores.size(), 2u);
 }
 
 TEST_F(ScoreExchange, AMissingTableIsShownAsUnavailable) {
     const struct {
-        bool client;  // a score client wired in at all
+        bool client;  // a score server at all
         SubmissionFate answered, kept;
     } cases[] = {{true, SubmissionFate::Kept, SubmissionFate::Kept},
                  {false, SubmissionFate::Stored, SubmissionFate::Lost}};
     for (const auto& c : cases) {
         Finished(1530);
         g.game.playerName = "x";
-        g.game.scoreExchange = c.client ? &StandInClient::Exchange : nullptr;
-        StandInClient::answer = {false, {{"half", 1}}, c.answered};
-        g.RunFrame(FrameInput{}.Press(Key::Enter));
+        answer = {false, {{"half", 1}}, c.answered};
+        RunFrame(FrameInput{}.Press(Key::Enter), c.client);
         EXPECT_TRUE(g.game.highscores.empty()) << "rows of an incomplete answer are not shown";
         EXPECT_TRUE(g.game.highscoresUnavailable);
         EXPECT_EQ(g.game.submissionFate, c.kept);
@@ -109,11 +114,11 @@ TEST_F(ScoreExchange, TwoCatchesInOneFrameFetchTheTableOnce) {
         munchet.splitTimer = 100;
         game.munchetList.push_back(munchet);
     }
-    g.RunFrame();
+    RunFrame();
     ASSERT_TRUE(game.gameOver);
     EXPECT_FALSE(game.nameEntry);
-    ASSERT_EQ(StandInClient::calls.size(), 1u) << "one table request, however many catches";
-    EXPECT_FALSE(StandInClient::calls[0].has_value());
+    ASSERT_EQ(calls.size(), 1u) << "one table request, however many catches";
+    EXPECT_FALSE(calls[0].has_value());
     EXPECT_EQ(SoundCount(g.game.effects, SoundEffect::Dead), 2) << "each catch still sounds";
 }
 

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,13 +39,15 @@ protected:
         std::filesystem::remove_all(outbox);
     }
     void TearDown() override { std::filesystem::remove_all(outbox); }
-    // The program-wide client, pointed at server with an outbox of the test's own.
+    // A client pointed at server with an outbox of the test's own.
     void point(const LocalHttpServer& server) {
         ASSERT_NE(server.port(), 0);
-        ConfigureScoreExchange(
-            {server.host(), DefaultExchangeBudget, outbox.string(), [](std::string_view) {}});
+        client.emplace(ScoreClientSettings{server.host(), DefaultExchangeBudget, outbox.string(),
+                                           [](std::string_view) {}});
     }
+    ScoreExchangeResult ExchangeScores(const ScoreSubmission* game) { return client->Exchange(game); }
     std::filesystem::path outbox;
+    std::optional<ScoreExchangeClient> client;
     // A finished game with a name typed.
     static ScoreSubmission finished(const std::string& name) { return {name, 1530, 2, 3, 17}; }
     static double secondsSince(std::chrono::steady_clock::time_point start) {

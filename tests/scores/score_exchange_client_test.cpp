@@ -6,12 +6,14 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "scores/outbox_file.h"
 #include "tests/scores/local_http_server.h"
@@ -194,19 +196,60 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-TEST_F(ScoreExchange, ProgramClientSendsTheGamesOwnUrl) {
+TEST_F(ScoreExchange, OneClientSendsTheGamesOwnUrlInEveryExchange) {
     LocalHttpServer server(Fine());
-    ConfigureScoreExchange({server.host(), milliseconds{1500}, folder.string(), [](std::string_view) {}});
+    ScoreExchangeClient client = Client(server.host());
     const ScoreSubmission game{"ab c", 1530, 2, 3, -17};
-    EXPECT_EQ(ExchangeScores(&game).fate, SubmissionFate::Stored);
+    EXPECT_EQ(client.Exchange(&game).fate, SubmissionFate::Stored);
     const ScoreSubmission unnamed{"", 1530, 2, 3, 17};
-    EXPECT_EQ(ExchangeScores(&unnamed).fate, SubmissionFate::None);
+    EXPECT_EQ(client.Exchange(&unnamed).fate, SubmissionFate::None);
     EXPECT_EQ(
         server.requestLines(),
         (std::vector<std::string>{
             "GET /hosted/vlkn/scores/pr/add.php?name=ab%20c&score=1530&level=2&munchets=3&food=-17 HTTP/1.1",
             tableLine, tableLine}));
 }
+
+// A game that quits in the middle of an exchange waits for no server: the
+// request under way is given up at once, nothing more is asked, and the
+// score is kept only when it surely did not arrive.
+struct Abandoned {
+    const char* label;
+    bool connects;  // the server takes the request and never answers; else no handshake
+    Fate fate;
+    std::vector<std::string> waiting;
+};
+class AbandonedExchange : public ScoreExchange, public ::testing::WithParamInterface<Abandoned> {};
+
+TEST_P(AbandonedExchange, EndsAtOnceKeepingWhatSurelyDidNotArrive) {
+    UnansweredPort unanswered;
+    LocalHttpServer silent(SilentReply());
+    const std::string host =
+        GetParam().connects ? silent.host() : "127.0.0.1:" + std::to_string(unanswered.port());
+    std::atomic<bool> stop = false;
+    std::thread quitting([&stop] {
+        std::this_thread::sleep_for(milliseconds{150});
+        stop = true;
+    });
+    const ScoreSubmission now = Game("now");
+    const auto start = std::chrono::steady_clock::now();
+    const ScoreExchangeResult result = Client(host, milliseconds{30000}).Exchange(&now, {}, &stop);
+    const auto took = std::chrono::steady_clock::now() - start;
+    quitting.join();
+    // Without the stop the request would wait out its second to connect, or
+    // its twenty seconds for an answer.
+    EXPECT_LT(took, milliseconds{900});
+    EXPECT_EQ(result.fate, GetParam().fate);
+    EXPECT_FALSE(result.tableReceived);
+    EXPECT_EQ(Waiting(), GetParam().waiting);
+    EXPECT_EQ(silent.requestLines().size(), GetParam().connects ? 1u : 0u) << "no table asked for";
+    EXPECT_EQ(Count("given up unanswered"), 1u) << logged;
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, AbandonedExchange,
+                         ::testing::Values(Abandoned{"no handshake", false, Fate::Kept, {"now"}},
+                                           Abandoned{"silent", true, Fate::Uncertain, {}}),
+                         [](const auto& info) { return info.param.connects ? "Silent" : "NoHandshake"; });
 
 class DamagedOutbox : public ScoreExchange, public ::testing::WithParamInterface<const char*> {};
 
