@@ -173,4 +173,3 @@ std::int64_t TicketKeeper::Now() const {
 }
 
 void TicketKeeper::Log(const std::string& line) const { LogTo(settings_.log, line); }
-}
