@@ -5,6 +5,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/exchange_runner.h"
 #include "app/file_locations.h"
@@ -141,24 +142,59 @@ std::string Printable(std::string text) {
     return text;
 }
 
+// One piece of the command line as given, and where it starts in the line.
+struct Piece {
+    std::size_t start;
+    std::string given;
+};
+
+std::string UpperCased(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+// The switches read in any letter case; token upper-cased.
+bool IsSlashSwitch(const std::string& token) {
+    return token == "/WINDOW" || token.starts_with("/SERVER=") || token.starts_with("/REPLAY=");
+}
+
+// A piece that opens a switch of its own, and so ends a path before it.
+bool StartsSwitch(const std::string& given) {
+    return IsSlashSwitch(UpperCased(given)) || given == "--help" || given == "-h" || given == "/?" ||
+           given == "--version";
+}
+
 }  // namespace
 
 CommandLineOptions ParseCommandLine(std::string commandLine, std::size_t programPathLength) {
     if (programPathLength == ProgramPathIsFirstPiece) programPathLength = commandLine.find(' ');
-    const std::size_t wholeLength = commandLine.size();
-    CommandLineOptions options;
+    const std::string whole = commandLine;
+    std::vector<Piece> pieces;
     std::string token;
     while (true) {
-        const std::size_t start = wholeLength - commandLine.size();
+        const std::size_t start = whole.size() - commandLine.size();
         if (!SplitFirst(commandLine, " ", token)) break;
-        const std::string given = token;
-        for (char& c : token)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        const bool known =
-            token == "/WINDOW" || token.starts_with("/SERVER=") || token.starts_with("/REPLAY=");
+        pieces.push_back({start, token});
+    }
+    CommandLineOptions options;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const auto& [start, given] = pieces[i];
+        token = UpperCased(given);
+        const bool known = IsSlashSwitch(token);
         if (token == "/WINDOW") options.fullscreen = false;
         if (token.starts_with("/SERVER=")) options.scoreServer = given.substr(8);
-        if (token.starts_with("/REPLAY=")) options.replayFile = given.substr(8);
+        if (token.starts_with("/REPLAY=")) {
+            // A path may hold blanks, and the line joined from the shell's
+            // words has lost where the argument ended: the path runs on to
+            // the next switch, or to the end of the line.
+            std::size_t next = i + 1;
+            while (next < pieces.size() && !StartsSwitch(pieces[next].given)) ++next;
+            const std::size_t from = start + 8;
+            const std::size_t to = next < pieces.size() ? pieces[next].start - 1 : whole.size();
+            options.replayFile = whole.substr(from, to - from);
+            i = next - 1;
+        }
         if (start < programPathLength || given.empty() || known) continue;
         if (given == "--help" || given == "-h" || given == "/?")
             options.help = true;
