@@ -60,7 +60,7 @@ constexpr int pageThreadNiceness = 10;
 // parsed, one read ahead): the library's header records and the reply's headers.
 constexpr std::size_t poolOverhead = 4096;
 // Replay bodies held at once, as a count of the largest allowed: those waiting
-// for the verifier and the one it plays, and this many more on their way in.
+// for the verifier and those it plays, and this many more on their way in.
 // A crowd of slow uploads gets 503 before it can fill the memory.
 constexpr std::size_t replaysArriving = 16;
 
@@ -228,6 +228,7 @@ public:
             store, cache, [this](std::string_view line) { Log(line); }, std::chrono::seconds(1), metrics);
         pages = std::make_unique<WorkerPool>(config.pageThreads, config.maxQueuedPages, pageThreadNiceness);
         ReplayCheckerLimits verifier;
+        verifier.threads = config.verifyThreads;
         verifier.capacity = config.verifyQueue;
         verifier.maxFrames = config.maxReplayFrames;
         verifier.cpuPerReplay = config.verifyCpu;
@@ -644,7 +645,9 @@ private:
     }
 
     std::size_t replayBudget() const {
-        return config.maxReplayBytes * (config.verifyQueue + 1 + replaysArriving);
+        return config.maxReplayBytes *
+               (config.verifyQueue + static_cast<std::size_t>(std::max(config.verifyThreads, 1)) +
+                replaysArriving);
     }
 
     void ReleaseBody(Connection& connection) {
