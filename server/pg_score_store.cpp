@@ -450,9 +450,10 @@ bool PgScoreStore::StoreReplay(const ReplaySubmission& replay, StoredReplay& sto
         error = "database is closed";
         return false;
     }
-    if (!Begin(error)) return false;
-    if (!pg::StoreReplay(*writer, replay, stored, error)) return Fail(*writer, error, error);
-    return Commit(error);
+    pg::ReplayPlacement placement(
+        *writer, [this](std::string& message) { return Begin(message); },
+        [this](std::string& message) { return Commit(message); });
+    return PlaceReplay(placement, replay, stored, error);
 }
 
 bool PgScoreStore::ReadTicketKey(TicketKey& key, std::string& error) {
