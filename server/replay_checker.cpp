@@ -48,7 +48,7 @@ ReplayChecker::Admission ReplayChecker::Submit(std::string_view client, ReplayUp
             own = waiting.jobs.emplace(key, std::deque<std::unique_ptr<Job>>{}).first;
             waiting.turns.push_back(key);
         }
-        own->second.push_back(std::make_unique<Job>(Job{std::move(upload), std::move(done), nullptr}));
+        own->second.push_back(std::make_unique<Job>(Job{std::move(upload), std::move(done), nullptr, {}}));
         ++waiting.held;
         return true;
     });
@@ -115,6 +115,7 @@ void ReplayChecker::TakeTurn(Waiting& waiting, Lock& lock) {
     std::chrono::nanoseconds cpu{0};
     std::optional<ReplayCheck> check = Turn(job, cpu);
     lock.lock();
+    job.cpu += cpu;
     // Charged as spent: a long replay can take a client below nothing, and
     // its next replay waits until the debt is paid.
     if (budget > 0) Allowance(waiting, client, budget).tokens -= std::chrono::duration<double>(cpu).count();
@@ -135,6 +136,6 @@ void ReplayChecker::TakeTurn(Waiting& waiting, Lock& lock) {
         waiting.turns.push_back(client);
     }
     lock.unlock();
-    finished->done(std::move(finished->upload), *check);
+    finished->done(std::move(finished->upload), *check, finished->cpu);
     lock.lock();
 }

@@ -43,8 +43,10 @@ struct ReplayCheckerLimits {
 class ReplayChecker {
 public:
     // Runs on a verifier thread once the replay was played, or was not
-    // because the checker closed (verdict Stopped).
-    using Done = std::function<void(ReplayUpload upload, const ReplayCheck& check)>;
+    // because the checker closed (verdict Stopped). cpu: the CPU time its
+    // turns took, all together.
+    using Done =
+        std::function<void(ReplayUpload upload, const ReplayCheck& check, std::chrono::nanoseconds cpu)>;
 
     enum class Admission {
         queued,      // done will run
@@ -77,7 +79,8 @@ private:
     struct Job {
         ReplayUpload upload;
         Done done;
-        std::unique_ptr<ReplayRun> run;  // made in the job's first turn
+        std::unique_ptr<ReplayRun> run;   // made in the job's first turn
+        std::chrono::nanoseconds cpu{0};  // its turns' CPU time so far
     };
     using Clock = TokenBucket::Clock;
     // Clients whose CPU time is remembered; past it the least recently seen

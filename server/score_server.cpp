@@ -95,13 +95,6 @@ struct Connection {
     ScoreReply replayReply;  // written by whichever of them resumes the connection
 };
 
-// The calling thread's CPU time so far.
-std::chrono::nanoseconds ThreadCpuTime() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-}
-
 Connection* ConnectionOf(MHD_Connection* handle) {
     const MHD_ConnectionInfo* info = MHD_get_connection_info(handle, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
     return info ? static_cast<Connection*>(info->socket_context) : nullptr;
@@ -710,8 +703,9 @@ private:
         }
         const ReplayChecker::Admission queued = checker->Submit(
             connection.client, std::move(upload),
-            [this, &connection](ReplayUpload checked, const ReplayCheck& check) {
-                Checked(connection, std::move(checked), check);
+            [this, &connection](ReplayUpload checked, const ReplayCheck& check,
+                                std::chrono::nanoseconds cpu) {
+                Checked(connection, std::move(checked), check, cpu);
             },
             [this] {
                 if (metrics) metrics->ReplayQueued();  // before the verifier can take it off
@@ -743,9 +737,10 @@ private:
         MHD_resume_connection(connection.handle);
     }
 
-    // On the verifier thread, the connection suspended.
-    void Checked(Connection& connection, ReplayUpload upload, const ReplayCheck& check) {
-        if (metrics) metrics->ReplayChecked(check.verdict, ThreadCpuTime());
+    // On a verifier thread, the connection suspended.
+    void Checked(Connection& connection, ReplayUpload upload, const ReplayCheck& check,
+                 std::chrono::nanoseconds cpu) {
+        if (metrics) metrics->ReplayChecked(check.verdict, cpu);
         if (check.verdict != ReplayVerdict::Proven && check.verdict != ReplayVerdict::Unproven) {
             Log("replay refused (" + connection.decision.row.submission.name + ", " + connection.client +
                 "): " + check.reason);
