@@ -20,6 +20,13 @@ bool ParseId(const char* text, std::int64_t& value) {
     return ec == std::errc() && ptr == end;
 }
 
+// The id one row's statement returned.
+bool ReturnedId(const std::string& text, std::int64_t& value, std::string& error) {
+    if (ParseId(text.c_str(), value)) return true;
+    error = "unreadable id";
+    return false;
+}
+
 // bytea's input form: "\x" and two hex digits a byte.
 std::string ToByteaHex(std::string_view bytes) {
     static constexpr char digits[] = "0123456789abcdef";
@@ -129,9 +136,7 @@ bool ReplayPlacement::FindMatchingRow(const ReplaySubmission& replay, std::int64
         return false;
     }
     scoreId = 0;
-    if (row.empty() || ParseId(row[0].c_str(), scoreId)) return true;
-    error = "unreadable id";
-    return false;
+    return row.empty() || ReturnedId(row[0], scoreId, error);
 }
 
 bool ReplayPlacement::MarkRow(std::int64_t scoreId, const ReplaySubmission& replay, std::string& error) {
@@ -156,14 +161,11 @@ bool ReplayPlacement::InsertRow(const ReplaySubmission& replay, std::int64_t& sc
                             replay.verified ? "true" : "false",
                             players.c_str()};
     std::string id;
-    if (!db.Value("INSERT INTO scores (name, score, level, munchets, food, time, client, verified, players)"
-                  " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) RETURNING id",
-                  insert, id, error)) {
-        return false;
-    }
-    if (ParseId(id.c_str(), scoreId)) return true;
-    error = "unreadable id";
-    return false;
+    return db.Value(
+               "INSERT INTO scores (name, score, level, munchets, food, time, client, verified, players)"
+               " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) RETURNING id",
+               insert, id, error) &&
+           ReturnedId(id, scoreId, error);
 }
 
 bool ReplayPlacement::InsertReplay(std::int64_t scoreId, const ReplaySubmission& replay,
@@ -171,13 +173,9 @@ bool ReplayPlacement::InsertReplay(std::int64_t scoreId, const ReplaySubmission&
     const std::string score = std::to_string(scoreId), bytes = ToByteaHex(replay.bytes);
     const char* attach[] = {score.c_str(), replay.digest.c_str(), bytes.c_str()};
     std::string id;
-    if (!db.Value("INSERT INTO replays (score_id, digest, bytes) VALUES ($1, $2, $3) RETURNING id", attach,
-                  id, error)) {
-        return false;
-    }
-    if (ParseId(id.c_str(), replayId)) return true;
-    error = "unreadable id";
-    return false;
+    return db.Value("INSERT INTO replays (score_id, digest, bytes) VALUES ($1, $2, $3) RETURNING id", attach,
+                    id, error) &&
+           ReturnedId(id, replayId, error);
 }
 
 bool ReplayPlacement::UseTicket(std::uint64_t id, std::int64_t scoreId, bool& used, std::string& error) {
