@@ -33,11 +33,6 @@
 
 extern char** environ;
 
-// The benchmarks share these helpers and are never built sanitized.
-#ifndef MUNCHET_SLOW_BUILD_FACTOR
-#define MUNCHET_SLOW_BUILD_FACTOR 1
-#endif
-
 // A CPU budget for the server's verifier, as an option's value: what a game
 // takes to play again in this build, which sanitizers slow down.
 inline std::string VerifierCpuMs(int ms) { return std::to_string(ms * MUNCHET_SLOW_BUILD_FACTOR); }
