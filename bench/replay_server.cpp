@@ -9,6 +9,8 @@
 // made to be slow to play (tests/server/heavy_replay.h) while another sends
 // the games again, one at a time: it prints how much longer each honest
 // replay waited than it did alone, and what the flooding address was told.
+// Then replays verified per second by a server with one verifier thread and
+// by one with two, new games sent from several clients at once.
 //
 // usage: bench_scores_replay [--games N] [--minutes M] [--clients C] [--rate-limit N]
 //                            [--flood-pause-ms MS] [--server PATH]
@@ -19,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -177,10 +180,16 @@ double CpuSeconds(pid_t pid) {
     return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
+// Answered per second.
+struct Rates {
+    double replays = 0;
+    double gameMinutes = 0;
+};
+
 // Sends every game once from `clients` threads; prints the figures.
 // expected: the answer each game should get.
-void Phase(const char* title, int port, pid_t pid, const std::vector<SentGame>& games, int clients,
-           const std::string& expected) {
+Rates Phase(const char* title, int port, pid_t pid, const std::vector<SentGame>& games, int clients,
+            const std::string& expected) {
     std::atomic<std::size_t> next{0};
     std::atomic<int> verified{0};
     const double cpuBefore = CpuSeconds(pid);
@@ -209,6 +218,7 @@ void Phase(const char* title, int port, pid_t pid, const std::vector<SentGame>& 
         "%-28s %3d/%zu as expected  %7.2f replays/s  %7.1f game-min/s  %6.1f ms CPU per game-minute\n", title,
         verified.load(), games.size(), static_cast<double>(games.size()) / wall, minutes / wall,
         1000.0 * cpu / minutes);
+    return {static_cast<double>(games.size()) / wall, minutes / wall};
 }
 
 // Seconds each game's replay takes from sourceHost, one at a time.
@@ -307,6 +317,46 @@ bool FloodPhase(int port, const std::string& database, const Settings& settings)
     return true;
 }
 
+// The real server on a scratch database in dir, with the options every
+// phase uses and more; null, with the reason printed, when it did not start.
+std::unique_ptr<ServerProcess> StartServer(const ScratchDir& dir, const Settings& settings,
+                                           const std::vector<std::string>& more = {}) {
+    const std::string portFile = dir.File("port");
+    std::vector<std::string> options = {
+        "--listen",       "127.0.0.1:0", "--db",         dir.File("scores.db"),
+        "--port-file",    portFile,      "--rate-limit", settings.rateLimit,
+        "--verify-queue", "1024"};
+    options.insert(options.end(), more.begin(), more.end());
+    auto server = std::make_unique<ServerProcess>(settings.server, options, dir.File("stderr.log"));
+    if (server->WaitForPort(portFile)) return server;
+    std::fprintf(stderr, "the server did not start: %s\n", ReadFile(dir.File("stderr.log")).c_str());
+    return nullptr;
+}
+
+// Replays verified per second with one verifier thread and with two: new
+// games each time, sent from more clients at once than there are threads.
+bool ScalingPhase(const Settings& settings) {
+    Rates rates[2];
+    for (int threads = 1; threads <= 2; ++threads) {
+        const ScratchDir dir;
+        const std::unique_ptr<ServerProcess> server =
+            StartServer(dir, settings, {"--verify-threads", std::to_string(threads)});
+        if (!server) return false;
+        const std::vector<SentGame> games =
+            TicketedGames(server->port, dir.File("scores.db"), settings.games, settings.minutes, 3000);
+        if (games.empty()) return false;
+        const std::string title = std::to_string(threads) + " verifier thread" + (threads > 1 ? "s" : "");
+        rates[threads - 1] = Phase(title.c_str(), server->port, server->pid, games,
+                                   std::max(settings.clients, 2 * threads), "VERIFIED\n");
+    }
+    // The games differ (each is on a ticket of its server's), so their
+    // minutes played per second are the fairer measure.
+    std::printf("%-28s %.2fx the replays per second of one, %.2fx the game-minutes per second\n",
+                "2 verifier threads", rates[1].replays / rates[0].replays,
+                rates[1].gameMinutes / rates[0].gameMinutes);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -320,16 +370,11 @@ int main(int argc, char** argv) {
         if (option == "--rate-limit") settings.rateLimit = argv[i + 1];
         if (option == "--flood-pause-ms") settings.floodPauseMs = std::max(0, std::atoi(argv[i + 1]));
     }
-    ScratchDir dir;
-    const std::string portFile = dir.File("port"), database = dir.File("scores.db");
-    ServerProcess server(settings.server,
-                         {"--listen", "127.0.0.1:0", "--db", database, "--port-file", portFile,
-                          "--rate-limit", settings.rateLimit, "--verify-queue", "1024"},
-                         dir.File("stderr.log"));
-    if (!server.WaitForPort(portFile)) {
-        std::fprintf(stderr, "the server did not start: %s\n", ReadFile(dir.File("stderr.log")).c_str());
-        return 1;
-    }
+    const ScratchDir dir;
+    const std::string database = dir.File("scores.db");
+    const std::unique_ptr<ServerProcess> started = StartServer(dir, settings);
+    if (!started) return 1;
+    const ServerProcess& server = *started;
     const std::vector<SentGame> games =
         TicketedGames(server.port, database, settings.games, settings.minutes, 1000);
     if (games.empty()) return 1;
@@ -342,5 +387,5 @@ int main(int argc, char** argv) {
     Phase("several clients, resent", server.port, server.pid, games, settings.clients,
           "replay refused: its ticket already proved a row\n");
     if (!FloodPhase(server.port, database, settings)) return 1;
-    return 0;
+    return ScalingPhase(settings) ? 0 : 1;
 }

@@ -19,7 +19,7 @@ munchet_server_bench(bench_server_load server_load.cpp)
 # one PostgreSQL database it starts itself (needs the postgresql package).
 munchet_server_bench(bench_store_fleet store_fleet.cpp)
 # bench_scores_replay: replays verified per second by the real server, and
-# its CPU time per game minute.
+# its CPU time per game minute; then with one verifier thread against two.
 munchet_server_bench(bench_scores_replay replay_server.cpp)
 # bench_server_metrics: throughput with the admin listener's counters on
 # against off.

@@ -12,73 +12,51 @@ CommitQueue::CommitQueue(ScoreStore& store, TableCache& cache, Log log,
       refreshPeriod(refreshPeriod),
       metrics(metrics),
       nextRefresh(std::chrono::steady_clock::now() + refreshPeriod) {
-    thread = std::thread([this] { Run(); });
+    queue.Start(1,
+                {.ready = [](const Waiting& w) { return !w.rows.empty() || !w.replays.empty(); },
+                 .take = [this](Waiting& waiting, WorkQueue<Waiting>::Lock& lock) { Commit(waiting, lock); },
+                 .idleUntil = [this] { return nextRefresh; },
+                 .idle =
+                     [this] {
+                         RefreshTable();
+                         RefreshStamp();
+                     },
+                 .started = {}});
 }
 
 CommitQueue::~CommitQueue() { Close(); }
 
 bool CommitQueue::Submit(ScoreRow row, Done done, const std::function<void()>& accepted) {
-    return Enqueue(accepted, [&] {
-        queuedRows.push_back(std::move(row));
-        queuedDone.push_back(std::move(done));
+    return Enqueue(accepted, [&](Waiting& waiting) {
+        waiting.rows.push_back(std::move(row));
+        waiting.done.push_back(std::move(done));
     });
 }
 
 bool CommitQueue::SubmitReplay(ReplaySubmission replay, ReplayDone done,
                                const std::function<void()>& accepted) {
-    return Enqueue(accepted, [&] {
-        queuedReplays.push_back(std::move(replay));
-        queuedReplayDone.push_back(std::move(done));
+    return Enqueue(accepted, [&](Waiting& waiting) {
+        waiting.replays.push_back(std::move(replay));
+        waiting.replayDone.push_back(std::move(done));
     });
 }
 
-bool CommitQueue::Enqueue(const std::function<void()>& accepted, const std::function<void()>& push) {
-    {
-        std::lock_guard lock(mutex);
-        if (closing) return false;
+bool CommitQueue::Enqueue(const std::function<void()>& accepted, const std::function<void(Waiting&)>& push) {
+    return queue.Put([&](Waiting& waiting) {
         if (accepted) accepted();
-        push();
-    }
-    wake.notify_one();
-    return true;
+        push(waiting);
+        return true;
+    });
 }
 
-void CommitQueue::Close() {
-    {
-        std::lock_guard lock(mutex);
-        closing = true;
-    }
-    wake.notify_one();
-    if (thread.joinable()) thread.join();
-}
+void CommitQueue::Close() { queue.Close(); }
 
-void CommitQueue::Run() {
-    std::vector<ScoreRow> rows;
-    std::vector<Done> done;
-    std::vector<ReplaySubmission> replays;
-    std::vector<ReplayDone> replayDone;
-    std::unique_lock lock(mutex);
-    while (true) {
-        const bool woken = wake.wait_until(
-            lock, nextRefresh, [this] { return !queuedRows.empty() || !queuedReplays.empty() || closing; });
-        if (!woken) {
-            lock.unlock();
-            RefreshTable();
-            RefreshStamp();
-            lock.lock();
-            continue;
-        }
-        if (queuedRows.empty() && queuedReplays.empty()) break;  // closing, and nothing left to store
-        // Everything that queued up while the last commit ran goes in this one.
-        rows.swap(queuedRows);
-        done.swap(queuedDone);
-        replays.swap(queuedReplays);
-        replayDone.swap(queuedReplayDone);
-        lock.unlock();
-        if (!rows.empty()) StoreRows(rows, done);
-        if (!replays.empty()) StoreReplays(replays, replayDone);
-        lock.lock();
-    }
+void CommitQueue::Commit(Waiting& waiting, WorkQueue<Waiting>::Lock& lock) {
+    std::swap(taken, waiting);
+    lock.unlock();
+    if (!taken.rows.empty()) StoreRows(taken.rows, taken.done);
+    if (!taken.replays.empty()) StoreReplays(taken.replays, taken.replayDone);
+    lock.lock();
 }
 
 void CommitQueue::StoreRows(std::vector<ScoreRow>& rows, std::vector<Done>& done) {

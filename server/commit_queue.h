@@ -9,17 +9,15 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "server/score_store.h"
 #include "server/table_cache.h"
+#include "server/work_queue.h"
 
 class ServerMetrics;
 
@@ -73,9 +71,19 @@ private:
         std::chrono::steady_clock::time_point quietUntil{};
     };
 
+    // What waits for the next commit: rows with their done, index by index,
+    // and replays likewise.
+    struct Waiting {
+        std::vector<ScoreRow> rows;
+        std::vector<Done> done;
+        std::vector<ReplaySubmission> replays;
+        std::vector<ReplayDone> replayDone;
+    };
+
     // Runs push under the lock unless closing, accepted first.
-    bool Enqueue(const std::function<void()>& accepted, const std::function<void()>& push);
-    void Run();
+    bool Enqueue(const std::function<void()>& accepted, const std::function<void(Waiting&)>& push);
+    // Stores what queued up while the last commit ran, all in this one.
+    void Commit(Waiting& waiting, WorkQueue<Waiting>::Lock& lock);
     // Each stores what was taken from the queue, keeps the table cache and
     // the change stamp fresh, tells every sender and empties its lists.
     void StoreRows(std::vector<ScoreRow>& rows, std::vector<Done>& done);
@@ -89,17 +97,11 @@ private:
     std::chrono::milliseconds refreshPeriod;
     ServerMetrics* metrics;
 
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::vector<ScoreRow> queuedRows;  // with queuedDone, index by index
-    std::vector<Done> queuedDone;
-    std::vector<ReplaySubmission> queuedReplays;  // with queuedReplayDone, index by index
-    std::vector<ReplayDone> queuedReplayDone;
-    bool closing = false;
     FailureLog failures;                                // the committing thread's own
     std::chrono::steady_clock::time_point nextRefresh;  // the committing thread's own
+    Waiting taken;                                      // the committing thread's own
 
     std::atomic<std::uint64_t> storedRows{0};
     std::atomic<std::uint64_t> commits{0};
-    std::thread thread;
+    WorkQueue<Waiting> queue;  // last: its thread stops before the rest goes
 };

@@ -159,6 +159,7 @@ int main(int argc, char** argv) {
     config.maxReplayFrames = static_cast<std::uint32_t>(options.maxReplayFrames);
     config.verifyCpu = std::chrono::milliseconds(options.verifyCpuMs);
     config.verifyQueue = static_cast<std::size_t>(options.verifyQueue);
+    config.verifyThreads = options.verifyThreads;
     config.tls = !options.tlsCert.empty();
     // Counted only when someone can read the counts.
     ServerMetrics metrics;
@@ -187,9 +188,9 @@ int main(int argc, char** argv) {
                  options.timeoutSeconds, options.maxRequestBytes);
     std::fprintf(stderr,
                  "munchet-scores: replays up to %d bytes and %d frames, %d ms of CPU each, %d ms a minute "
-                 "per address, %d waiting, sent at %d bytes/s or more; %s\n",
+                 "per address, %d waiting for %d verifier threads, sent at %d bytes/s or more; %s\n",
                  options.maxReplayBytes, options.maxReplayFrames, options.verifyCpuMs,
-                 options.verifyClientCpuMs, options.verifyQueue, options.minUploadRate,
+                 options.verifyClientCpuMs, options.verifyQueue, options.verifyThreads, options.minUploadRate,
                  options.requireReplay ? "only verified rows shown" : "every row shown");
     AdminListener admin(*store, metrics);
     if (!options.adminHost.empty()) {

@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <charconv>
+#include <utility>
 #include <vector>
 
 #include "server/pg_tickets.h"
@@ -17,6 +18,13 @@ bool ParseId(const char* text, std::int64_t& value) {
     const char* end = text + std::char_traits<char>::length(text);
     const auto [ptr, ec] = std::from_chars(text, end, value);
     return ec == std::errc() && ptr == end;
+}
+
+// The id one row's statement returned.
+bool ReturnedId(const std::string& text, std::int64_t& value, std::string& error) {
+    if (ParseId(text.c_str(), value)) return true;
+    error = "unreadable id";
+    return false;
 }
 
 // bytea's input form: "\x" and two hex digits a byte.
@@ -68,43 +76,57 @@ bool MigrateToReplayCascade(PgConnection& db, std::string& error) {
         error);
 }
 
-bool StoreReplay(PgConnection& db, const ReplaySubmission& replay, StoredReplay& stored, std::string& error) {
+ReplayPlacement::ReplayPlacement(PgConnection& db, Transaction begin, Transaction commit)
+    : db(db), begin(std::move(begin)), commit(std::move(commit)) {}
+
+bool ReplayPlacement::Begin(std::string& error) {
     std::string locked;
-    if (!db.Value(std::string("SELECT pg_advisory_xact_lock(") + replayLockKey + ")", {}, locked, error))
-        return false;
-    std::vector<std::string> row;
+    return begin(error) &&
+           db.Value(std::string("SELECT pg_advisory_xact_lock(") + replayLockKey + ")", {}, locked, error);
+}
+
+bool ReplayPlacement::Commit(std::string& error) { return commit(error); }
+
+void ReplayPlacement::Rollback() {
+    std::string ignored;
+    if (db.Connected()) db.Run("ROLLBACK", ignored);
+}
+
+bool ReplayPlacement::FindStored(const std::string& digest, std::optional<StoredReplay>& found,
+                                 std::string& error) {
     // Each statement sees what committed before it began, so after the lock
     // every replay stored before is in sight.
-    const char* digest[] = {replay.digest.c_str()};
+    std::vector<std::string> row;
+    const char* params[] = {digest.c_str()};
     if (!FirstRow(db,
                   "SELECT r.id, r.score_id, coalesce(s.verified, false) FROM replays r"
                   " LEFT JOIN scores s ON s.id = r.score_id WHERE r.digest = $1",
-                  digest, row, error)) {
+                  params, row, error)) {
         return false;
     }
-    if (!row.empty()) {
-        stored.placement = StoredReplay::Placement::alreadyStored;
-        stored.verified = row[2] == "t";
-        if (ParseId(row[0].c_str(), stored.replayId) && ParseId(row[1].c_str(), stored.scoreId)) return true;
-        error = "unreadable replay row";
-        return false;
-    }
-    bool used = false;
-    if (replay.ticketId != 0 && !TicketUsed(db, replay.ticketId, used, error)) return false;
-    if (used) {
-        stored = {StoredReplay::Placement::ticketUsed, 0, 0, false};
-        return true;
-    }
+    if (row.empty()) return true;
+    StoredReplay& stored = found.emplace();
+    stored.placement = StoredReplay::Placement::alreadyStored;
+    stored.verified = row[2] == "t";
+    if (ParseId(row[0].c_str(), stored.replayId) && ParseId(row[1].c_str(), stored.scoreId)) return true;
+    error = "unreadable replay row";
+    return false;
+}
+
+bool ReplayPlacement::TicketUsed(std::uint64_t id, bool& used, std::string& error) {
+    return pg::TicketUsed(db, id, used, error);
+}
+
+bool ReplayPlacement::FindMatchingRow(const ReplaySubmission& replay, std::int64_t& scoreId,
+                                      std::string& error) {
     const Submission& game = replay.row.submission;
-    const std::string players = std::to_string(replay.players);
     const std::string score = std::to_string(game.score), level = std::to_string(game.level),
                       munchets = std::to_string(game.munchets), food = std::to_string(game.food),
-                      since = std::to_string(replay.row.unixTime - replayMatchWindowSeconds),
-                      time = std::to_string(replay.row.unixTime),
-                      verified = replay.verified ? "true" : "false";
+                      since = std::to_string(replay.row.unixTime - replayMatchWindowSeconds);
     const char* match[] = {game.name.c_str(), score.c_str(), level.c_str(),
                            munchets.c_str(),  food.c_str(),  replay.row.client.c_str(),
                            since.c_str()};
+    std::vector<std::string> row;
     if (!FirstRow(db,
                   "SELECT id FROM scores s WHERE name = $1 AND score = $2 AND level = $3 AND munchets = $4"
                   " AND food = $5 AND client = $6 AND time >= $7"
@@ -113,37 +135,51 @@ bool StoreReplay(PgConnection& db, const ReplaySubmission& replay, StoredReplay&
                   match, row, error)) {
         return false;
     }
-    std::string scoreId;
-    if (!row.empty()) {
-        stored.placement = StoredReplay::Placement::attached;
-        scoreId = row[0];
-        const char* mark[] = {scoreId.c_str(), verified.c_str(), players.c_str()};
-        if (!FirstRow(db, "UPDATE scores SET verified = $2, players = $3 WHERE id = $1", mark, row, error))
-            return false;
-    } else {
-        stored.placement = StoredReplay::Placement::inserted;
-        const char* insert[] = {game.name.c_str(),         score.c_str(),    level.c_str(),
-                                munchets.c_str(),          food.c_str(),     time.c_str(),
-                                replay.row.client.c_str(), verified.c_str(), players.c_str()};
-        if (!db.Value(
-                "INSERT INTO scores (name, score, level, munchets, food, time, client, verified, players)"
-                " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) RETURNING id",
-                insert, scoreId, error)) {
-            return false;
-        }
-    }
-    const std::string bytes = ToByteaHex(replay.bytes);
-    const char* attach[] = {scoreId.c_str(), replay.digest.c_str(), bytes.c_str()};
-    std::string replayId;
-    if (!db.Value("INSERT INTO replays (score_id, digest, bytes) VALUES ($1, $2, $3) RETURNING id", attach,
-                  replayId, error) ||
-        (replay.ticketId != 0 && !UseTicket(db, replay.ticketId, scoreId, error))) {
-        return false;
-    }
-    stored.verified = replay.verified;
-    if (ParseId(scoreId.c_str(), stored.scoreId) && ParseId(replayId.c_str(), stored.replayId)) return true;
-    error = "unreadable id";
-    return false;
+    scoreId = 0;
+    return row.empty() || ReturnedId(row[0], scoreId, error);
+}
+
+bool ReplayPlacement::MarkRow(std::int64_t scoreId, const ReplaySubmission& replay, std::string& error) {
+    const std::string id = std::to_string(scoreId), players = std::to_string(replay.players);
+    const char* mark[] = {id.c_str(), replay.verified ? "true" : "false", players.c_str()};
+    std::vector<PgResult> results;
+    return db.Run("UPDATE scores SET verified = $2, players = $3 WHERE id = $1", mark, results, error);
+}
+
+bool ReplayPlacement::InsertRow(const ReplaySubmission& replay, std::int64_t& scoreId, std::string& error) {
+    const Submission& game = replay.row.submission;
+    const std::string score = std::to_string(game.score), level = std::to_string(game.level),
+                      munchets = std::to_string(game.munchets), food = std::to_string(game.food),
+                      time = std::to_string(replay.row.unixTime), players = std::to_string(replay.players);
+    const char* insert[] = {game.name.c_str(),
+                            score.c_str(),
+                            level.c_str(),
+                            munchets.c_str(),
+                            food.c_str(),
+                            time.c_str(),
+                            replay.row.client.c_str(),
+                            replay.verified ? "true" : "false",
+                            players.c_str()};
+    std::string id;
+    return db.Value(
+               "INSERT INTO scores (name, score, level, munchets, food, time, client, verified, players)"
+               " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) RETURNING id",
+               insert, id, error) &&
+           ReturnedId(id, scoreId, error);
+}
+
+bool ReplayPlacement::InsertReplay(std::int64_t scoreId, const ReplaySubmission& replay,
+                                   std::int64_t& replayId, std::string& error) {
+    const std::string score = std::to_string(scoreId), bytes = ToByteaHex(replay.bytes);
+    const char* attach[] = {score.c_str(), replay.digest.c_str(), bytes.c_str()};
+    std::string id;
+    return db.Value("INSERT INTO replays (score_id, digest, bytes) VALUES ($1, $2, $3) RETURNING id", attach,
+                    id, error) &&
+           ReturnedId(id, replayId, error);
+}
+
+bool ReplayPlacement::UseTicket(std::uint64_t id, std::int64_t scoreId, bool& used, std::string& error) {
+    return pg::UseTicket(db, id, std::to_string(scoreId), used, error);
 }
 
 std::optional<std::string> FromHex(std::string_view hex) {

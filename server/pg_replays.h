@@ -13,11 +13,14 @@
 // partial index scores_verified on scores (score DESC, id ASC) WHERE verified.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "server/pg_connection.h"
+#include "server/replay_placement.h"
 #include "server/score_store.h"
 
 namespace pg {
@@ -33,11 +36,33 @@ bool MigrateToReplays(PgConnection& db, std::string& error);
 // which never give a number twice.)
 bool MigrateToReplayCascade(PgConnection& db, std::string& error);
 
-// ScoreStore::StoreReplay's statements, inside a transaction the caller has
-// begun and commits. Every process storing a replay first takes one advisory
-// lock for the rest of the transaction, so no two of them can both miss the
-// other's replay and each add a row.
-bool StoreReplay(PgConnection& db, const ReplaySubmission& replay, StoredReplay& stored, std::string& error);
+// ScoreStore::StoreReplay's statements on db (replay_placement.h). The
+// transaction is begun and committed as the store does its others; after
+// begin, every process placing a replay takes one advisory lock for the rest
+// of the transaction.
+class ReplayPlacement final : public ReplayPlacementSql {
+public:
+    using Transaction = std::function<bool(std::string& error)>;
+    ReplayPlacement(PgConnection& db, Transaction begin, Transaction commit);
+
+    bool Begin(std::string& error) override;
+    bool Commit(std::string& error) override;
+    void Rollback() override;
+    bool FindStored(const std::string& digest, std::optional<StoredReplay>& found,
+                    std::string& error) override;
+    bool TicketUsed(std::uint64_t id, bool& used, std::string& error) override;
+    bool FindMatchingRow(const ReplaySubmission& replay, std::int64_t& scoreId, std::string& error) override;
+    bool MarkRow(std::int64_t scoreId, const ReplaySubmission& replay, std::string& error) override;
+    bool InsertRow(const ReplaySubmission& replay, std::int64_t& scoreId, std::string& error) override;
+    bool InsertReplay(std::int64_t scoreId, const ReplaySubmission& replay, std::int64_t& replayId,
+                      std::string& error) override;
+    bool UseTicket(std::uint64_t id, std::int64_t scoreId, bool& used, std::string& error) override;
+
+private:
+    PgConnection& db;
+    Transaction begin;
+    Transaction commit;
+};
 
 // The query that reads replay $1's bytes as hex, of a replay whose row still
 // exists, and its one column turned back into bytes; nullopt if not hex.

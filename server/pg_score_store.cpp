@@ -9,6 +9,7 @@
 #include "server/moderation_schema.h"
 #include "server/pg_replays.h"
 #include "server/pg_tickets.h"
+#include "server/spread_ranks.h"
 
 namespace {
 
@@ -296,29 +297,43 @@ bool PgScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::s
     std::lock_guard lock(pageMutex);
     page = {};
     const bool byName = !query.name.empty();
-    // One statement, so the count, the rows and their ranks come from one
+    // A name holding a NUL byte cannot be stored here, so it matches no row.
+    if (query.name.find('\0') != std::string::npos) return true;
+    // One name's rows are ranked by more statements than the page's own, all
+    // in one snapshot with it.
+    std::vector<PgResult> results;
+    if (byName &&
+        !Read(pageReader.get(), "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", {}, results, error))
+        return false;
+    if (ReadRankedPage(query, page, error)) {
+        if (!byName) return true;
+        std::vector<PgResult> committed;
+        if (pageReader->Run("COMMIT", {}, committed, error)) return true;
+    }
+    page = {};
+    if (byName) Fail(*pageReader, error, error);
+    return false;
+}
+
+bool PgScoreStore::ReadRankedPage(const RankedQuery& query, RankedPage& page, std::string& error) {
+    const bool byName = !query.name.empty();
+    // The count and the rows in one statement, so they come from one
     // snapshot. Over the whole table a row's rank is its place in the order
-    // read; one name's rows lie anywhere in it, so each counts the rows ahead.
-    // A board of one period ranks its rows among themselves; a name reads every period.
-    const std::string also = std::string(" AND ") + moderation::shownCondition +
-                             (shown == ShownRows::verifiedOnly ? " AND verified" : "") +
-                             (byName ? "" : " AND scores.time >= $4 AND scores.time < $5");
+    // read; one name's rows lie anywhere in it (spread_ranks.h). A board of
+    // one period ranks its rows among themselves; a name reads every period.
+    const std::string shownRows = std::string(" AND ") + moderation::shownCondition +
+                                  (shown == ShownRows::verifiedOnly ? " AND verified" : "");
+    const std::string also = shownRows + (byName ? "" : " AND scores.time >= $4 AND scores.time < $5");
     const std::string where = (byName ? " WHERE name = $1" : " WHERE $1 = ''") + also;
     const std::string sql =
         "WITH page AS (SELECT id, name, score, level, munchets, food, time, verified, players FROM scores" +
         where +
         " ORDER BY score DESC, id ASC LIMIT $2 OFFSET $3)"
-        " SELECT total.n, p.name, p.score, p.level, p.munchets, p.food, p.time, " +
-        (byName ? "1 + (SELECT count(*) FROM scores t WHERE t.score > p.score" + also +
-                      ")"
-                      " + (SELECT count(*) FROM scores t WHERE t.score = p.score AND t.id < p.id" +
-                      also + ")"
-                : std::string("NULL")) +
-        ", p.verified, r.id, p.players FROM (SELECT count(*) AS n FROM scores" + where +
+        " SELECT total.n, p.name, p.score, p.level, p.munchets, p.food, p.time, p.id, p.verified, r.id, "
+        "p.players FROM (SELECT count(*) AS n FROM scores" +
+        where +
         ") AS total"
         " LEFT JOIN page p ON true LEFT JOIN replays r ON r.score_id = p.id ORDER BY p.score DESC, p.id ASC";
-    // A name holding a NUL byte cannot be stored here, so it matches no row.
-    if (query.name.find('\0') != std::string::npos) return true;
     const std::string limit = std::to_string(query.limit < 0 ? 0 : query.limit);
     const std::int64_t offset = query.offset < 0 ? 0 : query.offset;
     const std::string offsetText = std::to_string(offset);
@@ -327,7 +342,9 @@ bool PgScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::s
     const char* all[] = {query.name.c_str(), limit.c_str(), offsetText.c_str(), since.c_str(), until.c_str()};
     const std::span<const char* const> params(all, byName ? 3 : 5);
     std::vector<PgResult> results;
-    if (!Read(pageReader.get(), sql, params, results, error)) return false;
+    if (!(byName ? pageReader->Run(sql, params, results, error)
+                 : Read(pageReader.get(), sql, params, results, error)))
+        return false;
     const pg_result* result = results.front().get();
     // The page shows the nearest value a counter can hold, never a wrapped one.
     const auto counter = [&](int row, int column, std::int32_t& value) {
@@ -336,15 +353,18 @@ bool PgScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::s
         value = static_cast<std::int32_t>(std::clamp<std::int64_t>(wide, INT32_MIN, INT32_MAX));
         return true;
     };
+    std::vector<RankPlace> places;
     bool readable = PQntuples(result) > 0 && ParseInt(PQgetvalue(result, 0, 0), page.total);
     for (int i = 0; readable && i < PQntuples(result); ++i) {
         if (PQgetisnull(result, i, 1)) continue;  // the count alone: no row on this page
         RankedRow& row = page.rows.emplace_back();
+        RankPlace& place = places.emplace_back();
         row.name = std::string(PQgetvalue(result, i, 1), static_cast<std::size_t>(PQgetlength(result, i, 1)));
         row.rank = offset + i + 1;
-        readable = counter(i, 2, row.score) && counter(i, 3, row.level) && counter(i, 4, row.munchets) &&
-                   counter(i, 5, row.food) && ParseInt(PQgetvalue(result, i, 6), row.unixTime) &&
-                   (!byName || ParseInt(PQgetvalue(result, i, 7), row.rank));
+        readable = counter(i, 2, row.score) && ParseInt(PQgetvalue(result, i, 2), place.score) &&
+                   counter(i, 3, row.level) && counter(i, 4, row.munchets) && counter(i, 5, row.food) &&
+                   ParseInt(PQgetvalue(result, i, 6), row.unixTime) &&
+                   ParseInt(PQgetvalue(result, i, 7), place.id);
         row.verified = std::string_view(PQgetvalue(result, i, 8)) == "t";
         std::int64_t replayId = 0;
         if (!PQgetisnull(result, i, 9)) {
@@ -353,10 +373,42 @@ bool PgScoreStore::ReadRanked(const RankedQuery& query, RankedPage& page, std::s
         }
         readable = readable && counter(i, 10, row.players);
     }
-    if (readable) return true;
-    page = {};
-    error = "unreadable row in the table";
-    return false;
+    if (!readable) {
+        error = "unreadable row in the table";
+        return false;
+    }
+    if (!byName) return true;
+    // Rows ahead of ($1 score, $2 id), or between ($1, $2) and the later
+    // ($3, $4), in rank order: each part a range of scores_rank.
+    const std::string above =
+        "SELECT (SELECT count(*) FROM scores WHERE score > $1::bigint" + shownRows +
+        ") + (SELECT count(*) FROM scores WHERE score = $1::bigint AND id < $2::bigint" + shownRows + ")";
+    const std::string between =
+        "SELECT CASE WHEN $1::bigint = $3::bigint"
+        " THEN (SELECT count(*) FROM scores WHERE score = $1::bigint AND id > $2::bigint AND id < "
+        "$4::bigint" +
+        shownRows + ") ELSE (SELECT count(*) FROM scores WHERE score = $1::bigint AND id > $2::bigint" +
+        shownRows + ") + (SELECT count(*) FROM scores WHERE score < $1::bigint AND score > $3::bigint" +
+        shownRows + ") + (SELECT count(*) FROM scores WHERE score = $3::bigint AND id < $4::bigint" +
+        shownRows + ") END";
+    return RankSpreadRows(
+        page.rows, places,
+        [&](const RankPlace* after, const RankPlace& place, std::int64_t& count, std::string& message) {
+            std::vector<std::string> numbers;
+            if (after) numbers = {std::to_string(after->score), std::to_string(after->id)};
+            numbers.push_back(std::to_string(place.score));
+            numbers.push_back(std::to_string(place.id));
+            std::vector<const char*> values;
+            for (const std::string& number : numbers) values.push_back(number.c_str());
+            std::vector<PgResult> counted;
+            if (!pageReader->Run(after ? between : above, values, counted, message)) return false;
+            if (PQntuples(counted.front().get()) == 1 &&
+                ParseInt(PQgetvalue(counted.front().get(), 0, 0), count))
+                return true;
+            message = "unreadable rank";
+            return false;
+        },
+        error);
 }
 
 bool PgScoreStore::ReadChangeStamp(std::string& stamp, std::string& error) {
@@ -450,9 +502,10 @@ bool PgScoreStore::StoreReplay(const ReplaySubmission& replay, StoredReplay& sto
         error = "database is closed";
         return false;
     }
-    if (!Begin(error)) return false;
-    if (!pg::StoreReplay(*writer, replay, stored, error)) return Fail(*writer, error, error);
-    return Commit(error);
+    pg::ReplayPlacement placement(
+        *writer, [this](std::string& message) { return Begin(message); },
+        [this](std::string& message) { return Commit(message); });
+    return PlaceReplay(placement, replay, stored, error);
 }
 
 bool PgScoreStore::ReadTicketKey(TicketKey& key, std::string& error) {

@@ -87,6 +87,8 @@ private:
     bool Begin(std::string& error);
     bool Insert(std::span<const ScoreRow> rows, const std::int64_t* ids, std::string& error);
     bool Commit(std::string& error);
+    // ReadRanked's statements on the page's connection, under its lock.
+    bool ReadRankedPage(const RankedQuery& query, RankedPage& page, std::string& error);
     // Runs a read on connection (null: closed), once more on a new
     // connection when the old one turns out to have broken while idle.
     static bool Read(PgConnection* connection, const std::string& sql, std::span<const char* const> params,

@@ -78,14 +78,18 @@ bool TicketUsed(PgConnection& db, std::uint64_t id, bool& used, std::string& err
     return true;
 }
 
-bool UseTicket(PgConnection& db, std::uint64_t id, const std::string& scoreId, std::string& error) {
+bool UseTicket(PgConnection& db, std::uint64_t id, const std::string& scoreId, bool& used,
+               std::string& error) {
     const std::string idText = IdText(id);
     const char* params[] = {idText.c_str(), scoreId.c_str()};
     std::vector<PgResult> results;
-    return db.Run(
-        "INSERT INTO tickets (id, score_id) VALUES ($1, $2)"
-        " ON CONFLICT (id) DO UPDATE SET score_id = excluded.score_id WHERE tickets.score_id IS NULL",
-        params, results, error);
+    if (!db.Run("INSERT INTO tickets (id, score_id) VALUES ($1, $2)"
+                " ON CONFLICT (id) DO UPDATE SET score_id = excluded.score_id WHERE tickets.score_id IS NULL",
+                params, results, error)) {
+        return false;
+    }
+    used = std::string_view(PQcmdTuples(results.back().get())) == "0";
+    return true;
 }
 
 }  // namespace pg

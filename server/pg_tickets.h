@@ -31,8 +31,10 @@ bool RecordTicketStart(PgConnection& db, std::uint64_t id, std::int64_t unixMs, 
 bool ReadTicket(PgConnection& db, std::uint64_t id, TicketRecord& record, std::string& error);
 
 // Inside StoreReplay's transaction: whether another row used ticket id, and
-// marking it used by row scoreId.
+// marking it used by row scoreId (used: another row had used it already, and
+// nothing changed).
 bool TicketUsed(PgConnection& db, std::uint64_t id, bool& used, std::string& error);
-bool UseTicket(PgConnection& db, std::uint64_t id, const std::string& scoreId, std::string& error);
+bool UseTicket(PgConnection& db, std::uint64_t id, const std::string& scoreId, bool& used,
+               std::string& error);
 
 }  // namespace pg

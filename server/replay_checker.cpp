@@ -1,29 +1,36 @@
 #include "server/replay_checker.h"
 
 #include <algorithm>
+#include <mutex>
 #include <optional>
 
 #include "server/client_address.h"
 
 namespace {
 
-// Clients whose CPU time is remembered; past it the least recently seen is
-// forgotten, which hands it back a full minute's time and no one else.
-constexpr std::size_t trackedClients = 65536;
+// A run plays on the process's one engine, which runs cannot share: the
+// threads take turns at it, a slice at a time, until the verifier plays
+// without it. Then this lock goes, and the threads play side by side.
+std::mutex engineInUse;
 
 }  // namespace
 
 ReplayChecker::ReplayChecker(ReplayCheckerLimits given)
     : limits([&] {
+          given.threads = std::max(given.threads, 1);
           given.capacity = std::max<std::size_t>(given.capacity, 1);
           given.perClient = std::max<std::size_t>(given.perClient, 1);
           return given;
       }()),
-      spent(trackedClients) {
+      budget(std::chrono::duration<double>(limits.cpuPerClientMinute).count()) {
     options.maxFrames = limits.maxFrames;
     options.cpuBudget = limits.cpuPerReplay;
-    options.stop = [this](std::uint32_t) { return closing.load(); };
-    thread = std::thread([this] { Run(); });
+    options.stop = [this](std::uint32_t) { return queue.Closing(); };
+    queue.Start(limits.threads, {.ready = [](const Waiting& waiting) { return !waiting.turns.empty(); },
+                                 .take = [this](Waiting& waiting, Lock& lock) { TakeTurn(waiting, lock); },
+                                 .idleUntil = {},
+                                 .idle = {},
+                                 .started = {}});
 }
 
 ReplayChecker::~ReplayChecker() { Close(); }
@@ -31,56 +38,48 @@ ReplayChecker::~ReplayChecker() { Close(); }
 ReplayChecker::Admission ReplayChecker::Submit(std::string_view client, ReplayUpload upload, Done done,
                                                const std::function<void()>& accepted) {
     const std::string key = LimitKey(client);
-    {
-        std::lock_guard lock(mutex);
-        if (const Admission answer = Admits(key); answer != Admission::queued) return answer;
+    Admission answer = Admission::closed;
+    queue.Put([&](Waiting& waiting) {
+        answer = Admits(waiting, key);
+        if (answer != Admission::queued) return false;
         if (accepted) accepted();
-        auto own = jobs.find(key);
-        if (own == jobs.end()) {
-            own = jobs.emplace(key, std::deque<std::unique_ptr<Job>>{}).first;
-            turns.push_back(key);
+        auto own = waiting.jobs.find(key);
+        if (own == waiting.jobs.end()) {
+            own = waiting.jobs.emplace(key, std::deque<std::unique_ptr<Job>>{}).first;
+            waiting.turns.push_back(key);
         }
-        own->second.push_back(std::make_unique<Job>(Job{std::move(upload), std::move(done), nullptr}));
-        ++held;
-    }
-    wake.notify_one();
-    return Admission::queued;
+        own->second.push_back(std::make_unique<Job>(Job{std::move(upload), std::move(done), nullptr, {}}));
+        ++waiting.held;
+        return true;
+    });
+    return answer;
 }
 
 ReplayChecker::Admission ReplayChecker::WouldTake(std::string_view client) {
     const std::string key = LimitKey(client);
-    std::lock_guard lock(mutex);
-    return Admits(key);
+    return queue.Locked([&](Waiting& waiting) { return Admits(waiting, key); });
 }
 
-ReplayChecker::Admission ReplayChecker::Admits(const std::string& client) {
-    if (closing) return Admission::closed;
-    if (held >= limits.capacity + 1) return Admission::full;
-    const auto own = jobs.find(client);
-    if (own != jobs.end() && own->second.size() >= limits.perClient) return Admission::clientFull;
-    const double budget = std::chrono::duration<double>(limits.cpuPerClientMinute).count();
-    if (budget > 0 && Allowance(client, budget).tokens <= 0) return Admission::overBudget;
+ReplayChecker::Admission ReplayChecker::Admits(Waiting& waiting, const std::string& client) {
+    if (queue.Closing()) return Admission::closed;
+    if (waiting.held >= limits.capacity + static_cast<std::size_t>(limits.threads)) return Admission::full;
+    const auto own = waiting.jobs.find(client);
+    if (own != waiting.jobs.end() && own->second.size() >= limits.perClient) return Admission::clientFull;
+    if (budget > 0 && Allowance(waiting, client, budget).tokens <= 0) return Admission::overBudget;
     return Admission::queued;
 }
 
-TokenBucket& ReplayChecker::Allowance(const std::string& client, double budget) {
+TokenBucket& ReplayChecker::Allowance(Waiting& waiting, const std::string& client, double budget) {
     const Clock::time_point now = Clock::now();
-    TokenBucket& left = spent.Seen(client, TokenBucket{budget, now});
+    TokenBucket& left = waiting.spent.Seen(client, TokenBucket{budget, now});
     left.Refill(budget, budget / 60.0, now);
     return left;
 }
 
-void ReplayChecker::Close() {
-    {
-        std::lock_guard lock(mutex);
-        closing = true;
-    }
-    wake.notify_one();
-    if (thread.joinable()) thread.join();
-}
+void ReplayChecker::Close() { queue.Close(); }
 
 std::optional<ReplayCheck> ReplayChecker::Turn(Job& job, std::chrono::nanoseconds& cpu) {
-    if (closing) {
+    if (queue.Closing()) {
         ReplayCheck stopped;
         stopped.verdict = ReplayVerdict::Stopped;
         stopped.reason = "the server is shutting down";
@@ -88,7 +87,10 @@ std::optional<ReplayCheck> ReplayChecker::Turn(Job& job, std::chrono::nanosecond
     }
     if (!job.run) job.run = std::make_unique<ReplayRun>(job.upload.replay, options);
     const std::chrono::nanoseconds before = job.run->CpuUsed();
-    job.run->Play(limits.slice);
+    {
+        const std::lock_guard engine(engineInUse);
+        job.run->Play(limits.slice);
+    }
     cpu = job.run->CpuUsed() - before;
     if (!job.run->Finished()) return std::nullopt;
     ReplayCheck check = job.run->Check();
@@ -96,49 +98,44 @@ std::optional<ReplayCheck> ReplayChecker::Turn(Job& job, std::chrono::nanosecond
     return check;
 }
 
-void ReplayChecker::Run() {
-    const double budget = std::chrono::duration<double>(limits.cpuPerClientMinute).count();
-    std::unique_lock lock(mutex);
-    while (true) {
-        wake.wait(lock, [this] { return !turns.empty() || closing; });
-        if (turns.empty()) return;  // closing, and every replay answered
-        // The client with the most CPU time left goes first, the first in
-        // turn among equals: one that has spent little (an honest game) is
-        // not kept waiting by one that spends much, which plays when no one
-        // else waits.
-        auto next = turns.begin();
-        if (budget > 0)
-            next =
-                std::max_element(turns.begin(), turns.end(), [&](const std::string& a, const std::string& b) {
-                    return Allowance(a, budget).tokens < Allowance(b, budget).tokens;
-                });
-        const std::string client = std::move(*next);
-        turns.erase(next);
-        auto& own = jobs[client];
-        Job& job = *own.front();
-        lock.unlock();
-        std::chrono::nanoseconds cpu{0};
-        std::optional<ReplayCheck> check = Turn(job, cpu);
-        lock.lock();
-        // Charged as spent: a long replay can take a client below nothing,
-        // and its next replay waits until the debt is paid.
-        if (budget > 0) Allowance(client, budget).tokens -= std::chrono::duration<double>(cpu).count();
-        if (!check) {
-            turns.push_back(client);
-            continue;
-        }
-        // Out of the books before its answer goes: the client may send its
-        // next replay the moment it has it.
-        const std::unique_ptr<Job> finished = std::move(own.front());
-        own.pop_front();
-        --held;
-        if (own.empty()) {
-            jobs.erase(client);
-        } else {
-            turns.push_back(client);
-        }
-        lock.unlock();
-        finished->done(std::move(finished->upload), *check);
-        lock.lock();
+void ReplayChecker::TakeTurn(Waiting& waiting, Lock& lock) {
+    // The client with the most CPU time left goes first, the first in turn
+    // among equals: one that has spent little (an honest game) is not kept
+    // waiting by one that spends much, which plays when no one else waits.
+    auto next = waiting.turns.begin();
+    if (budget > 0)
+        next = std::max_element(
+            waiting.turns.begin(), waiting.turns.end(), [&](const std::string& a, const std::string& b) {
+                return Allowance(waiting, a, budget).tokens < Allowance(waiting, b, budget).tokens;
+            });
+    const std::string client = std::move(*next);
+    waiting.turns.erase(next);
+    Job& job = *waiting.jobs[client].front();
+    lock.unlock();
+    std::chrono::nanoseconds cpu{0};
+    std::optional<ReplayCheck> check = Turn(job, cpu);
+    lock.lock();
+    job.cpu += cpu;
+    // Charged as spent: a long replay can take a client below nothing, and
+    // its next replay waits until the debt is paid.
+    if (budget > 0) Allowance(waiting, client, budget).tokens -= std::chrono::duration<double>(cpu).count();
+    if (!check) {
+        waiting.turns.push_back(client);
+        return;
     }
+    // Out of the books before its answer goes: the client may send its next
+    // replay the moment it has it. Other threads may have changed the map
+    // meanwhile, so the client's list is looked up again.
+    auto& own = waiting.jobs[client];
+    const std::unique_ptr<Job> finished = std::move(own.front());
+    own.pop_front();
+    --waiting.held;
+    if (own.empty()) {
+        waiting.jobs.erase(client);
+    } else {
+        waiting.turns.push_back(client);
+    }
+    lock.unlock();
+    finished->done(std::move(finished->upload), *check, finished->cpu);
+    lock.lock();
 }

@@ -60,7 +60,7 @@ constexpr int pageThreadNiceness = 10;
 // parsed, one read ahead): the library's header records and the reply's headers.
 constexpr std::size_t poolOverhead = 4096;
 // Replay bodies held at once, as a count of the largest allowed: those waiting
-// for the verifier and the one it plays, and this many more on their way in.
+// for the verifier and those it plays, and this many more on their way in.
 // A crowd of slow uploads gets 503 before it can fill the memory.
 constexpr std::size_t replaysArriving = 16;
 
@@ -94,13 +94,6 @@ struct Connection {
     bool droppingBody = false;
     ScoreReply replayReply;  // written by whichever of them resumes the connection
 };
-
-// The calling thread's CPU time so far.
-std::chrono::nanoseconds ThreadCpuTime() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-}
 
 Connection* ConnectionOf(MHD_Connection* handle) {
     const MHD_ConnectionInfo* info = MHD_get_connection_info(handle, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
@@ -228,6 +221,7 @@ public:
             store, cache, [this](std::string_view line) { Log(line); }, std::chrono::seconds(1), metrics);
         pages = std::make_unique<WorkerPool>(config.pageThreads, config.maxQueuedPages, pageThreadNiceness);
         ReplayCheckerLimits verifier;
+        verifier.threads = config.verifyThreads;
         verifier.capacity = config.verifyQueue;
         verifier.maxFrames = config.maxReplayFrames;
         verifier.cpuPerReplay = config.verifyCpu;
@@ -644,7 +638,9 @@ private:
     }
 
     std::size_t replayBudget() const {
-        return config.maxReplayBytes * (config.verifyQueue + 1 + replaysArriving);
+        return config.maxReplayBytes *
+               (config.verifyQueue + static_cast<std::size_t>(std::max(config.verifyThreads, 1)) +
+                replaysArriving);
     }
 
     void ReleaseBody(Connection& connection) {
@@ -707,8 +703,9 @@ private:
         }
         const ReplayChecker::Admission queued = checker->Submit(
             connection.client, std::move(upload),
-            [this, &connection](ReplayUpload checked, const ReplayCheck& check) {
-                Checked(connection, std::move(checked), check);
+            [this, &connection](ReplayUpload checked, const ReplayCheck& check,
+                                std::chrono::nanoseconds cpu) {
+                Checked(connection, std::move(checked), check, cpu);
             },
             [this] {
                 if (metrics) metrics->ReplayQueued();  // before the verifier can take it off
@@ -740,9 +737,10 @@ private:
         MHD_resume_connection(connection.handle);
     }
 
-    // On the verifier thread, the connection suspended.
-    void Checked(Connection& connection, ReplayUpload upload, const ReplayCheck& check) {
-        if (metrics) metrics->ReplayChecked(check.verdict, ThreadCpuTime());
+    // On a verifier thread, the connection suspended.
+    void Checked(Connection& connection, ReplayUpload upload, const ReplayCheck& check,
+                 std::chrono::nanoseconds cpu) {
+        if (metrics) metrics->ReplayChecked(check.verdict, cpu);
         if (check.verdict != ReplayVerdict::Proven && check.verdict != ReplayVerdict::Unproven) {
             Log("replay refused (" + connection.decision.row.submission.name + ", " + connection.client +
                 "): " + check.reason);

@@ -2,7 +2,7 @@
 // where an idle or slow connection costs a socket and a few KB but never a
 // thread, with bounds on connections, time and request size, group commit
 // for submissions, the table served from memory, the web page's rows read
-// on threads of their own, and replays played again on a thread of their own
+// on threads of their own, and replays played again on threads of their own
 // before they are stored.
 #pragma once
 
@@ -32,12 +32,14 @@ struct ScoreServerConfig {
     int pageThreads = 2;                 // threads reading the web page's rows, >= 1
     std::size_t maxQueuedPages = 256;    // page requests waiting for those threads; more get 503 at once
     // Replays: the largest body taken (more gets 413 before it is read), the
-    // longest game in frames, the verifier's CPU time for one replay, and the
-    // replays waiting for the one verifier thread (more get 503 at once).
+    // longest game in frames, the verifier's CPU time for one replay, the
+    // replays waiting for the verifier threads (more get 503 at once), and
+    // those threads, >= 1.
     std::size_t maxReplayBytes = 4u << 20;
     std::uint32_t maxReplayFrames = 360000;
     std::chrono::milliseconds verifyCpu{10000};
     std::size_t verifyQueue = 8;
+    int verifyThreads = 1;
     // A file of words no name may hold (name_blocklist.h); empty: none. It
     // and the bans in the store are read again every screenPeriod.
     std::string nameBlocklist;

@@ -118,12 +118,7 @@ void ServerMetrics::ReplayChecked(ReplayVerdict verdict, std::chrono::nanosecond
     verifierQueue.fetch_sub(1, std::memory_order_relaxed);
     const auto index = static_cast<std::size_t>(verdict);
     if (index < verdicts.size()) Add(verdicts[index], 1);
-    // The verifier is one thread, so its clock only grows: keep the largest seen.
-    const auto cpu = static_cast<std::uint64_t>(std::max<std::int64_t>(verifierCpu.count(), 0));
-    std::uint64_t seen = verifierCpuNanoseconds.load(std::memory_order_relaxed);
-    while (cpu > seen &&
-           !verifierCpuNanoseconds.compare_exchange_weak(seen, cpu, std::memory_order_relaxed)) {
-    }
+    Add(verifierCpuNanoseconds, static_cast<std::uint64_t>(std::max<std::int64_t>(verifierCpu.count(), 0)));
 }
 
 std::string ServerMetrics::Render() const {

@@ -49,8 +49,7 @@ public:
     void DatabaseError() { Add(databaseErrors, 1); }
 
     // The verifier's queue: a replay taken into it, and one played (or
-    // stopped) with its verdict. verifierCpu: the verifier thread's CPU time
-    // so far, read on that thread.
+    // stopped) with its verdict. verifierCpu: the CPU time playing it took.
     void ReplayQueued() { verifierQueue.fetch_add(1, std::memory_order_relaxed); }
     void ReplayChecked(ReplayVerdict verdict, std::chrono::nanoseconds verifierCpu);
 

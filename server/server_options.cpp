@@ -1,6 +1,8 @@
 #include "server/server_options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <thread>
 
 #include "replay/replay_file.h"
 #include "server/pg_connection.h"
@@ -17,6 +19,8 @@ bool ParseBoundedInt(std::string_view text, int low, int high, int& value) {
 }
 
 }  // namespace
+
+int CoreCount() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 
 bool ParseListenAddress(std::string_view text, std::string& host, int& port) {
     std::string_view hostPart;
@@ -61,9 +65,10 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
             arg == "--timeout" || arg == "--port-file" || arg == "--max-connections" ||
             arg == "--max-per-client" || arg == "--max-request-bytes" || arg == "--db-timeout" ||
             arg == "--import-sqlite" || arg == "--max-replay-bytes" || arg == "--max-replay-frames" ||
-            arg == "--verify-cpu-ms" || arg == "--verify-queue" || arg == "--admin-listen" ||
-            arg == "--admin-port-file" || arg == "--tls-cert" || arg == "--tls-key" ||
-            arg == "--name-blocklist" || arg == "--verify-client-cpu-ms" || arg == "--min-upload-rate";
+            arg == "--verify-cpu-ms" || arg == "--verify-queue" || arg == "--verify-threads" ||
+            arg == "--admin-listen" || arg == "--admin-port-file" || arg == "--tls-cert" ||
+            arg == "--tls-key" || arg == "--name-blocklist" || arg == "--verify-client-cpu-ms" ||
+            arg == "--min-upload-rate";
         if (!takesValue) {
             error = "unknown option: " + std::string(arg);
             return false;
@@ -101,6 +106,8 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
             ok = ParseBoundedInt(value, 100, 600000, options.verifyCpuMs);
         } else if (arg == "--verify-queue") {
             ok = ParseBoundedInt(value, 1, 1024, options.verifyQueue);
+        } else if (arg == "--verify-threads") {
+            ok = ParseBoundedInt(value, 1, 256, options.verifyThreads);
         } else if (arg == "--verify-client-cpu-ms") {
             ok = ParseBoundedInt(value, 0, 3600000, options.verifyClientCpuMs);
         } else if (arg == "--min-upload-rate") {
@@ -176,6 +183,8 @@ std::string ServerUsage() {
            "  --verify-cpu-ms MS   CPU time to play one replay again (default 10000)\n"
            "  --verify-queue N     replays waiting for the verifier; more get 503 at once\n"
            "                       (default 8)\n"
+           "  --verify-threads N   threads playing replays again, each on a core of its\n"
+           "                       own (default: one per core)\n"
            "  --verify-client-cpu-ms MS  CPU time one address's replays (an IPv6 /64's)\n"
            "                       may take a minute; past it its replays get 429\n"
            "                       (default 30000; 0: no bound)\n"

@@ -5,6 +5,9 @@
 #include <string_view>
 #include <vector>
 
+// The processor cores this machine has, at least 1.
+int CoreCount();
+
 struct ServerOptions {
     std::string host = "127.0.0.1";  // address to listen on (IPv6 without brackets)
     int port = 8642;                 // 0: any free port
@@ -30,12 +33,14 @@ struct ServerOptions {
     int dbTimeoutSeconds = 5;
     // Replays: the largest body in bytes (4096..256 MiB), the longest game in
     // frames (1..MaxReplayFrames), the verifier's CPU time for one replay in
-    // ms (100..600000), replays waiting for the verifier (1..1024), and
-    // whether view.php and the web page show verified rows alone.
+    // ms (100..600000), replays waiting for the verifier (1..1024), threads
+    // playing them (1..256; one per core by default), and whether view.php
+    // and the web page show verified rows alone.
     int maxReplayBytes = 4 << 20;
     int maxReplayFrames = 360000;
     int verifyCpuMs = 10000;
     int verifyQueue = 8;
+    int verifyThreads = CoreCount();
     // CPU ms one client's replays may take a minute (0..3600000; 0: no
     // bound), and the slowest rate in bytes/s a replay body may arrive at
     // (64..1<<30) before it is cut off.

@@ -142,7 +142,7 @@ bool SqliteRankedReader::ReadInTransaction(const RankedQuery& query, RankedPage&
         return false;
     }
     page.total = sqlite3_column_int64(count, 0);
-    std::vector<Place> places;
+    std::vector<RankPlace> places;
     int rc;
     while ((rc = sqlite3_step(rows)) == SQLITE_ROW) {
         RankedRow row;
@@ -164,26 +164,28 @@ bool SqliteRankedReader::ReadInTransaction(const RankedQuery& query, RankedPage&
         error = sql::Message(db, "select");
         return false;
     }
-    return !byName || RankSpreadRows(page.rows, places, error);
+    return !byName || RankSpreadRows(
+                          page.rows, places,
+                          [this](const RankPlace* after, const RankPlace& place, std::int64_t& count,
+                                 std::string& message) { return CountBetween(after, place, count, message); },
+                          error);
 }
 
-bool SqliteRankedReader::RankSpreadRows(std::vector<RankedRow>& rows, const std::vector<Place>& places,
-                                        std::string& error) {
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        sqlite3_stmt* count = i == 0 ? above : between;
-        sql::ResetOnExit reset{count};
-        int parameter = 1;
-        if (i > 0) {
-            sqlite3_bind_int64(count, parameter++, places[i - 1].score);
-            sqlite3_bind_int64(count, parameter++, places[i - 1].id);
-        }
-        sqlite3_bind_int64(count, parameter++, places[i].score);
-        sqlite3_bind_int64(count, parameter, places[i].id);
-        if (sqlite3_step(count) != SQLITE_ROW) {
-            error = sql::Message(db, "rank");
-            return false;
-        }
-        rows[i].rank = (i == 0 ? 1 : rows[i - 1].rank + 1) + sqlite3_column_int64(count, 0);
+bool SqliteRankedReader::CountBetween(const RankPlace* after, const RankPlace& place, std::int64_t& count,
+                                      std::string& error) {
+    sqlite3_stmt* statement = after ? between : above;
+    sql::ResetOnExit reset{statement};
+    int parameter = 1;
+    if (after) {
+        sqlite3_bind_int64(statement, parameter++, after->score);
+        sqlite3_bind_int64(statement, parameter++, after->id);
     }
+    sqlite3_bind_int64(statement, parameter++, place.score);
+    sqlite3_bind_int64(statement, parameter, place.id);
+    if (sqlite3_step(statement) != SQLITE_ROW) {
+        error = sql::Message(db, "rank");
+        return false;
+    }
+    count = sqlite3_column_int64(statement, 0);
     return true;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "server/score_store.h"
+#include "server/spread_ranks.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -32,17 +33,10 @@ public:
     bool Read(const RankedQuery& query, RankedPage& page, std::string& error);
 
 private:
-    struct Place {
-        std::int64_t score;  // as stored, beyond 32 bits too
-        std::int64_t id;
-    };
-
     bool ReadInTransaction(const RankedQuery& query, RankedPage& page, std::string& error);
-    // One name's rows lie anywhere in the table. The first one's rank counts
-    // the rows ahead of it, each next one's the rows between it and the one
-    // before, so a page walks the rank index once, down to its last row,
-    // rather than once for every row.
-    bool RankSpreadRows(std::vector<RankedRow>& rows, const std::vector<Place>& places, std::string& error);
+    // The rows between two places in rank order (spread_ranks.h).
+    bool CountBetween(const RankPlace* after, const RankPlace& place, std::int64_t& count,
+                      std::string& error);
 
     sqlite3* db = nullptr;
     sqlite3_stmt* begin = nullptr;

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "server/replay_placement.h"
 #include "server/sqlite_connection.h"
 #include "server/sqlite_tickets.h"
 
@@ -30,87 +31,108 @@ bool Rollback(sqlite3* db, std::string& error, std::string message) {
     return false;
 }
 
-// A resend: the replay stored under these bytes before, and its row's flag.
-bool FindStored(sqlite3* db, const ReplaySubmission& replay, StoredReplay& stored, bool& found,
-                std::string& error) {
-    Statement find(db,
-                   "SELECT r.id, r.score_id, coalesce(s.verified, 0) FROM replays r"
-                   " LEFT JOIN scores s ON s.id = r.score_id WHERE r.digest = ?1");
-    if (find.get()) BindText(find.get(), 1, replay.digest);
-    const int rc = find.Step();
-    found = rc == SQLITE_ROW;
-    if (found)
-        stored = {StoredReplay::Placement::alreadyStored, sqlite3_column_int64(find.get(), 1),
-                  sqlite3_column_int64(find.get(), 0), sqlite3_column_int(find.get(), 2) != 0};
-    if (rc == SQLITE_ROW || rc == SQLITE_DONE) return true;
-    error = find.Error("find replay");
+// A step that writes or finds nothing more than it says: true when done.
+bool Done(Statement& statement, const char* what, std::string& error) {
+    if (statement.Step() == SQLITE_DONE) return true;
+    error = statement.Error(what);
     return false;
 }
 
-// The newest row the game's add.php stored, or 0.
-bool FindMatchingRow(sqlite3* db, const ReplaySubmission& replay, std::int64_t& id, std::string& error) {
-    Statement find(db,
-                   "SELECT id FROM scores s WHERE name = ?1 AND score = ?2 AND level = ?3 AND munchets = ?4"
-                   " AND food = ?5 AND client = ?6 AND time >= ?7"
-                   " AND NOT EXISTS (SELECT 1 FROM replays r WHERE r.score_id = s.id)"
-                   " ORDER BY id DESC LIMIT 1");
-    if (sqlite3_stmt* s = find.get()) {
-        BindGame(s, replay);
-        sqlite3_bind_int64(s, 7, replay.row.unixTime - replayMatchWindowSeconds);
-    }
-    const int rc = find.Step();
-    id = rc == SQLITE_ROW ? sqlite3_column_int64(find.get(), 0) : 0;
-    if (rc == SQLITE_ROW || rc == SQLITE_DONE) return true;
-    error = find.Error("find row");
-    return false;
-}
+class SqliteReplayPlacement final : public ReplayPlacementSql {
+public:
+    explicit SqliteReplayPlacement(sqlite3* db) : db(db) {}
 
-bool MarkRow(sqlite3* db, std::int64_t id, const ReplaySubmission& replay, std::string& error) {
-    Statement mark(db, "UPDATE scores SET verified = ?2, players = ?3 WHERE id = ?1");
-    if (mark.get()) {
-        sqlite3_bind_int64(mark.get(), 1, id);
-        sqlite3_bind_int(mark.get(), 2, replay.verified ? 1 : 0);
-        sqlite3_bind_int(mark.get(), 3, replay.players);
+    // BEGIN IMMEDIATE takes the file's one write lock: every other writer,
+    // in this process or another, waits.
+    bool Begin(std::string& error) override { return Execute(db, "BEGIN IMMEDIATE", error); }
+    bool Commit(std::string& error) override { return Execute(db, "COMMIT", error); }
+    void Rollback() override {
+        if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     }
-    if (mark.Step() == SQLITE_DONE) return true;
-    error = mark.Error("mark row");
-    return false;
-}
 
-bool InsertRow(sqlite3* db, const ReplaySubmission& replay, std::int64_t& id, std::string& error) {
-    Statement insert(
-        db,
-        "INSERT INTO scores (name, score, level, munchets, food, client, time, verified, players)"
-        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
-    if (sqlite3_stmt* s = insert.get()) {
-        BindGame(s, replay);
-        sqlite3_bind_int64(s, 7, replay.row.unixTime);
-        sqlite3_bind_int(s, 8, replay.verified ? 1 : 0);
-        sqlite3_bind_int(s, 9, replay.players);
-    }
-    if (insert.Step() != SQLITE_DONE) {
-        error = insert.Error("insert row");
+    bool FindStored(const std::string& digest, std::optional<StoredReplay>& found,
+                    std::string& error) override {
+        Statement find(db,
+                       "SELECT r.id, r.score_id, coalesce(s.verified, 0) FROM replays r"
+                       " LEFT JOIN scores s ON s.id = r.score_id WHERE r.digest = ?1");
+        if (find.get()) BindText(find.get(), 1, digest);
+        const int rc = find.Step();
+        if (rc == SQLITE_ROW)
+            found = StoredReplay{StoredReplay::Placement::alreadyStored, sqlite3_column_int64(find.get(), 1),
+                                 sqlite3_column_int64(find.get(), 0), sqlite3_column_int(find.get(), 2) != 0};
+        if (rc == SQLITE_ROW || rc == SQLITE_DONE) return true;
+        error = find.Error("find replay");
         return false;
     }
-    id = sqlite3_last_insert_rowid(db);
-    return true;
-}
 
-bool InsertReplay(sqlite3* db, const ReplaySubmission& replay, std::int64_t scoreId, std::int64_t& id,
-                  std::string& error) {
-    Statement insert(db, "INSERT INTO replays (score_id, digest, bytes) VALUES (?1, ?2, ?3)");
-    if (sqlite3_stmt* s = insert.get()) {
-        sqlite3_bind_int64(s, 1, scoreId);
-        BindText(s, 2, replay.digest);
-        sqlite3_bind_blob64(s, 3, replay.bytes.data(), replay.bytes.size(), SQLITE_STATIC);
+    bool TicketUsed(std::uint64_t id, bool& used, std::string& error) override {
+        return sql::TicketUsed(db, id, used, error);
     }
-    if (insert.Step() != SQLITE_DONE) {
-        error = insert.Error("insert replay");
+
+    bool FindMatchingRow(const ReplaySubmission& replay, std::int64_t& id, std::string& error) override {
+        Statement find(
+            db,
+            "SELECT id FROM scores s WHERE name = ?1 AND score = ?2 AND level = ?3 AND munchets = ?4"
+            " AND food = ?5 AND client = ?6 AND time >= ?7"
+            " AND NOT EXISTS (SELECT 1 FROM replays r WHERE r.score_id = s.id)"
+            " ORDER BY id DESC LIMIT 1");
+        if (sqlite3_stmt* s = find.get()) {
+            BindGame(s, replay);
+            sqlite3_bind_int64(s, 7, replay.row.unixTime - replayMatchWindowSeconds);
+        }
+        const int rc = find.Step();
+        id = rc == SQLITE_ROW ? sqlite3_column_int64(find.get(), 0) : 0;
+        if (rc == SQLITE_ROW || rc == SQLITE_DONE) return true;
+        error = find.Error("find row");
         return false;
     }
-    id = sqlite3_last_insert_rowid(db);
-    return true;
-}
+
+    bool MarkRow(std::int64_t id, const ReplaySubmission& replay, std::string& error) override {
+        Statement mark(db, "UPDATE scores SET verified = ?2, players = ?3 WHERE id = ?1");
+        if (mark.get()) {
+            sqlite3_bind_int64(mark.get(), 1, id);
+            sqlite3_bind_int(mark.get(), 2, replay.verified ? 1 : 0);
+            sqlite3_bind_int(mark.get(), 3, replay.players);
+        }
+        return Done(mark, "mark row", error);
+    }
+
+    bool InsertRow(const ReplaySubmission& replay, std::int64_t& id, std::string& error) override {
+        Statement insert(
+            db,
+            "INSERT INTO scores (name, score, level, munchets, food, client, time, verified, players)"
+            " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+        if (sqlite3_stmt* s = insert.get()) {
+            BindGame(s, replay);
+            sqlite3_bind_int64(s, 7, replay.row.unixTime);
+            sqlite3_bind_int(s, 8, replay.verified ? 1 : 0);
+            sqlite3_bind_int(s, 9, replay.players);
+        }
+        if (!Done(insert, "insert row", error)) return false;
+        id = sqlite3_last_insert_rowid(db);
+        return true;
+    }
+
+    bool InsertReplay(std::int64_t scoreId, const ReplaySubmission& replay, std::int64_t& id,
+                      std::string& error) override {
+        Statement insert(db, "INSERT INTO replays (score_id, digest, bytes) VALUES (?1, ?2, ?3)");
+        if (sqlite3_stmt* s = insert.get()) {
+            sqlite3_bind_int64(s, 1, scoreId);
+            BindText(s, 2, replay.digest);
+            sqlite3_bind_blob64(s, 3, replay.bytes.data(), replay.bytes.size(), SQLITE_STATIC);
+        }
+        if (!Done(insert, "insert replay", error)) return false;
+        id = sqlite3_last_insert_rowid(db);
+        return true;
+    }
+
+    bool UseTicket(std::uint64_t id, std::int64_t scoreId, bool& used, std::string& error) override {
+        return sql::UseTicket(db, id, scoreId, used, error);
+    }
+
+private:
+    sqlite3* db;
+};
 
 }  // namespace
 
@@ -135,31 +157,8 @@ bool MigrateToReplays(sqlite3* db, std::string& error) {
 }
 
 bool StoreReplay(sqlite3* db, const ReplaySubmission& replay, StoredReplay& stored, std::string& error) {
-    // BEGIN IMMEDIATE takes the file's one write lock: every other writer,
-    // in this process or another, waits, so no two calls can both miss the
-    // other's replay and each add a row.
-    if (!Execute(db, "BEGIN IMMEDIATE", error)) return Rollback(db, error, error);
-    bool found = false;
-    if (!FindStored(db, replay, stored, found, error)) return Rollback(db, error, error);
-    if (found) return Execute(db, "COMMIT", error) || Rollback(db, error, error);
-    bool used = false;
-    if (replay.ticketId != 0 && !TicketUsed(db, replay.ticketId, used, error))
-        return Rollback(db, error, error);
-    if (used) {
-        stored = {StoredReplay::Placement::ticketUsed, 0, 0, false};
-        return Execute(db, "COMMIT", error) || Rollback(db, error, error);
-    }
-    std::int64_t scoreId = 0;
-    if (!FindMatchingRow(db, replay, scoreId, error)) return Rollback(db, error, error);
-    const bool matched = scoreId != 0;
-    stored.placement = matched ? StoredReplay::Placement::attached : StoredReplay::Placement::inserted;
-    stored.verified = replay.verified;
-    const bool ok = (matched ? MarkRow(db, scoreId, replay, error) : InsertRow(db, replay, scoreId, error)) &&
-                    InsertReplay(db, replay, scoreId, stored.replayId, error) &&
-                    (replay.ticketId == 0 || UseTicket(db, replay.ticketId, scoreId, used, error)) && !used &&
-                    Execute(db, "COMMIT", error);
-    stored.scoreId = scoreId;
-    return ok || Rollback(db, error, error);
+    SqliteReplayPlacement placement(db);
+    return PlaceReplay(placement, replay, stored, error);
 }
 
 bool ReadReplay(sqlite3* db, std::int64_t id, std::optional<std::string>& bytes, std::string& error) {

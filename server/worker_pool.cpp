@@ -3,49 +3,39 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <algorithm>
-
 WorkerPool::WorkerPool(int threadCount, std::size_t maxQueued, int niceness) : maxQueued(maxQueued) {
-    for (int i = 0; i < std::max(threadCount, 1); ++i)
-        threads.emplace_back([this, niceness] { Run(niceness); });
+    using Queued = std::deque<Job>;
+    queue.Start(threadCount, {.ready = [](const Queued& queued) { return !queued.empty(); },
+                              .take =
+                                  [](Queued& queued, WorkQueue<Queued>::Lock& lock) {
+                                      Job job = std::move(queued.front());
+                                      queued.pop_front();
+                                      lock.unlock();
+                                      job();
+                                      lock.lock();
+                                  },
+                              .idleUntil = {},
+                              .idle = {},
+                              // Only lowers this thread's priority, which needs no
+                              // privilege; should it fail, the thread runs at the
+                              // process's priority, which is no harm.
+                              .started =
+                                  [niceness] {
+                                      if (niceness > 0)
+                                          setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()),
+                                                      getpriority(PRIO_PROCESS, 0) + niceness);
+                                  }});
 }
 
 WorkerPool::~WorkerPool() { Close(); }
 
 bool WorkerPool::Post(Job job, const std::function<void()>& accepted) {
-    {
-        std::lock_guard lock(mutex);
-        if (closing || queued.size() >= maxQueued) return false;
+    return queue.Put([&](std::deque<Job>& queued) {
+        if (queued.size() >= maxQueued) return false;
         if (accepted) accepted();
         queued.push_back(std::move(job));
-    }
-    wake.notify_one();
-    return true;
+        return true;
+    });
 }
 
-void WorkerPool::Close() {
-    {
-        std::lock_guard lock(mutex);
-        closing = true;
-    }
-    wake.notify_all();
-    for (std::thread& thread : threads)
-        if (thread.joinable()) thread.join();
-}
-
-void WorkerPool::Run(int niceness) {
-    // Only lowers this thread's priority, which needs no privilege; should it
-    // fail, the thread runs at the process's priority, which is no harm.
-    if (niceness > 0)
-        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), getpriority(PRIO_PROCESS, 0) + niceness);
-    std::unique_lock lock(mutex);
-    while (true) {
-        wake.wait(lock, [this] { return closing || !queued.empty(); });
-        if (queued.empty()) return;  // closing, and nothing left to run
-        Job job = std::move(queued.front());
-        queued.pop_front();
-        lock.unlock();
-        job();
-        lock.lock();
-    }
-}
+void WorkerPool::Close() { queue.Close(); }

@@ -3,13 +3,11 @@
 // of page requests is turned away at the queue's bound instead of piling up.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
-#include <mutex>
-#include <thread>
-#include <vector>
+
+#include "server/work_queue.h"
 
 class WorkerPool {
 public:
@@ -35,12 +33,6 @@ public:
     void Close();
 
 private:
-    void Run(int niceness);
-
     const std::size_t maxQueued;
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::deque<Job> queued;
-    bool closing = false;
-    std::vector<std::thread> threads;
+    WorkQueue<std::deque<Job>> queue;
 };

@@ -29,15 +29,28 @@ protected:
 
     void SetUp() override {
         const std::string portFile = dir.File("port");
-        server = std::make_unique<ServerProcess>(
-            MUNCHET_SCORES_BINARY,
-            std::vector<std::string>{"--listen", "127.0.0.1:0", "--db", dir.File("scores.db"), "--port-file",
-                                     portFile, "--rate-limit", "0", "--verify-cpu-ms", VerifierCpuMs(300),
-                                     "--verify-client-cpu-ms", VerifierCpuMs(500), "--timeout", "1",
-                                     "--min-upload-rate", "1024"},
-            dir.File("stderr.log"));
+        std::vector<std::string> options{"--listen",
+                                         "127.0.0.1:0",
+                                         "--db",
+                                         dir.File("scores.db"),
+                                         "--port-file",
+                                         portFile,
+                                         "--rate-limit",
+                                         "0",
+                                         "--verify-cpu-ms",
+                                         VerifierCpuMs(300),
+                                         "--verify-client-cpu-ms",
+                                         VerifierCpuMs(500),
+                                         "--timeout",
+                                         "1",
+                                         "--min-upload-rate",
+                                         "1024"};
+        options.insert(options.end(), moreOptions.begin(), moreOptions.end());
+        server = std::make_unique<ServerProcess>(MUNCHET_SCORES_BINARY, options, dir.File("stderr.log"));
         ASSERT_TRUE(server->WaitForPort(portFile)) << ReadFile(dir.File("stderr.log"));
     }
+
+    std::vector<std::string> moreOptions;
 
     Sent OnTicket(const std::function<Replay(const RandomState&)>& record) {
         const Replay replay = TicketedGame(server->port, record, [this](const std::string& sql) {
@@ -86,6 +99,27 @@ TEST_F(FairVerifierTest, HeavyReplaysHoldUpOnlyTheirOwnAddressUntilItIsTurnedAwa
     EXPECT_EQ(over.status, 429);
     EXPECT_NE(over.body.find("verifying time"), std::string::npos) << over.body;
     EXPECT_EQ(Send(5, third).body, "VERIFIED\n");
+}
+
+class VerifierPoolTest : public FairVerifierTest {
+protected:
+    VerifierPoolTest() { moreOptions = {"--verify-threads", "2", "--verify-client-cpu-ms", "0"}; }
+};
+
+TEST_F(VerifierPoolTest, ReplaysSentTogetherAreEachProvenIntoOneRow) {
+    constexpr int games = 6;
+    std::vector<Sent> sent;
+    for (int i = 0; i < games; ++i) sent.push_back(HonestGame());
+    std::vector<std::future<RawReply>> replies;
+    for (int i = 0; i < games; ++i)
+        replies.push_back(std::async(std::launch::async, [&, i] { return Send(10 + i, sent[i]); }));
+    for (auto& reply : replies) EXPECT_EQ(reply.get().body, "VERIFIED\n");
+    // Rows, verified rows, replays.
+    const std::string each = std::to_string(games);
+    EXPECT_EQ(QueryOutside(dir.File("scores.db"),
+                           "SELECT (SELECT count(*) FROM scores) || ' ' || (SELECT "
+                           "sum(verified) FROM scores) || ' ' || (SELECT count(*) FROM replays)"),
+              std::vector<std::string>{each + " " + each + " " + each});
 }
 
 // The body of a replay is sent over a share of the time its size gives it:

@@ -51,15 +51,17 @@ TEST(ParseServerOptions, ReadsEveryOption) {
     EXPECT_EQ(options.importSqlite, "old.db");
     EXPECT_EQ(options.dbTimeoutSeconds, 2);
 
-    ASSERT_TRUE(ParseServerOptions({"--max-replay-bytes", "65536", "--max-replay-frames", "6000",
-                                    "--verify-cpu-ms", "2500", "--verify-queue", "2", "--require-replay",
-                                    "--verify-client-cpu-ms", "0", "--min-upload-rate", "4096"},
-                                   options, error))
+    ASSERT_TRUE(
+        ParseServerOptions({"--max-replay-bytes", "65536", "--max-replay-frames", "6000", "--verify-cpu-ms",
+                            "2500", "--verify-queue", "2", "--verify-threads", "3", "--require-replay",
+                            "--verify-client-cpu-ms", "0", "--min-upload-rate", "4096"},
+                           options, error))
         << error;
     EXPECT_EQ(options.maxReplayBytes, 65536);
     EXPECT_EQ(options.maxReplayFrames, 6000);
     EXPECT_EQ(options.verifyCpuMs, 2500);
     EXPECT_EQ(options.verifyQueue, 2);
+    EXPECT_EQ(options.verifyThreads, 3);
     EXPECT_TRUE(options.requireReplay);
     EXPECT_EQ(options.verifyClientCpuMs, 0);
     EXPECT_EQ(options.minUploadRate, 4096);
@@ -87,6 +89,8 @@ TEST(ParseServerOptions, RefusesWhatItCannotUse) {
         {"--max-replay-frames", "0"},
         {"--verify-cpu-ms", "99"},
         {"--verify-queue", "0"},
+        {"--verify-threads", "0"},
+        {"--verify-threads", "257"},
         {"--verify-client-cpu-ms", "-1"},
         {"--min-upload-rate", "63"},
         {"--import-sqlite", "old.db", "--db", "new.db"},  // imports go into PostgreSQL only
