@@ -6,15 +6,6 @@
 
 #include "server/client_address.h"
 
-namespace {
-
-// A run plays on the process's one engine, which runs cannot share: the
-// threads take turns at it, a slice at a time, until the verifier plays
-// without it. Then this lock goes, and the threads play side by side.
-std::mutex engineInUse;
-
-}  // namespace
-
 ReplayChecker::ReplayChecker(ReplayCheckerLimits given)
     : limits([&] {
           given.threads = std::max(given.threads, 1);
@@ -87,10 +78,7 @@ std::optional<ReplayCheck> ReplayChecker::Turn(Job& job, std::chrono::nanosecond
     }
     if (!job.run) job.run = std::make_unique<ReplayRun>(job.upload.replay, options);
     const std::chrono::nanoseconds before = job.run->CpuUsed();
-    {
-        const std::lock_guard engine(engineInUse);
-        job.run->Play(limits.slice);
-    }
+    job.run->Play(limits.slice);
     cpu = job.run->CpuUsed() - before;
     if (!job.run->Finished()) return std::nullopt;
     ReplayCheck check = job.run->Check();
