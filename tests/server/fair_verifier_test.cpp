@@ -33,8 +33,8 @@ protected:
             MUNCHET_SCORES_BINARY,
             std::vector<std::string>{"--listen", "127.0.0.1:0", "--db", dir.File("scores.db"), "--port-file",
                                      portFile, "--rate-limit", "0", "--verify-cpu-ms", VerifierCpuMs(300),
-                                     "--verify-client-cpu-ms", VerifierCpuMs(500), "--timeout", "1", "--min-upload-rate",
-                                     "1024"},
+                                     "--verify-client-cpu-ms", VerifierCpuMs(500), "--timeout", "1",
+                                     "--min-upload-rate", "1024"},
             dir.File("stderr.log"));
         ASSERT_TRUE(server->WaitForPort(portFile)) << ReadFile(dir.File("stderr.log"));
     }
