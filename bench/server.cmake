@@ -3,7 +3,7 @@
 function(munchet_server_bench name source)
   if(TARGET munchet_server)
     add_executable(${name} ${CMAKE_CURRENT_LIST_DIR}/${source})
-    target_link_libraries(${name} PRIVATE munchet_server)
+    target_link_libraries(${name} PRIVATE munchet_server munchet_bench_headers)
     target_compile_definitions(${name} PRIVATE MUNCHET_SCORES_BINARY="$<TARGET_FILE:munchet-scores>")
     add_dependencies(${name} munchet-scores)
   endif()

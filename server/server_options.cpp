@@ -3,7 +3,7 @@
 #include <charconv>
 
 #include "replay/replay_file.h"
-#include "server/pg_connection.h"
+#include "server/sql/pg_connection.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "server/admin_command.h"
+#include "server/admin/admin_command.h"
 
 #include <charconv>
 #include <ctime>
@@ -6,10 +6,10 @@
 #include <optional>
 #include <thread>
 
-#include "server/admin_database.h"
-#include "server/bans.h"
-#include "server/moderation_actions.h"
-#include "server/replay_recheck.h"
+#include "server/admin/admin_database.h"
+#include "server/admin/moderation_actions.h"
+#include "server/admin/replay_recheck.h"
+#include "server/store/bans.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "server/admin_database.h"
+#include "server/admin/admin_database.h"
 
 #include <sqlite3.h>
 
 #include <filesystem>
 
-#include "server/pg_score_store.h"
-#include "server/sqlite_connection.h"
-#include "server/sqlite_score_store.h"
+#include "server/pg/pg_score_store.h"
+#include "server/sql/sqlite_connection.h"
+#include "server/sqlite/sqlite_score_store.h"
 
 AdminDatabase::~AdminDatabase() {
     session.reset();

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "server/pg_connection.h"
-#include "server/sql_session.h"
+#include "server/sql/pg_connection.h"
+#include "server/sql/sql_session.h"
 
 struct sqlite3;
 

@@ -1,8 +1,8 @@
-#include "server/moderation_actions.h"
+#include "server/admin/moderation_actions.h"
 
 #include <charconv>
 
-#include "server/moderation_schema.h"
+#include "server/sql/moderation_schema.h"
 
 namespace moderation {
 

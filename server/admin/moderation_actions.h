@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "server/bans.h"
-#include "server/sql_session.h"
+#include "server/sql/sql_session.h"
+#include "server/store/bans.h"
 
 // One stored game as the operator sees it.
 struct AdminRow {

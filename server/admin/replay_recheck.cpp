@@ -1,11 +1,11 @@
-#include "server/replay_recheck.h"
+#include "server/admin/replay_recheck.h"
 
 #include <charconv>
 
 #include "replay/replay_verifier.h"
-#include "server/moderation_actions.h"
-#include "server/pg_replays.h"
-#include "server/replay_upload.h"
+#include "server/admin/moderation_actions.h"
+#include "server/pg/pg_replays.h"
+#include "server/store/replay_upload.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "server/sql_session.h"
+#include "server/sql/sql_session.h"
 
 struct RecheckedRow {
     std::int64_t scoreId = 0;

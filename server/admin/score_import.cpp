@@ -1,4 +1,4 @@
-#include "server/score_import.h"
+#include "server/admin/score_import.h"
 
 #include <sqlite3.h>
 

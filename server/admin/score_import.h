@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "server/pg_score_store.h"
+#include "server/pg/pg_score_store.h"
 
 // Copies every row of the SQLite file at path into target's empty table, in
 // id order and with their ids, so equal scores keep their order. The file is

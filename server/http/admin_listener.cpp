@@ -1,4 +1,4 @@
-#include "server/admin_listener.h"
+#include "server/http/admin_listener.h"
 
 #include <microhttpd.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "server/listen_socket.h"
+#include "server/http/listen_socket.h"
 
 namespace {
 

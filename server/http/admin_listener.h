@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "server/score_store.h"
-#include "server/server_metrics.h"
+#include "server/http/server_metrics.h"
+#include "server/store/score_store.h"
 
 class AdminListener {
 public:

@@ -1,8 +1,8 @@
-#include "server/commit_queue.h"
+#include "server/http/commit_queue.h"
 
 #include <utility>
 
-#include "server/server_metrics.h"
+#include "server/http/server_metrics.h"
 
 CommitQueue::CommitQueue(ScoreStore& store, TableCache& cache, Log log,
                          std::chrono::milliseconds refreshPeriod, ServerMetrics* metrics)

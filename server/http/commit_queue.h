@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "server/score_store.h"
-#include "server/table_cache.h"
+#include "server/store/score_store.h"
+#include "server/store/table_cache.h"
 
 class ServerMetrics;
 

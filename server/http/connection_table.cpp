@@ -1,11 +1,11 @@
-#include "server/connection_table.h"
+#include "server/http/connection_table.h"
 
 #include <sys/socket.h>
 
 #include <algorithm>
 #include <utility>
 
-#include "server/client_address.h"
+#include "server/store/client_address.h"
 
 bool ConnectionTable::Open(Entry& entry, Clock::time_point now) {
     entry.client = LimitKey(entry.address);

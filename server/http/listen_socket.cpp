@@ -1,4 +1,4 @@
-#include "server/listen_socket.h"
+#include "server/http/listen_socket.h"
 
 #include <netdb.h>
 #include <netinet/in.h>

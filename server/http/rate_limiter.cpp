@@ -1,8 +1,8 @@
-#include "server/rate_limiter.h"
+#include "server/http/rate_limiter.h"
 
 #include <algorithm>
 
-#include "server/client_address.h"
+#include "server/store/client_address.h"
 
 RateLimiter::RateLimiter(int perMinute, std::size_t maxTracked)
     : perMinute(std::max(perMinute, 0)), buckets(maxTracked) {}

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string_view>
 
-#include "server/recent_addresses.h"
-#include "server/token_bucket.h"
+#include "server/http/recent_addresses.h"
+#include "server/http/token_bucket.h"
 
 // A token bucket per client (LimitKey: an IPv4 address, an IPv6 /64): each
 // may burst `perMinute` requests and then gets one more every 60 / perMinute

@@ -1,9 +1,9 @@
-#include "server/replay_checker.h"
+#include "server/http/replay_checker.h"
 
 #include <algorithm>
 #include <optional>
 
-#include "server/client_address.h"
+#include "server/store/client_address.h"
 
 namespace {
 

@@ -25,9 +25,9 @@
 #include <unordered_map>
 
 #include "replay/replay_verifier.h"
-#include "server/recent_addresses.h"
-#include "server/replay_upload.h"
-#include "server/token_bucket.h"
+#include "server/http/recent_addresses.h"
+#include "server/http/token_bucket.h"
+#include "server/store/replay_upload.h"
 
 struct ReplayCheckerLimits {
     std::size_t capacity = 8;   // replays held at once besides one, >= 1

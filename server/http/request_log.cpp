@@ -1,4 +1,4 @@
-#include "server/request_log.h"
+#include "server/http/request_log.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "server/score_server.h"
+#include "server/http/score_server.h"
 
 #include <microhttpd.h>
 #include <strings.h>
@@ -16,20 +16,20 @@
 #include <utility>
 #include <vector>
 
-#include "server/client_address.h"
-#include "server/commit_queue.h"
-#include "server/connection_table.h"
-#include "server/listen_socket.h"
-#include "server/rate_limiter.h"
-#include "server/replay_admission.h"
-#include "server/replay_checker.h"
-#include "server/request_log.h"
-#include "server/score_service.h"
-#include "server/server_metrics.h"
-#include "server/table_cache.h"
-#include "server/tls_certificate.h"
-#include "server/web_reply.h"
-#include "server/worker_pool.h"
+#include "server/http/commit_queue.h"
+#include "server/http/connection_table.h"
+#include "server/http/listen_socket.h"
+#include "server/http/rate_limiter.h"
+#include "server/http/replay_checker.h"
+#include "server/http/request_log.h"
+#include "server/http/score_service.h"
+#include "server/http/server_metrics.h"
+#include "server/http/tls_certificate.h"
+#include "server/http/worker_pool.h"
+#include "server/store/client_address.h"
+#include "server/store/replay_admission.h"
+#include "server/store/table_cache.h"
+#include "server/web/web_reply.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/score_store.h"
+#include "server/store/score_store.h"
 
 class ServerMetrics;
 

@@ -1,11 +1,11 @@
-#include "server/score_service.h"
+#include "server/http/score_service.h"
 
 #include <array>
 #include <charconv>
 #include <optional>
 
-#include "server/replay_admission.h"
-#include "server/web_page.h"
+#include "server/store/replay_admission.h"
+#include "server/web/web_page.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <string_view>
 
 #include "replay/replay_verifier.h"
-#include "server/rate_limiter.h"
-#include "server/score_store.h"
-#include "server/submission_screen.h"
-#include "server/ticket_mint.h"
-#include "server/web_reply.h"
+#include "server/http/rate_limiter.h"
+#include "server/store/score_store.h"
+#include "server/store/submission_screen.h"
+#include "server/store/ticket_mint.h"
+#include "server/web/web_reply.h"
 
 inline constexpr std::string_view addPath = "/hosted/vlkn/scores/pr/add.php";
 inline constexpr std::string_view viewPath = "/hosted/vlkn/scores/pr/view.php";

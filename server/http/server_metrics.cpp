@@ -1,12 +1,12 @@
-#include "server/server_metrics.h"
+#include "server/http/server_metrics.h"
 
 #include <microhttpd.h>
 
 #include <algorithm>
 #include <cstdio>
 
-#include "server/score_service.h"
-#include "server/web_page.h"
+#include "server/http/score_service.h"
+#include "server/web/web_page.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "server/tls_certificate.h"
+#include "server/http/tls_certificate.h"
 
 #include <gnutls/abstract.h>
 #include <gnutls/gnutls.h>

@@ -1,4 +1,4 @@
-#include "server/worker_pool.h"
+#include "server/http/worker_pool.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

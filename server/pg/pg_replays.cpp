@@ -1,11 +1,11 @@
-#include "server/pg_replays.h"
+#include "server/pg/pg_replays.h"
 
 #include <libpq-fe.h>
 
 #include <charconv>
 #include <vector>
 
-#include "server/pg_tickets.h"
+#include "server/pg/pg_tickets.h"
 
 namespace pg {
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <string_view>
 
-#include "server/pg_connection.h"
-#include "server/score_store.h"
+#include "server/sql/pg_connection.h"
+#include "server/store/score_store.h"
 
 namespace pg {
 

@@ -1,4 +1,4 @@
-#include "server/pg_score_store.h"
+#include "server/pg/pg_score_store.h"
 
 #include <libpq-fe.h>
 
@@ -6,9 +6,9 @@
 #include <charconv>
 #include <climits>
 
-#include "server/moderation_schema.h"
-#include "server/pg_replays.h"
-#include "server/pg_tickets.h"
+#include "server/pg/pg_replays.h"
+#include "server/pg/pg_tickets.h"
+#include "server/sql/moderation_schema.h"
 
 namespace {
 

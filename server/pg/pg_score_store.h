@@ -32,8 +32,8 @@
 #include <string>
 #include <vector>
 
-#include "server/pg_connection.h"
-#include "server/score_store.h"
+#include "server/sql/pg_connection.h"
+#include "server/store/score_store.h"
 
 // A row with the id it had where it came from.
 struct NumberedScoreRow {

@@ -1,4 +1,4 @@
-#include "server/pg_tickets.h"
+#include "server/pg/pg_tickets.h"
 
 #include <libpq-fe.h>
 

@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <string>
 
-#include "server/pg_connection.h"
-#include "server/score_store.h"
+#include "server/sql/pg_connection.h"
+#include "server/store/score_store.h"
 
 namespace pg {
 

@@ -1,8 +1,8 @@
-#include "server/moderation_schema.h"
+#include "server/sql/moderation_schema.h"
 
 #include <charconv>
 
-#include "server/sqlite_connection.h"
+#include "server/sql/sqlite_connection.h"
 
 namespace {
 

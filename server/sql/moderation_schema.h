@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "server/bans.h"
-#include "server/pg_connection.h"
-#include "server/sql_session.h"
+#include "server/sql/pg_connection.h"
+#include "server/sql/sql_session.h"
+#include "server/store/bans.h"
 
 struct sqlite3;
 

@@ -1,4 +1,4 @@
-#include "server/pg_connection.h"
+#include "server/sql/pg_connection.h"
 
 #include <libpq-fe.h>
 #include <poll.h>

@@ -1,11 +1,11 @@
-#include "server/sql_session.h"
+#include "server/sql/sql_session.h"
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <charconv>
 
-#include "server/sqlite_connection.h"
+#include "server/sql/sqlite_connection.h"
 
 void SqlSession::Rollback() {
     std::string ignored;

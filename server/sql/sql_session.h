@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "server/pg_connection.h"
+#include "server/sql/pg_connection.h"
 
 struct sqlite3;
 

@@ -1,4 +1,4 @@
-#include "server/sqlite_connection.h"
+#include "server/sql/sqlite_connection.h"
 
 #include <sqlite3.h>
 

@@ -1,12 +1,12 @@
-#include "server/sqlite_ranked_reader.h"
+#include "server/sqlite/sqlite_ranked_reader.h"
 
 #include <sqlite3.h>
 
 #include <climits>
 #include <utility>
 
-#include "server/moderation_schema.h"
-#include "server/sqlite_connection.h"
+#include "server/sql/moderation_schema.h"
+#include "server/sql/sqlite_connection.h"
 
 namespace {
 

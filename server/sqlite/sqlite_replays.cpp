@@ -1,9 +1,9 @@
-#include "server/sqlite_replays.h"
+#include "server/sqlite/sqlite_replays.h"
 
 #include <sqlite3.h>
 
-#include "server/sqlite_connection.h"
-#include "server/sqlite_tickets.h"
+#include "server/sql/sqlite_connection.h"
+#include "server/sqlite/sqlite_tickets.h"
 
 namespace sql {
 

@@ -17,7 +17,7 @@
 #include <optional>
 #include <string>
 
-#include "server/score_store.h"
+#include "server/store/score_store.h"
 
 struct sqlite3;
 

@@ -1,11 +1,11 @@
-#include "server/sqlite_row_ids.h"
+#include "server/sqlite/sqlite_row_ids.h"
 
 #include <sqlite3.h>
 
 #include <vector>
 
 #include "replay/replay_file.h"
-#include "server/sqlite_connection.h"
+#include "server/sql/sqlite_connection.h"
 
 namespace sql {
 

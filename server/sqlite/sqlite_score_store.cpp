@@ -1,4 +1,4 @@
-#include "server/sqlite_score_store.h"
+#include "server/sqlite/sqlite_score_store.h"
 
 #include <sqlite3.h>
 
@@ -6,13 +6,13 @@
 #include <cstdio>
 #include <random>
 
-#include "server/moderation_schema.h"
-#include "server/sql_session.h"
-#include "server/sqlite_connection.h"
-#include "server/sqlite_ranked_reader.h"
-#include "server/sqlite_replays.h"
-#include "server/sqlite_row_ids.h"
-#include "server/sqlite_tickets.h"
+#include "server/sql/moderation_schema.h"
+#include "server/sql/sql_session.h"
+#include "server/sql/sqlite_connection.h"
+#include "server/sqlite/sqlite_ranked_reader.h"
+#include "server/sqlite/sqlite_replays.h"
+#include "server/sqlite/sqlite_row_ids.h"
+#include "server/sqlite/sqlite_tickets.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "server/score_store.h"
+#include "server/store/score_store.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

@@ -1,4 +1,4 @@
-#include "server/sqlite_tickets.h"
+#include "server/sqlite/sqlite_tickets.h"
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 
 #include "common/whole_file.h"
-#include "server/sqlite_connection.h"
+#include "server/sql/sqlite_connection.h"
 
 namespace sql {
 

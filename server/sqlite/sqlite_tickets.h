@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <string>
 
-#include "server/score_store.h"
+#include "server/store/score_store.h"
 
 struct sqlite3;
 

@@ -1,4 +1,4 @@
-#include "server/bans.h"
+#include "server/store/bans.h"
 
 #include <arpa/inet.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "server/client_address.h"
+#include "server/store/client_address.h"
 
 namespace {
 

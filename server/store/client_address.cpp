@@ -1,4 +1,4 @@
-#include "server/client_address.h"
+#include "server/store/client_address.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,4 +1,4 @@
-#include "server/name_blocklist.h"
+#include "server/store/name_blocklist.h"
 
 #include <fstream>
 

@@ -1,4 +1,4 @@
-#include "server/replay_admission.h"
+#include "server/store/replay_admission.h"
 
 #include <algorithm>
 #include <cmath>

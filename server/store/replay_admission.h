@@ -15,8 +15,8 @@
 #include <string_view>
 
 #include "replay/replay_file.h"
-#include "server/score_store.h"
-#include "server/ticket_mint.h"
+#include "server/store/score_store.h"
+#include "server/store/ticket_mint.h"
 
 // Every run of this many frames must add up to at least paceWindowSeconds:
 // the engine's frame clock advances its deadlines by 10 ms however late a

@@ -1,4 +1,4 @@
-#include "server/replay_upload.h"
+#include "server/store/replay_upload.h"
 
 #include <nettle/sha2.h>
 

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "replay/replay_file.h"
-#include "server/score_store.h"
+#include "server/store/score_store.h"
 
 // A replay whose file is sound and whose name and counters are the query's.
 struct ReplayUpload {

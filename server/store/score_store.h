@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "server/bans.h"
-#include "server/submission.h"
-#include "server/ticket_mint.h"
+#include "server/store/bans.h"
+#include "server/store/submission.h"
+#include "server/store/ticket_mint.h"
 
 inline constexpr int tableRowLimit = 100;  // rows in the table served by view.php
 

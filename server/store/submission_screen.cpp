@@ -1,4 +1,4 @@
-#include "server/submission_screen.h"
+#include "server/store/submission_screen.h"
 
 #include <ctime>
 

@@ -18,9 +18,9 @@
 #include <thread>
 #include <vector>
 
-#include "server/bans.h"
-#include "server/name_blocklist.h"
-#include "server/score_store.h"
+#include "server/store/bans.h"
+#include "server/store/name_blocklist.h"
+#include "server/store/score_store.h"
 
 // Why a submission is not stored: the status and its one-line body.
 struct Refusal {

@@ -1,4 +1,4 @@
-#include "server/table_cache.h"
+#include "server/store/table_cache.h"
 
 #include <algorithm>
 

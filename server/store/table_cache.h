@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "server/score_store.h"
+#include "server/store/score_store.h"
 
 // The table text: one line "name;score\n" per row, in the rows' order. A
 // name byte that the game could not have sent (see IsNameCharacter) is

@@ -1,4 +1,4 @@
-#include "server/ticket_mint.h"
+#include "server/store/ticket_mint.h"
 
 #include <nettle/hmac.h>
 #include <nettle/memops.h>

@@ -1,10 +1,10 @@
-#include "server/page_query.h"
+#include "server/web/page_query.h"
 
 #include <charconv>
 #include <climits>
 #include <cstdio>
 
-#include "server/web_text.h"
+#include "server/web/web_text.h"
 
 namespace {
 

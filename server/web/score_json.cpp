@@ -1,8 +1,8 @@
-#include "server/score_json.h"
+#include "server/web/score_json.h"
 
 #include <charconv>
 
-#include "server/web_text.h"
+#include "server/web/web_text.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/web_page.h"
+#include "server/web/web_page.h"
 
 std::string RenderScoreJson(const ScorePage& page);
 

@@ -1,6 +1,6 @@
-#include "server/web_headers.h"
+#include "server/web/web_headers.h"
 
-#include "server/web_style.h"
+#include "server/web/web_style.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "server/page_query.h"
+#include "server/web/page_query.h"
 
 enum class WebContent { page, json, style };
 

@@ -1,8 +1,8 @@
-#include "server/web_page.h"
+#include "server/web/web_page.h"
 
 #include <algorithm>
 
-#include "server/web_text.h"
+#include "server/web/web_text.h"
 
 namespace {
 

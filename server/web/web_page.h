@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "server/page_query.h"
-#include "server/score_store.h"
+#include "server/store/score_store.h"
+#include "server/web/page_query.h"
 
 // The page's own links are relative: it is served at "/" and under the
 // game's folder alike (a proxy may forward only that folder), and each link

@@ -1,8 +1,8 @@
-#include "server/web_reply.h"
+#include "server/web/web_reply.h"
 
-#include "server/score_json.h"
-#include "server/web_page.h"
-#include "server/web_style.h"
+#include "server/web/score_json.h"
+#include "server/web/web_page.h"
+#include "server/web/web_style.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "server/page_query.h"
-#include "server/score_store.h"
-#include "server/web_headers.h"
+#include "server/store/score_store.h"
+#include "server/web/page_query.h"
+#include "server/web/web_headers.h"
 
 // A request for the page, the JSON twin or the stylesheet, as routed.
 struct WebRequest {

@@ -1,4 +1,4 @@
-#include "server/web_style.h"
+#include "server/web/web_style.h"
 
 namespace {
 

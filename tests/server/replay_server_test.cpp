@@ -7,7 +7,7 @@
 #include <map>
 #include <tuple>
 
-#include "server/ticket_mint.h"
+#include "server/store/ticket_mint.h"
 #include "tests/replay/replay_support.h"
 #include "tests/server/test_database.h"
 
@@ -211,7 +211,8 @@ TEST_F(ReplayRefusalTest, RefusesTamperedGamesWithAReasonAndLeavesTheRowUnverifi
 
 TEST_F(ReplayRefusalTest, BoundsAnswerAtOnce) {
     // A long game keeps the one verifier busy while the others arrive.
-    StartServer({"--verify-queue", "1", "--max-replay-bytes", "8192", "--verify-cpu-ms", VerifierCpuMs(10000)});
+    StartServer(
+        {"--verify-queue", "1", "--max-replay-bytes", "8192", "--verify-cpu-ms", VerifierCpuMs(10000)});
     const Replay game = Ticketed({"game", 4242, Start::AtStartUp, false, 30000});
     const std::string bytes = WriteReplay(game);
     ASSERT_LE(bytes.size(), 8192u);

@@ -1,4 +1,4 @@
-#include "server/score_service.h"
+#include "server/http/score_service.h"
 
 #include <gtest/gtest.h>
 
