@@ -6,25 +6,26 @@
 
 #include <atomic>
 #include <charconv>
-#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <mutex>
 #include <thread>
 #include <utility>
-#include <vector>
 
 #include "server/http/commit_queue.h"
+#include "server/http/connection_sweeper.h"
 #include "server/http/connection_table.h"
+#include "server/http/http_daemon.h"
 #include "server/http/listen_socket.h"
+#include "server/http/log_throttle.h"
 #include "server/http/rate_limiter.h"
+#include "server/http/replay_body_budget.h"
 #include "server/http/replay_checker.h"
 #include "server/http/request_log.h"
 #include "server/http/score_service.h"
 #include "server/http/server_metrics.h"
-#include "server/http/tls_certificate.h"
+#include "server/http/table_reply.h"
 #include "server/http/worker_pool.h"
 #include "server/store/client_address.h"
 #include "server/store/replay_admission.h"
@@ -36,33 +37,31 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-// How often deadlines are checked, and how often what the checks did is logged.
-constexpr auto sweepPeriod = 100ms;
-constexpr auto reportPeriod = 1s;
-// The library's own connection limit sits this far (per thread) above ours,
-// so that it never stops accepting and leaves newcomers waiting in the
-// backlog: the connection table turns them away at once instead.
-constexpr unsigned libraryLimitHeadroomPerThread = 16;
 // The library reports each connection that breaks off mid-request; under an
 // attack that is thousands of lines. It may say this many things a second,
 // and the rest are counted.
 constexpr int libraryLinesPerSecond = 5;
-// Descriptors the server keeps besides connections: standard streams, the
-// listening socket, two database connections with their log and index files,
-// one more database connection per page thread (ScoreServerConfig's default
-// of 2), and per thread an epoll instance and a wake-up channel.
-constexpr std::uint64_t ownDescriptors = 40;
-constexpr std::uint64_t ownDescriptorsPerThread = 4;
 // The page threads yield the processor to the threads serving connections:
 // the game's view.php and add.php go first when both are busy.
 constexpr int pageThreadNiceness = 10;
-// Room in each connection's memory pool beyond two requests' worth (one being
-// parsed, one read ahead): the library's header records and the reply's headers.
-constexpr std::size_t poolOverhead = 4096;
 // Replay bodies held at once, as a count of the largest allowed: those waiting
 // for the verifier and the one it plays, and this many more on their way in.
 // A crowd of slow uploads gets 503 before it can fill the memory.
 constexpr std::size_t replaysArriving = 16;
+
+// Where a request stands between the library's calls.
+enum class Stage {
+    arrived,  // the request line is in; the answer is not decided yet
+    decided,  // decision holds the answer: reading the body, or answering now
+    // A replay the verifier would not take: its body is read and dropped,
+    // unparsed, and decision.reply answered after it (answered before it,
+    // the client would see its connection reset and not the reason).
+    droppingBody,
+    // Suspended until another thread resumes it with the answer:
+    waitingForStore,   // the commit of decision.row; `stored` says how it went
+    waitingForPage,    // a page thread reading the store; `webReply` holds the answer
+    waitingForReplay,  // the verifier and the store, or a ticket's start; `replayReply`
+};
 
 // One connection and the request it is serving. The library runs each
 // connection on one of its threads only, so the request fields need no lock;
@@ -77,22 +76,15 @@ struct Connection {
     std::string method;  // empty until the request reached us
     std::string client;  // the address the request counts under
     Clock::time_point began;
-    int status = 0;        // of the reply we queued; 0: none yet
-    bool decided = false;  // decision holds the answer
+    int status = 0;  // of the reply we queued; 0: none yet
+    Stage stage = Stage::arrived;
     ScoreDecision decision;
-    bool waitingForStore = false;
     std::atomic<bool> stored{false};
     std::string ifNoneMatch;  // for the web page: the header's value, "" when absent
-    bool waitingForPage = false;
     WebReply webReply;
-    std::string body;               // a replay's bytes as they arrive
-    std::size_t bodyLength = 0;     // its Content-Length, counted against the replay budget
-    bool waitingForReplay = false;  // suspended until the verifier and the store are done
-    // A replay the verifier would not take: its body is read and dropped,
-    // unparsed, and decision.reply answered after it (answered before it,
-    // the client would see its connection reset and not the reason).
-    bool droppingBody = false;
-    ScoreReply replayReply;  // written by whichever of them resumes the connection
+    std::string body;            // a replay's bytes as they arrive
+    std::size_t bodyLength = 0;  // its Content-Length, counted against the replay budget
+    ScoreReply replayReply;      // written by whichever thread resumes the connection
 };
 
 // The calling thread's CPU time so far.
@@ -142,46 +134,6 @@ std::string_view LastForwardedFor(MHD_Connection* handle) {
     return last;
 }
 
-// The current table as one reply the library sends to any number of clients
-// at once; it keeps the text alive until the last of them is done with it.
-class TableReply {
-public:
-    ~TableReply() { Publish(nullptr); }
-
-    // Any thread; replaces the reply sent from now on.
-    void Publish(const TableCache::Text& text) {
-        MHD_Response* fresh = nullptr;
-        if (text) {
-            auto* keep = new TableCache::Text(text);
-            fresh = MHD_create_response_from_buffer_with_free_callback_cls(
-                text->size(), const_cast<char*>(text->data()),
-                [](void* cls) { delete static_cast<TableCache::Text*>(cls); }, keep);
-            if (!fresh) {
-                delete keep;
-                return;  // out of memory: the previous table stays
-            }
-            MHD_add_response_header(fresh, MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain");
-            MHD_add_response_header(fresh, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
-        }
-        MHD_Response* old;
-        {
-            std::lock_guard lock(mutex);
-            old = std::exchange(response, fresh);
-        }
-        if (old) MHD_destroy_response(old);  // connections still sending it hold their own reference
-    }
-
-    // False when there is no table yet or the library refused.
-    bool Queue(MHD_Connection* handle) {
-        std::lock_guard lock(mutex);
-        return response && MHD_queue_response(handle, MHD_HTTP_OK, response) == MHD_YES;
-    }
-
-private:
-    std::mutex mutex;
-    MHD_Response* response = nullptr;
-};
-
 }  // namespace
 
 class ScoreServer::Engine {
@@ -198,7 +150,10 @@ public:
               static_cast<std::size_t>(std::max(config.maxConnections, 1)),
               config.trustProxy ? 0 : static_cast<std::size_t>(std::max(config.maxConnectionsPerClient, 0)),
               config.ioTimeout, config.idleTimeout, config.minBodyBytesPerSecond},
-          connections(limits) {}
+          connections(limits),
+          replayBodies(config.maxReplayBytes * (config.verifyQueue + 1 + replaysArriving)),
+          libraryLog(libraryLinesPerSecond),
+          sweeper(connections, limits, metrics, libraryLog, [this](std::string_view line) { Log(line); }) {}
 
     ~Engine() { Stop(); }
 
@@ -233,14 +188,15 @@ public:
         verifier.cpuPerReplay = config.verifyCpu;
         verifier.cpuPerClientMinute = config.verifyCpuPerClientMinute;
         checker = std::make_unique<ReplayChecker>(verifier);
-        if (!StartDaemon()) {
-            error = config.tls && MHD_is_feature_supported(MHD_FEATURE_HTTPS_CERT_CALLBACK) != MHD_YES
-                        ? "this libmicrohttpd was built without TLS certificate callbacks: no HTTPS"
-                        : "libmicrohttpd did not start";
+        daemon =
+            StartHttpDaemon(config, listenFd, limits.total,
+                            {this, &OnConnection, &OnRequestLine, &OnRequest, &OnCompleted, &OnLibraryLog});
+        if (!daemon) {
+            error = DaemonStartFailure(config.tls);
             Stop();
             return -1;
         }
-        sweeper = std::thread([this] { Sweep(); });
+        sweeper.Start();
         return BoundPort(listenFd);
     }
 
@@ -269,49 +225,13 @@ public:
         }
         if (listenFd >= 0) close(listenFd);
         listenFd = -1;
-        if (sweeper.joinable()) {
-            {
-                std::lock_guard lock(sweepMutex);
-                sweepStop = true;
-            }
-            sweepWake.notify_one();
-            sweeper.join();
-        }
+        sweeper.Stop();
     }
 
     std::uint64_t StoredRows() const { return queue ? queue->StoredRows() : 0; }
     std::uint64_t Commits() const { return queue ? queue->Commits() : 0; }
 
 private:
-    bool StartDaemon() {
-        const unsigned threads = static_cast<unsigned>(std::max(config.threads, 1));
-        const unsigned connectionLimit =
-            static_cast<unsigned>(limits.total) + libraryLimitHeadroomPerThread * threads;
-        // A backstop only: the sweep closes a silent connection long before.
-        const auto silence =
-            std::chrono::ceil<std::chrono::seconds>(config.ioTimeout + config.idleTimeout) + 1s;
-        std::vector<MHD_OptionItem> options = {
-            {MHD_OPTION_LISTEN_SOCKET, listenFd, nullptr},
-            {MHD_OPTION_CONNECTION_LIMIT, connectionLimit, nullptr},
-            {MHD_OPTION_CONNECTION_TIMEOUT, static_cast<intptr_t>(silence.count()), nullptr},
-            {MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-             static_cast<intptr_t>(2 * config.maxRequestBytes + poolOverhead), nullptr},
-            {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&OnConnection), this},
-            {MHD_OPTION_URI_LOG_CALLBACK, reinterpret_cast<intptr_t>(&OnRequestLine), this},
-            {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&OnCompleted), this},
-        };
-        if (threads > 1) options.push_back({MHD_OPTION_THREAD_POOL_SIZE, threads, nullptr});
-        // The pair is picked at each handshake, so a reload needs no restart.
-        if (config.tls) options.push_back({MHD_OPTION_HTTPS_CERT_CALLBACK, 0, TlsCertificateSelector()});
-        options.push_back({MHD_OPTION_END, 0, nullptr});
-        const unsigned tls = config.tls ? MHD_USE_TLS : 0;
-        daemon = MHD_start_daemon(
-            MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG | tls, 0, nullptr,
-            nullptr, &OnRequest, this, MHD_OPTION_EXTERNAL_LOGGER, &OnLibraryLog, this, MHD_OPTION_ARRAY,
-            options.data(), MHD_OPTION_END);
-        return daemon != nullptr;
-    }
-
     void WaitUntilQuiet(Clock::duration limit) const {
         const auto until = Clock::now() + limit;
         while (connections.BusyCount() > 0 && Clock::now() < until) std::this_thread::sleep_for(5ms);
@@ -359,11 +279,7 @@ private:
         connection->client = connection->entry.address;
         connection->began = Clock::now();
         connection->status = 0;
-        connection->decided = false;
-        connection->waitingForStore = false;
-        connection->waitingForPage = false;
-        connection->waitingForReplay = false;
-        connection->droppingBody = false;
+        connection->stage = Stage::arrived;
         connection->ifNoneMatch.clear();
         self.connections.RequestBegan(connection->entry, connection->began);
         return connection;
@@ -375,39 +291,42 @@ private:
         auto& self = *static_cast<Engine*>(cls);
         auto* connection = static_cast<Connection*>(*requestContext);
         if (!connection) return MHD_NO;
-        if (connection->waitingForStore) {  // resumed: the commit is over
-            connection->waitingForStore = false;
-            return self.Answer(*connection, StoredReply(connection->stored.load()));
-        }
-        if (connection->waitingForReplay) {  // resumed: verified and stored, or refused
-            connection->waitingForReplay = false;
-            return self.Answer(*connection, connection->replayReply);
-        }
-        if (connection->waitingForPage) {  // resumed: the page is read
-            connection->waitingForPage = false;
-            // Taken out, so a kept-alive connection does not hold the page.
-            const WebReply reply = std::move(connection->webReply);
-            return self.SendWeb(*connection, reply);
-        }
-        if (!connection->decided) {
-            // The first call: the headers are in.
-            const bool hasBody = self.Decide(*connection, handle, method, version);
-            if (connection->decision.kind == ScoreDecision::Kind::replay)
-                return self.BeginReplay(*connection, handle);
-            // A reply queued now makes the library drop the rest of the
-            // request and close the connection afterwards: right for a body
-            // we never read, or a client we stop trusting. Any other request
-            // is answered on the next call, once the library has all of it,
-            // so that the connection stays open for the next one.
-            const ScoreDecision& decision = connection->decision;
-            const bool answerNow = hasBody || (connection->method != "GET" && connection->method != "HEAD") ||
-                                   (decision.kind == ScoreDecision::Kind::reply && decision.reply.close);
-            if (!answerNow) return MHD_YES;
-        }
-        if (connection->droppingBody) {
-            if (*uploadSize == 0) return self.Answer(*connection, connection->decision.reply);
-            *uploadSize = 0;
-            return MHD_YES;
+        switch (connection->stage) {
+            case Stage::waitingForStore:  // resumed: the commit is over
+                connection->stage = Stage::decided;
+                return self.Answer(*connection, StoredReply(connection->stored.load()));
+            case Stage::waitingForReplay:  // resumed: verified and stored, or refused
+                connection->stage = Stage::decided;
+                return self.Answer(*connection, connection->replayReply);
+            case Stage::waitingForPage: {  // resumed: the page is read
+                connection->stage = Stage::decided;
+                // Taken out, so a kept-alive connection does not hold the page.
+                const WebReply reply = std::move(connection->webReply);
+                return self.SendWeb(*connection, reply);
+            }
+            case Stage::arrived: {
+                // The first call: the headers are in.
+                const bool hasBody = self.Decide(*connection, handle, method, version);
+                if (connection->decision.kind == ScoreDecision::Kind::replay)
+                    return self.BeginReplay(*connection, handle);
+                // A reply queued now makes the library drop the rest of the
+                // request and close the connection afterwards: right for a body
+                // we never read, or a client we stop trusting. Any other request
+                // is answered on the next call, once the library has all of it,
+                // so that the connection stays open for the next one.
+                const ScoreDecision& decision = connection->decision;
+                const bool answerNow = hasBody ||
+                                       (connection->method != "GET" && connection->method != "HEAD") ||
+                                       (decision.kind == ScoreDecision::Kind::reply && decision.reply.close);
+                if (!answerNow) return MHD_YES;
+                break;
+            }
+            case Stage::droppingBody:
+                if (*uploadSize == 0) return self.Answer(*connection, connection->decision.reply);
+                *uploadSize = 0;
+                return MHD_YES;
+            case Stage::decided:
+                break;
         }
         if (connection->decision.kind == ScoreDecision::Kind::replay) {
             if (*uploadSize == 0) return self.CheckReplay(*connection);
@@ -451,7 +370,7 @@ private:
             connection.client = ChooseClientAddress(connection.entry.address, LastForwardedFor(handle), true);
         connection.decision = service.Handle(facts, connection.client, RateLimiter::Clock::now(),
                                              static_cast<std::int64_t>(std::time(nullptr)));
-        connection.decided = true;
+        connection.stage = Stage::decided;
         if (connection.decision.kind == ScoreDecision::Kind::web) {
             const char* tags =
                 MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH);
@@ -495,18 +414,7 @@ private:
 
     static void OnLibraryLog(void* cls, const char* format, va_list args) {
         auto& self = *static_cast<Engine*>(cls);
-        {
-            std::lock_guard lock(self.libraryLogMutex);
-            const Clock::time_point now = Clock::now();
-            if (now - self.libraryLogWindow >= 1s) {
-                self.libraryLogWindow = now;
-                self.libraryLinesInWindow = 0;
-            }
-            if (++self.libraryLinesInWindow > libraryLinesPerSecond) {
-                ++self.libraryLinesHeld;
-                return;
-            }
-        }
+        if (!self.libraryLog.Admit(Clock::now())) return;
         char text[512];
         std::vsnprintf(text, sizeof text, format, args);
         std::string_view line(text);
@@ -544,7 +452,7 @@ private:
     // serving others, and the commit resumes the connection for its answer.
     MHD_Result Store(Connection& connection, ScoreRow row) {
         connections.Storing(connection.entry);
-        connection.waitingForStore = true;
+        connection.stage = Stage::waitingForStore;
         MHD_Connection* handle = connection.handle;
         const bool queued = queue->Submit(
             std::move(row),
@@ -554,7 +462,7 @@ private:
             },
             [handle] { MHD_suspend_connection(handle); });
         if (queued) return MHD_YES;
-        connection.waitingForStore = false;
+        connection.stage = Stage::decided;
         return Answer(connection, {MHD_HTTP_SERVICE_UNAVAILABLE, "server is shutting down\n", true});
     }
 
@@ -568,7 +476,7 @@ private:
         const std::string stamp = cache.Stamp();
         if (const std::optional<WebReply> reply = AnswerWithoutStore(request, stamp, connection.ifNoneMatch))
             return SendWeb(connection, *reply);
-        connection.waitingForPage = true;
+        connection.stage = Stage::waitingForPage;
         MHD_Connection* handle = connection.handle;
         const bool queued = pages->Post(
             [this, &connection, stamp] {
@@ -582,7 +490,7 @@ private:
             },
             [handle] { MHD_suspend_connection(handle); });
         if (queued) return MHD_YES;
-        connection.waitingForPage = false;
+        connection.stage = Stage::decided;
         return SendWeb(connection, UnavailableReply(request.content,
                                                     stopping ? "The server is shutting down."
                                                              : "The server is busy. Try again shortly."));
@@ -629,26 +537,20 @@ private:
         if (const ReplayChecker::Admission admission = checker->WouldTake(connection.client);
             admission != ReplayChecker::Admission::queued) {
             connection.decision.reply = RefusedReplayReply(admission, stopping);
-            connection.droppingBody = true;
+            connection.stage = Stage::droppingBody;
             connections.ExpectBody(connection.entry, bytes);
             return MHD_YES;
         }
-        if (replayBytesHeld.fetch_add(bytes) + bytes > replayBudget()) {
-            replayBytesHeld -= bytes;
+        if (!replayBodies.Take(bytes))
             return Answer(connection, {503, "too many replays arriving, try again later\n", true});
-        }
         connection.bodyLength = bytes;
         connection.body.reserve(bytes);
         connections.ExpectBody(connection.entry, bytes);
         return MHD_YES;
     }
 
-    std::size_t replayBudget() const {
-        return config.maxReplayBytes * (config.verifyQueue + 1 + replaysArriving);
-    }
-
     void ReleaseBody(Connection& connection) {
-        replayBytesHeld -= std::exchange(connection.bodyLength, 0);
+        replayBodies.Release(std::exchange(connection.bodyLength, 0));
         std::string().swap(connection.body);
     }
 
@@ -667,7 +569,7 @@ private:
         if (admission.kind == ReplayAdmission::Kind::refuse)
             return Answer(connection, {admission.status, admission.reason + "\n", false});
         connections.Storing(connection.entry);
-        connection.waitingForReplay = true;
+        connection.stage = Stage::waitingForReplay;
         MHD_Connection* handle = connection.handle;
         const auto suspend = [handle] { MHD_suspend_connection(handle); };
         bool queued;
@@ -680,7 +582,7 @@ private:
                                  suspend);
         }
         if (queued) return MHD_YES;
-        connection.waitingForReplay = false;
+        connection.stage = Stage::decided;
         return Answer(connection, stopping ? ScoreReply{503, "server is shutting down\n", true}
                                            : ScoreReply{503, "server busy, try again later\n", false});
     }
@@ -757,7 +659,7 @@ private:
     // durably through a page thread.
     MHD_Result RecordStart(Connection& connection) {
         connections.Storing(connection.entry);
-        connection.waitingForReplay = true;
+        connection.stage = Stage::waitingForReplay;
         MHD_Connection* handle = connection.handle;
         const std::uint64_t id = connection.decision.ticketId;
         const std::int64_t heardMs = UnixMs();
@@ -770,7 +672,7 @@ private:
             },
             [handle] { MHD_suspend_connection(handle); });
         if (queued) return MHD_YES;
-        connection.waitingForReplay = false;
+        connection.stage = Stage::decided;
         return Answer(connection, {503, "server busy, try again later\n", false});
     }
 
@@ -782,84 +684,23 @@ private:
 
     // A replay's bytes are read on a page thread, like the page's rows.
     MHD_Result ServeReplay(Connection& connection) {
-        connection.waitingForPage = true;
+        connection.stage = Stage::waitingForPage;
         MHD_Connection* handle = connection.handle;
         const bool queued = pages->Post(
             [this, &connection] {
-                connection.webReply = ReplayDownload(connection.decision.replayId);
+                const std::int64_t id = connection.decision.replayId;
+                std::string error;
+                connection.webReply = ReplayDownloadFromStore(id, store, error);
+                if (!error.empty()) {
+                    Log("cannot read replay " + std::to_string(id) + ": " + error);
+                    if (metrics) metrics->DatabaseError();
+                }
                 MHD_resume_connection(connection.handle);
             },
             [handle] { MHD_suspend_connection(handle); });
         if (queued) return MHD_YES;
-        connection.waitingForPage = false;
+        connection.stage = Stage::decided;
         return Answer(connection, {503, "server busy, try again later\n", false});
-    }
-
-    WebReply ReplayDownload(std::int64_t id) {
-        std::optional<std::string> bytes;
-        std::string error;
-        WebReply reply;
-        if (!store.ReadReplay(id, bytes, error)) {
-            Log("cannot read replay " + std::to_string(id) + ": " + error);
-            if (metrics) metrics->DatabaseError();
-            reply = {503, {}, {}, "storage unavailable, try again later\n"};
-        } else if (!bytes) {
-            reply = {404, {}, {}, "no such replay\n"};
-        } else {
-            reply = {200,
-                     {{MHD_HTTP_HEADER_CONTENT_TYPE, "application/octet-stream"},
-                      {MHD_HTTP_HEADER_CONTENT_DISPOSITION, "attachment; filename=\"munchet.replay\""}},
-                     {},
-                     std::move(*bytes)};
-        }
-        if (reply.status != 200) reply.headers = {{MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain"}};
-        reply.headers.push_back({MHD_HTTP_HEADER_CACHE_CONTROL, "no-store"});
-        reply.headers.push_back({"X-Content-Type-Options", "nosniff"});
-        return reply;
-    }
-
-    // --- deadlines
-
-    void Sweep() {
-        ConnectionTable::Tally cut;
-        auto nextReport = Clock::now() + reportPeriod;
-        std::unique_lock lock(sweepMutex);
-        while (true) {
-            const bool last = sweepWake.wait_for(lock, sweepPeriod, [this] { return sweepStop; });
-            const Clock::time_point now = Clock::now();
-            const ConnectionTable::Tally swept = connections.CutOverdue(now);
-            if (swept.count > 0) {
-                if (metrics) metrics->ConnectionsClosed(ServerMetrics::CloseReason::deadline, swept.count);
-                cut.count += swept.count;
-                cut.lastAddress = swept.lastAddress;
-            }
-            if (now >= nextReport || last) {
-                Report(std::exchange(cut, {}), connections.TakeRefused());
-                nextReport = now + reportPeriod;
-            }
-            if (last) return;
-        }
-    }
-
-    // One line a second at most, however hard the server is pushed.
-    void Report(const ConnectionTable::Tally& cut, const ConnectionTable::Tally& refused) {
-        if (cut.count == 1) Log("connection from " + cut.lastAddress + " closed: request timed out");
-        if (cut.count > 1)
-            Log("closed " + std::to_string(cut.count) + " connections (the last from " + cut.lastAddress +
-                "): requests timed out");
-        std::size_t held;
-        {
-            std::lock_guard lock(libraryLogMutex);
-            held = std::exchange(libraryLinesHeld, 0);
-        }
-        if (held > 0) Log("libmicrohttpd: " + std::to_string(held) + " more messages left out");
-        if (refused.count > 0) {
-            Log("refused " + std::to_string(refused.count) +
-                (refused.count == 1 ? " connection" : " connections") + " over the bounds of " +
-                std::to_string(limits.total) + " open, " +
-                (limits.perClient > 0 ? std::to_string(limits.perClient) : std::string("any")) +
-                " per address (the last from " + refused.lastAddress + ")");
-        }
     }
 
     void Log(std::string_view line) const {
@@ -885,20 +726,13 @@ private:
     std::unique_ptr<CommitQueue> queue;
     std::unique_ptr<WorkerPool> pages;  // reads the web page's rows
     std::unique_ptr<ReplayChecker> checker;
-    std::atomic<std::size_t> replayBytesHeld{0};  // bodyLength of every replay held, together
+    ReplayBodyBudget replayBodies;  // bodyLength of every replay held, together
     int listenFd = -1;
     MHD_Daemon* daemon = nullptr;
     std::atomic<bool> stopping{false};
 
-    std::mutex libraryLogMutex;
-    Clock::time_point libraryLogWindow{};
-    int libraryLinesInWindow = 0;
-    std::size_t libraryLinesHeld = 0;
-
-    std::thread sweeper;
-    std::mutex sweepMutex;
-    std::condition_variable sweepWake;
-    bool sweepStop = false;
+    LogThrottle libraryLog;
+    ConnectionSweeper sweeper;  // after all it borrows
 };
 
 ScoreServer::ScoreServer(ScoreStore& store, ScoreServerConfig config)
@@ -928,12 +762,7 @@ void ScoreServer::Stop() {
 }
 
 int ScoreServer::ConnectionsThatFit(int wanted, int threads, std::uint64_t openFileLimit) {
-    const auto perThread = libraryLimitHeadroomPerThread + ownDescriptorsPerThread;
-    const std::uint64_t reserved =
-        ownDescriptors + perThread * static_cast<std::uint64_t>(std::max(threads, 1));
-    if (openFileLimit <= reserved) return 0;
-    return static_cast<int>(
-        std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(wanted, 0)), openFileLimit - reserved));
+    return DaemonConnectionsThatFit(wanted, threads, openFileLimit);
 }
 
 std::uint64_t ScoreServer::StoredRows() const { return storedBefore + (engine ? engine->StoredRows() : 0); }

@@ -49,13 +49,42 @@ ScoreDecision StartDecision(std::string_view query, const TicketMint& mint, std:
     return decision;
 }
 
-std::optional<WebContent> WebRoute(std::string_view path) {
-    if (path.starts_with(gameFolder) && path.substr(gameFolder.size()).starts_with('/'))
-        path.remove_prefix(gameFolder.size());
-    if (path == "/") return WebContent::page;
-    if (path == "/api/scores") return WebContent::json;
-    if (path == "/style.css") return WebContent::style;
-    return std::nullopt;
+// Every path the server answers, the methods it takes there and what it
+// is. HEAD only for the web page: it must never store a row, and view.php
+// answers it as it always has. POST carries a replay, to replay.php alone.
+enum Method : unsigned { get = 1, head = 2, post = 4 };
+using Route = ServedRoute;
+struct RouteEntry {
+    std::string_view path;
+    unsigned methods;
+    Route route;
+    bool alsoInGameFolder;  // served under gameFolder as well, for proxies that forward only that
+};
+constexpr std::array<RouteEntry, 8> routes{{
+    {"/", get | head, Route::page, true},
+    {"/api/scores", get | head, Route::json, true},
+    {"/style.css", get | head, Route::style, true},
+    {viewPath, get, Route::table, false},
+    {replayPath, get | post, Route::replay, false},
+    {ticketPath, get, Route::ticket, false},
+    {startPath, get, Route::start, false},
+    {addPath, get, Route::add, false},
+}};
+
+const RouteEntry* EntryOf(std::string_view path) {
+    const bool inFolder = path.starts_with(gameFolder) && path.substr(gameFolder.size()).starts_with('/');
+    const std::string_view inner = inFolder ? path.substr(gameFolder.size()) : std::string_view();
+    for (const RouteEntry& entry : routes) {
+        if (entry.path == path || (entry.alsoInGameFolder && inFolder && entry.path == inner)) return &entry;
+    }
+    return nullptr;
+}
+
+unsigned MethodOf(std::string_view method) {
+    if (method == "GET") return get;
+    if (method == "HEAD") return head;
+    if (method == "POST") return post;
+    return 0;
 }
 
 // unixTime: a board of this week or today is the one holding this moment.
@@ -75,39 +104,47 @@ ScoreDecision WebDecision(WebContent content, std::string_view query, std::int64
 
 }  // namespace
 
+std::optional<ServedRoute> RouteOfPath(std::string_view path) {
+    const RouteEntry* entry = EntryOf(path);
+    return entry ? std::optional(entry->route) : std::nullopt;
+}
+
 ScoreDecision ScoreService::Handle(const RequestFacts& request, std::string_view client,
                                    RateLimiter::Clock::time_point now, std::int64_t unixTime) {
     if (request.headerBytes > maxRequestBytes) return Reply(431, "request too large\n", true);
     // HTTP/1.1 requires Host; a client that leaves it out is not a browser,
     // not the game (libcurl sends it) and not a proxy worth trusting.
     if (request.version != "HTTP/1.0" && !request.hasHost) return Reply(400, "missing Host header\n", true);
-    // Other methods are not served, and HEAD only for the web page: it must
-    // never store a row, and view.php answers it as it always has. POST
-    // carries a replay, to replay.php alone.
-    const bool head = request.method == "HEAD";
-    const bool post = request.method == "POST";
-    if (request.method != "GET" && !head && !post) return Reply(404, "not found\n");
-
+    const unsigned method = MethodOf(request.method);
     const std::string_view target = request.target;
     const std::size_t question = target.find('?');
     const std::string_view path = target.substr(0, question);
     const bool hasQuery = question != std::string_view::npos;
     const std::string_view query = hasQuery ? target.substr(question + 1) : std::string_view();
 
-    if (post && path != replayPath) return Reply(404, "not found\n");
-    if (!post) {
-        if (const std::optional<WebContent> content = WebRoute(path))
-            return WebDecision(*content, query, unixTime);
-        if (head) return Reply(404, "not found\n");
-        if (path == viewPath) return {ScoreDecision::Kind::table, {}, {}, {}};
-        if (path == replayPath) return DownloadDecision(query);
-        if (path == ticketPath || path == startPath) {
+    const RouteEntry* route = EntryOf(path);
+    if (!route || (route->methods & method) == 0) return Reply(404, "not found\n");
+    const bool post = method == Method::post;
+    switch (route->route) {
+        case Route::page:
+            return WebDecision(WebContent::page, query, unixTime);
+        case Route::json:
+            return WebDecision(WebContent::json, query, unixTime);
+        case Route::style:
+            return WebDecision(WebContent::style, query, unixTime);
+        case Route::table:
+            return {ScoreDecision::Kind::table, {}, {}, {}};
+        case Route::replay:
+            if (!post) return DownloadDecision(query);
+            break;  // a submission with its replay in the body
+        case Route::ticket:
+        case Route::start:
             if (!ticketLimiter || !mint) return Reply(503, "no tickets here, try again later\n");
             if (!ticketLimiter->Allow(client, now)) return Reply(429, "too many tickets, try again later\n");
-            if (path == startPath) return StartDecision(query, *mint, unixTime);
+            if (route->route == Route::start) return StartDecision(query, *mint, unixTime);
             return Reply(200, FormatTicket(mint->Issue(unixTime)) + "\n");
-        }
-        if (path != addPath) return Reply(404, "not found\n");
+        case Route::add:
+            break;
     }
 
     // Every attempt counts, valid or not, so the limit also slows down

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,12 @@ inline constexpr std::string_view startPath = "/hosted/vlkn/scores/pr/start.php"
 // the page, "api/scores" and "style.css" below either its JSON twin and its
 // stylesheet. GET and HEAD both; no other method.
 inline constexpr std::string_view gameFolder = "/hosted/vlkn/scores/pr";
+
+// What a path is, as the one table of the server's routes says: the web page,
+// its JSON twin and stylesheet, and the game's view.php, replay.php,
+// ticket.php, start.php and add.php. Nothing for a path not served.
+enum class ServedRoute { page, json, style, table, replay, ticket, start, add };
+std::optional<ServedRoute> RouteOfPath(std::string_view path);
 
 // The parts of a request the answer depends on, as the HTTP library parsed them.
 struct RequestFacts {

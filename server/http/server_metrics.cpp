@@ -61,15 +61,25 @@ void HistogramSamples(std::string& out, std::string_view name, const std::string
 }  // namespace
 
 ServerMetrics::Route ServerMetrics::RouteOf(std::string_view target) {
-    std::string_view path = target.substr(0, target.find('?'));
-    if (path == viewPath) return Route::view;
-    if (path == addPath) return Route::add;
-    if (path == replayPath) return Route::replay;
-    if (path.starts_with(gameFolder) && path.substr(gameFolder.size()).starts_with('/'))
-        path.remove_prefix(gameFolder.size());
-    if (path == "/") return Route::page;
-    if (path == "/api/scores") return Route::json;
-    if (path == "/style.css") return Route::style;
+    const std::optional<ServedRoute> route = RouteOfPath(target.substr(0, target.find('?')));
+    if (!route) return Route::other;
+    switch (*route) {
+        case ServedRoute::table:
+            return Route::view;
+        case ServedRoute::add:
+            return Route::add;
+        case ServedRoute::replay:
+            return Route::replay;
+        case ServedRoute::page:
+            return Route::page;
+        case ServedRoute::json:
+            return Route::json;
+        case ServedRoute::style:
+            return Route::style;
+        case ServedRoute::ticket:
+        case ServedRoute::start:
+            break;
+    }
     return Route::other;
 }
 

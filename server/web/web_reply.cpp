@@ -67,6 +67,26 @@ WebReply AnswerFromStore(const WebRequest& request, std::string_view changeStamp
     return reply;
 }
 
+WebReply ReplayDownloadFromStore(std::int64_t id, ScoreStore& store, std::string& error) {
+    std::optional<std::string> bytes;
+    WebReply reply;
+    if (!store.ReadReplay(id, bytes, error)) {
+        if (error.empty()) error = "the store gave no reason";
+        reply = {503, {{"Content-Type", "text/plain"}}, {}, "storage unavailable, try again later\n"};
+    } else if (!bytes) {
+        reply = {404, {{"Content-Type", "text/plain"}}, {}, "no such replay\n"};
+    } else {
+        reply = {200,
+                 {{"Content-Type", "application/octet-stream"},
+                  {"Content-Disposition", "attachment; filename=\"munchet.replay\""}},
+                 {},
+                 std::move(*bytes)};
+    }
+    reply.headers.push_back({"Cache-Control", "no-store"});
+    reply.headers.push_back({"X-Content-Type-Options", "nosniff"});
+    return reply;
+}
+
 WebReply UnavailableReply(WebContent content, std::string_view reason) {
     return Failure(503, content, "Scores unavailable", reason);
 }

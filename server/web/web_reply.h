@@ -43,5 +43,9 @@ std::optional<WebReply> AnswerWithoutStore(const WebRequest& request, std::strin
 WebReply AnswerFromStore(const WebRequest& request, std::string_view changeStamp, ScoreStore& store,
                          std::string& error);
 
+// Replay `id` as a file to save: 404 when there is none; when the store
+// cannot be read, 503, and the store's message in error for the log.
+WebReply ReplayDownloadFromStore(std::int64_t id, ScoreStore& store, std::string& error);
+
 // 503 for the page or the JSON twin; reason: a short plain-text sentence.
 WebReply UnavailableReply(WebContent content, std::string_view reason);
