@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "server/http/score_service.h"
-#include "server/web/web_page.h"
 
 namespace {
 
