@@ -17,6 +17,7 @@
 #include "server/http/connection_sweeper.h"
 #include "server/http/connection_table.h"
 #include "server/http/http_daemon.h"
+#include "server/http/http_replies.h"
 #include "server/http/listen_socket.h"
 #include "server/http/log_throttle.h"
 #include "server/http/rate_limiter.h"
@@ -108,16 +109,6 @@ ScoreReply RefusedReplayReply(ReplayChecker::Admission admission, bool stopping)
     if (admission == Admission::overBudget)
         return {429, "your replays have used up their verifying time, try again later\n", false};
     return {503, "replay verifier busy, try again later\n", false};
-}
-
-MHD_Response* TextResponse(std::string_view body, bool close) {
-    MHD_Response* response =
-        MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
-    if (!response) return nullptr;
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain");
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
-    if (close) MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
-    return response;
 }
 
 // The value of the last X-Forwarded-For header, or "".
@@ -427,12 +418,7 @@ private:
     MHD_Result Answer(Connection& connection, const ScoreReply& reply) {
         connection.status = reply.status;
         connections.Replying(connection.entry, Clock::now());
-        MHD_Response* response = TextResponse(reply.body, reply.close || stopping);
-        if (!response) return MHD_NO;
-        const MHD_Result queued =
-            MHD_queue_response(connection.handle, static_cast<unsigned>(reply.status), response);
-        MHD_destroy_response(response);
-        return queued;
+        return QueueTextReply(connection.handle, reply, reply.close || stopping);
     }
 
     MHD_Result AnswerTable(Connection& connection) {
@@ -499,18 +485,7 @@ private:
     MHD_Result SendWeb(Connection& connection, const WebReply& reply) {
         connection.status = reply.status;
         connections.Replying(connection.entry, Clock::now());
-        MHD_Response* response = MHD_create_response_from_buffer(
-            reply.body.size(), const_cast<char*>(reply.body.data()), MHD_RESPMEM_MUST_COPY);
-        if (!response) return MHD_NO;
-        for (const WebHeader& header : reply.headers)
-            MHD_add_response_header(response, std::string(header.name).c_str(),
-                                    std::string(header.value).c_str());
-        if (!reply.etag.empty()) MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, reply.etag.c_str());
-        if (stopping) MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
-        const MHD_Result queued =
-            MHD_queue_response(connection.handle, static_cast<unsigned>(reply.status), response);
-        MHD_destroy_response(response);
-        return queued;
+        return QueueWebReply(connection.handle, reply, stopping);
     }
 
     // --- replays
