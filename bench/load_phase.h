@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "server/score_store.h"
-#include "server/submission.h"
+#include "server/store/score_store.h"
+#include "server/store/submission.h"
 #include "tests/server/server_test_support.h"
 
 struct PhaseResult {

@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "server/server_metrics.h"
+#include "server/http/server_metrics.h"
 
 namespace {
 

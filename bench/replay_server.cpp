@@ -30,9 +30,9 @@
 #include "../tests/support/headless_game.h"
 #include "engine/input_journal.h"
 #include "replay/replay_recorder.h"
-#include "server/replay_admission.h"
-#include "server/replay_upload.h"
-#include "server/submission.h"
+#include "server/store/replay_admission.h"
+#include "server/store/replay_upload.h"
+#include "server/store/submission.h"
 #include "tests/server/heavy_replay.h"
 #include "tests/server/server_test_support.h"
 

@@ -3,11 +3,8 @@
 function(munchet_server_bench name source)
   if(TARGET munchet_server)
     add_executable(${name} ${CMAKE_CURRENT_LIST_DIR}/${source})
-    target_link_libraries(${name} PRIVATE munchet_server)
-    # The server tests' support scales CPU budgets for sanitized builds;
-    # benchmarks measure release builds only.
-    target_compile_definitions(${name} PRIVATE MUNCHET_SCORES_BINARY="$<TARGET_FILE:munchet-scores>"
-      MUNCHET_SLOW_BUILD_FACTOR=1)
+    target_link_libraries(${name} PRIVATE munchet_server munchet_bench_headers)
+    target_compile_definitions(${name} PRIVATE MUNCHET_SCORES_BINARY="$<TARGET_FILE:munchet-scores>")
     add_dependencies(${name} munchet-scores)
   endif()
 endfunction()

@@ -28,10 +28,10 @@
 #include <vector>
 
 #include "bench/load_phase.h"
-#include "server/listen_socket.h"
-#include "server/sqlite_score_store.h"
-#include "server/submission.h"
-#include "server/table_cache.h"
+#include "server/http/listen_socket.h"
+#include "server/sqlite/sqlite_score_store.h"
+#include "server/store/submission.h"
+#include "server/store/table_cache.h"
 #include "tests/server/attack_crowd.h"
 #include "tests/server/server_test_support.h"
 

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "bench/load_phase.h"
-#include "server/listen_socket.h"
-#include "server/sqlite_score_store.h"
+#include "server/http/listen_socket.h"
+#include "server/sqlite/sqlite_score_store.h"
 
 namespace {
 

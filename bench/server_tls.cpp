@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bench/load_phase.h"
-#include "server/listen_socket.h"
+#include "server/http/listen_socket.h"
 #include "tests/server/tls_client.h"
 #include "tests/support/throwaway_ca.h"
 

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "bench/load_phase.h"
-#include "server/listen_socket.h"
-#include "server/pg_score_store.h"
-#include "server/sqlite_score_store.h"
+#include "server/http/listen_socket.h"
+#include "server/pg/pg_score_store.h"
+#include "server/sqlite/sqlite_score_store.h"
 #include "tests/server/postgres_server.h"
 #include "tests/server/server_test_support.h"
 

@@ -2,16 +2,16 @@
 // names as players type them and for names that escape in every byte, beside
 // the view.php table text of the same rows as the plain reference, and the
 // query parser and If-None-Match reader that run before any rendering.
-#include "server/web_page.h"
+#include "server/web/web_page.h"
 
 #include <benchmark/benchmark.h>
 
 #include <string>
 #include <vector>
 
-#include "server/page_query.h"
-#include "server/score_json.h"
-#include "server/web_headers.h"
+#include "server/web/page_query.h"
+#include "server/web/score_json.h"
+#include "server/web/web_headers.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <string_view>
 
-#include "server/page_query.h"
-#include "server/score_json.h"
-#include "server/web_headers.h"
-#include "server/web_page.h"
+#include "server/web/page_query.h"
+#include "server/web/score_json.h"
+#include "server/web/web_headers.h"
+#include "server/web/web_page.h"
 
 namespace {
 

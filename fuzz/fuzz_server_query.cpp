@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "server/client_address.h"
-#include "server/page_query.h"
-#include "server/score_service.h"
-#include "server/submission.h"
-#include "server/web_page.h"
+#include "server/http/score_service.h"
+#include "server/store/client_address.h"
+#include "server/store/submission.h"
+#include "server/web/page_query.h"
+#include "server/web/web_page.h"
 
 namespace {
 

@@ -7,17 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "server/admin_command.h"
-#include "server/admin_listener.h"
-#include "server/listen_socket.h"
-#include "server/name_blocklist.h"
-#include "server/pg_score_store.h"
-#include "server/score_import.h"
-#include "server/score_server.h"
-#include "server/server_metrics.h"
+#include "server/admin/admin_command.h"
+#include "server/admin/score_import.h"
+#include "server/http/admin_listener.h"
+#include "server/http/listen_socket.h"
+#include "server/http/score_server.h"
+#include "server/http/server_metrics.h"
+#include "server/http/tls_certificate.h"
+#include "server/pg/pg_score_store.h"
 #include "server/server_options.h"
-#include "server/sqlite_score_store.h"
-#include "server/tls_certificate.h"
+#include "server/sqlite/sqlite_score_store.h"
+#include "server/store/name_blocklist.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "replay/replay_file.h"
-#include "server/pg_connection.h"
+#include "server/sql/pg_connection.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // per connection as the game makes them, must still be served promptly.
 #include <gtest/gtest.h>
 
-#include "server/listen_socket.h"
+#include "server/http/listen_socket.h"
 #include "tests/server/attack_crowd.h"
 #include "tests/server/server_test_support.h"
 

@@ -1,11 +1,11 @@
 // The tests a submission meets before it is stored: bans by address block,
 // and the blocklist's folding of look-alike names.
-#include "server/bans.h"
+#include "server/store/bans.h"
 
 #include <gtest/gtest.h>
 
-#include "server/admin_command.h"
-#include "server/name_blocklist.h"
+#include "server/admin/admin_command.h"
+#include "server/store/name_blocklist.h"
 
 namespace {
 

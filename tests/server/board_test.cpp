@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "server/web_reply.h"
+#include "server/web/web_reply.h"
 #include "tests/server/test_database.h"
 
 namespace {

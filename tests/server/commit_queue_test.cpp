@@ -1,4 +1,4 @@
-#include "server/commit_queue.h"
+#include "server/http/commit_queue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "server/connection_table.h"
+#include "server/http/connection_table.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>

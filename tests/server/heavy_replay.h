@@ -10,7 +10,7 @@
 
 #include "game/rules_version.h"
 #include "replay/replay_file.h"
-#include "server/submission.h"
+#include "server/store/submission.h"
 
 inline Replay HeavyReplay(std::uint32_t frames) {
     Replay replay;

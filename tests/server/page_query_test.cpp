@@ -1,4 +1,4 @@
-#include "server/page_query.h"
+#include "server/web/page_query.h"
 
 #include <gtest/gtest.h>
 

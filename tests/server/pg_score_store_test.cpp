@@ -7,8 +7,8 @@
 #include <functional>
 #include <thread>
 
-#include "server/score_import.h"
-#include "server/table_cache.h"
+#include "server/admin/score_import.h"
+#include "server/store/table_cache.h"
 #include "tests/server/test_database.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <numeric>
 #include <set>
 
-#include "server/table_cache.h"
+#include "server/store/table_cache.h"
 #include "tests/server/test_database.h"
 
 namespace {

@@ -1,8 +1,8 @@
-#include "server/rate_limiter.h"
+#include "server/http/rate_limiter.h"
 
 #include <gtest/gtest.h>
 
-#include "server/client_address.h"
+#include "server/store/client_address.h"
 
 namespace {
 

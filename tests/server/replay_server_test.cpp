@@ -7,7 +7,7 @@
 #include <map>
 #include <tuple>
 
-#include "server/ticket_mint.h"
+#include "server/store/ticket_mint.h"
 #include "tests/replay/replay_support.h"
 #include "tests/server/test_database.h"
 

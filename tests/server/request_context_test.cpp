@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 
-#include "server/client_address.h"
-#include "server/request_log.h"
+#include "server/http/request_log.h"
+#include "server/store/client_address.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-#include "server/score_server.h"
+#include "server/http/score_server.h"
 #include "tests/server/test_database.h"
 
 // Passes every call to a real store, counts the page reads and can hold them

@@ -1,4 +1,4 @@
-#include "server/score_server.h"
+#include "server/http/score_server.h"
 
 #include <gtest/gtest.h>
 

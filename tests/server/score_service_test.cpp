@@ -1,4 +1,4 @@
-#include "server/score_service.h"
+#include "server/http/score_service.h"
 
 #include <gtest/gtest.h>
 
@@ -69,7 +69,8 @@ TEST_F(ScoreServiceTest, AnswersOnlyTheExactPaths) {
           "/HOSTED/vlkn/scores/pr/view.php", "/hosted/vlkn/scores/pr/view.php/x",
           "//hosted/vlkn/scores/pr/view.php", "http://example.org/hosted/vlkn/scores/pr/view.php", "*", "",
           "/index.html", "/hosted/vlkn/scores/pr", "/hosted/vlkn/scores/prstyle.css",
-          "/hosted/vlkn/scores/pr/hosted/vlkn/scores/pr/", "//", "/api/scores/", "/api/Scores",
+          "/hosted/vlkn/scores/pr/hosted/vlkn/scores/pr/",
+          "/hosted/vlkn/scores/pr/hosted/vlkn/scores/pr/view.php", "//", "/api/scores/", "/api/Scores",
           "/api/style.css", "/style.css/", "/hosted/vlkn/scores/style.css"}) {
         const ScoreDecision decision = Get(std::string(target) + "?" + std::string(goodQuery));
         EXPECT_EQ(decision.reply.status, 404) << target;

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "replay/replay_file.h"
-#include "server/table_cache.h"
+#include "server/store/table_cache.h"
 #include "tests/server/test_database.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "server/submission.h"
+#include "server/store/submission.h"
 
 #include <gtest/gtest.h>
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "server/pg_score_store.h"
-#include "server/sqlite_score_store.h"
+#include "server/pg/pg_score_store.h"
+#include "server/sqlite/sqlite_score_store.h"
 #include "tests/server/postgres_environment.h"
 #include "tests/server/server_test_support.h"
 

@@ -8,7 +8,7 @@
 #include <set>
 #include <thread>
 
-#include "server/sqlite_tickets.h"
+#include "server/sqlite/sqlite_tickets.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "common/game_ticket.h"
 #include "replay/replay_file.h"
-#include "server/ticket_mint.h"
+#include "server/store/ticket_mint.h"
 #include "tests/server/server_test_support.h"
 
 // record plays the game from the ticket's random state; execute runs SQL on

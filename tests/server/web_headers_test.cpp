@@ -1,4 +1,4 @@
-#include "server/web_headers.h"
+#include "server/web/web_headers.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <regex>
 #include <set>
 
-#include "server/web_style.h"
+#include "server/web/web_style.h"
 
 namespace {
 

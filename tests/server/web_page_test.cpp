@@ -1,4 +1,4 @@
-#include "server/web_page.h"
+#include "server/web/web_page.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "server/score_json.h"
+#include "server/web/score_json.h"
 #include "tests/server/hostile_names.h"
 
 namespace {

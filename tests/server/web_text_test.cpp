@@ -1,4 +1,4 @@
-#include "server/web_text.h"
+#include "server/web/web_text.h"
 
 #include <gtest/gtest.h>
 

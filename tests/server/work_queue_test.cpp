@@ -1,4 +1,4 @@
-#include "server/work_queue.h"
+#include "server/http/work_queue.h"
 
 #include <gtest/gtest.h>
 

@@ -17,10 +17,10 @@
 #include <cstdlib>
 #include <limits>
 
-#include "server/sqlite_score_store.h"
-#include "server/submission.h"
-#include "server/web_page.h"
-#include "server/web_text.h"
+#include "server/sqlite/sqlite_score_store.h"
+#include "server/store/submission.h"
+#include "server/web/web_page.h"
+#include "server/web/web_text.h"
 #include "tests/server/hostile_names.h"
 #include "tests/server/server_test_support.h"
 #include "tests/web/headless_browser.h"
