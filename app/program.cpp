@@ -72,12 +72,14 @@ bool FrameFunc() {
         // holds the frames it would if the exchange took no time; the window
         // meanwhile goes on drawing the game as it stands. Escape quits at
         // once: what was surely not sent waits in the outbox.
-        if (engine->Input_GetKeyState(Key::Escape)) {
+        std::optional<ScoreExchangeResult> result = exchange->TakeResult();
+        if (!result) {
+            // The game did not take this frame: nor does a run played again.
+            engine->Journal_DropFrame();
+            if (!engine->Input_GetKeyState(Key::Escape)) return false;
             exchange->Abandon();
             return true;
         }
-        std::optional<ScoreExchangeResult> result = exchange->TakeResult();
-        if (!result) return false;
         game.TakeExchange(std::move(*result));
     }
     const FrameInput& input = engine->Input_GetFrame();

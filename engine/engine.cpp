@@ -209,6 +209,7 @@ void Engine::Journal_Begin() { impl->journal.Begin(impl->random.GetState()); }
 void Engine::Journal_Begin(const RandomState& random) { impl->journal.Begin(random); }
 
 const InputJournal& Engine::Journal_Get() const { return impl->journal; }
+void Engine::Journal_DropFrame() { impl->journal.DropLast(); }
 
 bool Engine::Journal_IsPlaying() const { return impl->playedFrame; }
 

@@ -163,6 +163,10 @@ struct Engine {
     // is not the engine's (a game that owns its generator).
     void Journal_Begin(const RandomState& random);
     const InputJournal& Journal_Get() const;
+    // Leaves the frame being run out of the journal: the game did not take
+    // it (it stood still while the score server answered), so a run played
+    // back must not hand it to the game either.
+    void Journal_DropFrame();
     // Plays journal back: sets the random generator to the state the journal
     // began with, begins a fresh journal, and gives the frames that follow
     // the journal's input in place of the keyboard (or the queued headless

@@ -20,6 +20,7 @@ void InputJournal::Begin(const RandomState& random) {
     if (bytes.capacity() < InitialCapacity) bytes.reserve(InitialCapacity);
     frames = 0;
     last = FrameInput{};
+    lastDroppable = false;
 }
 
 void InputJournal::Append(const FrameInput& input) {
@@ -36,6 +37,9 @@ void InputJournal::Append(const FrameInput& input) {
     // Compared as bits: the same number must give the same bytes.
     if (BitsOf(input.frameTime) != BitsOf(last.frameTime)) flags |= TimeChanged;
 
+    lastStart = bytes.size();
+    beforeLast = last;
+    lastDroppable = true;
     bytes.push_back(flags);
     if (flags & HeldChanged) {
         bytes.push_back(static_cast<std::uint8_t>(flips - 1));
@@ -49,6 +53,14 @@ void InputJournal::Append(const FrameInput& input) {
     }
     last = input;
     frames += 1;
+}
+
+void InputJournal::DropLast() {
+    if (!lastDroppable) return;
+    bytes.resize(lastStart);
+    last = beforeLast;
+    frames -= 1;
+    lastDroppable = false;
 }
 
 JournalReader::Result JournalReader::Next(FrameInput& out) {

@@ -41,6 +41,15 @@ struct InputJournal {
     void Begin(const RandomState& random);
     // Adds one frame; its frameTime must already be bounded (BoundFrameTime).
     void Append(const FrameInput& input);
+    // Takes the frame last appended out again, as if it never came; does
+    // nothing when there is none to take (twice in a row, or after Begin).
+    void DropLast();
+
+    // Where the last frame's bytes begin, and the frame stored before it:
+    // what DropLast puts back.
+    std::size_t lastStart = 0;
+    FrameInput beforeLast;
+    bool lastDroppable = false;
 };
 
 // Reads a journal's frames back in order. The bytes are checked as they are

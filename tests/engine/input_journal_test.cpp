@@ -59,6 +59,24 @@ TEST(InputJournal, ReadsBackEveryFrameExactly) {
     EXPECT_EQ(reader.Next(read), JournalReader::Result::End);
 }
 
+TEST(InputJournal, AFrameTakenOutLeavesTheOthersAsIfItNeverCame) {
+    const std::vector<FrameInput> frames = VariedFrames();
+    InputJournal kept, alone;
+    kept.Begin({1, 2});
+    alone.Begin({1, 2});
+    kept.DropLast();  // nothing to take out yet
+    for (const FrameInput& f : frames) {
+        kept.Append(f);
+        alone.Append(f);
+        // A frame unlike its neighbours, as one the game stood still in.
+        kept.Append(FrameInput{}.Hold(Key::Escape).Press(Key::Enter).Type('q').Lasting(0.05f));
+        kept.DropLast();
+        kept.DropLast();  // only the last one: f stays
+    }
+    EXPECT_EQ(kept.frames, alone.frames);
+    EXPECT_EQ(kept.bytes, alone.bytes);
+}
+
 TEST(InputJournal, SteadyFramesTakeOneByteAndAllocateNothing) {
     InputJournal journal;
     journal.Begin({});
