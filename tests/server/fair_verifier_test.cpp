@@ -7,6 +7,7 @@
 #include <functional>
 #include <future>
 
+#include "replay/replay_verifier.h"
 #include "tests/replay/replay_support.h"
 #include "tests/server/heavy_replay.h"
 #include "tests/server/server_test_support.h"
@@ -66,13 +67,33 @@ protected:
         });
     }
 
+    // A flood on a ticket whose game lasts at least the server's CPU time for
+    // one replay: the level's own munchet reaches the player standing still
+    // sooner from some starts than from others, and a game that ends early
+    // costs too little to flood anything.
+    Sent LastingHeavyGame() {
+        VerifyOptions aslong;
+        aslong.cpuBudget = std::chrono::milliseconds(std::stoi(VerifierCpuMs(300)));
+        for (int ticket = 0; ticket < 20; ++ticket) {
+            Replay heavy;
+            const Sent sent = OnTicket([&](const RandomState& random) {
+                heavy = HeavyReplay(MaxReplayFrames / 8);
+                heavy.summary.startRandom = random;
+                return heavy;
+            });
+            if (VerifyReplay(heavy, aslong).verdict == ReplayVerdict::Stopped) return sent;
+        }
+        ADD_FAILURE() << "no ticket gave a game that lasts";
+        return {};
+    }
+
     RawReply Send(int sourceHost, const Sent& sent, Clock::duration spread = {}) {
         return PostFrom(server->port, sourceHost, sent.target, sent.body, spread);
     }
 };
 
 TEST_F(FairVerifierTest, HeavyReplaysHoldUpOnlyTheirOwnAddressUntilItIsTurnedAway) {
-    const Sent flooding = OnTicket([](const RandomState&) { return HeavyReplay(MaxReplayFrames / 8); });
+    const Sent flooding = LastingHeavyGame();
     const std::string &heavy = flooding.body, &heavyTarget = flooding.target;
     const Sent first = HonestGame(), second = HonestGame(), third = HonestGame();
     const auto alone = Clock::now();
