@@ -51,7 +51,9 @@ TEST(WindowStalledServer, EscapeQuitsAtOnceAndTheScoreWaitsInTheOutbox) {
     ASSERT_TRUE(status) << "Escape did not end the program";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0)
         << e2e::ReadText(session.work.File("game.err"));
-    EXPECT_LT(quitAfter, 0.5) << session.Log();
+    // A sanitized build takes longer to shut the window and its drivers down,
+    // though still well short of the second an unanswered connection takes.
+    EXPECT_LT(quitAfter, MUNCHET_SLOW_BUILD_FACTOR > 1 ? 0.8 : 0.5) << session.Log();
     std::printf("the game quit %.3f s after Escape, in the middle of its exchange\n", quitAfter);
 
     const OutboxReading kept =
