@@ -76,6 +76,9 @@ std::string FormatTicket(const GameTicket& ticket) {
 
 std::optional<GameTicket> ParseTicket(std::string_view text) {
     if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+    // A blank after the last field would vanish when the ticket is written
+    // back: it is another text, so not this ticket.
+    if (text.ends_with(' ')) return std::nullopt;
     if (NextField(text) != Prefix) return std::nullopt;
     GameTicket ticket;
     if (!ParseDecimal(NextField(text), ticket.id) || ticket.id == 0) return std::nullopt;

@@ -39,6 +39,6 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{"0123456789abcdef", "0123456789ABCDEF"},
                       std::pair{"0123456789abcdef", "0123456789abcde"},
                       std::pair{"fedcba9876543211", "fedcba9876543210"}, std::pair{"fffc", "fffcx"},
-                      std::pair{"fffc", "fff"}, std::pair{"fffc", "fffc 1"}));
+                      std::pair{"fffc", "fff"}, std::pair{"fffc", "fffc 1"}, std::pair{"fffc", "fffc "}));
 
 }  // namespace
