@@ -107,10 +107,13 @@ bool HeadlessBrowser::Launch() {
         Fail("socketpair failed");
         return false;
     }
+    // --enable-unsafe-swiftshader: software WebGL, without which a page's
+    // WebGL may draw nothing at all, and say nothing of it.
     const std::vector<std::string> args = {chromiumBinary,
                                            "--headless",
                                            "--no-sandbox",
                                            "--disable-gpu",
+                                           "--enable-unsafe-swiftshader",
                                            "--disable-quic",
                                            "--no-first-run",
                                            "--disable-background-networking",
@@ -380,6 +383,58 @@ std::optional<Json> BrowserTab::WaitForEvent(const std::string& method) {
 }
 
 void BrowserTab::DropEvents(const std::string& method) { browser.DropEvents(method, session); }
+
+bool BrowserTab::Key(const KeyboardKey& key, bool down, std::string_view text) {
+    Json event = {{"type", down ? (text.empty() ? "rawKeyDown" : "keyDown") : "keyUp"},
+                  {"code", key.code},
+                  {"key", key.key},
+                  {"windowsVirtualKeyCode", key.keyCode},
+                  {"nativeVirtualKeyCode", key.keyCode}};
+    if (down && !text.empty()) event["text"] = text;
+    return Send("Input.dispatchKeyEvent", event).has_value();
+}
+
+bool BrowserTab::Type(std::string_view text) {
+    for (const char c : text) {
+        const KeyboardKey key = KeyForCharacter(c);
+        if (!Key(key, true, std::string_view(&c, 1)) || !Key(key, false)) return false;
+    }
+    return true;
+}
+
+std::optional<CanvasPixels> BrowserTab::ReadCanvas(const std::string& canvasId) {
+    // Read through a 2D copy: it works for WebGL and 2D canvases alike.
+    const std::optional<Json> read = Evaluate(R"js((id => {
+        const shown = document.getElementById(id);
+        if (!shown) return null;
+        const copy = document.createElement('canvas');
+        copy.width = shown.width;
+        copy.height = shown.height;
+        const context = copy.getContext('2d');
+        context.drawImage(shown, 0, 0);
+        const rgba = context.getImageData(0, 0, copy.width, copy.height).data;
+        let lit = 0;
+        const colours = new Set();
+        for (let i = 0; i < rgba.length; i += 4) {
+            if (rgba[i] | rgba[i + 1] | rgba[i + 2]) {
+                ++lit;
+                colours.add((rgba[i] << 16) | (rgba[i + 1] << 8) | rgba[i + 2]);
+            }
+        }
+        return {width: copy.width, height: copy.height, lit, colours: colours.size};
+    }))js" + Json(canvasId).dump() + ")");
+    if (!read || !read->is_object()) return std::nullopt;
+    return CanvasPixels{(*read)["width"], (*read)["height"], (*read)["lit"], (*read)["colours"]};
+}
+
+KeyboardKey KeyForCharacter(char c) {
+    if (c >= 'a' && c <= 'z')
+        return {std::string("Key") + static_cast<char>(c - 'a' + 'A'), std::string(1, c), c - 'a' + 'A'};
+    if (c >= 'A' && c <= 'Z') return {std::string("Key") + c, std::string(1, c), c};
+    if (c >= '0' && c <= '9') return {std::string("Digit") + c, std::string(1, c), c};
+    if (c == ' ') return {"Space", " ", 32};
+    return {"", std::string(1, c), 0};
+}
 
 std::optional<std::pair<int, int>> PngSize(const std::filesystem::path& png) {
     std::ifstream in(png, std::ios::binary);

@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace web_test {
 
@@ -80,6 +81,23 @@ struct Viewport {
     bool dark = false;    // prefers-color-scheme: dark
 };
 
+// A key as the page's keyboard events name it.
+struct KeyboardKey {
+    std::string code;  // the physical key: "ArrowLeft", "KeyA", "F1"
+    std::string key;   // what it means under a US layout: "ArrowLeft", "a", "F1"
+    int keyCode = 0;   // the Windows virtual-key code pages read as keyCode
+};
+
+// The key that types a letter, digit or blank (a capital as with Shift held).
+KeyboardKey KeyForCharacter(char c);
+
+// What a canvas holds, read back through a 2D copy of it.
+struct CanvasPixels {
+    int width = 0, height = 0;
+    int lit = 0;      // pixels that are not black
+    int colours = 0;  // distinct colours among them
+};
+
 // One tab in a browser context of its own (no cache or cookies shared with
 // other tabs), closed on destruction. Ok() is false when it could not be set up.
 class BrowserTab {
@@ -101,6 +119,16 @@ public:
     // The value of a JavaScript expression evaluated in the page (promises
     // awaited), or nothing when it threw.
     std::optional<Json> Evaluate(const std::string& expression);
+
+    // Presses (down) or releases a key, as the keyboard would: the page gets
+    // keydown/keyup, and keypress too when text (what the key types) is given.
+    bool Key(const KeyboardKey& key, bool down, std::string_view text = {});
+    // Types text key by key (letters, digits and blanks).
+    bool Type(std::string_view text);
+
+    // The pixels of the canvas with this id; nothing when there is none or
+    // it cannot be read.
+    std::optional<CanvasPixels> ReadCanvas(const std::string& canvasId);
 
     // A PNG of the whole page at the viewport's width, written to png.
     bool Screenshot(const std::filesystem::path& png);
