@@ -299,6 +299,20 @@ void HeadlessBrowser::DropEvents(const std::string& method, const std::string& s
     });
 }
 
+std::vector<Json> HeadlessBrowser::TakeEvents(const std::string& method, const std::string& session) {
+    std::vector<Json> taken;
+    std::deque<Json> kept;
+    for (Json& event : events) {
+        if (event["method"] == method && event.value("sessionId", "") == session) {
+            taken.push_back(event.contains("params") ? std::move(event["params"]) : Json::object());
+        } else {
+            kept.push_back(std::move(event));
+        }
+    }
+    events = std::move(kept);
+    return taken;
+}
+
 BrowserTab::BrowserTab(HeadlessBrowser& browser, const Viewport& viewport) : browser(browser) {
     const std::optional<Json> created = browser.Call("Target.createBrowserContext");
     if (!created) return;
@@ -383,6 +397,10 @@ std::optional<Json> BrowserTab::WaitForEvent(const std::string& method) {
 }
 
 void BrowserTab::DropEvents(const std::string& method) { browser.DropEvents(method, session); }
+
+std::vector<Json> BrowserTab::TakeEvents(const std::string& method) {
+    return browser.TakeEvents(method, session);
+}
 
 bool BrowserTab::Key(const KeyboardKey& key, bool down, std::string_view text) {
     Json event = {{"type", down ? (text.empty() ? "rawKeyDown" : "keyDown") : "keyUp"},

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace web_test {
 
@@ -55,6 +56,9 @@ public:
 
     // Forgets the queued events of this method from this session.
     void DropEvents(const std::string& method, const std::string& session);
+    // Takes the queued events of this method from this session, oldest first,
+    // without waiting: those sent before the last reply read are all there.
+    std::vector<Json> TakeEvents(const std::string& method, const std::string& session);
 
 private:
     bool Launch();
@@ -139,6 +143,7 @@ public:
     // The next event of this method from this tab; one that arrived earlier counts.
     std::optional<Json> WaitForEvent(const std::string& method);
     void DropEvents(const std::string& method);
+    std::vector<Json> TakeEvents(const std::string& method);
 
 private:
     HeadlessBrowser& browser;

@@ -1,0 +1,263 @@
+// The browser game as a player meets it: Debian's headless Chromium opens
+// /play/ from the real munchet-scores, which serves the built folder
+// (MUNCHET_WEB_FILES, set by scripts/test.sh; empty: these tests skip). The
+// page must draw, draw what the native build draws for the same game, move
+// the ghost on the player's keys, start its sound only on the first key (the
+// browser's autoplay rule, as shipped), play a whole game to a verified row,
+// and play any verified row back to its counters. Every wait is bounded.
+//
+// The page's test hooks live on window.munchet: frames(), digests, state(),
+// ended, audioState() (app/page/play.js).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <thread>
+
+#include "tests/web/headless_browser.h"
+#include "tests/web/watched_game.h"
+
+namespace web_test {
+namespace {
+
+const std::filesystem::path playFiles = MUNCHET_WEB_PLAY_DIR;
+
+const KeyboardKey arrowLeft{"ArrowLeft", "ArrowLeft", 37}, arrowUp{"ArrowUp", "ArrowUp", 38},
+    arrowRight{"ArrowRight", "ArrowRight", 39}, arrowDown{"ArrowDown", "ArrowDown", 40}, f1{"F1", "F1", 112},
+    enter{"Enter", "Enter", 13}, backspace{"Backspace", "Backspace", 8};
+
+// One server on the built folder and one browser for the whole suite.
+struct PlaySuite {
+    ScratchDir dir;
+    std::string db = dir.File("scores.db");
+    HeadlessBrowser browser;
+    std::unique_ptr<ServerProcess> server;
+    VerifiedRow row;
+};
+
+class PlayInBrowser : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (playFiles.empty() || !std::filesystem::exists(playFiles / "index.html")) return;
+        suite = new PlaySuite;
+        suite->browser.Start();
+        const std::string portFile = suite->dir.File("port");
+        suite->server = std::make_unique<ServerProcess>(
+            MUNCHET_SCORES_BINARY,
+            std::vector<std::string>{"--listen", "127.0.0.1:0", "--db", suite->db, "--port-file", portFile,
+                                     "--rate-limit", "0", "--play-files", playFiles.string()},
+            suite->dir.File("server.log"));
+        if (suite->server->WaitForPort(portFile))
+            suite->row = MakeVerifiedRow(suite->server->port, suite->db);
+    }
+    static void TearDownTestSuite() {
+        delete suite;
+        suite = nullptr;
+    }
+
+    void SetUp() override {
+        if (playFiles.empty()) GTEST_SKIP() << "MUNCHET_WEB_FILES is not set: no browser game was built";
+        ASSERT_TRUE(std::filesystem::exists(playFiles / "index.html"))
+            << playFiles << " holds no index.html: run scripts/build_web.sh";
+        ASSERT_TRUE(suite->browser.Running()) << suite->browser.Error();
+        ASSERT_GT(suite->server->port, 0) << ReadFile(suite->dir.File("server.log"));
+        tab = std::make_unique<BrowserTab>(suite->browser, Viewport{});
+        ASSERT_TRUE(tab->Ok()) << suite->browser.Error();
+        // A tab of a headless browser may not have the focus, which pauses the game.
+        ASSERT_TRUE(tab->Send("Emulation.setFocusEmulationEnabled", {{"enabled", true}}) &&
+                    tab->Send("Runtime.enable"))
+            << suite->browser.Error();
+    }
+
+    void TearDown() override {
+        if (!tab) return;
+        // Whatever the test did, the page threw nothing and logged no error.
+        for (const Json& thrown : tab->TakeEvents("Runtime.exceptionThrown"))
+            ADD_FAILURE() << "the page threw: " << thrown["exceptionDetails"].dump();
+        for (const Json& call : tab->TakeEvents("Runtime.consoleAPICalled"))
+            EXPECT_NE(call["type"], "error") << call["args"].dump();
+    }
+
+    // Opens the page and waits until it has run a few frames.
+    void Open(const std::string& target) {
+        ASSERT_TRUE(tab->Load("http://127.0.0.1:" + std::to_string(suite->server->port) + target))
+            << suite->browser.Error();
+        ASSERT_TRUE(WaitUntil("munchet.frames() > 10", 20s)) << "the page ran no frames";
+    }
+
+    // Polls a page expression (a promise is awaited) until it is true; false
+    // once bound has passed.
+    bool WaitUntil(const std::string& condition, std::chrono::milliseconds bound) {
+        const auto deadline = std::chrono::steady_clock::now() + bound;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (Eval("(async () => Boolean(window.munchet && await (" + condition + ")))()") == true)
+                return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
+    Json Eval(const std::string& expression) { return tab->Evaluate(expression).value_or(Json()); }
+    Json State() { return Eval("munchet.state()"); }
+
+    // Lets the page run this many more frames (bounded by what they take at 100 a second).
+    void RunFrames(int frames) {
+        const int now = Eval("munchet.frames()").get<int>();
+        EXPECT_TRUE(WaitUntil("munchet.frames() >= " + std::to_string(now + frames), 5s + frames * 30ms));
+    }
+
+    void Hold(const KeyboardKey& key, int frames) {
+        ASSERT_TRUE(tab->Key(key, true));
+        RunFrames(frames);
+        ASSERT_TRUE(tab->Key(key, false));
+    }
+
+    static PlaySuite* suite;
+    std::unique_ptr<BrowserTab> tab;
+};
+
+PlaySuite* PlayInBrowser::suite = nullptr;
+
+TEST_F(PlayInBrowser, LoadsAndDrawsTheGame) {
+    Open("/play/");
+    const std::optional<CanvasPixels> pixels = tab->ReadCanvas("screen");
+    ASSERT_TRUE(pixels);
+    EXPECT_EQ(pixels->width, 1024);
+    EXPECT_EQ(pixels->height, 768);
+    // The field, its sprites and the HUD: a WebGL that draws nothing fails here.
+    EXPECT_GT(pixels->lit, 1024 * 768 / 20) << "too few pixels drawn";
+    EXPECT_GT(pixels->colours, 64) << "textures drawn";
+}
+
+// The first frames of a verified row, watched: the same scenes as the native
+// build draws, frame by frame. The digest rounds positions to 1/16 pixel and
+// texture coordinates to 1/4096, so only last-bit float differences pass.
+TEST_F(PlayInBrowser, WatchDrawsTheNativeScenesFrameByFrame) {
+    ASSERT_FALSE(suite->row.replayId.empty()) << ReadFile(suite->dir.File("server.log"));
+    const NativeWatch native = WatchNatively(suite->row.replay);
+    const std::size_t frames = std::min<std::size_t>(200, native.digests.size());
+    Open("/play/?watch=" + suite->row.replayId);
+    ASSERT_TRUE(WaitUntil("munchet.digests.length >= " + std::to_string(frames), 20s));
+    const Json digests = Eval("munchet.digests.slice(0, " + std::to_string(frames) + ")");
+    ASSERT_EQ(digests.size(), frames);
+    for (std::size_t i = 0; i < frames; ++i) {
+        std::string drawn = digests[i];
+        std::transform(drawn.begin(), drawn.end(), drawn.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        ASSERT_EQ(drawn, native.digests[i]) << "frame " << i + 1 << " of " << frames;
+    }
+}
+
+TEST_F(PlayInBrowser, WatchEndsWithTheRowsCounters) {
+    ASSERT_FALSE(suite->row.replayId.empty()) << ReadFile(suite->dir.File("server.log"));
+    const std::vector<std::string> row = QueryOutside(
+        suite->db, ("SELECT s.score || ' ' || s.level || ' ' || s.munchets || ' ' || s.food FROM scores s"
+                    " JOIN replays r ON r.score_id = s.id WHERE r.id = " +
+                    suite->row.replayId)
+                       .c_str());
+    ASSERT_EQ(row.size(), 1u);
+    Open("/play/?watch=" + suite->row.replayId);
+    // The watch lasts as long as the game did, at 100 frames a second.
+    const auto lasting = std::chrono::milliseconds(suite->row.replay.frames.size() * 10);
+    const char* ended =
+        "Promise.race([munchet.ended.then(() => true), new Promise(no => setTimeout(no, 500, false))])";
+    ASSERT_TRUE(WaitUntil(ended, 10s + 2 * lasting)) << "the watch never ended";
+    const Json end = State();
+    EXPECT_EQ(end["score"].dump() + " " + end["level"].dump() + " " + end["munchets"].dump() + " " +
+                  end["food"].dump(),
+              row.front());
+}
+
+// The key, and the axis and sign it moves the ghost along.
+struct Direction {
+    const char* name;
+    const KeyboardKey* key;
+    const char* axis;
+    int sign;
+};
+
+void PrintTo(const Direction& d, std::ostream* os) { *os << d.name; }
+
+class GhostOnKeys : public PlayInBrowser, public ::testing::WithParamInterface<Direction> {};
+
+// Also the autoplay rule: the browser holds the sound back until the first
+// key, the page runs on meanwhile, and nothing throws (checked at TearDown).
+TEST_P(GhostOnKeys, MovesOnlyWhileItsKeyIsHeldAndSoundStartsOnTheFirstKey) {
+    const Direction& d = GetParam();
+    Open("/play/");
+    const Json soundBefore = Eval("munchet.audioState()");
+    Hold(f1, 5);                  // a fresh game: the ghost stands still at its start
+    if (soundBefore != "none") {  // "none": a page built without sound
+        EXPECT_EQ(soundBefore, "suspended") << "before any key";
+        EXPECT_TRUE(WaitUntil("munchet.audioState() === 'running'", 5s)) << Eval("munchet.audioState()");
+    }
+    RunFrames(5);
+    const double start = State()["ghosts"][0][d.axis].get<double>();
+    RunFrames(30);
+    const double idle = State()["ghosts"][0][d.axis].get<double>();
+    EXPECT_LE((idle - start) * d.sign, 0.5) << "it moved that way with no key held";
+    Hold(*d.key, 30);
+    const double moved = State()["ghosts"][0][d.axis].get<double>();
+    EXPECT_GT((moved - idle) * d.sign, 10) << "from " << idle << " to " << moved;
+}
+
+INSTANTIATE_TEST_SUITE_P(Arrows, GhostOnKeys,
+                         ::testing::Values(Direction{"Left", &arrowLeft, "x", -1},
+                                           Direction{"Right", &arrowRight, "x", 1},
+                                           Direction{"Up", &arrowUp, "y", -1},
+                                           Direction{"Down", &arrowDown, "y", 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// F1, then straight into the munchets' row and across it until one catches
+// the ghost (still charged, so it is caught), a name and Enter: the game goes
+// to the table with its replay and the server proves it.
+TEST_F(PlayInBrowser, AWholeGameGoesToTheTableVerified) {
+    Open("/play/");
+    // The game F1 begins takes the ticket fetched after the first frames,
+    // and tells the server it began.
+    RunFrames(100);
+    const char* tickets = "SELECT count(*) FROM tickets";
+    const std::string ticketsBefore = QueryOutside(suite->db, tickets).front();
+    Hold(f1, 5);
+    const auto startBound = std::chrono::steady_clock::now() + 5s;
+    while (QueryOutside(suite->db, tickets).front() == ticketsBefore &&
+           std::chrono::steady_clock::now() < startBound)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_NE(QueryOutside(suite->db, tickets).front(), ticketsBefore) << "the game began without a ticket";
+    const auto gameBound = std::chrono::steady_clock::now() + 120s;
+    const KeyboardKey* held = &arrowDown;
+    ASSERT_TRUE(tab->Key(*held, true));
+    for (Json state = State(); state["gameOver"] == false; state = State()) {
+        ASSERT_LT(std::chrono::steady_clock::now(), gameBound) << "no munchet caught the ghost";
+        const double x = state["ghosts"][0]["x"].get<double>(), y = state["ghosts"][0]["y"].get<double>();
+        const KeyboardKey* next = held;
+        if (y < 150)
+            next = &arrowDown;
+        else if (held == &arrowDown || (held == &arrowLeft && x < -400))
+            next = &arrowRight;
+        else if (held == &arrowRight && x > 400)
+            next = &arrowLeft;
+        if (next != held) {
+            ASSERT_TRUE(tab->Key(*held, false) && tab->Key(*next, true));
+            held = next;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_TRUE(tab->Key(*held, false));
+    ASSERT_TRUE(WaitUntil("munchet.state().nameEntry", 5s)) << State().dump();
+    for (int i = 0; i < Game::MaxNameLength; ++i) Hold(backspace, 1);
+    ASSERT_TRUE(tab->Type("Browser"));
+    Hold(enter, 2);
+    // Sent within the exchange's three seconds; the margin is the verifier's.
+    const char* verified =
+        "SELECT count(*) FROM scores s JOIN replays r ON r.score_id = s.id WHERE s.name = 'Browser' AND "
+        "s.verified = 1";
+    const auto sentBound = std::chrono::steady_clock::now() + 3s + 7s;
+    while (QueryOutside(suite->db, verified).front() != "1" && std::chrono::steady_clock::now() < sentBound)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(QueryOutside(suite->db, verified).front(), "1") << ReadFile(suite->dir.File("server.log"));
+}
+
+}  // namespace
+}  // namespace web_test

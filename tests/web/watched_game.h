@@ -1,0 +1,97 @@
+// A short verified game on a running munchet-scores, and the same game
+// watched natively as the program watches a replay (app/replays.h): the same
+// pictures, font and sounds loaded in the same order, the same HUD, and each
+// frame's scene reduced to the engine's digest, as the browser reports it.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/game_audio.h"
+#include "app/load_resources.h"
+#include "engine/quad_digest.h"
+#include "replay/replay_verifier.h"
+#include "server/store/submission.h"
+#include "tests/replay/replay_support.h"
+#include "tests/server/ticketed_game.h"
+#include "tests/support/engine_game.h"
+// After the simulation tests' helpers: its Draw functions would hide their Draw type.
+#include "render/render.h"
+#include "render/scene.h"
+
+struct VerifiedRow {
+    Replay replay;
+    std::string replayId;  // replay.php?id=, empty when the server did not prove it
+};
+
+// Plays a game of some ten seconds on a ticket of the server's and sends it
+// with its replay, as the program does; db is the server's SQLite file. The
+// ticket picks the game, and one with no score is no row: a few tries, each
+// letting the bot play longer.
+inline VerifiedRow MakeVerifiedRow(int port, const std::string& db) {
+    VerifiedRow row;
+    for (int playFrames = 800; playFrames <= 3000 && row.replayId.empty(); playFrames += 300) {
+        row.replay = TicketedGame(
+            port,
+            [&](const RandomState& random) {
+                return Record({.name = "watched",
+                               .seed = 2323,
+                               .start = Start::AtStartUp,
+                               .playFrames = playFrames,
+                               .random = random})
+                    .replay;
+            },
+            [&](const std::string& sql) { return ExecuteOutside(db, sql.c_str()); });
+        const ReplaySummary& s = row.replay.summary;
+        if (s.counters.score <= 0) continue;
+        const std::string query = FormatSubmissionQuery(
+            {s.name, s.counters.score, s.counters.level, s.counters.munchets, s.counters.food});
+        if (RawPost(port, "/hosted/vlkn/scores/pr/replay.php?" + query, WriteReplay(row.replay)).body !=
+            "VERIFIED\n")
+            return row;
+        const std::vector<std::string> ids = QueryOutside(
+            db, "SELECT max(r.id) FROM replays r JOIN scores s ON s.id = r.score_id WHERE s.verified = 1");
+        if (!ids.empty()) row.replayId = ids.front();
+    }
+    return row;
+}
+
+// A digest as the page gives it: eight lower-case hex digits.
+inline std::string DigestText(std::uint32_t digest) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", digest);
+    return text;
+}
+
+struct NativeWatch {
+    std::vector<std::string> digests;  // one per frame, in order
+    ReplayCounters counters;           // after the last frame
+    std::uint64_t stateHash = 0;       // HashState after the last frame
+};
+
+// Takes the process's one engine (headless, no platform: texture handles in
+// load order, as every backend numbers them). Runs from the source tree, for data/.
+inline NativeWatch WatchNatively(const Replay& replay) {
+    EngineGame run;
+    Scene scene;  // after the engine, so gone before it: its sprites draw through it
+    GameAudio audio;
+    LoadResources(*run.engine, scene, audio);
+    // A fresh browser keeps no music volume yet, and watching takes the replay's name.
+    run.game.musicVolume = Game::StartVolume;
+    audio.StartMusic(*run.engine, run.game.musicVolume);
+    run.game.playerName = replay.summary.name;
+    SetUpReplayStart(run.game, replay);
+    run.afterFrame = [&] { audio.Play(*run.engine, run.game.effects); };
+    run.render = [&] { RenderScene(scene, run.game, audio.MusicGliding(*run.engine)); };
+    NativeWatch watch;
+    for (const ReplayFrame& frame : replay.frames) {
+        run.RunFrame(ToFrameInput(frame));
+        const std::vector<Quad>& quads = run.LastFrame().quads;
+        watch.digests.push_back(DigestText(QuadsDigest(quads.data(), quads.size())));
+    }
+    const Game& g = run.game;
+    watch.counters = {g.score, g.level, g.munchets, g.food};
+    watch.stateHash = HashState(g);
+    return watch;
+}
