@@ -12,10 +12,11 @@
 #include "app/game_audio.h"
 #include "app/key_settings.h"
 #include "app/load_resources.h"
+#include "app/page_state.h"
 #include "app/replays.h"
 #include "app/settings_keeper.h"
 #include "common/split_first.h"
-#include "engine/sdl/sdl_platform.h"
+#include "app/platform.h"
 #include "game/game.h"
 #include "render/render.h"
 #include "render/scene.h"
@@ -98,6 +99,7 @@ void LogLine(std::string_view line) {
 }
 
 bool WatchFrameFunc() {
+    ++framesRun;
     const bool over = WatchFrame(*engine, game, audio);
     // A replay watched sends nothing.
     if (game.exchangeWanted) game.TakeExchange(NoScoreServer(*game.exchangeWanted));
@@ -241,7 +243,7 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
         std::fprintf(stderr, "munchet: the engine is not available\n");
         return 1;
     }
-    engine->System_SetPlatform(SdlPlatform);
+    engine->System_SetPlatform(GamePlatform);
     game.random.Seed(static_cast<std::uint32_t>(std::time(nullptr)));
 
     engine->System_SetState(StateLogFile, LogFile().c_str());
@@ -310,4 +312,12 @@ int RunProgram(const std::string& commandLine, std::size_t programPathLength) {
     engine->Release();
     engine = nullptr;
     return exitCode;
+}
+
+// The browser build's page reads where the game stands through this (the
+// native game never calls it). Valid until the next call.
+extern "C" const char* munchet_state_json() {
+    static std::string json;
+    json = GameStateJson(game, framesRun);
+    return json.c_str();
 }

@@ -2,10 +2,10 @@
 
 #include <zlib.h>
 
-#include <bit>
 #include <cstring>
 
 #include "common/player_name.h"
+#include "engine/bit_cast.h"
 #include "game/rules_version.h"
 
 namespace {
@@ -15,7 +15,7 @@ constexpr std::string_view Magic = "MUNCHREP";
 // block headers: 1032 to one is the most any body can inflate to.
 constexpr std::size_t MaxDeflateRatio = 1032;
 
-std::uint32_t BitsOf(float value) { return std::bit_cast<std::uint32_t>(value); }
+std::uint32_t BitsOf(float value) { return BitCast<std::uint32_t>(value); }
 
 class ByteWriter {
 public:
@@ -156,7 +156,7 @@ void ReadBody(std::string_view body, Replay& replay) {
         std::uint32_t bits = 0;
         for (int shift = 0; shift < 32; shift += 8)
             bits |= std::uint32_t{static_cast<std::uint8_t>(body[at++])} << shift;
-        return std::bit_cast<float>(bits);
+        return BitCast<float>(bits);
     };
     replay.carried.resize(replay.summary.carriedCount);
     for (Munchet& m : replay.carried) {
@@ -171,7 +171,7 @@ void ReadBody(std::string_view body, Replay& replay) {
     for (std::size_t i = 0; i < frames; ++i) {
         ReplayFrame& f = replay.frames[i];
         const std::uint32_t bits = byteAt(0, i) | byteAt(1, i) << 8 | byteAt(2, i) << 16 | byteAt(3, i) << 24;
-        f.frameTime = std::bit_cast<float>(bits);
+        f.frameTime = BitCast<float>(bits);
         f.held = static_cast<std::uint16_t>(byteAt(4, i) | byteAt(5, i) << 8);
         f.pressedKey = static_cast<std::uint8_t>(byteAt(6, i));
         f.typedChar = static_cast<std::uint8_t>(byteAt(7, i));

@@ -150,11 +150,8 @@ struct ScoreExchangeClient::Round {
                  std::optional<std::string_view> replay = std::nullopt) {
         const std::string& host = client.settings_.host;
         const std::string url = replay ? ReplayUrl(host, submission) : SubmissionUrl(host, submission);
-        RequestOutcome outcome;
-        if (url.empty())
-            outcome.error = "libcurl could not escape the name";
-        else
-            outcome = PerformRequest(url, {allowed, std::min(connectLimit, allowed), stop}, nullptr, replay);
+        const RequestOutcome outcome =
+            PerformRequest(url, {allowed, std::min(connectLimit, allowed), stop}, nullptr, replay);
         const Verdict verdict = Judge(outcome, replay.has_value());
         if (!outcome.succeeded() && verdict != Verdict::Unwanted)
             client.log("score client: " + label + " failed after " + Seconds(outcome.took) + ": " +

@@ -1,6 +1,7 @@
-// One bounded request to the score server with libcurl (a GET, or the POST
+// One bounded request to the score server (a GET, or the POST
 // of a replay), and what can be told afterwards about whether it reached
-// the server.
+// the server. Made with libcurl natively (curl_request.cpp) and with the
+// browser's XMLHttpRequest in the browser build (xhr_request.cpp).
 #pragma once
 
 #include <atomic>
@@ -59,14 +60,12 @@ RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, Body
                               std::optional<std::string_view> postBody = std::nullopt);
 
 // The host's origin (ScoreServerOrigin) "/hosted/vlkn/scores/pr/add.php?name=" and the name
-// escaped by curl_easy_escape and "&score=..&level=..&munchets=..&food=..",
-// each counter a plain decimal. Empty when libcurl cannot escape (out of
-// memory).
+// percent-escaped (all but letters, digits and "-._~") and
+// "&score=..&level=..&munchets=..&food=..", each counter a plain decimal.
 std::string SubmissionUrl(const std::string& host, const ScoreSubmission& submission);
 
 // The host's origin "/hosted/vlkn/scores/pr/replay.php?" and the same query as
-// SubmissionUrl's: where the game's replay is posted. Empty when libcurl
-// cannot escape.
+// SubmissionUrl's: where the game's replay is posted.
 std::string ReplayUrl(const std::string& host, const ScoreSubmission& submission);
 
 // The host's origin "/hosted/vlkn/scores/pr/view.php".

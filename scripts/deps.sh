@@ -12,7 +12,7 @@ munchet_test_packages=(
   clang libclang-rt-14-dev clang-format xvfb xdotool
   desktop-file-utils appstream systemd groff-base dpkg-dev file
   chromium nlohmann-json3-dev postgresql libmpfr-dev x11-xkb-utils xkb-data
-  python3-prometheus-client gnutls-bin
+  python3-prometheus-client gnutls-bin emscripten
 )
 
 munchet_install() {

@@ -8,8 +8,10 @@ source scripts/deps.sh
 munchet_install "${munchet_packages[@]}" "${munchet_test_packages[@]}"
 bash scripts/check_sources.sh
 
-cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The browser tests load the browser game from build/web/play.
+cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMUNCHET_WEB_FILES="$PWD/build/web/play"
 cmake --build build/test -j"$(nproc)"
+bash scripts/build_web.sh build/test
 (cd build/test && ctest --output-on-failure -j"$(nproc)" --timeout 600)
 
 # Fuzz targets: clang's libFuzzer, a short run each over the untrusted-input parsers.

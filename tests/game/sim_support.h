@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../support/headless_game.h"
+#include "game/state_hash.h"
 
 class SimTest : public ::testing::Test {
 protected:
@@ -62,33 +63,6 @@ inline int SoundCount(const FrameEffects& effects, SoundEffect effect) {
 }
 
 // FNV-1a over every stored number of the simulation.
-struct StateHash {
-    std::uint64_t value = 1469598103934665603ULL;
-    template <typename T>
-    void add(const T& v) {
-        unsigned char bytes[sizeof(T)];
-        std::memcpy(bytes, &v, sizeof(T));
-        for (unsigned char b : bytes) value = (value ^ b) * 1099511628211ULL;
-    }
-};
-
-inline std::uint64_t HashState(const Game& game) {
-    StateHash h;
-    for (const Player& p : game.players) {
-        h.add(p.x), h.add(p.y), h.add(p.vx), h.add(p.vy), h.add(p.charge), h.add(p.focusing),
-            h.add(p.pulseTimer);
-    }
-    for (const Munchet& m : game.munchetList) {
-        h.add(m.x), h.add(m.y), h.add(m.targetX), h.add(m.targetY), h.add(m.heading), h.add(m.splitTimer);
-    }
-    for (const Food& f : game.foodList) h.add(f.x), h.add(f.y), h.add(f.vx), h.add(f.vy);
-    for (const FoodSource& s : game.foodSources)
-        h.add(s.x), h.add(s.y), h.add(s.dirX), h.add(s.dirY), h.add(s.stepsLeft);
-    h.add(game.level), h.add(game.score), h.add(game.food), h.add(game.munchets), h.add(game.gameOver),
-        h.add(game.gameTime), h.add(game.levelTime);
-    return h.value;
-}
-
 // A simple scripted player reading the game each frame. It holds focus to
 // gather food (which drains its charge) and backs away from munchets that
 // come near; once the charge is low enough it drops focus and hunts the

@@ -1,10 +1,9 @@
-#include "scores/score_request.h"
-
 #include <cstdlib>
 #include <memory>
 
 #include "scores/curl_library.h"
 #include "scores/score_host.h"
+#include "scores/score_request.h"
 
 namespace {
 
@@ -86,11 +85,6 @@ CURLcode Transfer(const CurlLibrary& library, CURL* curl, const std::atomic<bool
 
 }  // namespace
 
-std::string RequestOutcome::failure() const {
-    if (complete) return "HTTP status " + std::to_string(status);
-    return error;
-}
-
 RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, BodyWriter writer,
                               std::optional<std::string_view> postBody) {
     const auto start = std::chrono::steady_clock::now();
@@ -157,51 +151,4 @@ RequestOutcome PerformRequest(const std::string& url, RequestLimits limits, Body
     outcome.took =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     return outcome;
-}
-
-namespace {
-
-// The server's origin, path, "?name=...&score=...&level=...&munchets=...&food=...".
-std::string UrlWithGameQuery(const std::string& host, const char* path, const ScoreSubmission& submission) {
-    CurlHandle handle = newHandle();
-    if (!handle) return {};
-    char* escaped = Curl()->easyEscape(handle.get(), submission.name.c_str(), 0);
-    if (!escaped) return {};
-    std::string url = ScoreServerOrigin(host) + path + "?name=" + escaped;
-    Curl()->free(escaped);
-    url += "&score=" + std::to_string(submission.score);
-    url += "&level=" + std::to_string(submission.level);
-    url += "&munchets=" + std::to_string(submission.munchets);
-    url += "&food=" + std::to_string(submission.food);
-    return url;
-}
-
-}  // namespace
-
-std::string SubmissionUrl(const std::string& host, const ScoreSubmission& submission) {
-    return UrlWithGameQuery(host, "/hosted/vlkn/scores/pr/add.php", submission);
-}
-
-std::string ReplayUrl(const std::string& host, const ScoreSubmission& submission) {
-    return UrlWithGameQuery(host, "/hosted/vlkn/scores/pr/replay.php", submission);
-}
-
-std::string TableUrl(const std::string& host) {
-    return ScoreServerOrigin(host) + "/hosted/vlkn/scores/pr/view.php";
-}
-
-std::string TicketUrl(const std::string& host) {
-    return ScoreServerOrigin(host) + "/hosted/vlkn/scores/pr/ticket.php";
-}
-
-std::string GameStartUrl(const std::string& host, const GameTicket& ticket) {
-    constexpr char hexDigits[] = "0123456789abcdef";
-    std::string url =
-        ScoreServerOrigin(host) + "/hosted/vlkn/scores/pr/start.php?ticket=" + std::to_string(ticket.id);
-    url += "&mac=";
-    for (std::uint8_t byte : ticket.mac) {
-        url.push_back(hexDigits[byte >> 4]);
-        url.push_back(hexDigits[byte & 0xf]);
-    }
-    return url;
 }

@@ -1,0 +1,11 @@
+// The platform the game runs on: SDL2 and OpenAL natively, the browser's
+// own (WebGL, Web Audio, its keyboard and pads) in the browser build.
+#pragma once
+
+#ifdef __EMSCRIPTEN__
+#include "engine/web/web_platform.h"
+inline constexpr PlatformFactory GamePlatform = WebPlatform;
+#else
+#include "engine/sdl/sdl_platform.h"
+inline constexpr PlatformFactory GamePlatform = SdlPlatform;
+#endif
