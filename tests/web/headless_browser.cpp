@@ -369,6 +369,16 @@ std::optional<Json> BrowserTab::Evaluate(const std::string& expression) {
     return result.contains("value") ? result["value"] : Json();
 }
 
+bool BrowserTab::WaitUntil(const std::string& condition, std::chrono::milliseconds bound) {
+    const auto deadline = Clock::now() + bound;
+    const std::string expression = "(async () => Boolean(await (" + condition + ")))()";
+    while (Clock::now() < deadline) {
+        if (Evaluate(expression).value_or(false) == true) return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
+}
+
 bool BrowserTab::Screenshot(const std::filesystem::path& png) {
     const std::optional<Json> metrics = browser.Call("Page.getLayoutMetrics", Json::object(), session);
     if (!metrics) return false;

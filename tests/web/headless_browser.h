@@ -134,6 +134,10 @@ public:
     // it cannot be read.
     std::optional<CanvasPixels> ReadCanvas(const std::string& canvasId);
 
+    // Evaluates condition (a promise is awaited) every 20 ms until it is
+    // true; false once bound has passed. A condition that throws is false.
+    bool WaitUntil(const std::string& condition, std::chrono::milliseconds bound);
+
     // A PNG of the whole page at the viewport's width, written to png.
     bool Screenshot(const std::filesystem::path& png);
 

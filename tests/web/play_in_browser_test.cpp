@@ -83,19 +83,7 @@ protected:
     void Open(const std::string& target) {
         ASSERT_TRUE(tab->Load("http://127.0.0.1:" + std::to_string(suite->server->port) + target))
             << suite->browser.Error();
-        ASSERT_TRUE(WaitUntil("munchet.frames() > 10", 20s)) << "the page ran no frames";
-    }
-
-    // Polls a page expression (a promise is awaited) until it is true; false
-    // once bound has passed.
-    bool WaitUntil(const std::string& condition, std::chrono::milliseconds bound) {
-        const auto deadline = std::chrono::steady_clock::now() + bound;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (Eval("(async () => Boolean(window.munchet && await (" + condition + ")))()") == true)
-                return true;
-            std::this_thread::sleep_for(20ms);
-        }
-        return false;
+        ASSERT_TRUE(tab->WaitUntil("munchet.frames() > 10", 20s)) << "the page ran no frames";
     }
 
     Json Eval(const std::string& expression) { return tab->Evaluate(expression).value_or(Json()); }
@@ -104,7 +92,8 @@ protected:
     // Lets the page run this many more frames (bounded by what they take at 100 a second).
     void RunFrames(int frames) {
         const int now = Eval("munchet.frames()").get<int>();
-        EXPECT_TRUE(WaitUntil("munchet.frames() >= " + std::to_string(now + frames), 5s + frames * 30ms));
+        EXPECT_TRUE(
+            tab->WaitUntil("munchet.frames() >= " + std::to_string(now + frames), 5s + frames * 30ms));
     }
 
     void Hold(const KeyboardKey& key, int frames) {
@@ -138,7 +127,7 @@ TEST_F(PlayInBrowser, WatchDrawsTheNativeScenesFrameByFrame) {
     const NativeWatch native = WatchNatively(suite->row.replay);
     const std::size_t frames = std::min<std::size_t>(200, native.digests.size());
     Open("/play/?watch=" + suite->row.replayId);
-    ASSERT_TRUE(WaitUntil("munchet.digests.length >= " + std::to_string(frames), 20s));
+    ASSERT_TRUE(tab->WaitUntil("munchet.digests.length >= " + std::to_string(frames), 20s));
     const Json digests = Eval("munchet.digests.slice(0, " + std::to_string(frames) + ")");
     ASSERT_EQ(digests.size(), frames);
     for (std::size_t i = 0; i < frames; ++i) {
@@ -162,7 +151,7 @@ TEST_F(PlayInBrowser, WatchEndsWithTheRowsCounters) {
     const auto lasting = std::chrono::milliseconds(suite->row.replay.frames.size() * 10);
     const char* ended =
         "Promise.race([munchet.ended.then(() => true), new Promise(no => setTimeout(no, 500, false))])";
-    ASSERT_TRUE(WaitUntil(ended, 10s + 2 * lasting)) << "the watch never ended";
+    ASSERT_TRUE(tab->WaitUntil(ended, 10s + 2 * lasting)) << "the watch never ended";
     const Json end = State();
     EXPECT_EQ(end["score"].dump() + " " + end["level"].dump() + " " + end["munchets"].dump() + " " +
                   end["food"].dump(),
@@ -190,7 +179,7 @@ TEST_P(GhostOnKeys, MovesOnlyWhileItsKeyIsHeldAndSoundStartsOnTheFirstKey) {
     Hold(f1, 5);                  // a fresh game: the ghost stands still at its start
     if (soundBefore != "none") {  // "none": a page built without sound
         EXPECT_EQ(soundBefore, "suspended") << "before any key";
-        EXPECT_TRUE(WaitUntil("munchet.audioState() === 'running'", 5s)) << Eval("munchet.audioState()");
+        EXPECT_TRUE(tab->WaitUntil("munchet.audioState() === 'running'", 5s)) << Eval("munchet.audioState()");
     }
     RunFrames(5);
     const double start = State()["ghosts"][0][d.axis].get<double>();
@@ -245,7 +234,7 @@ TEST_F(PlayInBrowser, AWholeGameGoesToTheTableVerified) {
         std::this_thread::sleep_for(20ms);
     }
     ASSERT_TRUE(tab->Key(*held, false));
-    ASSERT_TRUE(WaitUntil("munchet.state().nameEntry", 5s)) << State().dump();
+    ASSERT_TRUE(tab->WaitUntil("munchet.state().nameEntry", 5s)) << State().dump();
     for (int i = 0; i < Game::MaxNameLength; ++i) Hold(backspace, 1);
     ASSERT_TRUE(tab->Type("Browser"));
     Hold(enter, 2);
