@@ -41,44 +41,59 @@ add_subdirectory(render)
 add_subdirectory(scores)
 add_subdirectory(app)
 
-# The page and its game, in one folder the score server serves at /play/.
-set(play_dir ${CMAKE_BINARY_DIR}/play)
-set_target_properties(munchet PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${play_dir} SUFFIX ".js")
-# The data folder as the native game reads it, the tracker module replaced by
-# its rendering: the browser has no tracker player.
-target_link_options(munchet PRIVATE
-  -O2
-  "SHELL:--preload-file ${CMAKE_SOURCE_DIR}/data@/data"
-  "SHELL:--exclude-file *.xm"
-  "SHELL:--preload-file ${MUNCHET_WEB_TUNE}@/data/stardust.xm.ogg"
-  "SHELL:--preload-file ${MUNCHET_WEB_TUNE}.loop@/data/stardust.xm.ogg.loop"
-  -sENVIRONMENT=web,worker
-  -sINITIAL_MEMORY=134217728
-  # The exchange thread and the ticket thread start at once: their workers
-  # are made while the page loads.
-  -sPTHREAD_POOL_SIZE=4
-  -sEXIT_RUNTIME=0
-  # The page's Content-Security-Policy allows no eval.
-  -sDYNAMIC_EXECUTION=0
-  -lidbfs.js
-  -sEXPORTED_FUNCTIONS=_main,_munchet_state_json
-  -sEXPORTED_RUNTIME_METHODS=FS,ccall,addRunDependency,removeRunDependency)
-# Rebuilt when the data or the tune change.
-file(GLOB game_data CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/*)
-set_property(TARGET munchet APPEND PROPERTY LINK_DEPENDS ${game_data} ${MUNCHET_WEB_TUNE})
+# munchet_web_page(TARGET FOLDER EXPORTS...): TARGET built as FOLDER/munchet.js
+# (with its .wasm, .worker.js and .data) beside the page's own files, and a
+# gzip copy of each for a server to send to browsers that take them. EXPORTS:
+# the C functions the page calls besides main.
+function(munchet_web_page target folder)
+  set(exports _main ${ARGN})
+  list(JOIN exports "," exports)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${folder} OUTPUT_NAME munchet SUFFIX ".js")
+  # The data folder as the native game reads it, the tracker module replaced
+  # by its rendering: the browser has no tracker player.
+  target_link_options(${target} PRIVATE
+    -O2
+    "SHELL:--preload-file ${CMAKE_SOURCE_DIR}/data@/data"
+    "SHELL:--exclude-file *.xm"
+    "SHELL:--preload-file ${MUNCHET_WEB_TUNE}@/data/stardust.xm.ogg"
+    "SHELL:--preload-file ${MUNCHET_WEB_TUNE}.loop@/data/stardust.xm.ogg.loop"
+    -sENVIRONMENT=web,worker
+    -sINITIAL_MEMORY=134217728
+    # The exchange thread and the ticket thread start at once: their
+    # workers are made while the page loads.
+    -sPTHREAD_POOL_SIZE=4
+    -sEXIT_RUNTIME=0
+    # The page's Content-Security-Policy allows no eval.
+    -sDYNAMIC_EXECUTION=0
+    -lidbfs.js
+    -sEXPORTED_FUNCTIONS=${exports}
+    -sEXPORTED_RUNTIME_METHODS=FS,ccall,addRunDependency,removeRunDependency)
+  # Linked again when the data or the tune change.
+  file(GLOB game_data CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/*)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${game_data} ${MUNCHET_WEB_TUNE})
 
-set(page_files index.html play.js play.css)
-set(served)
-foreach(name ${page_files})
-  configure_file(${CMAKE_SOURCE_DIR}/app/page/${name} ${play_dir}/${name} COPYONLY)
-  list(APPEND served ${play_dir}/${name})
-endforeach()
-foreach(name munchet.js munchet.worker.js munchet.wasm munchet.data)
-  list(APPEND served ${play_dir}/${name})
-endforeach()
-# gzip copies, for a server to send to browsers that take them; made afresh
-# at every build, as the page's files change without a link.
-add_custom_target(play_gzip ALL
-  COMMAND gzip -9 -n -k -f ${served}
-  DEPENDS munchet
-  VERBATIM)
+  set(served)
+  foreach(name index.html play.js play.css)
+    configure_file(${CMAKE_SOURCE_DIR}/app/page/${name} ${folder}/${name} COPYONLY)
+    list(APPEND served ${folder}/${name})
+  endforeach()
+  foreach(name munchet.js munchet.worker.js munchet.wasm munchet.data)
+    list(APPEND served ${folder}/${name})
+  endforeach()
+  # Made afresh at every build: the page's files change without a link.
+  add_custom_target(${target}_gzip ALL
+    COMMAND gzip -9 -n -k -f ${served}
+    DEPENDS ${target}
+    VERBATIM)
+endfunction()
+
+# The game, served at /play/.
+munchet_web_page(munchet ${CMAKE_BINARY_DIR}/play _munchet_state_json)
+
+# The worst-case frame on the same page, for bench_web_play.
+add_library(munchet_bench_headers INTERFACE)
+munchet_include_folder(munchet_bench_headers INTERFACE bench)
+munchet_include_folder(munchet_bench_headers INTERFACE tests)
+add_executable(munchet_frame_page ${CMAKE_SOURCE_DIR}/bench/browser_frame_page.cpp)
+target_link_libraries(munchet_frame_page PRIVATE munchet_app munchet_bench_headers)
+munchet_web_page(munchet_frame_page ${CMAKE_BINARY_DIR}/bench)
