@@ -5,14 +5,17 @@
 //   first frame  from the page's request (its navigation start) to its first
 //                frame presented, the median of 5 loads in fresh tabs; target 1.5 s
 //   frame cost   one frame run and drawn, median and 90th percentile of the
-//                last 600 frames of a verified game watched in the page (the
-//                page has no crowd scene of its own); target 2 ms median
+//                last 600 of the worst-case frame's 1000 on its own page
+//                (bench/browser_frame_page.cpp, built beside the game into
+//                bench/); without that page, of a verified game watched
+//                in the game's page; target 2 ms median
 //   state hash   that game's HashState at its end in the page and natively
 // Usage: bench_web_play [PLAY_DIR]; by default the build's MUNCHET_WEB_FILES.
 // Runs from the source tree (the native watch reads data/).
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,6 +40,25 @@ double Percentile(std::vector<double> values, double fraction) {
 // A fresh tab on the page, focused as a player's would be.
 bool OpenPage(BrowserTab& tab, const std::string& url) {
     return tab.Ok() && tab.Send("Emulation.setFocusEmulationEnabled", {{"enabled", true}}) && tab.Load(url);
+}
+
+// Opens url in a fresh tab and waits (within bound) until the page's frame
+// loop has ended; the tab stays open for what is read after.
+bool RunToTheEnd(BrowserTab& tab, const std::string& url, std::chrono::milliseconds bound) {
+    return OpenPage(tab, url) && tab.WaitUntil(pageEnded, bound);
+}
+
+// What the page timed of each of its last frames, milliseconds.
+std::vector<double> FrameCosts(BrowserTab& tab) {
+    std::vector<double> costs;
+    for (const Json& ms : tab.Evaluate("munchet.frameCost").value_or(Json::array())) costs.push_back(ms);
+    return costs;
+}
+
+void PrintFrameCosts(const std::vector<double>& costs, const std::string& scene) {
+    std::printf(
+        "frame cost: %.3f ms median, %.3f ms 90th percentile, over %zu frames of %s (target 2 ms median)\n",
+        Percentile(costs, 0.5), Percentile(costs, 0.9), costs.size(), scene.c_str());
 }
 
 void PrintDownload(const fs::path& play) {
@@ -71,18 +93,31 @@ int main(int argc, char** argv) {
     PrintDownload(play);
 
     ScratchDir dir;
-    const std::string db = dir.File("scores.db"), portFile = dir.File("port");
-    ServerProcess server(MUNCHET_SCORES_BINARY,
-                         {"--listen", "127.0.0.1:0", "--db", db, "--port-file", portFile, "--rate-limit", "0",
-                          "--play-files", play.string()},
-                         dir.File("server.log"));
+    const std::string db = dir.File("scores.db");
     HeadlessBrowser browser;
-    if (!server.WaitForPort(portFile) || !browser.Start()) {
-        std::fprintf(stderr, "bench_web_play: %s%s\n", browser.Error().c_str(),
-                     ReadFile(dir.File("server.log")).c_str());
+    if (!browser.Start()) {
+        std::fprintf(stderr, "bench_web_play: %s\n", browser.Error().c_str());
         return 1;
     }
-    const std::string origin = "http://127.0.0.1:" + std::to_string(server.port);
+    // One server per folder of pages, each at /play/.
+    std::vector<std::unique_ptr<ServerProcess>> servers;
+    const auto serve = [&](const fs::path& folder) -> std::string {
+        const std::string n = std::to_string(servers.size());
+        const std::string portFile = dir.File("port" + n);
+        servers.push_back(std::make_unique<ServerProcess>(
+            MUNCHET_SCORES_BINARY,
+            std::vector<std::string>{"--listen", "127.0.0.1:0", "--db", servers.empty() ? db : db + n,
+                                     "--port-file", portFile, "--rate-limit", "0", "--play-files",
+                                     folder.string()},
+            dir.File("server.log")));
+        if (!servers.back()->WaitForPort(portFile)) return {};
+        return "http://127.0.0.1:" + std::to_string(servers.back()->port);
+    };
+    const std::string origin = serve(play);
+    if (origin.empty()) {
+        std::fprintf(stderr, "bench_web_play: no server\n%s", ReadFile(dir.File("server.log")).c_str());
+        return 1;
+    }
 
     std::vector<double> firstFrames;
     for (int load = 0; load < 5; ++load) {
@@ -98,7 +133,20 @@ int main(int argc, char** argv) {
         "first frame: %.0f ms after the request, median of 5 fresh tabs (%.0f to %.0f; target 1500)\n",
         Percentile(firstFrames, 0.5), Percentile(firstFrames, 0), Percentile(firstFrames, 1));
 
-    const VerifiedRow row = MakeVerifiedRow(server.port, db);
+    const fs::path crowd = play.parent_path() / "bench";
+    const bool crowdPage = fs::exists(crowd / "index.html");
+    if (crowdPage) {
+        BrowserTab tab(browser, {});
+        const std::string crowdOrigin = serve(crowd);
+        if (crowdOrigin.empty() || !RunToTheEnd(tab, crowdOrigin + "/play/", 120s)) {
+            std::fprintf(stderr, "bench_web_play: the worst-case page did not run to its end %s\n",
+                         browser.Error().c_str());
+            return 1;
+        }
+        PrintFrameCosts(FrameCosts(tab), "the worst-case frame (501 food items, 400 munchets, two ghosts)");
+    }
+
+    const VerifiedRow row = MakeVerifiedRow(servers.front()->port, db);
     if (row.replayId.empty()) {
         std::fprintf(stderr, "bench_web_play: the server proved no game\n%s",
                      ReadFile(dir.File("server.log")).c_str());
@@ -106,19 +154,13 @@ int main(int argc, char** argv) {
     }
     BrowserTab tab(browser, {});
     const auto lasting = std::chrono::milliseconds(row.replay.frames.size() * 10);
-    if (!OpenPage(tab, origin + "/play/?watch=" + row.replayId) ||
-        !tab.WaitUntil(
-            "Promise.race([munchet.ended.then(() => true), new Promise(no => setTimeout(no, 500, false))])",
-            20s + 2 * lasting)) {
+    if (!RunToTheEnd(tab, origin + "/play/?watch=" + row.replayId, 20s + 2 * lasting)) {
         std::fprintf(stderr, "bench_web_play: the watch never ended %s\n", browser.Error().c_str());
         return 1;
     }
-    std::vector<double> costs;
-    for (const Json& ms : tab.Evaluate("munchet.frameCost").value_or(Json::array())) costs.push_back(ms);
-    std::printf(
-        "frame cost: %.3f ms median, %.3f ms 90th percentile, over the last %zu frames of a %zu-frame"
-        " watched game (target 2 ms median)\n",
-        Percentile(costs, 0.5), Percentile(costs, 0.9), costs.size(), row.replay.frames.size());
+    if (!crowdPage)
+        PrintFrameCosts(FrameCosts(tab), "a watched " + std::to_string(row.replay.frames.size()) +
+                                             "-frame game (no worst-case page was built)");
 
     const std::string inPage =
         tab.Evaluate("munchet.state().stateHash").value_or(Json("")).get<std::string>();

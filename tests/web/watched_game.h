@@ -20,6 +20,11 @@
 #include "render/render.h"
 #include "render/scene.h"
 
+// True once the page's frame loop has ended (a watch over, or the player
+// quit), false after half a second of waiting for it.
+inline constexpr const char* pageEnded =
+    "Promise.race([munchet.ended.then(() => true), new Promise(no => setTimeout(no, 500, false))])";
+
 struct VerifiedRow {
     Replay replay;
     std::string replayId;  // replay.php?id=, empty when the server did not prove it
