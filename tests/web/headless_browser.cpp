@@ -450,7 +450,7 @@ std::optional<CanvasPixels> BrowserTab::ReadCanvas(const std::string& canvasId) 
             }
         }
         return {width: copy.width, height: copy.height, lit, colours: colours.size};
-    }))js" + Json(canvasId).dump() + ")");
+    })()js" + Json(canvasId).dump() + ")");
     if (!read || !read->is_object()) return std::nullopt;
     return CanvasPixels{(*read)["width"], (*read)["height"], (*read)["lit"], (*read)["colours"]};
 }
