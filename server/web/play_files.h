@@ -40,9 +40,6 @@ public:
     // maxPlayFolderBytes.
     bool Load(const std::string& folder, std::string& error);
 
-    // True once loaded: the table may link to the game.
-    bool Ready() const { return !files.empty(); }
-
     // The answer to GET or HEAD of a target that began with ".../play":
     // `rest` is what follows it, query included ("", "?watch=3", "/",
     // "/munchet.wasm"). "" and "?..." redirect to "play/" (the page's own
