@@ -1,5 +1,6 @@
-// libFuzzer target: the web page's query parser, the If-None-Match reader and
-// the page and JSON renderers, fed any bytes. Beyond "no crash, no undefined
+// libFuzzer target: the web page's query parser, the If-None-Match and
+// Accept-Encoding readers, the browser game's request paths and the page and
+// JSON renderers, fed any bytes. Beyond "no crash, no undefined
 // behaviour" it checks that an accepted query is within its bounds and
 // survives its own link, that no name adds markup to the page (it must hold
 // exactly as many < > " ' as the same page with a harmless name of the same
@@ -12,6 +13,7 @@
 #include <string_view>
 
 #include "server/web/page_query.h"
+#include "server/web/play_files.h"
 #include "server/web/score_json.h"
 #include "server/web/web_headers.h"
 #include "server/web/web_page.h"
@@ -20,7 +22,7 @@ namespace {
 
 std::string EveryView(const std::string& name) {
     const RankedRow row{3, name, 100, 0, 1, 0, 0, true, 5};
-    return RenderScorePage({{1, ""}, 1, {row}}) + RenderScorePage({{1, name}, 1, {row}}) +
+    return RenderScorePage({{1, ""}, 1, {row}, false, true}) + RenderScorePage({{1, name}, 1, {row}}) +
            RenderMessagePage(name, name);
 }
 
@@ -49,6 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string tag = WebEtag(bytes, WebContent::page, {});
     if (!EtagMatches(tag, tag)) std::abort();  // any stamp gives a well-formed tag
     (void)EtagMatches(bytes, tag);
+    (void)AcceptsGzip(bytes);
+    if (PlayFiles().Answer(bytes, true, bytes).status != 404) std::abort();  // nothing loaded, nothing served
 
     if (!bytes.empty() && bytes.size() <= 256) {
         const std::string name(bytes);

@@ -31,6 +31,14 @@ for file in /usr/share/munchet/data/ghost.png /usr/lib/systemd/system/munchet-sc
   /usr/share/man/man6/munchet.6 /usr/share/doc/munchet/copyright; do
   [ -f "$file" ] || { echo "check_deb: $file is missing" >&2; exit 1; }
 done
+# The browser game goes in when the build named its files.
+web=$(sed -n 's/^MUNCHET_WEB_FILES:[A-Z]*=//p' "$build/CMakeCache.txt")
+for name in index.html munchet.wasm; do
+  if [ -n "$web" ] && [ -f "$web/$name" ] && [ ! -f "/usr/share/munchet/web/$name" ]; then
+    echo "check_deb: /usr/share/munchet/web/$name is missing" >&2
+    exit 1
+  fi
+done
 
 dpkg -r munchet
 trap - EXIT

@@ -24,6 +24,23 @@ set(munchet_generated "${CMAKE_BINARY_DIR}/packaging")
 
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/data/" DESTINATION "${MUNCHET_INSTALL_DATA_ROOT}/data")
 
+# The game built for the browser, which munchet-scores serves at /play/ from
+# here by default. Built apart (its own toolchain), so it is named, not made.
+set(MUNCHET_WEB_FILES "" CACHE PATH "Folder of the browser game's built files to install for munchet-scores; empty: none")
+if(MUNCHET_WEB_FILES)
+  if(NOT IS_DIRECTORY "${MUNCHET_WEB_FILES}")
+    message(STATUS "MUNCHET_WEB_FILES: ${MUNCHET_WEB_FILES} is not there yet; installed only if it is by then")
+  endif()
+  # Read when installing, as the folder is filled after configuring; the
+  # server serves plain names at its top only, so only those go in.
+  install(CODE "
+    file(GLOB munchet_web_files LIST_DIRECTORIES false \"${MUNCHET_WEB_FILES}/*\")
+    list(FILTER munchet_web_files INCLUDE REGEX \"/[A-Za-z0-9_-][A-Za-z0-9._-]*$\")
+    if(munchet_web_files)
+      file(INSTALL \${munchet_web_files} DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${MUNCHET_INSTALL_DATA_ROOT}/web\")
+    endif()")
+endif()
+
 configure_file("${munchet_packaging_dir}/munchet.desktop.in" "${munchet_generated}/${MUNCHET_APP_ID}.desktop" @ONLY)
 configure_file("${munchet_packaging_dir}/munchet.metainfo.xml.in" "${munchet_generated}/${MUNCHET_APP_ID}.metainfo.xml" @ONLY)
 install(FILES "${munchet_generated}/${MUNCHET_APP_ID}.desktop" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")

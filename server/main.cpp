@@ -167,6 +167,7 @@ int main(int argc, char** argv) {
     config.nameBlocklist = options.nameBlocklist;
     config.verifyCpuPerClientMinute = std::chrono::milliseconds(options.verifyClientCpuMs);
     config.minBodyBytesPerSecond = static_cast<std::size_t>(options.minUploadRate);
+    config.playFiles = options.playFiles;
     ScoreServer server(*store, config);
     const int port = server.Start(options.host, options.port, &error);
     if (port < 0) {

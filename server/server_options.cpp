@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
 #include "replay/replay_file.h"
@@ -21,6 +23,15 @@ bool ParseBoundedInt(std::string_view text, int low, int high, int& value) {
 }  // namespace
 
 int CoreCount() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
+
+// MUNCHET_DATA_FROM_BIN is set by the install rules, which put both; a path
+// from the prefix would miss when the package is made for another prefix.
+std::string InstalledPlayFiles() {
+    std::error_code code;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", code);
+    if (code) return {};
+    return (executable.parent_path() / MUNCHET_DATA_FROM_BIN / "web").lexically_normal().string();
+}
 
 bool ParseListenAddress(std::string_view text, std::string& host, int& port) {
     std::string_view hostPart;
@@ -68,7 +79,7 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
             arg == "--verify-cpu-ms" || arg == "--verify-queue" || arg == "--verify-threads" ||
             arg == "--admin-listen" || arg == "--admin-port-file" || arg == "--tls-cert" ||
             arg == "--tls-key" || arg == "--name-blocklist" || arg == "--verify-client-cpu-ms" ||
-            arg == "--min-upload-rate";
+            arg == "--min-upload-rate" || arg == "--play-files";
         if (!takesValue) {
             error = "unknown option: " + std::string(arg);
             return false;
@@ -129,6 +140,8 @@ bool ParseServerOptions(const std::vector<std::string_view>& args, ServerOptions
         } else if (arg == "--name-blocklist") {
             ok = !value.empty();
             options.nameBlocklist = value;
+        } else if (arg == "--play-files") {
+            options.playFiles = value;  // empty: none
         } else if (arg == "--port-file") {
             ok = !value.empty();
             options.portFile = value;
@@ -196,6 +209,10 @@ std::string ServerUsage() {
            "  --name-blocklist PATH  refuse (400) names holding a word of the file PATH, one\n"
            "                       a line, compared without case or look-alikes (0 for o);\n"
            "                       read again when it changes\n"
+           "  --play-files DIR     serve the game built for the browser at /play/ from the\n"
+           "                       files of DIR, read once at start-up, and link to it from\n"
+           "                       the web page (default: share/munchet/web of the\n"
+           "                       installation; a missing folder, or \"\", serves none)\n"
            "  --port-file PATH     write the bound port to PATH once listening\n"
            "  --admin-listen HOST:PORT  serve /healthz, /readyz and /metrics (Prometheus)\n"
            "                       there, apart from the public port (off by default;\n"

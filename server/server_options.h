@@ -8,6 +8,10 @@
 // The processor cores this machine has, at least 1.
 int CoreCount();
 
+// Where the package puts the game built for the browser: share/munchet/web
+// beside the bin/ holding this program, wherever it was installed.
+std::string InstalledPlayFiles();
+
 struct ServerOptions {
     std::string host = "127.0.0.1";  // address to listen on (IPv6 without brackets)
     int port = 8642;                 // 0: any free port
@@ -49,6 +53,8 @@ struct ServerOptions {
     bool requireReplay = false;
     // Words no name may hold (name_blocklist.h); empty: none.
     std::string nameBlocklist;
+    // The browser game's files, served at /play/; a missing folder serves none.
+    std::string playFiles = InstalledPlayFiles();
     // If set, copy this SQLite file into the PostgreSQL database and exit.
     std::string importSqlite;
     bool help = false;

@@ -12,6 +12,11 @@ MHD_Result ConnectionAnswers::Web(Connection& connection, const WebReply& reply)
     return QueueWebReply(connection.handle, reply, stopping);
 }
 
+MHD_Result ConnectionAnswers::Play(Connection& connection, const PlayReply& reply) {
+    Replying(connection, reply.status);
+    return QueuePlayReply(connection.handle, reply, stopping);
+}
+
 void ConnectionAnswers::Replying(Connection& connection, int status) {
     connection.status = status;
     connections.Replying(connection.entry, Connection::Clock::now());

@@ -8,6 +8,7 @@
 
 #include "server/http/connection_table.h"
 #include "server/http/served_connection.h"
+#include "server/web/play_files.h"
 
 class ConnectionAnswers {
 public:
@@ -17,6 +18,7 @@ public:
 
     MHD_Result Text(Connection& connection, const ScoreReply& reply);
     MHD_Result Web(Connection& connection, const WebReply& reply);
+    MHD_Result Play(Connection& connection, const PlayReply& reply);
     // For an answer shared by many connections, queued by the caller.
     void Replying(Connection& connection, int status);
 

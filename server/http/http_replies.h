@@ -7,6 +7,7 @@
 #include <microhttpd.h>
 
 #include "server/http/score_service.h"
+#include "server/web/play_files.h"
 #include "server/web/web_reply.h"
 
 // A plain-text reply, never cached.
@@ -15,3 +16,7 @@ MHD_Result QueueTextReply(MHD_Connection* handle, const ScoreReply& reply, bool 
 // The web page's, the JSON twin's, the stylesheet's or a replay file's
 // reply, with its headers and tag.
 MHD_Result QueueWebReply(MHD_Connection* handle, const WebReply& reply, bool close);
+
+// A reply under /play/, its body sent from the PlayFiles that made it
+// (uncopied: they outlive the daemon).
+MHD_Result QueuePlayReply(MHD_Connection* handle, const PlayReply& reply, bool close);

@@ -103,6 +103,7 @@ public:
         }
         listenFd = OpenListenSocket(host, port, error);
         if (listenFd < 0) return -1;
+        LoadPlayFiles();
         screen.Start(store, config.screenPeriod, [this](std::string_view line) { Log(line); });
         std::string stampError;
         if (!cache.RefreshStamp(store, stampError)) Log("cannot read the change stamp: " + stampError);
@@ -183,6 +184,15 @@ public:
     std::uint64_t Commits() const { return queue ? queue->Commits() : 0; }
 
 private:
+    // The scores are served without the game rather than not at all.
+    void LoadPlayFiles() {
+        if (config.playFiles.empty()) return;
+        std::string problem;
+        service.playLinks = play.Load(config.playFiles, problem);
+        Log(service.playLinks ? "serving the browser game at /play/ from " + config.playFiles
+                              : "not serving the browser game at /play/: " + problem);
+    }
+
     void WaitUntilQuiet(Clock::duration limit) const {
         const auto until = Clock::now() + limit;
         while (connections.BusyCount() > 0 && Clock::now() < until) std::this_thread::sleep_for(5ms);
@@ -297,6 +307,10 @@ private:
                 return self.storeRoutes->ServeReplay(*connection);
             case ScoreDecision::Kind::start:
                 return self.storeRoutes->RecordStart(*connection);
+            case ScoreDecision::Kind::play:
+                return self.answers.Play(
+                    *connection, self.play.Answer(connection->decision.playRest, connection->gzipAccepted,
+                                                  connection->ifNoneMatch));
             case ScoreDecision::Kind::replay:
             case ScoreDecision::Kind::reply:
                 break;
@@ -319,11 +333,15 @@ private:
         connection.decision = service.Handle(facts, connection.client, RateLimiter::Clock::now(),
                                              static_cast<std::int64_t>(std::time(nullptr)));
         connection.stage = Stage::decided;
-        if (connection.decision.kind == ScoreDecision::Kind::web) {
+        const ScoreDecision::Kind kind = connection.decision.kind;
+        if (kind == ScoreDecision::Kind::web || kind == ScoreDecision::Kind::play) {
             const char* tags =
                 MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH);
             connection.ifNoneMatch = tags ? tags : "";
         }
+        const char* codings =
+            MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_ACCEPT_ENCODING);
+        connection.gzipAccepted = kind == ScoreDecision::Kind::play && codings && AcceptsGzip(codings);
         const char* length =
             MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
         return (length && std::strcmp(length, "0") != 0) ||
@@ -385,6 +403,7 @@ private:
     SubmissionScreen screen;
     RateLimiter ticketLimiter;         // ticket.php and start.php
     std::unique_ptr<TicketMint> mint;  // null when the store keeps no key
+    PlayFiles play;                    // before the daemon, whose replies point into it
     ScoreService service;
     TableReply tableReply;  // before cache, whose listener publishes into it
     TableCache cache;

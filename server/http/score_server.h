@@ -51,6 +51,11 @@ struct ScoreServerConfig {
     std::function<void(std::string_view)> log = {};  // receives each log line; empty: stderr
     ServerMetrics* metrics = nullptr;                // borrowed, outlives the server; null: nothing counted
     bool tls = false;  // HTTPS, with the pair LoadTlsCertificate holds (tls_certificate.h)
+    // The folder of the game built for the browser, served at /play/ and read
+    // once at Start (play_files.h); empty: none. Without it (or with a folder
+    // that cannot be served, which is logged), /play/ is 404 and the page
+    // does not link to it.
+    std::string playFiles;
 };
 
 // Serves one ScoreStore, which it borrows and which must outlive it.

@@ -87,9 +87,21 @@ unsigned MethodOf(std::string_view method) {
     return 0;
 }
 
+// What follows "/play" in target, query included, when its path is the
+// browser game's folder or below it, at either root.
+std::optional<std::string_view> PlayRestOf(std::string_view target) {
+    if (target.starts_with(gameFolder) && target.substr(gameFolder.size()).starts_with(playFolder))
+        target.remove_prefix(gameFolder.size());
+    if (!target.starts_with(playFolder)) return std::nullopt;
+    const std::string_view rest = target.substr(playFolder.size());
+    if (!rest.empty() && rest.front() != '/' && rest.front() != '?') return std::nullopt;
+    return rest;
+}
+
 // unixTime: a board of this week or today is the one holding this moment.
-ScoreDecision WebDecision(WebContent content, std::string_view query, std::int64_t unixTime) {
+ScoreDecision WebDecision(WebContent content, std::string_view query, std::int64_t unixTime, bool playLinks) {
     ScoreDecision decision{ScoreDecision::Kind::web, {}, {}, {content, {}, {}}};
+    decision.web.playLinks = playLinks;
     if (content == WebContent::style) return decision;  // one stylesheet, whatever the query
     PageQueryResult parsed = ParsePageQuery(query);
     if (parsed.query) {
@@ -122,16 +134,22 @@ ScoreDecision ScoreService::Handle(const RequestFacts& request, std::string_view
     const bool hasQuery = question != std::string_view::npos;
     const std::string_view query = hasQuery ? target.substr(question + 1) : std::string_view();
 
+    if (const std::optional<std::string_view> rest = PlayRestOf(target)) {
+        if (method != Method::get && method != Method::head) return Reply(404, "not found\n");
+        ScoreDecision decision{ScoreDecision::Kind::play, {}, {}, {}};
+        decision.playRest = *rest;
+        return decision;
+    }
     const RouteEntry* route = EntryOf(path);
     if (!route || (route->methods & method) == 0) return Reply(404, "not found\n");
     const bool post = method == Method::post;
     switch (route->route) {
         case Route::page:
-            return WebDecision(WebContent::page, query, unixTime);
+            return WebDecision(WebContent::page, query, unixTime, playLinks);
         case Route::json:
-            return WebDecision(WebContent::json, query, unixTime);
+            return WebDecision(WebContent::json, query, unixTime, playLinks);
         case Route::style:
-            return WebDecision(WebContent::style, query, unixTime);
+            return WebDecision(WebContent::style, query, unixTime, playLinks);
         case Route::table:
             return {ScoreDecision::Kind::table, {}, {}, {}};
         case Route::replay:

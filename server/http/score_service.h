@@ -29,6 +29,9 @@ inline constexpr std::string_view startPath = "/hosted/vlkn/scores/pr/start.php"
 // the page, "api/scores" and "style.css" below either its JSON twin and its
 // stylesheet. GET and HEAD both; no other method.
 inline constexpr std::string_view gameFolder = "/hosted/vlkn/scores/pr";
+// The game built for the browser (play_files.h): "/play", and what is below
+// it, at the root and under gameFolder alike. GET and HEAD.
+inline constexpr std::string_view playFolder = "/play";
 
 // What a path is, as the one table of the server's routes says: the web page,
 // its JSON twin and stylesheet, and the game's view.php, replay.php,
@@ -61,6 +64,7 @@ struct ScoreDecision {
         replay,    // take the body, a replay of the game in `row`: verify it, store it
         download,  // send the bytes of replay `replayId`
         start,     // record that the game of ticket `ticketId` (checked genuine) begins now
+        play,      // answer from the browser game's files: PlayFiles::Answer(playRest, ...)
     };
     Kind kind = Kind::reply;
     ScoreReply reply;
@@ -68,6 +72,7 @@ struct ScoreDecision {
     WebRequest web;              // for web
     std::int64_t replayId = 0;   // for download: > 0
     std::uint64_t ticketId = 0;  // for start
+    std::string playRest{};      // for play: the raw target after ".../play", query included
 };
 
 // Borrows the limiters, the mint and the screen, which must outlive it.
@@ -79,6 +84,7 @@ struct ScoreService {
     // while either is missing.
     RateLimiter* ticketLimiter = nullptr;
     TicketMint* mint = nullptr;
+    bool playLinks = false;  // the browser game is served: the web page links to it
 
     // client: the address the request is counted and recorded under.
     // now: for the rate limit; unixTime: seconds since 1970, stored with a row.

@@ -47,7 +47,8 @@ struct Connection {
     Stage stage = Stage::arrived;
     ScoreDecision decision;
     std::atomic<bool> stored{false};
-    std::string ifNoneMatch;  // for the web page: the header's value, "" when absent
+    std::string ifNoneMatch;    // for the web page and /play/: the header's value, "" when absent
+    bool gzipAccepted = false;  // for /play/: Accept-Encoding takes gzip
     WebReply webReply;
     std::string body;            // a replay's bytes as they arrive
     std::size_t bodyLength = 0;  // its Content-Length, counted against the replay budget

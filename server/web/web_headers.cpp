@@ -65,7 +65,8 @@ std::vector<WebHeader> WebHeaders(WebContent content) {
     return headers;
 }
 
-std::string WebEtag(std::string_view changeStamp, WebContent content, const PageQuery& query) {
+std::string WebEtag(std::string_view changeStamp, WebContent content, const PageQuery& query,
+                    bool playLinks) {
     Fnv1a stampHash;
     stampHash.Add(changeStamp);
     Fnv1a queryHash;
@@ -77,6 +78,8 @@ std::string WebEtag(std::string_view changeStamp, WebContent content, const Page
     // A board's period is part of the view: today's page is another page tomorrow.
     queryHash.Add({"\0", 1});
     queryHash.Add(std::to_string(static_cast<int>(query.board)) + ":" + std::to_string(query.periodStart));
+    // A server restarted with or without the game serves another page.
+    if (playLinks) queryHash.Add({"\0play", 5});
     std::string tag = "\"";
     AppendHex(tag, stampHash.hash);
     tag += '-';
@@ -85,11 +88,15 @@ std::string WebEtag(std::string_view changeStamp, WebContent content, const Page
     return tag;
 }
 
-std::string StyleEtag() {
-    Fnv1a styleHash;
-    styleHash.Add(StyleSheet());
-    std::string tag = "\"css-";
-    AppendHex(tag, styleHash.hash);
+std::string StyleEtag() { return BodyEtag("css", StyleSheet()); }
+
+std::string BodyEtag(std::string_view kind, std::string_view body) {
+    Fnv1a bodyHash;
+    bodyHash.Add(body);
+    std::string tag = "\"";
+    tag += kind;
+    tag += '-';
+    AppendHex(tag, bodyHash.hash);
     tag += '"';
     return tag;
 }

@@ -27,11 +27,17 @@ std::vector<WebHeader> WebHeaders(WebContent content);
 // changeStamp: the store's stamp (ScoreStore::ReadChangeStamp), which differs
 // whenever the stored rows differ, across server restarts too; any bytes, as
 // only its hash enters the tag. The same stamp and query give the same tag,
-// and the kind and the query (page, name) are part of it.
-std::string WebEtag(std::string_view changeStamp, WebContent content, const PageQuery& query);
+// and the kind, the query (page, name) and whether the page links to the
+// browser game are part of it.
+std::string WebEtag(std::string_view changeStamp, WebContent content, const PageQuery& query,
+                    bool playLinks = false);
 
 // The entity tag of StyleSheet(): changes with its text.
 std::string StyleEtag();
+
+// A strong entity tag, quotes included, for fixed bytes: kind (plain
+// letters) then a hash of body, so it changes with them.
+std::string BodyEtag(std::string_view kind, std::string_view body);
 
 // True when the If-None-Match header value names etag, by the weak comparison
 // that header calls for ("W/" ignored), or is "*". A malformed, over-long

@@ -157,7 +157,7 @@ void AppendNumberCell(std::string& out, std::string_view cssClass, std::int64_t 
     out += "</td>";
 }
 
-void AppendRow(std::string& out, const RankedRow& row, bool replayColumn) {
+void AppendRow(std::string& out, const RankedRow& row, bool replayColumn, bool playLinks) {
     out += "<tr>";
     AppendNumberCell(out, "rank num", row.rank);
     out += "<th scope=\"row\" class=\"name\">";
@@ -198,6 +198,12 @@ void AppendRow(std::string& out, const RankedRow& row, bool replayColumn) {
             out += ReplayLink(*row.replayId);
             out += "\" download>replay</a>";
         }
+        // Only a proven game is worth watching as the way its score was made.
+        if (playLinks && row.verified && row.replayId) {
+            out += " <a href=\"";
+            out += WatchLink(*row.replayId);
+            out += "\">Watch</a>";
+        }
         out += "</td>";
     }
     out += "</tr>\n";
@@ -236,7 +242,7 @@ void AppendTable(std::string& out, const ScorePage& page) {
     AppendHeaderCell(out, "date wide", "Date (UTC)");
     if (replayColumn) AppendHeaderCell(out, "replay", "Replay");
     out += "</tr></thead>\n<tbody>\n";
-    for (const RankedRow& row : page.rows) AppendRow(out, row, replayColumn);
+    for (const RankedRow& row : page.rows) AppendRow(out, row, replayColumn, page.playLinks);
     out += "</tbody>\n</table>\n";
 }
 
@@ -290,6 +296,10 @@ std::string ReplayLink(std::int64_t replayId) {
     return std::string(replayPath) + "?id=" + std::to_string(replayId);
 }
 
+std::string WatchLink(std::int64_t replayId) {
+    return std::string(playLink) + "?watch=" + std::to_string(replayId);
+}
+
 std::int64_t PageCount(std::int64_t totalRows) {
     if (totalRows <= webPageSize) return 1;
     return (totalRows - 1) / webPageSize + 1;
@@ -299,6 +309,11 @@ std::string RenderScorePage(const ScorePage& page) {
     std::string out;
     out.reserve(4096 + page.rows.size() * 512);
     AppendHead(out, PageTitle(page.query), std::string(apiLink) + PageLink(page.query));
+    if (page.playLinks) {
+        out += "<p class=\"play\"><a href=\"";
+        out += playLink;
+        out += "\">Play</a> the game in your browser, no install needed.</p>\n";
+    }
     AppendSearchForm(out, page.query.name);
     AppendBoards(out, page);
     AppendTotalLine(out, page);

@@ -20,6 +20,8 @@ inline constexpr std::string_view styleLink = "style.css";
 inline constexpr std::string_view apiLink = "api/scores";  // the JSON twin, same query
 // Replays live in the game's folder only, which every root reaches.
 inline constexpr std::string_view replayPath = "/hosted/vlkn/scores/pr/replay.php";
+// The browser game, served below either root; "?watch=N" plays replay N.
+inline constexpr std::string_view playLink = "play/";
 
 // One page of the table, or of one player's rows.
 struct ScorePage {
@@ -28,10 +30,15 @@ struct ScorePage {
     std::vector<RankedRow> rows;  // the rows of query.page in rank order: at most webPageSize
     // A weekly or daily board of the week or day under way (query resolved).
     bool currentPeriod = false;
+    // The browser game is served: a link to play it, and one to watch each
+    // verified row's game.
+    bool playLinks = false;
 };
 
 // The download link of a replay: replayPath + "?id=N". Needs no escaping.
 std::string ReplayLink(std::int64_t replayId);
+// The browser game playing replay replayId: playLink + "?watch=N". Needs no escaping.
+std::string WatchLink(std::int64_t replayId);
 
 // Pages needed for totalRows rows: at least 1, so an empty table has a first page.
 std::int64_t PageCount(std::int64_t totalRows);

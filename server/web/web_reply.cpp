@@ -39,7 +39,7 @@ std::optional<WebReply> AnswerWithoutStore(const WebRequest& request, std::strin
     }
     if (!request.error.empty()) return Failure(400, request.content, "Bad request", request.error);
     if (changeStamp.empty() || ifNoneMatch.empty()) return std::nullopt;
-    std::string tag = WebEtag(changeStamp, request.content, request.query);
+    std::string tag = WebEtag(changeStamp, request.content, request.query, request.playLinks);
     if (!EtagMatches(ifNoneMatch, tag)) return std::nullopt;
     WebReply reply = Reply(304, request.content, {});
     reply.etag = std::move(tag);
@@ -59,11 +59,11 @@ WebReply AnswerFromStore(const WebRequest& request, std::string_view changeStamp
     const bool current = query.board != Board::all &&
                          query.periodStart == (query.board == Board::week ? WeekStart(request.unixTime)
                                                                           : DayStart(request.unixTime));
-    const ScorePage page{query, read.total, std::move(read.rows), current};
+    const ScorePage page{query, read.total, std::move(read.rows), current, request.playLinks};
     WebReply reply =
         Reply(200, request.content,
               request.content == WebContent::json ? RenderScoreJson(page) : RenderScorePage(page));
-    if (!changeStamp.empty()) reply.etag = WebEtag(changeStamp, request.content, query);
+    if (!changeStamp.empty()) reply.etag = WebEtag(changeStamp, request.content, query, request.playLinks);
     return reply;
 }
 
@@ -78,7 +78,10 @@ WebReply ReplayDownloadFromStore(std::int64_t id, ScoreStore& store, std::string
     } else {
         reply = {200,
                  {{"Content-Type", "application/octet-stream"},
-                  {"Content-Disposition", "attachment; filename=\"munchet.replay\""}},
+                  {"Content-Disposition", "attachment; filename=\"munchet.replay\""},
+                  // The browser game fetches it from a cross-origin isolated
+                  // page; no other site need read it.
+                  {"Cross-Origin-Resource-Policy", "same-origin"}},
                  {},
                  std::move(*bytes)};
     }

@@ -18,6 +18,7 @@ struct WebRequest {
     PageQuery query;            // the view asked for; meaningful when error is empty
     std::string_view error;     // why the query was refused (static storage); empty: it is valid
     std::int64_t unixTime = 0;  // when it arrived, seconds since 1970 UTC: which week and day are current
+    bool playLinks = false;     // the page links to the browser game (play_files.h)
 };
 
 struct WebReply {

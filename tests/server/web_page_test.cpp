@@ -15,13 +15,14 @@ RankedRow Row(std::int64_t rank, std::string name) {
     return {rank, std::move(name), 30249, 2, 3, 17, 1769860800, false, {}};
 }
 
-// Every view a name can reach: a row with its search link, the search box,
-// the title and the total line of a search, and a message page.
+// Every view a name can reach: a row with its search link (and the links to
+// its game), the search box, the title and the total line of a search, and a
+// message page.
 std::string EveryViewOf(const std::string& name) {
     RankedRow row = Row(4, name);
     row.verified = true;
     row.replayId = 9;
-    return RenderScorePage({{1, ""}, 1, {row}}) + RenderScorePage({{2, name}, 30, {row}}) +
+    return RenderScorePage({{1, ""}, 1, {row}, false, true}) + RenderScorePage({{2, name}, 30, {row}}) +
            RenderMessagePage(name, name);
 }
 
