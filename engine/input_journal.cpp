@@ -2,6 +2,8 @@
 
 #include <bit>
 
+#include "engine/bit_cast.h"
+
 namespace {
 
 enum Flag : std::uint8_t { HeldChanged = 1, KeyPressed = 2, CharTyped = 4, TimeChanged = 8, KnownFlags = 15 };
@@ -10,7 +12,7 @@ enum Flag : std::uint8_t { HeldChanged = 1, KeyPressed = 2, CharTyped = 4, TimeC
 // before the first reallocation.
 constexpr std::size_t InitialCapacity = 64 * 1024;
 
-std::uint32_t BitsOf(float value) { return std::bit_cast<std::uint32_t>(value); }
+std::uint32_t BitsOf(float value) { return BitCast<std::uint32_t>(value); }
 
 }  // namespace
 
@@ -103,7 +105,7 @@ JournalReader::Result JournalReader::Next(FrameInput& out) {
         if (!take(4)) return fail("cut short in its frame time");
         std::uint32_t bits = 0;
         for (int shift = 0; shift < 32; shift += 8) bits |= std::uint32_t{in[at++]} << shift;
-        frame.frameTime = std::bit_cast<float>(bits);
+        frame.frameTime = BitCast<float>(bits);
         // NaN fails too.
         if (!(frame.frameTime >= MinFrameDelta && frame.frameTime <= MaxFrameDelta))
             return fail("frame time out of bounds");
