@@ -13,12 +13,12 @@ std::int64_t Nanoseconds(double milliseconds) { return static_cast<std::int64_t>
 void StepLoop(void* loop) { static_cast<WebLoop*>(loop)->Step(); }
 
 EM_BOOL OnVisibility(int, const EmscriptenVisibilityChangeEvent* event, void* loop) {
-    static_cast<WebLoop*>(loop)->hidden = event->hidden;
+    static_cast<WebLoop*>(loop)->SetHidden(event->hidden);
     return false;
 }
 
 EM_BOOL OnFocus(int type, const EmscriptenFocusEvent*, void* loop) {
-    static_cast<WebLoop*>(loop)->focused = type == EMSCRIPTEN_EVENT_FOCUS;
+    static_cast<WebLoop*>(loop)->SetFocused(type == EMSCRIPTEN_EVENT_FOCUS);
     return false;
 }
 
@@ -49,7 +49,7 @@ WebLoop::~WebLoop() {
 void WebLoop::Run() {
     EmscriptenVisibilityChangeEvent visibility{};
     if (emscripten_get_visibility_status(&visibility) == EMSCRIPTEN_RESULT_SUCCESS)
-        hidden = visibility.hidden;
+        SetHidden(visibility.hidden);
     emscripten_set_visibilitychange_callback(this, false, OnVisibility);
     emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, false, OnFocus);
     emscripten_set_focus_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, false, OnFocus);
@@ -65,9 +65,6 @@ void WebLoop::Step() {
     const std::int64_t sinceLastStep = now - lastStep;
     lastStep = now;
     if (hidden || !focused) {
-        // The keyboard's releases go elsewhere meanwhile.
-        if (!paused) backend.keyboard.ReleaseAll();
-        paused = true;
         // The music's glides go on while the game waits.
         backend.AdvanceSound(BoundFrameTime(static_cast<float>(static_cast<double>(sinceLastStep) * 1e-9)));
         return;
@@ -98,6 +95,23 @@ void WebLoop::Step() {
     }
     // Still behind: the backlog is dropped, and the next frame is told a period.
     if (clock.deadline <= now) clock.Start(now + clock.period, engine.fps);
+}
+
+void WebLoop::SetHidden(bool tabHidden) {
+    hidden = tabHidden;
+    NoticeAway();
+}
+
+void WebLoop::SetFocused(bool windowFocused) {
+    focused = windowFocused;
+    NoticeAway();
+}
+
+void WebLoop::NoticeAway() {
+    if (paused || (!hidden && focused)) return;
+    paused = true;
+    // The keyboard's releases go elsewhere meanwhile.
+    backend.keyboard.ReleaseAll();
 }
 
 void WebLoop::End() {

@@ -25,21 +25,26 @@ struct WebLoop {
     void Run();
     // One animation frame.
     void Step();
+    // The tab was hidden or shown, the window lost or got the focus. Taken
+    // at once: a hidden tab gets no animation frames to notice it in.
+    void SetHidden(bool tabHidden);
+    void SetFocused(bool windowFocused);
 
     // Frames run in one animation frame at most.
     static constexpr int MostFramesPerStep = 4;
 
-    bool hidden = false;   // the tab is not shown
-    bool focused = true;   // only a blur takes it away, so a page never told runs
-    bool paused = false;   // the last step ran no frame for either
-    bool running = false;  // the browser calls Step
-
 private:
     void End();
+    // Stops the game while it is away: keys let go, the clock restarted on return.
+    void NoticeAway();
 
     EngineImpl& engine;
     WebBackend& backend;
     FrameClock clock;
     std::int64_t lastStep = 0;
+    bool hidden = false;   // the tab is not shown
+    bool focused = true;   // only a blur takes it away, so a page never told runs
+    bool paused = false;   // away since the last frame run
+    bool running = false;  // the browser calls Step
     int frames = 0;
 };
