@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "engine/engine.h"
-#include "engine/web/web_key_names.h"
+#include "engine/key_names.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* event, void* data) {
 
 std::vector<std::string> WebKeyboard::Bind(const KeyRebindings& bindings) {
     map = KeyCodeMap();
-    std::vector<std::string> problems = map.Bind(bindings, PhysicalKeyNamedOnWeb);
+    std::vector<std::string> problems = map.Bind(bindings, PhysicalKeyByName);
     keys = FrameKeyboard(map);
     return problems;
 }

@@ -17,7 +17,7 @@ struct WebKeyboard {
     ~WebKeyboard() { Stop(); }
 
     // Applies the bindings (named by label or KeyboardEvent.code,
-    // engine/web/web_key_names.h); one line per refused binding.
+    // engine/key_names.h); one line per refused binding.
     std::vector<std::string> Bind(const KeyRebindings& bindings);
     // Listens to the window's key events until Stop.
     void Listen();

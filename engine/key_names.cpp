@@ -1,4 +1,4 @@
-#include "engine/web/web_key_names.h"
+#include "engine/key_names.h"
 
 #include <cstring>
 #include <string>
@@ -113,7 +113,7 @@ int PhysicalKeyOfCode(const char* code) {
     return PhysicalKey::Unknown;
 }
 
-int PhysicalKeyNamedOnWeb(const char* name) {
+int PhysicalKeyByName(const char* name) {
     if (!name || !*name) return PhysicalKey::Unknown;
     for (const KeyName& key : Names())
         if (SameIgnoringCase(key.label, name) || SameIgnoringCase(key.code, name)) return key.physicalKey;
