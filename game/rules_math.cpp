@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "engine/bit_cast.h"
 #include "game/rules_math_hard_cases.h"
 
 namespace {
@@ -18,7 +19,7 @@ constexpr std::uint64_t twoOverPi[4] = {0xa2f9836e4e441529ULL, 0xfc2757d1f534ddc
                                         0xfe5163abdebbc561ULL};
 
 // 2^n for n in [-1022, 1023], exactly.
-double PowerOfTwo(int n) { return std::bit_cast<double>(static_cast<std::uint64_t>(1023 + n) << 52); }
+double PowerOfTwo(int n) { return BitCast<double>(static_cast<std::uint64_t>(1023 + n) << 52); }
 
 // x as (quarter + t) quarter turns, |t| <= 1/2: x = (quarter + t) * pi / 2.
 struct QuarterTurns {
@@ -117,9 +118,9 @@ constexpr std::uint32_t belowTiny = 0x39800000u;  // 2^-12
 // log2(x) for positive finite x: x = m * 2^e with m in [sqrt(1/2), sqrt(2)),
 // log2(m) = 2 / ln 2 * atanh(s) with s = (m - 1) / (m + 1), |s| < 0.172.
 double Log2(double x) {
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
+    const std::uint64_t bits = BitCast<std::uint64_t>(x);
     int e = static_cast<int>(bits >> 52) - 1023;
-    double m = std::bit_cast<double>((bits & 0xfffffffffffffULL) | 0x3ff0000000000000ULL);
+    double m = BitCast<double>((bits & 0xfffffffffffffULL) | 0x3ff0000000000000ULL);
     if (m > 0x1.6a09e667f3bcdp+0) {
         m = m * 0.5;
         e = e + 1;
@@ -179,7 +180,7 @@ const Case* FindHardCase(const std::array<Case, N>& table, decltype(Case::input)
 }  // namespace
 
 double RulesSinApprox(float x) {
-    const std::uint32_t bits = std::bit_cast<std::uint32_t>(x);
+    const std::uint32_t bits = BitCast<std::uint32_t>(x);
     const std::uint32_t absBits = bits & absMask;
     const double xd = x;
     if (absBits >= infinityBits) return xd - xd;
@@ -191,7 +192,7 @@ double RulesSinApprox(float x) {
 }
 
 double RulesCosApprox(float x) {
-    const std::uint32_t absBits = std::bit_cast<std::uint32_t>(x) & absMask;
+    const std::uint32_t absBits = BitCast<std::uint32_t>(x) & absMask;
     const double xd = x;
     if (absBits >= infinityBits) return xd - xd;
     if (absBits < belowTiny) {
@@ -203,38 +204,37 @@ double RulesCosApprox(float x) {
 }
 
 double FrictionPowerApprox(float base, float dt) {
-    const std::uint32_t baseBits = std::bit_cast<std::uint32_t>(base);
+    const std::uint32_t baseBits = BitCast<std::uint32_t>(base);
     if (baseBits == 0 || baseBits >= infinityBits) return std::numeric_limits<double>::quiet_NaN();
     if (base == 1.0f) return 1.0;  // even for infinite dt
     return Exp2(Log2(base) * static_cast<double>(dt));
 }
 
 float RulesSin(float x) {
-    const std::uint32_t bits = std::bit_cast<std::uint32_t>(x);
+    const std::uint32_t bits = BitCast<std::uint32_t>(x);
     if (const auto* hard = FindHardCase(sinHardCases, bits & absMask)) {
-        const float magnitude = std::bit_cast<float>(hard->result);
+        const float magnitude = BitCast<float>(hard->result);
         return (bits & absMask) == bits ? magnitude : -magnitude;
     }
     return static_cast<float>(RulesSinApprox(x));
 }
 
 float RulesCos(float x) {
-    if (const auto* hard = FindHardCase(cosHardCases, std::bit_cast<std::uint32_t>(x) & absMask))
-        return std::bit_cast<float>(hard->result);
+    if (const auto* hard = FindHardCase(cosHardCases, BitCast<std::uint32_t>(x) & absMask))
+        return BitCast<float>(hard->result);
     return static_cast<float>(RulesCosApprox(x));
 }
 
 float FrictionPower(float base, float dt) {
-    const std::uint64_t key = (static_cast<std::uint64_t>(std::bit_cast<std::uint32_t>(base)) << 32) |
-                              std::bit_cast<std::uint32_t>(dt);
+    const std::uint64_t key =
+        (static_cast<std::uint64_t>(BitCast<std::uint32_t>(base)) << 32) | BitCast<std::uint32_t>(dt);
     // Every food item asks for the same power in a frame: remember the last.
     // (The first key is a NaN base, whose power is NaN.)
     thread_local std::uint64_t lastKey = ~std::uint64_t{0};
     thread_local float lastResult = std::numeric_limits<float>::quiet_NaN();
     if (key == lastKey) return lastResult;
     const auto* hard = FindHardCase(powHardCases, key);
-    lastResult =
-        hard ? std::bit_cast<float>(hard->result) : static_cast<float>(FrictionPowerApprox(base, dt));
+    lastResult = hard ? BitCast<float>(hard->result) : static_cast<float>(FrictionPowerApprox(base, dt));
     lastKey = key;
     return lastResult;
 }
