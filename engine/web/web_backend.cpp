@@ -4,7 +4,7 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
-#include <cstdio>
+#include <string>
 
 #include "engine/engine_impl.h"
 #include "engine/web/web_loop.h"
