@@ -3,6 +3,7 @@
 #include <emscripten/html5.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -30,7 +31,9 @@ constexpr int StandardButtons[StandardButtonCount] = {
     static_cast<int>(PadButton::Guide),
 };
 
+// -1..1 as the pad layer's -32767..32767; whatever is no number, centred.
 std::int16_t AxisValue(double value) {
+    if (!std::isfinite(value)) return 0;
     return static_cast<std::int16_t>(std::clamp(value, -1.0, 1.0) * 32767.0);
 }
 
