@@ -38,6 +38,8 @@ EM_JS(int, WebAudioOpen, (), {
     window.addEventListener('keydown', audio.resume, true);
     window.addEventListener('pointerdown', audio.resume, true);
     Module.munchetAudio = audio;
+    // "suspended" until the browser lets the page sound, then "running".
+    Module.munchetAudioState = function() { return context.state; };
     return 1;
 });
 
@@ -78,6 +80,12 @@ EM_JS(void, WebAudioDecode, (int sound, const void* bytes, int size), {
     }
 });
 
+// Where a looping play of the sound goes back to, in seconds from its start.
+EM_JS(void, WebAudioLoopFrom, (int sound, double seconds), {
+    var entry = Module.munchetAudio && Module.munchetAudio.sounds[sound];
+    if (entry) entry.loopStart = seconds;
+});
+
 EM_JS(int, WebAudioPlay, (int channel, int sound, double volume, double pan, double rate, int loop, int wait),
       {
           var audio = Module.munchetAudio;
@@ -103,6 +111,10 @@ EM_JS(int, WebAudioPlay, (int channel, int sound, double volume, double pan, dou
                   var source = context.createBufferSource();
                   source.buffer = entry.buffer;
                   source.loop = !!loop;
+                  if (loop && entry.loopStart > 0 && entry.loopStart < entry.buffer.duration) {
+                      source.loopStart = entry.loopStart;
+                      source.loopEnd = entry.buffer.duration;
+                  }
                   source.playbackRate.value = playing.rate;
                   source.connect(gain);
                   source.onended = function() {
@@ -198,6 +210,14 @@ EffectHandle WebAudio::LoadEffect(const char* path, std::string& error) {
 MusicHandle WebAudio::LoadMusic(const char* path, std::string& error) {
     const int sound = path ? Decode(std::string(path) + ".ogg", error) : 0;
     if (!sound) return 0;
+    // The module's restart point, rendered beside the tune as seconds; the
+    // whole tune loops without it.
+    if (FILE* loopFile = std::fopen((std::string(path) + ".ogg.loop").c_str(), "r")) {
+        double seconds = 0;
+        if (std::fscanf(loopFile, "%lf", &seconds) == 1 && open && std::isfinite(seconds))
+            WebAudioLoopFrom(sound, seconds);
+        std::fclose(loopFile);
+    }
     musics.push_back(sound);
     return static_cast<MusicHandle>(musics.size());
 }
