@@ -3,6 +3,7 @@
 //   SDL's software renderer offscreen, and through the window's renderer
 //   under the offscreen video driver; beside a plain reference that draws
 //   every quad with its own geometry call;
+// - the scene digest the browser build computes over every frame's quads;
 // - the frame pacing of the real window loop at 100 frames per second: the
 //   intervals between frame starts over 500 frames, median and worst.
 //
@@ -19,6 +20,7 @@
 
 #include "engine/engine_impl.h"
 #include "engine/frame_clock.h"
+#include "engine/quad_digest.h"
 #include "engine/sdl/quad_batch.h"
 #include "engine/sdl/sdl_backend.h"
 #include "engine/sdl/sdl_platform.h"
@@ -148,6 +150,19 @@ void BM_BatchSubmitOnly(benchmark::State& state) {
     batch.Detach();
 }
 BENCHMARK(BM_BatchSubmitOnly)->Unit(benchmark::kMicrosecond);
+
+// The digest of a 1,000-quad scene, quad by quad as the browser's backend
+// folds each one in: part of every frame's cost there.
+void BM_SceneDigest(benchmark::State& state) {
+    const std::vector<Quad> quads = FrameQuads(1, QuadCount);
+    QuadDigester digest;
+    for (auto _ : state) {
+        digest.Reset();
+        for (const Quad& quad : quads) digest.Add(quad);
+        benchmark::DoNotOptimize(digest.value);
+    }
+}
+BENCHMARK(BM_SceneDigest)->Unit(benchmark::kMicrosecond);
 
 // A window frame under the offscreen driver: clear, 1,000 quads, present;
 // with the batch (Arg 1) and, as the reference, one geometry call per quad

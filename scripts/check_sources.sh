@@ -3,13 +3,15 @@
 #  1. every C++ file is formatted by the repository's .clang-format;
 #  2. only the engine's platform backend (engine/sdl/) includes SDL, OpenAL,
 #     alsa-lib, libsndfile or libopenmpt; besides it only the data generators
-#     (tools/), the backend's own tests and benchmark may; and each of the
-#     score server's libraries (libmicrohttpd, GnuTLS, nettle, SQLite,
-#     libpq) is included only by the server's part built on it, the tests and
-#     the benchmarks;
+#     (tools/), the backend's own tests and benchmark may; only the browser's
+#     backend (engine/web/) includes emscripten's headers and its OpenGL ES;
+#     and each of the score server's libraries (libmicrohttpd, GnuTLS,
+#     nettle, SQLite, libpq) is included only by the server's part built on
+#     it, the tests and the benchmarks;
 #  3. the layers include only downward:
 #     app -> render, scores, replay -> game -> common -> engine's core; app
-#     alone may reach engine/sdl/ (to hand the platform to the engine);
+#     alone may reach engine/sdl/ and engine/web/ (to hand the platform to
+#     the engine);
 #     the server's parts: http -> web -> store, admin -> sqlite, pg -> sql ->
 #     store -> replay; its command line (server/) above them all; the tools
 #     above the game's layers; benchmarks and fuzz targets above everything
@@ -41,6 +43,14 @@ for file in "${sources[@]}"; do
     failed=1
   fi
 done
+web_include='^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](emscripten[^>"]*|GLES2/[^>"]*|EGL/[^>"]*)[>"]'
+for file in "${sources[@]}"; do
+  [[ $file == engine/web/* ]] && continue
+  if grep -nE "$web_include" "$file" >/dev/null; then
+    grep -nE "$web_include" "$file" | sed "s|^|$file:|" >&2
+    failed=1
+  fi
+done
 
 # Each library the server is built on, and the folders that may include it.
 declare -A server_library=(
@@ -63,11 +73,12 @@ done
 
 echo "== layers"
 # The folders each layer's own includes may name ("engine" is the core).
-game_layers="engine engine/sdl common game render scores replay app"
+game_layers="engine engine/sdl engine/web common game render scores replay app"
 server_parts="server/store server/sql server/sqlite server/pg server/web server/http server/admin server"
 declare -A allowed=(
   [engine]="engine"
   [engine/sdl]="engine engine/sdl"
+  [engine/web]="engine engine/web"
   [common]="engine common"
   [game]="engine common game"
   [render]="engine common game render"
@@ -91,6 +102,7 @@ declare -A allowed=(
 layer_of() {
   case $1 in
     engine/sdl/*) echo engine/sdl ;;
+    engine/web/*) echo engine/web ;;
     server/*/*) echo "${1%/*}" | cut -d/ -f1-2 ;;
     tools/*/*) echo "${1%/*}" | cut -d/ -f1-2 ;;
     *) echo "${1%%/*}" ;;

@@ -4,6 +4,14 @@
 
 #include "engine/engine.h"
 
+// SDL's buttons and axes are taken into PadControls by their own numbers.
+static_assert(SDL_CONTROLLER_BUTTON_A == static_cast<int>(PadButton::A) &&
+              SDL_CONTROLLER_BUTTON_START == static_cast<int>(PadButton::Start) &&
+              SDL_CONTROLLER_BUTTON_DPAD_RIGHT == static_cast<int>(PadButton::DpadRight));
+static_assert(SDL_CONTROLLER_AXIS_LEFTY == static_cast<int>(PadAxis::LeftY) &&
+              SDL_CONTROLLER_AXIS_TRIGGERRIGHT == static_cast<int>(PadAxis::TriggerRight) &&
+              SDL_CONTROLLER_AXIS_MAX == PadAxisCount);
+
 namespace {
 
 constexpr PadActions None = 0;

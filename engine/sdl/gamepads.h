@@ -1,5 +1,5 @@
 // Game controllers plugged in and out while the game runs, folded into each
-// frame's FrameInput as virtual keys (engine/sdl/gamepad_mapping.h says which).
+// frame's FrameInput as virtual keys (engine/gamepad_mapping.h says which).
 //
 // - Two pads at most, in slots: the first pad connected takes slot 0 (the
 //   arrow-key player), the next slot 1 (the W A S D player). A pad keeps its
@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "engine/frame_input.h"
-#include "engine/sdl/gamepad_mapping.h"
+#include "engine/gamepad_mapping.h"
 
 union SDL_Event;
 struct _SDL_GameController;

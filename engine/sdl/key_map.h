@@ -1,27 +1,23 @@
-// Which of the game's key codes each physical key (SDL scancode) gives: the
-// usual keys by their position, with the player's bindings applied.
+// Which of the game's key codes each SDL key gives: the engine's key code map
+// (engine/key_code_map.h) read by SDL scancode, whose numbers are the
+// physical keys' own, with SDL's key names for the bindings.
 #pragma once
 
 #include <SDL_scancode.h>
 
-#include <array>
-#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "engine/key_code_map.h"
 #include "engine/key_rebinding.h"
 
 struct KeyMap {
-    // The usual keys: letters and digits where a US keyboard has them, both
-    // Shift keys as Shift, and so on (engine/sdl/keyboard.cpp).
-    KeyMap();
+    // The usual keys (engine/key_code_map.h).
+    KeyMap() = default;
 
-    // Makes each binding's physical key give its game key, in place of the
-    // keys that gave it before (those then give nothing, so a key moved
-    // away no longer plays). A binding is refused, keeping the usual key,
-    // when its name is no key SDL knows, when it would take a fixed key, or
-    // when it takes a physical key another binding, or another game key's
-    // usual key, still gives; one printable line per refusal.
+    // The player's bindings, their keys named as SDL names scancodes
+    // ("W", "Keypad 8", "Right Ctrl"), any letter case
+    // (KeyCodeMap::Bind).
     std::vector<std::string> Bind(const KeyRebindings& bindings);
 
     // The game's key code for a key event: by scancode, or by keycode when
@@ -31,9 +27,13 @@ struct KeyMap {
     // The physical key that gives code, SDL_SCANCODE_UNKNOWN for none; the
     // first by scancode number when several do (the left Shift key).
     SDL_Scancode PhysicalKey(int code) const;
+    const KeyCodeMap& Codes() const { return codes; }
 
 private:
-    std::array<std::uint8_t, SDL_NUM_SCANCODES> codes{};
-    // Codes that only their bound physical key may give.
-    std::array<bool, 256> moved{};
+    KeyCodeMap codes;
 };
+
+// The usual key code of an SDL keycode (its character, or the scancode it
+// carries), 0 for keys the game does not know: how a key SDL knows no
+// position for is read.
+int KeyCodeFromSdlKeycode(int keycode);

@@ -1,5 +1,6 @@
 // The player's bindings over the usual keys: which physical key gives which
-// game key afterwards, and which bindings are refused; and the window's size.
+// game key afterwards, and which bindings are refused; the browser's key
+// names against SDL's; and the window's size.
 #include "engine/sdl/key_map.h"
 
 #include <SDL.h>
@@ -8,6 +9,7 @@
 #include <map>
 
 #include "engine/engine.h"
+#include "engine/key_names.h"
 #include "engine/window_layout.h"
 
 namespace {
@@ -77,6 +79,26 @@ INSTANTIATE_TEST_SUITE_P(
                  {{SDL_SCANCODE_W, 'W'}, {SDL_SCANCODE_UP, Key::Up}},
                  {"p2-up", "p1-up"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Every key the game knows has a browser name and a label, and the label is
+// SDL's name for the same key: a binding names a key alike in the browser
+// and natively, and the browser reads each key where SDL does.
+TEST(KeyNames, TheBrowsersNamesAndSdlsMeanTheSameKeys) {
+    for (int key = 1; key < PhysicalKey::Count; ++key) {
+        if (UsualKeyCode(key) == 0 || key == PhysicalKey::Enter2)
+            continue;  // no browser key is a second Return
+        const char* label = PhysicalKeyLabel(key);
+        ASSERT_NE(label, nullptr) << SDL_GetScancodeName(static_cast<SDL_Scancode>(key));
+        EXPECT_EQ(SDL_GetScancodeFromName(label), key) << label;
+        EXPECT_EQ(PhysicalKeyByName(SDL_GetScancodeName(static_cast<SDL_Scancode>(key))), key) << label;
+    }
+    EXPECT_EQ(PhysicalKeyOfCode("KeyW"), SDL_SCANCODE_W);
+    EXPECT_EQ(PhysicalKeyOfCode("ShiftRight"), SDL_SCANCODE_RSHIFT);
+    EXPECT_EQ(PhysicalKeyOfCode("Numpad0"), SDL_SCANCODE_KP_0);
+    EXPECT_EQ(PhysicalKeyByName("shiftleft"), SDL_SCANCODE_LSHIFT);
+    EXPECT_EQ(PhysicalKeyOfCode("Lang1"), PhysicalKey::Unknown);
+    EXPECT_EQ(PhysicalKeyByName(""), PhysicalKey::Unknown);
+}
 
 struct FitCase {
     WindowLayout kept;

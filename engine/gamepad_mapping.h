@@ -43,10 +43,33 @@ inline constexpr int PadActionCount = 12;
 using PadActions = std::uint16_t;  // bit (1 << action) set: the action is on
 inline constexpr PadActions Bit(PadAction action) { return PadActions(1u << static_cast<int>(action)); }
 
-// One pad's controls as SDL's game-controller layer reports them.
+// A pad's buttons and axes as the usual controller layout names them (the
+// numbers are those of SDL's game-controller layer, which fills them in
+// directly; the browser's "standard" gamepads are mapped onto them).
+enum class PadButton : int {
+    A,
+    B,
+    X,
+    Y,
+    Back,
+    Guide,
+    Start,
+    LeftStick,
+    RightStick,
+    LeftShoulder,
+    RightShoulder,
+    DpadUp,
+    DpadDown,
+    DpadLeft,
+    DpadRight
+};
+enum class PadAxis : int { LeftX, LeftY, RightX, RightY, TriggerLeft, TriggerRight };
+inline constexpr int PadAxisCount = 6;
+
+// One pad's controls.
 struct PadControls {
-    std::uint32_t buttons = 0;           // bit b: SDL_GameControllerButton b held
-    std::array<std::int16_t, 6> axes{};  // by SDL_GameControllerAxis: sticks -32768..32767, triggers 0..32767
+    std::uint32_t buttons = 0;                      // bit b: PadButton b held
+    std::array<std::int16_t, PadAxisCount> axes{};  // by PadAxis: sticks -32768..32767, triggers 0..32767
     // The left stick counts as pushed: set when it leaves the dead zone and
     // cleared only well inside it, so a stick resting near the edge does not
     // flicker between pushed and centred.

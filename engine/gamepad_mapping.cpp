@@ -1,6 +1,4 @@
-#include "engine/sdl/gamepad_mapping.h"
-
-#include <SDL.h>
+#include "engine/gamepad_mapping.h"
 
 #include <cmath>
 
@@ -8,16 +6,20 @@
 
 namespace {
 
-bool Held(const PadControls& controls, SDL_GameControllerButton button) {
-    return (controls.buttons >> button) & 1u;
+constexpr std::size_t Axis(PadAxis axis) { return static_cast<std::size_t>(axis); }
+
+bool Held(const PadControls& controls, PadButton button) {
+    return (controls.buttons >> static_cast<int>(button)) & 1u;
 }
 
 // The left stick as up to two of the four directions: eight sectors of 45
 // degrees, so a stick pushed roughly diagonally holds both keys.
 PadActions StickActions(PadControls& controls) {
-    const float x = controls.axes[SDL_CONTROLLER_AXIS_LEFTX] / 32767.0f;
-    const float y = controls.axes[SDL_CONTROLLER_AXIS_LEFTY] / 32767.0f;  // down is positive
-    const float length = std::hypot(x, y);
+    const float x = controls.axes[Axis(PadAxis::LeftX)] / 32767.0f;
+    const float y = controls.axes[Axis(PadAxis::LeftY)] / 32767.0f;  // down is positive
+    // sqrt, not hypot: the engine's core calls no function that rounds
+    // differently between C libraries.
+    const float length = std::sqrt(x * x + y * y);
     controls.stickPushed = length >= (controls.stickPushed ? StickCentredBelow : StickPushedAt);
     if (!controls.stickPushed) return 0;
     // sin(22.5 degrees): the share of the deflection one axis needs to count.
@@ -31,22 +33,22 @@ PadActions StickActions(PadControls& controls) {
 }
 
 struct ButtonAction {
-    SDL_GameControllerButton button;
+    PadButton button;
     PadAction action;
 };
 
 constexpr ButtonAction ButtonActions[] = {
-    {SDL_CONTROLLER_BUTTON_A, PadAction::Confirm},
-    {SDL_CONTROLLER_BUTTON_A, PadAction::Focus},
-    {SDL_CONTROLLER_BUTTON_LEFTSHOULDER, PadAction::Focus},
-    {SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, PadAction::Focus},
-    {SDL_CONTROLLER_BUTTON_B, PadAction::Erase},
-    {SDL_CONTROLLER_BUTTON_X, PadAction::Restart},
-    {SDL_CONTROLLER_BUTTON_Y, PadAction::Volume},
-    {SDL_CONTROLLER_BUTTON_DPAD_UP, PadAction::Up},
-    {SDL_CONTROLLER_BUTTON_DPAD_DOWN, PadAction::Down},
-    {SDL_CONTROLLER_BUTTON_DPAD_LEFT, PadAction::Left},
-    {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, PadAction::Right},
+    {PadButton::A, PadAction::Confirm},
+    {PadButton::A, PadAction::Focus},
+    {PadButton::LeftShoulder, PadAction::Focus},
+    {PadButton::RightShoulder, PadAction::Focus},
+    {PadButton::B, PadAction::Erase},
+    {PadButton::X, PadAction::Restart},
+    {PadButton::Y, PadAction::Volume},
+    {PadButton::DpadUp, PadAction::Up},
+    {PadButton::DpadDown, PadAction::Down},
+    {PadButton::DpadLeft, PadAction::Left},
+    {PadButton::DpadRight, PadAction::Right},
 };
 
 using Keys = std::array<std::uint8_t, 2>;
@@ -69,11 +71,11 @@ PadActions ActionsOf(PadControls& controls) {
     PadActions actions = StickActions(controls);
     for (const ButtonAction& pair : ButtonActions)
         if (Held(controls, pair.button)) actions |= Bit(pair.action);
-    if (controls.axes[SDL_CONTROLLER_AXIS_TRIGGERLEFT] >= TriggerFocusAt ||
-        controls.axes[SDL_CONTROLLER_AXIS_TRIGGERRIGHT] >= TriggerFocusAt)
+    if (controls.axes[Axis(PadAxis::TriggerLeft)] >= TriggerFocusAt ||
+        controls.axes[Axis(PadAxis::TriggerRight)] >= TriggerFocusAt)
         actions |= Bit(PadAction::Focus);
-    const bool start = Held(controls, SDL_CONTROLLER_BUTTON_START);
-    const bool back = Held(controls, SDL_CONTROLLER_BUTTON_BACK);
+    const bool start = Held(controls, PadButton::Start);
+    const bool back = Held(controls, PadButton::Back);
     if (start && back) {
         controls.quitChord = true;
         actions |= Bit(PadAction::Quit);
