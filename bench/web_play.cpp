@@ -154,8 +154,11 @@ int main(int argc, char** argv) {
     }
     BrowserTab tab(browser, {});
     const auto lasting = std::chrono::milliseconds(row.replay.frames.size() * 10);
-    if (!RunToTheEnd(tab, origin + "/play/?watch=" + row.replayId, 20s + 2 * lasting)) {
-        std::fprintf(stderr, "bench_web_play: the watch never ended %s\n", browser.Error().c_str());
+    // Once its last frame has run, the watched game stands still.
+    if (!OpenPage(tab, origin + "/play/?watch=" + row.replayId) ||
+        !tab.WaitUntil("munchet.frames() >= " + std::to_string(row.replay.frames.size()),
+                       20s + 2 * lasting)) {
+        std::fprintf(stderr, "bench_web_play: the watch did not reach its end %s\n", browser.Error().c_str());
         return 1;
     }
     if (!crowdPage)
