@@ -430,17 +430,24 @@ bool BrowserTab::Type(std::string_view text) {
     return true;
 }
 
-std::optional<CanvasPixels> BrowserTab::ReadCanvas(const std::string& canvasId) {
+std::optional<Json> BrowserTab::ReduceCanvas(const std::string& canvasId, const std::string& reduce) {
     // Read through a 2D copy: it works for WebGL and 2D canvases alike.
-    const std::optional<Json> read = Evaluate(R"js((id => {
-        const shown = document.getElementById(id);
-        if (!shown) return null;
-        const copy = document.createElement('canvas');
-        copy.width = shown.width;
-        copy.height = shown.height;
-        const context = copy.getContext('2d');
-        context.drawImage(shown, 0, 0);
-        const rgba = context.getImageData(0, 0, copy.width, copy.height).data;
+    return Evaluate(
+        "((id, reduce) => {"
+        "  const shown = document.getElementById(id);"
+        "  if (!shown) return null;"
+        "  const copy = document.createElement('canvas');"
+        "  copy.width = shown.width;"
+        "  copy.height = shown.height;"
+        "  const context = copy.getContext('2d');"
+        "  context.drawImage(shown, 0, 0);"
+        "  return reduce(context.getImageData(0, 0, copy.width, copy.height).data, copy.width, copy.height);"
+        "})(" +
+        Json(canvasId).dump() + ", " + reduce + ")");
+}
+
+std::optional<CanvasPixels> BrowserTab::ReadCanvas(const std::string& canvasId) {
+    const std::optional<Json> read = ReduceCanvas(canvasId, R"js((rgba, width, height) => {
         let lit = 0;
         const colours = new Set();
         for (let i = 0; i < rgba.length; i += 4) {
@@ -449,8 +456,8 @@ std::optional<CanvasPixels> BrowserTab::ReadCanvas(const std::string& canvasId) 
                 colours.add((rgba[i] << 16) | (rgba[i + 1] << 8) | rgba[i + 2]);
             }
         }
-        return {width: copy.width, height: copy.height, lit, colours: colours.size};
-    })()js" + Json(canvasId).dump() + ")");
+        return {width, height, lit, colours: colours.size};
+    })js");
     if (!read || !read->is_object()) return std::nullopt;
     return CanvasPixels{(*read)["width"], (*read)["height"], (*read)["lit"], (*read)["colours"]};
 }

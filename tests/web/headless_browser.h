@@ -133,6 +133,10 @@ public:
     // The pixels of the canvas with this id; nothing when there is none or
     // it cannot be read.
     std::optional<CanvasPixels> ReadCanvas(const std::string& canvasId);
+    // What reduce, a JavaScript function (rgba, width, height) => value, makes
+    // of the canvas's pixels (RGBA bytes, rows from the top); nothing when
+    // there is no such canvas or the function threw.
+    std::optional<Json> ReduceCanvas(const std::string& canvasId, const std::string& reduce);
 
     // Evaluates condition (a promise is awaited) every 20 ms until it is
     // true; false once bound has passed. A condition that throws is false.

@@ -229,12 +229,27 @@ private:
     std::set<const KeyboardKey*> held;
 };
 
+// The munchets as a player sees them: yellow on the screen, one spot per
+// 16-pixel cell, in field coordinates (the field's centre is the screen's).
+constexpr const char* munchetsOnScreen = R"js((rgba, width, height) => {
+    const cells = new Map();
+    for (let y = 0; y < height; y += 2) {
+        for (let x = 0; x < width; x += 2) {
+            const i = (y * width + x) * 4;
+            if (rgba[i] > 150 && rgba[i + 1] > 120 && rgba[i + 2] < 100)
+                cells.set((x >> 4) + ',' + (y >> 4), [x - width / 2, y - height / 2]);
+        }
+    }
+    return [...cells.values()];
+})js";
+
 // F1, a game played to its end, a name and Enter: the game goes to the table
 // with its replay, and the server proves it. The table takes no game without
 // a score: Shift held with Up, the ghost waits by the goal above its start
 // and draws the food in until some is saved; then, charged and so
-// vulnerable, it sweeps the field row by row until a munchet catches it.
-// Played so natively, 80 starts of 80 ended within 75 s.
+// vulnerable, it runs at the munchet nearest on the screen until one catches
+// it. Played so natively (from the rules' own positions), 199 starts of 200
+// ended within 22 s, half within 9 s.
 TEST_F(PlayInBrowser, AWholeGameGoesToTheTableVerified) {
     Open("/play/");
     // The game F1 begins takes the ticket fetched meanwhile and tells the server it began.
@@ -246,8 +261,6 @@ TEST_F(PlayInBrowser, AWholeGameGoesToTheTableVerified) {
         << "the game began without a ticket";
 
     const auto gameBound = std::chrono::steady_clock::now() + 120s;
-    const double rows[] = {-100, 50, 200, 330, 120};
-    int leg = 0;
     HeldKeys keys(*tab);
     for (Json state = State(); state["gameOver"] == false; state = State()) {
         ASSERT_LT(std::chrono::steady_clock::now(), gameBound) << "the game did not end: " << state.dump();
@@ -256,13 +269,17 @@ TEST_F(PlayInBrowser, AWholeGameGoesToTheTableVerified) {
         if (state["score"].get<int>() <= 0) {
             wanted = {&shift, &arrowUp};
         } else {
-            const double toX = leg % 2 ? -440 : 440, toY = rows[leg / 2 % 5];
-            if (std::abs(x - toX) < 30) ++leg;
-            if (std::abs(x - toX) > 20) wanted.insert(x < toX ? &arrowRight : &arrowLeft);
-            if (std::abs(y - toY) > 20) wanted.insert(y < toY ? &arrowDown : &arrowUp);
+            double toX = 0, toY = 192, nearest = 1e9;
+            for (const Json& spot : tab->ReduceCanvas("screen", munchetsOnScreen).value_or(Json::array())) {
+                const double sx = spot[0], sy = spot[1];
+                const bool goalKnob = std::abs(sx) < 48 && std::abs(sy + 320) < 48;
+                const double distance = std::hypot(sx - x, sy - y);
+                if (!goalKnob && distance < nearest) toX = sx, toY = sy, nearest = distance;
+            }
+            if (std::abs(x - toX) > 8) wanted.insert(x < toX ? &arrowRight : &arrowLeft);
+            if (std::abs(y - toY) > 8) wanted.insert(y < toY ? &arrowDown : &arrowUp);
         }
         ASSERT_TRUE(keys.Want(wanted)) << suite->browser.Error();
-        std::this_thread::sleep_for(10ms);
     }
     ASSERT_TRUE(keys.Want({}));
     ASSERT_TRUE(tab->WaitUntil("munchet.state().nameEntry", 5s)) << State().dump();
