@@ -121,8 +121,14 @@ protected:
 
 PlaySuite* PlayInBrowser::suite = nullptr;
 
+// The start-up game is seeded with the clock's second: the page's clock is
+// held at one, so that its first frame can be drawn natively too.
 TEST_F(PlayInBrowser, LoadsAndDrawsTheGame) {
+    constexpr std::uint32_t second = 1767225600;
+    ASSERT_TRUE(tab->Send("Page.addScriptToEvaluateOnNewDocument",
+                          {{"source", "Date.now = () => " + std::to_string(second) + "000;"}}));
     Open("/play/");
+    EXPECT_EQ(Eval("munchet.digests[0]"), FirstFrameNatively(second)) << "the start-up game's first frame";
     const std::optional<CanvasPixels> pixels = tab->ReadCanvas("screen");
     ASSERT_TRUE(pixels);
     EXPECT_EQ(pixels->width, 1024);

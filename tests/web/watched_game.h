@@ -69,34 +69,59 @@ inline std::string DigestText(std::uint32_t digest) {
     return text;
 }
 
+// The program's screen natively, as a fresh browser shows it: the same
+// pictures, font and sounds loaded in the same order, no name or music volume
+// kept yet. Takes the process's one engine (headless, no platform: texture
+// handles in load order, as every backend numbers them). Runs from the source
+// tree, for data/.
+struct NativeScreen {
+    EngineGame run;
+    Scene scene;  // after the engine, so gone before it: its sprites draw through it
+    GameAudio audio;
+
+    NativeScreen() {
+        LoadResources(*run.engine, scene, audio);
+        run.game.musicVolume = Game::StartVolume;
+        audio.StartMusic(*run.engine, run.game.musicVolume);
+        run.afterFrame = [this] { audio.Play(*run.engine, run.game.effects); };
+        run.render = [this] { RenderScene(scene, run.game, audio.MusicGliding(*run.engine)); };
+    }
+
+    // One frame of the game; the digest of the scene it drew.
+    std::string Frame(const FrameInput& input) {
+        run.RunFrame(input);
+        const std::vector<Quad>& quads = run.LastFrame().quads;
+        return DigestText(QuadsDigest(quads.data(), quads.size()));
+    }
+};
+
+// The first frame the program draws on start-up when its generator is seeded
+// with this second of the clock and it has no ticket kept: the start-up
+// game's, no key held, told one period (0.01 s).
+inline std::string FirstFrameNatively(std::uint32_t clockSeconds) {
+    NativeScreen screen;
+    Game& game = screen.run.game;
+    game.random.Seed(clockSeconds);
+    game.Reset();
+    game.StartGame();
+    return screen.Frame(FrameInput{}.Lasting(0.01f));
+}
+
 struct NativeWatch {
     std::vector<std::string> digests;  // one per frame, in order
     ReplayCounters counters;           // after the last frame
     std::uint64_t stateHash = 0;       // HashState after the last frame
 };
 
-// Takes the process's one engine (headless, no platform: texture handles in
-// load order, as every backend numbers them). Runs from the source tree, for data/.
+// The replay watched as the program watches it, from its first frame to its last.
 inline NativeWatch WatchNatively(const Replay& replay) {
-    EngineGame run;
-    Scene scene;  // after the engine, so gone before it: its sprites draw through it
-    GameAudio audio;
-    LoadResources(*run.engine, scene, audio);
-    // A fresh browser keeps no music volume yet, and watching takes the replay's name.
-    run.game.musicVolume = Game::StartVolume;
-    audio.StartMusic(*run.engine, run.game.musicVolume);
-    run.game.playerName = replay.summary.name;
-    SetUpReplayStart(run.game, replay);
-    run.afterFrame = [&] { audio.Play(*run.engine, run.game.effects); };
-    run.render = [&] { RenderScene(scene, run.game, audio.MusicGliding(*run.engine)); };
+    NativeScreen screen;
+    Game& game = screen.run.game;
+    game.playerName = replay.summary.name;
+    SetUpReplayStart(game, replay);
     NativeWatch watch;
-    for (const ReplayFrame& frame : replay.frames) {
-        run.RunFrame(ToFrameInput(frame));
-        const std::vector<Quad>& quads = run.LastFrame().quads;
-        watch.digests.push_back(DigestText(QuadsDigest(quads.data(), quads.size())));
-    }
-    const Game& g = run.game;
-    watch.counters = {g.score, g.level, g.munchets, g.food};
-    watch.stateHash = HashState(g);
+    for (const ReplayFrame& frame : replay.frames) watch.digests.push_back(screen.Frame(ToFrameInput(frame)));
+    watch.counters = {game.score, game.level, game.munchets, game.food};
+    watch.stateHash = HashState(game);
     return watch;
 }
