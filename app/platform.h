@@ -9,3 +9,12 @@ inline constexpr PlatformFactory GamePlatform = WebPlatform;
 #include "engine/sdl/sdl_platform.h"
 inline constexpr PlatformFactory GamePlatform = SdlPlatform;
 #endif
+
+// A game watched in the page ends with its last frame, which stays on the
+// canvas while the page offers to watch it again; a window holds that frame
+// until Escape.
+#ifdef __EMSCRIPTEN__
+inline constexpr bool WatchEndsWithItsFrames = true;
+#else
+inline constexpr bool WatchEndsWithItsFrames = false;
+#endif

@@ -103,7 +103,7 @@ bool WatchFrameFunc() {
     const bool over = WatchFrame(*engine, game, audio);
     // A replay watched sends nothing.
     if (game.exchangeWanted) game.TakeExchange(NoScoreServer(*game.exchangeWanted));
-    return over;
+    return over || (WatchEndsWithItsFrames && !engine->Journal_IsPlaying());
 }
 bool RenderFunc() {
     RenderScene(scene, game, audio.MusicGliding(*engine));
