@@ -1,4 +1,4 @@
-// A short verified game on a running munchet-scores, and the same game
+// A verified game of some fifteen seconds on a running munchet-scores, and the same game
 // watched natively as the program watches a replay (app/replays.h): the same
 // pictures, font and sounds loaded in the same order, the same HUD, and each
 // frame's scene reduced to the engine's digest, as the browser reports it.
@@ -30,7 +30,7 @@ struct VerifiedRow {
     std::string replayId;  // replay.php?id=, empty when the server did not prove it
 };
 
-// Plays a game of some ten seconds on a ticket of the server's and sends it
+// Plays a game of some fifteen seconds on a ticket of the server's and sends it
 // with its replay, as the program does; db is the server's SQLite file. The
 // ticket picks the game, and one with no score is no row: a few tries, each
 // letting the bot play longer.
