@@ -1,7 +1,8 @@
-// A verified game of some fifteen seconds on a running munchet-scores, and the same game
-// watched natively as the program watches a replay (app/replays.h): the same
-// pictures, font and sounds loaded in the same order, the same HUD, and each
-// frame's scene reduced to the engine's digest, as the browser reports it.
+// A verified game of some fifteen seconds on a running munchet-scores, and
+// the same game watched natively as the program watches a replay
+// (app/replays.h): the same pictures, font and sounds loaded in the same
+// order, the same HUD, and each frame's scene reduced to the engine's digest,
+// as the browser reports it.
 #pragma once
 
 #include <cstdio>
