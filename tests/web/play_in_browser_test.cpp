@@ -80,9 +80,11 @@ protected:
             EXPECT_NE(call["type"], "error") << call["args"].dump();
     }
 
-    // Opens the page and waits until it has run a few frames.
-    void Open(const std::string& target) {
-        ASSERT_TRUE(tab->Load("http://127.0.0.1:" + std::to_string(suite->server->port) + target))
+    // Opens the page (from the suite's server, or the one on port) and waits
+    // until it has run a few frames.
+    void Open(const std::string& target, int port = 0) {
+        ASSERT_TRUE(
+            tab->Load("http://127.0.0.1:" + std::to_string(port ? port : suite->server->port) + target))
             << suite->browser.Error();
         ASSERT_TRUE(tab->WaitUntil("munchet.frames() > 10", 20s)) << "the page ran no frames";
     }
@@ -113,6 +115,10 @@ protected:
         }
         return values.empty() ? "" : values.front();
     }
+
+    void PlayAGameToItsEnd();
+    // Types name over the one offered and sends it with Enter.
+    void SendName(const std::string& name);
 
     static PlaySuite* suite;
     std::unique_ptr<BrowserTab> tab;
@@ -244,23 +250,14 @@ constexpr const char* munchetsOnScreen = R"js((rgba, width, height) => {
     return [...cells.values()];
 })js";
 
-// F1, a game played to its end, a name and Enter: the game goes to the table
-// with its replay, and the server proves it. The table takes no game without
-// a score: Shift held with Up, the ghost waits by the goal above its start
-// and draws the food in until some is saved; then, charged and so
+// F1 and a game played to its end with a score. The table takes no game
+// without one: Shift held with Up, the ghost waits by the goal above its
+// start and draws the food in until some is saved; then, charged and so
 // vulnerable, it runs at the munchet nearest on the screen until one catches
 // it. Played so natively (from the rules' own positions), 199 starts of 200
 // ended within 22 s, half within 9 s.
-TEST_F(PlayInBrowser, AWholeGameGoesToTheTableVerified) {
-    Open("/play/");
-    // The game F1 begins takes the ticket fetched meanwhile and tells the server it began.
-    RunFrames(100);
-    const char* tickets = "SELECT count(*) FROM tickets";
-    const std::string ticketsBefore = QueryOutside(suite->db, tickets).front();
+void PlayInBrowser::PlayAGameToItsEnd() {
     Hold(f1, 5);
-    EXPECT_NE(ValueOnceChanged(tickets, ticketsBefore, 5s), ticketsBefore)
-        << "the game began without a ticket";
-
     const auto gameBound = std::chrono::steady_clock::now() + 120s;
     HeldKeys keys(*tab);
     for (Json state = State(); state["gameOver"] == false; state = State()) {
@@ -284,19 +281,71 @@ TEST_F(PlayInBrowser, AWholeGameGoesToTheTableVerified) {
     }
     ASSERT_TRUE(keys.Want({}));
     ASSERT_TRUE(tab->WaitUntil("munchet.state().nameEntry", 5s)) << State().dump();
+}
+
+void PlayInBrowser::SendName(const std::string& name) {
     for (int i = 0; i < Game::MaxNameLength; ++i) Hold(backspace, 1);
     // A frame takes one typed character, as from a player's keyboard.
-    for (const char c : std::string("Browser")) {
+    for (const char c : name) {
         ASSERT_TRUE(tab->Type(std::string(1, c)));
         RunFrames(2);
     }
     Hold(enter, 2);
+}
+
+// A game played to its end, a name and Enter: the game goes to the table
+// with its replay, and the server proves it.
+TEST_F(PlayInBrowser, AWholeGameGoesToTheTableVerified) {
+    Open("/play/");
+    // The game F1 begins takes the ticket fetched meanwhile and tells the server it began.
+    RunFrames(100);
+    const char* tickets = "SELECT count(*) FROM tickets";
+    const std::string ticketsBefore = QueryOutside(suite->db, tickets).front();
+    ASSERT_NO_FATAL_FAILURE(PlayAGameToItsEnd());
+    EXPECT_NE(QueryOutside(suite->db, tickets).front(), ticketsBefore) << "the game began without a ticket";
+    ASSERT_NO_FATAL_FAILURE(SendName("Browser"));
     // Sent within the exchange's three seconds; the rest is the verifier's margin.
     EXPECT_EQ(ValueOnceChanged("SELECT count(*) FROM scores s JOIN replays r ON r.score_id = s.id"
                                " WHERE s.name = 'Browser' AND s.verified = 1",
                                "0", 3s + 7s),
               "1")
         << ReadFile(suite->dir.File("server.log"));
+}
+
+// The server goes away while a game is played: its score waits in the
+// outbox, which lives in the browser's storage, and is still there when the
+// page is opened again.
+TEST_F(PlayInBrowser, AScoreTheServerMissedWaitsInTheBrowsersStorage) {
+    const std::string portFile = suite->dir.File("own-port");
+    auto own = std::make_unique<ServerProcess>(
+        MUNCHET_SCORES_BINARY,
+        std::vector<std::string>{"--listen", "127.0.0.1:0", "--db", suite->dir.File("own.db"), "--port-file",
+                                 portFile, "--play-files", playFiles.string()},
+        suite->dir.File("own.log"));
+    ASSERT_TRUE(own->WaitForPort(portFile)) << ReadFile(suite->dir.File("own.log"));
+    const int port = own->port;
+    Open("/play/", port);
+    RunFrames(100);
+    ASSERT_NO_FATAL_FAILURE(PlayAGameToItsEnd());
+    own.reset();
+    ASSERT_NO_FATAL_FAILURE(SendName("Offline"));
+    const std::string outbox = "'/home/web_user/.local/share/munchet/score-outbox.txt'";
+    const std::string kept = "(() => { try { return Module.FS.readFile(" + outbox +
+                             ", {encoding: 'utf8'}).includes('Offline'); } catch (e) { return false; } })()";
+    ASSERT_TRUE(tab->WaitUntil(kept, 5s))
+        << "the score is not in the outbox" << Eval("Module.FS.readFile('/error.log', {encoding: 'utf8'})");
+    // The page writes the player's folder back every two seconds.
+    std::this_thread::sleep_for(2500ms);
+    std::filesystem::remove(portFile);
+    own = std::make_unique<ServerProcess>(
+        MUNCHET_SCORES_BINARY,
+        std::vector<std::string>{"--listen", "127.0.0.1:" + std::to_string(port), "--db",
+                                 suite->dir.File("own.db"), "--port-file", portFile, "--play-files",
+                                 playFiles.string()},
+        suite->dir.File("own.log"));
+    ASSERT_TRUE(own->WaitForPort(portFile)) << ReadFile(suite->dir.File("own.log"));
+    Open("/play/", port);
+    EXPECT_EQ(Eval(kept), true) << "the outbox did not outlast the page";
 }
 
 }  // namespace
