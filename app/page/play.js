@@ -45,7 +45,12 @@
       endedNow();
     },
     print: function (text) { console.log(text); },
-    printErr: function (text) { console.warn(text); },
+    // The game's own word on why it cannot go on (a replay of other rules,
+    // no WebGL) is for the player, as a terminal would show it.
+    printErr: function (text) {
+      console.warn(text);
+      if (text.startsWith('munchet: ')) say(text.slice(9));
+    },
     preRun: [keepPlayerFolder, fetchWatchedGame],
     onRuntimeInitialized: function () { say(''); },
     onAbort: function (what) { say('The game stopped: ' + what); },
