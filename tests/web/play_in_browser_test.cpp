@@ -305,11 +305,23 @@ TEST_F(PlayInBrowser, AWholeGameGoesToTheTableVerified) {
     EXPECT_NE(QueryOutside(suite->db, tickets).front(), ticketsBefore) << "the game began without a ticket";
     ASSERT_NO_FATAL_FAILURE(SendName("Browser"));
     // Sent within the exchange's three seconds; the rest is the verifier's margin.
-    EXPECT_EQ(ValueOnceChanged("SELECT count(*) FROM scores s JOIN replays r ON r.score_id = s.id"
+    ASSERT_EQ(ValueOnceChanged("SELECT count(*) FROM scores s JOIN replays r ON r.score_id = s.id"
                                " WHERE s.name = 'Browser' AND s.verified = 1",
                                "0", 3s + 7s),
               "1")
         << ReadFile(suite->dir.File("server.log"));
+    // Anyone may watch it from its row in the table.
+    const std::string replayId = QueryOutside(suite->db,
+                                              "SELECT r.id FROM scores s JOIN replays r ON"
+                                              " r.score_id = s.id WHERE s.name = 'Browser'")
+                                     .front();
+    ASSERT_TRUE(tab->Load("http://127.0.0.1:" + std::to_string(suite->server->port) + "/"));
+    const std::string watch =
+        "[...document.querySelectorAll('tr')].find(r => r.textContent.includes('Browser'))"
+        ".querySelector('a[href*=watch]')";
+    EXPECT_EQ(Eval(watch + ".getAttribute('href')"), "play/?watch=" + replayId);
+    ASSERT_TRUE(tab->RunAndWaitForLoad(watch + ".click()"));
+    EXPECT_TRUE(tab->WaitUntil("munchet.frames() > 10", 20s)) << "the watch did not start";
 }
 
 // The server goes away while a game is played: its score waits in the
