@@ -33,12 +33,33 @@ for file in /usr/share/munchet/data/ghost.png /usr/lib/systemd/system/munchet-sc
 done
 # The browser game goes in when the build named its files.
 web=$(sed -n 's/^MUNCHET_WEB_FILES:[A-Z]*=//p' "$build/CMakeCache.txt")
-for name in index.html munchet.wasm; do
-  if [ -n "$web" ] && [ -f "$web/$name" ] && [ ! -f "/usr/share/munchet/web/$name" ]; then
-    echo "check_deb: /usr/share/munchet/web/$name is missing" >&2
-    exit 1
-  fi
-done
+if [ -n "$web" ] && [ -f "$web/munchet.wasm" ]; then
+  for name in index.html munchet.wasm; do
+    if [ ! -f "/usr/share/munchet/web/$name" ]; then
+      echo "check_deb: /usr/share/munchet/web/$name is missing" >&2
+      exit 1
+    fi
+  done
+  # And the installed server serves it at /play/ from there, unasked.
+  scratch=$(mktemp -d)
+  trap 'kill "$server" 2>/dev/null || true; rm -rf "$scratch"; dpkg -r munchet >/dev/null 2>&1 || true' EXIT
+  /usr/bin/munchet-scores --listen 127.0.0.1:0 --db "$scratch/scores.db" --port-file "$scratch/port" \
+    2>"$scratch/log" &
+  server=$!
+  for _ in $(seq 100); do [ -s "$scratch/port" ] && break; sleep 0.1; done
+  exec 3<>"/dev/tcp/127.0.0.1/$(cat "$scratch/port")"
+  printf 'HEAD /play/munchet.wasm HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n' >&3
+  answer=$(timeout 5 cat <&3 | tr -d '\r')
+  exec 3<&-
+  kill "$server"
+  wait "$server" 2>/dev/null || true
+  case "$answer" in
+    "HTTP/1.1 200"*"Content-Type: application/wasm"*) echo "check_deb: the installed server serves the browser game" ;;
+    *) echo "check_deb: /play/munchet.wasm from the installed server: $answer $(cat "$scratch/log")" >&2; exit 1 ;;
+  esac
+  rm -rf "$scratch"
+  trap 'dpkg -r munchet >/dev/null 2>&1 || true' EXIT
+fi
 
 dpkg -r munchet
 trap - EXIT
