@@ -33,13 +33,7 @@ target_compile_options(munchet_zlib PRIVATE -w)
 target_include_directories(munchet_zlib SYSTEM PUBLIC "${MUNCHET_ZLIB_SOURCE}")
 add_library(ZLIB::ZLIB ALIAS munchet_zlib)
 
-add_subdirectory(engine)
-add_subdirectory(common)
-add_subdirectory(game)
-add_subdirectory(replay)
-add_subdirectory(render)
-add_subdirectory(scores)
-add_subdirectory(app)
+include(${CMAKE_SOURCE_DIR}/cmake/game_layers.cmake)
 
 # munchet_web_page(TARGET FOLDER EXPORTS...): TARGET built as FOLDER/munchet.js
 # (with its .wasm, .worker.js and .data) beside the page's own files, and a

@@ -16,15 +16,8 @@ void QuadBatch::Attach(SDL_Renderer* target, bool smoothSampling) {
     Detach();
     renderer = target;
     smooth = smoothSampling;
-    vertices.reserve(4 * 1024);
-    if (indices.empty()) {
-        indices.reserve(6 * MaxQuads);
-        for (std::size_t quad = 0; quad < MaxQuads; ++quad) {
-            const auto first = static_cast<std::uint16_t>(4 * quad);
-            for (const int corner : {0, 1, 2, 0, 2, 3})
-                indices.push_back(static_cast<std::uint16_t>(first + corner));
-        }
-    }
+    run.vertices.reserve(4 * 1024);
+    if (indices.empty()) indices = QuadIndices();
     white = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, 1, 1);
     if (white) {
         const Uint32 texel = 0xFFFFFFFF;
@@ -33,8 +26,8 @@ void QuadBatch::Attach(SDL_Renderer* target, bool smoothSampling) {
 }
 
 void QuadBatch::Detach() {
-    vertices.clear();
-    batchTexture = nullptr;
+    run.vertices.clear();
+    run.texture = nullptr;
     for (CachedTexture& cached : cache)
         if (cached.texture) SDL_DestroyTexture(cached.texture);
     cache.clear();
@@ -66,32 +59,23 @@ void QuadBatch::Add(const Quad& quad, const TextureTable& textures) {
     if (!renderer) return;
     SDL_Texture* texture = quad.texture ? TextureFor(quad.texture, textures) : nullptr;
     if (!texture) texture = white;
-    if (!vertices.empty() &&
-        (texture != batchTexture || quad.blend != batchBlend || vertices.size() >= 4 * MaxQuads))
-        Flush();
-    batchTexture = texture;
-    batchBlend = quad.blend;
-    for (const Vertex& corner : quad.v) {
-        const std::uint32_t c = corner.colour;
-        vertices.push_back({corner.x, corner.y, static_cast<std::uint8_t>(c >> 16),
-                            static_cast<std::uint8_t>(c >> 8), static_cast<std::uint8_t>(c),
-                            static_cast<std::uint8_t>(c >> 24), corner.u, corner.v});
-    }
+    if (run.EndsWith(texture, quad.blend)) Flush();
+    run.Append(quad, texture);
 }
 
 void QuadBatch::Flush() {
-    if (vertices.empty() || !renderer) return;
-    const SDL_BlendMode mode = SdlBlend(batchBlend);
-    if (batchTexture)
-        SDL_SetTextureBlendMode(batchTexture, mode);
+    if (run.vertices.empty() || !renderer) return;
+    const SDL_BlendMode mode = SdlBlend(run.blend);
+    if (run.texture)
+        SDL_SetTextureBlendMode(run.texture, mode);
     else
         SDL_SetRenderDrawBlendMode(renderer, mode);
-    const BatchVertex* first = vertices.data();
+    const BatchVertex* first = run.vertices.data();
     const int stride = static_cast<int>(sizeof(BatchVertex));
-    const int vertexCount = static_cast<int>(vertices.size());
-    SDL_RenderGeometryRaw(renderer, batchTexture, &first->x, stride,
+    SDL_RenderGeometryRaw(renderer, run.texture, &first->x, stride,
                           reinterpret_cast<const SDL_Color*>(&first->r), stride, &first->u, stride,
-                          vertexCount, indices.data(), vertexCount / 4 * 6, sizeof(std::uint16_t));
+                          static_cast<int>(run.vertices.size()), indices.data(), run.IndexCount(),
+                          sizeof(std::uint16_t));
     ++drawCalls;
-    vertices.clear();
+    run.vertices.clear();
 }

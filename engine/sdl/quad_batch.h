@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/quad_run.h"
 #include "engine/sdl/textures.h"
 
 struct SDL_Renderer;
@@ -43,14 +44,9 @@ struct QuadBatch {
     // are drawn untextured); empty when none. The owner reports and clears it.
     std::string textureError;
     // Quads per geometry call at most: the indices are 16-bit.
-    static constexpr std::size_t MaxQuads = 16384;
+    static constexpr std::size_t MaxQuads = MaxQuadsPerDraw;
 
 private:
-    struct BatchVertex {
-        float x, y;
-        std::uint8_t r, g, b, a;  // laid out as SDL_Color
-        float u, v;
-    };
     struct CachedTexture {
         SDL_Texture* texture = nullptr;  // owned
         std::uint64_t serial = 0;        // of the picture it was made from
@@ -60,12 +56,10 @@ private:
 
     SDL_Renderer* renderer = nullptr;
     bool smooth = false;
-    std::vector<BatchVertex> vertices;
+    QuadRun<SDL_Texture*> run;
     std::vector<std::uint16_t> indices;  // two triangles per quad, built once
     std::vector<CachedTexture> cache;    // by texture handle - 1
     // Untextured quads are drawn with one white texel: SDL's software renderer
     // turns untextured rectangles into fills that ignore additive blending.
     SDL_Texture* white = nullptr;  // owned
-    SDL_Texture* batchTexture = nullptr;
-    int batchBlend = BlendDefault;
 };

@@ -90,11 +90,7 @@ bool GlQuadBatch::Attach(int sceneWidth, int sceneHeight, std::string& error) {
                 static_cast<float>(sceneHeight));
     glUniform1i(glGetUniformLocation(program, "picture"), 0);
 
-    std::vector<std::uint16_t> indices;
-    indices.reserve(6 * MaxQuads);
-    for (std::size_t quad = 0; quad < MaxQuads; ++quad)
-        for (const int corner : {0, 1, 2, 0, 2, 3})
-            indices.push_back(static_cast<std::uint16_t>(4 * quad + static_cast<std::size_t>(corner)));
+    const std::vector<std::uint16_t> indices = QuadIndices();
     glGenBuffers(1, &indexBuffer);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof indices[0]),
@@ -125,19 +121,19 @@ bool GlQuadBatch::Attach(int sceneWidth, int sceneHeight, std::string& error) {
     glEnable(GL_BLEND);
     glActiveTexture(GL_TEXTURE0);
     glViewport(0, 0, sceneWidth, sceneHeight);
-    vertices.reserve(4 * 1024);
+    run.vertices.reserve(4 * 1024);
     attached = true;
     return true;
 }
 
 void GlQuadBatch::Detach() {
-    vertices.clear();
+    run.vertices.clear();
     if (!attached) return;
     glDeleteTextures(1, &white);
     glDeleteBuffers(1, &vertexBuffer);
     glDeleteBuffers(1, &indexBuffer);
     glDeleteProgram(program);
-    program = vertexBuffer = indexBuffer = white = batchTexture = 0;
+    program = vertexBuffer = indexBuffer = white = run.texture = 0;
     attached = false;
 }
 
@@ -145,26 +141,17 @@ void GlQuadBatch::Add(const Quad& quad, const WebTextures& textures) {
     if (!attached) return;
     const WebTextures::Entry* entry = quad.texture ? textures.Find(quad.texture) : nullptr;
     const unsigned texture = entry && entry->texture ? entry->texture : white;
-    if (!vertices.empty() &&
-        (texture != batchTexture || quad.blend != batchBlend || vertices.size() >= 4 * MaxQuads))
-        Flush();
-    batchTexture = texture;
-    batchBlend = quad.blend;
-    for (const Vertex& corner : quad.v) {
-        const std::uint32_t c = corner.colour;
-        vertices.push_back({corner.x, corner.y, static_cast<std::uint8_t>(c >> 16),
-                            static_cast<std::uint8_t>(c >> 8), static_cast<std::uint8_t>(c),
-                            static_cast<std::uint8_t>(c >> 24), corner.u, corner.v});
-    }
+    if (run.EndsWith(texture, quad.blend)) Flush();
+    run.Append(quad, texture);
 }
 
 void GlQuadBatch::Flush() {
-    if (vertices.empty() || !attached) return;
-    Blend(batchBlend);
-    glBindTexture(GL_TEXTURE_2D, batchTexture);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(BatchVertex)),
-                 vertices.data(), GL_STREAM_DRAW);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(vertices.size() / 4 * 6), GL_UNSIGNED_SHORT, nullptr);
+    if (run.vertices.empty() || !attached) return;
+    Blend(run.blend);
+    glBindTexture(GL_TEXTURE_2D, run.texture);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(run.vertices.size() * sizeof(BatchVertex)),
+                 run.vertices.data(), GL_STREAM_DRAW);
+    glDrawElements(GL_TRIANGLES, run.IndexCount(), GL_UNSIGNED_SHORT, nullptr);
     ++drawCalls;
-    vertices.clear();
+    run.vertices.clear();
 }

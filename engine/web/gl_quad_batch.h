@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/quad_run.h"
 #include "engine/web/web_textures.h"
 
 struct GlQuadBatch {
@@ -34,18 +35,10 @@ struct GlQuadBatch {
     // Draw calls made since the count was last reset by the owner.
     int drawCalls = 0;
     // Quads per draw call at most: the indices are 16-bit.
-    static constexpr std::size_t MaxQuads = 16384;
+    static constexpr std::size_t MaxQuads = MaxQuadsPerDraw;
 
 private:
-    struct BatchVertex {
-        float x, y;
-        std::uint8_t r, g, b, a;
-        float u, v;
-    };
-
     bool attached = false;
     unsigned program = 0, vertexBuffer = 0, indexBuffer = 0, white = 0;
-    unsigned batchTexture = 0;
-    int batchBlend = BlendDefault;
-    std::vector<BatchVertex> vertices;
+    QuadRun<unsigned> run;
 };
